@@ -1,3 +1,4 @@
+#include "common/progdir.h"
 #include "settings/startup.h"
 
 #include <QApplication>
@@ -5,5 +6,10 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return StartProgram(app);
+    // The library reads its files from the current directory: enter the program's own
+    // directory before anything else touches a file.
+    enterProgramDir();
+    if (!StartProgram())
+        return 1;
+    return app.exec();
 }

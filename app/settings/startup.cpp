@@ -3,11 +3,25 @@
 #include <QApplication>
 #include <QMainWindow>
 
-int StartProgram(QApplication &app)
+namespace {
+QMainWindow *g_mainWindow = nullptr;
+}
+
+bool StartProgram()
 {
-    // Placeholder main window until the real start-up sequence lands.
-    QMainWindow window;
-    window.setObjectName("Form1");
-    window.show();
-    return app.exec();
+    g_mainWindow = new QMainWindow;
+    g_mainWindow->setObjectName("Form1");
+    g_mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    g_mainWindow->show();
+    return true;
+}
+
+void EndProgram()
+{
+    QApplication::quit();
+}
+
+QMainWindow *mainWindow()
+{
+    return g_mainWindow;
 }

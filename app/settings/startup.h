@@ -1,7 +1,17 @@
 // Start-up and orderly end of the program.
 #pragma once
 
-class QApplication;
+class QMainWindow;
 
-// Runs the whole start-up sequence and the event loop; returns the process exit code.
-int StartProgram(QApplication &app);
+// The start-up sequence: settings, splash, pause, resolution, site list, help table, topics,
+// main window, title. Returns false when the program must end at once (the library's site
+// catalogue failed to load; the message has been shown). Call with the program directory
+// already the current directory.
+bool StartProgram();
+
+// The orderly end: stops an active run, saves the settings, then the topics, then quits the
+// event loop. Runs once; later calls do nothing.
+void EndProgram();
+
+// The main window StartProgram showed, or nullptr.
+QMainWindow *mainWindow();

@@ -1,0 +1,7 @@
+#include "common/runhooks.h"
+
+RunHooks &runHooks()
+{
+    static RunHooks hooks;
+    return hooks;
+}

@@ -1,0 +1,17 @@
+// What the program's start-up and end need from the search driver, without depending on it:
+// the driver installs these when it is set up. Unset hooks mean "no run can be active".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+struct RunHooks {
+    // True while fetches or checks of a run are still active (ActiveCount above 0).
+    std::function<bool()> runActive;
+    // Stops the active run (Do_Stop); returns when every worker thread has ended.
+    std::function<void()> stopRun;
+    // Resets the hits taken per slot (SiteHits) of entries 0 .. count - 1 (UseTopic).
+    std::function<void(int32_t count)> resetSiteHits;
+};
+
+RunHooks &runHooks();
