@@ -1,0 +1,379 @@
+#include "script.h"
+
+#include "capture.h"
+#include "charset.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tessel {
+
+namespace {
+
+enum TokenKind : uint8_t { kText, kIf, kThen, kEndif, kLoop, kEndloop, kSkipto, kUntill, kEof };
+
+inline bool isLetter(unsigned char c)
+{
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
+// A search text prepared once per run: its length in the page (a lone lead byte at the end
+// still takes a second page byte), and two byte positions that filter start candidates.
+struct Needle {
+    const unsigned char *text = nullptr;
+    size_t length = 0;   // bytes of the text
+    size_t span = 0;     // page bytes a match covers
+    bool wide = false;   // holds a two-byte character
+    bool filter = false; // the filter below may be used
+    size_t at0 = 0, at1 = 0;
+    unsigned char or0 = 0, or1 = 0, want0 = 0, want1 = 0;
+};
+
+struct Token {
+    TokenKind kind = kText;
+    FieldKind field = kNotField;
+    Needle needle;
+};
+
+struct Run {
+    Run(const Page &p, ScriptOutput &o) : page(p), out(o) {}
+    const Page &page;
+    ScriptOutput &out;
+    Token tokens[kMaxTokens + 1]; // one more: an empty word past the script's end
+    int count = 0;
+    size_t pos = 0;
+    char scratch[kResultSize]; // the current record once the store is full
+};
+
+TokenKind keyword(const char *w, size_t n)
+{
+    auto is = [&](const char *k) { return std::strlen(k) == n && std::memcmp(w, k, n) == 0; };
+    if (is("IF")) {
+        return kIf;
+    }
+    if (is("THEN")) {
+        return kThen;
+    }
+    if (is("ENDIF")) {
+        return kEndif;
+    }
+    if (is("LOOP")) {
+        return kLoop;
+    }
+    if (is("ENDLOOP")) {
+        return kEndloop;
+    }
+    if (is("SKIPTO")) {
+        return kSkipto;
+    }
+    if (is("UNTILL")) {
+        return kUntill;
+    }
+    if (is("EOF")) {
+        return kEof;
+    }
+    return kText;
+}
+
+void prepare(Needle &nd, const char *word, size_t n, bool euc)
+{
+    nd.text = reinterpret_cast<const unsigned char *>(word);
+    nd.length = n;
+    nd.span = n;
+    nd.wide = false;
+    nd.filter = false;
+    // Walk the text as the matcher does: a byte of 0x80 and above takes two bytes, and a lone
+    // one at the end still takes a second page byte.
+    size_t firstAscii = n, lastAscii = n;
+    for (size_t i = 0; i < n;) {
+        if (nd.text[i] >= 0x80) {
+            nd.wide = true;
+            if (i + 1 == n) {
+                nd.span = n + 1;
+            }
+            i += 2;
+        } else {
+            if (firstAscii == n) {
+                firstAscii = i;
+            }
+            lastAscii = i;
+            i += 1;
+        }
+    }
+    if (n == 0) {
+        return;
+    }
+    // On an EUC site a two-byte character's page bytes differ from the text's, so only its
+    // ASCII bytes can filter; elsewhere the first and last bytes do.
+    if (euc && nd.wide) {
+        if (firstAscii == n) {
+            return;
+        }
+        nd.at0 = firstAscii;
+        nd.at1 = lastAscii;
+    } else {
+        nd.at0 = 0;
+        nd.at1 = n - 1;
+    }
+    nd.filter = true;
+    const unsigned char c0 = nd.text[nd.at0], c1 = nd.text[nd.at1];
+    nd.or0 = isLetter(c0) ? 0x20 : 0;
+    nd.or1 = isLetter(c1) ? 0x20 : 0;
+    nd.want0 = c0 | nd.or0;
+    nd.want1 = c1 | nd.or1;
+}
+
+// Does the needle match at page position i? i + span is within the page.
+inline bool matchAt(const Page &page, size_t i, const Needle &nd)
+{
+    const unsigned char *p = page.text + i;
+    const unsigned char *t = nd.text;
+    const size_t n = nd.length;
+    if (!nd.wide) {
+        for (size_t k = 0; k < n; ++k) {
+            const unsigned char a = p[k], b = t[k];
+            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    for (size_t k = 0; k < n;) {
+        const unsigned char b = t[k];
+        if (b < 0x80) {
+            const unsigned char a = p[k];
+            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+                return false;
+            }
+            ++k;
+            continue;
+        }
+        unsigned char a0 = p[k], a1 = p[k + 1];
+        if (a0 < 0x80) {
+            return false;
+        }
+        if (page.euc) {
+            eucToSjis(a0, a1);
+        }
+        const unsigned char b1 = k + 1 < n ? t[k + 1] : 0;
+        if (a0 != b || a1 != b1) {
+            return false;
+        }
+        k += 2;
+    }
+    return true;
+}
+
+// The first start at or after pos and below bound where the needle matches, or bound.
+size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
+{
+    if (nd.length == 0) {
+        return pos < bound ? pos : bound;
+    }
+    if (nd.span > page.size) {
+        return bound;
+    }
+    // A match may run past the bound but never past the page.
+    if (bound == 0) {
+        return bound;
+    }
+    size_t last = page.size - nd.span; // last start that fits the page
+    if (bound <= last) {
+        last = bound - 1;
+    }
+    if (pos > last) {
+        return bound;
+    }
+    size_t i = pos;
+    if (nd.filter) {
+#if defined(__SSE2__)
+        const __m128i or0 = _mm_set1_epi8(static_cast<char>(nd.or0));
+        const __m128i or1 = _mm_set1_epi8(static_cast<char>(nd.or1));
+        const __m128i want0 = _mm_set1_epi8(static_cast<char>(nd.want0));
+        const __m128i want1 = _mm_set1_epi8(static_cast<char>(nd.want1));
+        const unsigned char *s = page.text;
+        // Sixteen starts at a time: both filter bytes must fit, so stop 16 short of the end.
+        while (i + 16 <= last + 1 && i + nd.at1 + 16 <= page.size) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + nd.at0));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + nd.at1));
+            const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, or0), want0),
+                                              _mm_cmpeq_epi8(_mm_or_si128(b, or1), want1));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            while (mask != 0) {
+                const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
+                if (matchAt(page, at, nd)) {
+                    return at;
+                }
+                mask &= mask - 1;
+            }
+            i += 16;
+        }
+#endif
+        for (; i <= last; ++i) {
+            if ((page.text[i + nd.at0] | nd.or0) == nd.want0 &&
+                (page.text[i + nd.at1] | nd.or1) == nd.want1 && matchAt(page, i, nd)) {
+                return i;
+            }
+        }
+        return bound;
+    }
+    for (; i <= last; ++i) {
+        if (matchAt(page, i, nd)) {
+            return i;
+        }
+    }
+    return bound;
+}
+
+char *currentRecord(Run &r)
+{
+    return r.out.count < kMaxResults ? r.out.records[r.out.count] : r.scratch;
+}
+
+// The first token of kind at an index above from, or -1.
+int findToken(const Run &r, int from, TokenKind kind)
+{
+    for (int j = from + 1; j < r.count; ++j) {
+        if (r.tokens[j].kind == kind) {
+            return j;
+        }
+    }
+    return -1;
+}
+
+int32_t runBlock(Run &r, int first, int end, size_t limit);
+
+// LOOP at index at: passes while the position is below the limit; then the position goes to
+// the limit. next receives the index after ENDLOOP.
+int32_t runLoop(Run &r, int at, size_t limit, int &next)
+{
+    const int stop = findToken(r, at, kEndloop);
+    if (stop < 0) {
+        return kNoEndloop;
+    }
+    while (r.pos < limit && r.out.count < kMaxResults) {
+        if (const int32_t error = runBlock(r, at + 1, stop, limit)) {
+            return error;
+        }
+        ++r.out.count;
+        if (r.out.count >= r.out.cap || r.out.count >= kMaxResults) {
+            break;
+        }
+    }
+    r.pos = limit;
+    next = stop + 1;
+    return 0;
+}
+
+void runField(Run &r, int at, size_t limit)
+{
+    const Token &field = r.tokens[at];
+    const Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
+    size_t end = limit;
+    if (term.field == kNotField) {
+        end = find(r.page, r.pos, limit, term.needle);
+    }
+    if (field.field == kTokenField) {
+        r.pos = skipWord(r.page, r.pos, end);
+        return;
+    }
+    const ResultField f = fieldOf(field.field);
+    char *text = currentRecord(r) + f.offset;
+    r.pos = captureText(r.page, r.pos, end, text, static_cast<size_t>(f.width - 1));
+    if (field.field == kUrlField) {
+        completeUrl(text, r.page.host);
+    }
+}
+
+int32_t runBlock(Run &r, int first, int end, size_t limit)
+{
+    int i = first;
+    while (i < end && r.pos < limit) {
+        const Token &t = r.tokens[i];
+        switch (t.kind) {
+        case kIf: {
+            const TokenKind how = i + 2 < r.count ? r.tokens[i + 2].kind : kText;
+            if (how == kThen) {
+                const int endif = findToken(r, i + 2, kEndif);
+                if (endif < 0) {
+                    return kNoEndif;
+                }
+                const size_t at = find(r.page, r.pos, limit, r.tokens[i + 1].needle);
+                if (at >= limit) {
+                    r.pos = limit;
+                } else {
+                    r.pos = at + r.tokens[i + 1].needle.span;
+                    if (const int32_t error = runBlock(r, i + 3, endif, limit)) {
+                        return error;
+                    }
+                }
+                i = endif + 1;
+            } else if (how == kLoop) {
+                if (const int32_t error = runLoop(r, i + 2, limit, i)) {
+                    return error;
+                }
+            } else {
+                return kBadIf;
+            }
+            break;
+        }
+        case kLoop:
+            if (const int32_t error = runLoop(r, i, limit, i)) {
+                return error;
+            }
+            break;
+        case kSkipto:
+            r.pos = find(r.page, r.pos, limit, r.tokens[i + 1].needle);
+            i += 2;
+            break;
+        case kUntill:
+            if (r.tokens[i + 1].kind == kEof && i + 1 < r.count) {
+                limit = r.page.size;
+            } else {
+                limit = find(r.page, r.pos, r.page.size, r.tokens[i + 1].needle);
+            }
+            i += 2;
+            break;
+        default:
+            if (t.field != kNotField) {
+                runField(r, i, limit);
+            } else {
+                const size_t at = find(r.page, r.pos, limit, t.needle);
+                r.pos = at < limit ? at + t.needle.span : limit;
+            }
+            i += 1;
+            break;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
+{
+    Run r(page, out);
+    for (const char *w = script; *w != '\0';) {
+        const size_t n = std::strlen(w);
+        if (r.count == kMaxTokens) {
+            return kTooManyTokens;
+        }
+        Token &t = r.tokens[r.count++];
+        t.kind = keyword(w, n);
+        t.field = t.kind == kText ? fieldKind(w, n) : kNotField;
+        prepare(t.needle, w, n, page.euc);
+        w += n + 1;
+    }
+    // The word after the last one is empty: as a terminator it ends a field where it starts.
+    prepare(r.tokens[r.count].needle, "", 0, page.euc);
+    if (r.count == 0) {
+        return 0;
+    }
+    r.pos = 0;
+    return runBlock(r, 0, r.count, page.size);
+}
+
+} // namespace tessel

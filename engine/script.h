@@ -1,0 +1,80 @@
+// The extraction script interpreter. Library-internal.
+//
+// ---- The script language (what a catalogue author can rely on) ----
+// A site's script is the list of words between SEARCH and ENDSITE in sitelist.txt, at most
+// 100 of them. Words never hold blanks. One read position moves forward through the page;
+// each block runs only while the position is below its limit (the whole script: page end).
+//
+//   text                   search: move just past the next occurrence of text
+//   SKIPTO text            move to the START of the next occurrence of text
+//   UNTILL text            this block's limit becomes the start of the next occurrence of
+//                          text (searched to the page end; page end when absent);
+//                          UNTILL EOF sets the limit to the page end
+//   FIELD terminator       capture FIELD from the position up to the next occurrence of
+//                          terminator (or the limit), then terminator runs as a search
+//   IF text THEN ... ENDIF run the inner commands when text is found (the position is then
+//                          past it); not found: the position goes to the limit (block ends)
+//   LOOP ... ENDLOOP       repeat, one result record per pass, while the position is below
+//                          the limit and the cap / 1000 records are not reached; afterwards
+//                          the position is at the limit, so nothing after ENDLOOP runs at
+//                          that level
+//   IF text LOOP ... ENDLOOP  same as LOOP; text is ignored
+//
+// Fields (a word that BEGINS with the name counts): TITLE (255 bytes), URL (1023), PREVIEW
+// (1023), DATE, SIZE, SCORE (255 each), TOKEN (steps over one word of the page, keeps
+// nothing). When the terminator is itself a field name the field runs to the limit; a field
+// that is the script's last word captures nothing.
+// Capture: leading/trailing blanks dropped, runs of blanks become one blank; tags starting
+// <b <i <u <s <tt <font (and closing forms; so <br <span <strong <img <script too) are
+// stepped over, any other tag ends the capture; two-byte characters are never split.
+// URL: a capture not starting with a four-letter scheme ("http://") or "https://" gets the
+// site's HOST in front (one "/" is dropped when HOST ends with "/"; "//server/..." takes the
+// HOST's scheme). Hits are kept only with a URL beginning "http://" or "https://".
+// Matching: ASCII letters compare case-insensitively; two-byte characters exactly (on an EUC
+// site the page's EUC-JP pairs are converted to Shift_JIS first; a UTF8 site's page is
+// converted to CP932 before the run, so write scripts in Shift_JIS text either way).
+// Keywords (IF LOOP SKIPTO UNTILL THEN ENDIF ENDLOOP EOF) are exact, upper case; anywhere
+// else they are plain search texts. Blocks don't nest: IF..THEN ends at the first ENDIF,
+// LOOP at the first ENDLOOP.
+// Errors (they end the run; hits captured before stay): -4014 IF..THEN without ENDIF,
+// -4015 LOOP without ENDLOOP, -4016 more than 100 words, -4017 IF text not followed by
+// THEN or LOOP.
+#pragma once
+
+#include "results.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessel {
+
+enum ScriptError : int32_t {
+    kNoEndif = -4014,
+    kNoEndloop = -4015,
+    kTooManyTokens = -4016,
+    kBadIf = -4017
+};
+
+constexpr int kMaxTokens = 100;
+
+// The records a run writes: the current record is records[count]; every completed loop pass
+// adds one to count, and loops stop once count reaches cap or kMaxResults.
+struct ScriptOutput {
+    char (*records)[kResultSize];
+    int32_t count;
+    int32_t cap;
+};
+
+// The page a run reads, with the site's flags that capture and matching need.
+struct Page {
+    const unsigned char *text;
+    size_t size;
+    bool euc;         // convert EUC-JP pairs to Shift_JIS while matching and capturing
+    const char *host; // prefix of relative URLs ("" for none)
+};
+
+// Runs a script (NUL-separated words ending with an empty word, as the catalogue stores it)
+// over the page. Returns 0 or a script error. Allocates nothing.
+int32_t runScript(const char *script, const Page &page, ScriptOutput &out);
+
+} // namespace tessel
