@@ -1,0 +1,628 @@
+#include "sitefarm.h"
+
+#include "sandbox.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <list>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+constexpr auto kForever = std::chrono::hours(24);
+
+// One thread per connection: a test may hold a thousand connections open at once (stalled
+// answers, link checks), and a fixed pool would make them queue and distort every timing.
+class ConnectionThreads : public httplib::TaskQueue {
+public:
+    explicit ConnectionThreads(std::atomic<int> &open) : open_(open) {}
+
+    void enqueue(std::function<void()> fn) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reap();
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        ++open_;
+        try {
+            workers_.push_back({std::thread([this, fn = std::move(fn), done] {
+                                    fn();
+                                    --open_;
+                                    done->store(true);
+                                }),
+                                done});
+        } catch (const std::system_error &) {
+            // Out of threads: serve this connection on the accepting thread rather than drop it.
+            fn();
+            --open_;
+        }
+    }
+
+    void shutdown() override
+    {
+        std::list<Worker> all;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            all.swap(workers_);
+        }
+        for (Worker &worker : all)
+            worker.thread.join();
+    }
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    void reap()
+    {
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (it->done->load()) {
+                it->thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    std::atomic<int> &open_;
+    std::mutex mutex_;
+    std::list<Worker> workers_;
+};
+
+int portOf(const sockaddr_storage &address)
+{
+    if (address.ss_family != AF_INET)
+        return -1;
+    return ntohs(reinterpret_cast<const sockaddr_in &>(address).sin_port);
+}
+
+// Calls visit(fd, localPort, peerPort) for every connected IPv4 socket of the process.
+template <typename Visit> void forEachSocket(Visit visit)
+{
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir)
+        return;
+    int own = dirfd(dir);
+    while (dirent *entry = readdir(dir)) {
+        char *end = nullptr;
+        long fd = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || end == entry->d_name || fd == own)
+            continue;
+        sockaddr_storage local{}, peer{};
+        socklen_t length = sizeof local;
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &length) != 0)
+            continue;
+        length = sizeof peer;
+        if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &length) != 0)
+            continue;
+        if (visit(static_cast<int>(fd), portOf(local), portOf(peer)))
+            break;
+    }
+    closedir(dir);
+}
+
+// The socket of the connection a handler serves. The library keeps it to itself, but a
+// fault (reset, cut-off, stall) has to be played on that very socket.
+int socketOf(int localPort, int remotePort)
+{
+    int found = -1;
+    forEachSocket([&](int fd, int local, int peer) {
+        if (local == localPort && peer == remotePort)
+            found = fd;
+        return found >= 0;
+    });
+    return found;
+}
+
+bool peerGone(int fd)
+{
+    pollfd item{fd, POLLRDHUP, 0};
+    return poll(&item, 1, 0) > 0 && (item.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool sendAll(int fd, const char *data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t sent = send(fd, data, size, MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+// Aborts the connection with RST: disconnecting a TCP socket resets it while the descriptor
+// stays valid for the library, which closes it as usual afterwards.
+void resetConnection(int fd)
+{
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    connect(fd, &unspecified, sizeof unspecified);
+}
+
+const char *reasonOf(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+std::string htmlEscape(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+const char *charsetLabel(const char *charset)
+{
+    std::string name = charset;
+    if (name == "CP932")
+        return "Shift_JIS";
+    return charset;
+}
+
+} // namespace
+
+class SiteFarm::Server : public httplib::Server {
+public:
+    // The library listens with a backlog of 5; a burst of a thousand connects would then
+    // wait for SYN retransmits and every timing would measure the backlog instead.
+    void widenBacklog() { ::listen(svr_sock_, 4096); }
+};
+
+Answer page(std::string body, std::string contentType)
+{
+    Answer answer;
+    answer.body = std::move(body);
+    answer.contentType = std::move(contentType);
+    return answer;
+}
+
+Answer status(int code)
+{
+    Answer answer;
+    answer.status = code;
+    answer.body = std::to_string(code) + " " + reasonOf(code);
+    answer.contentType = "text/plain";
+    return answer;
+}
+
+Answer Answer::withStatus(int code) const
+{
+    Answer copy = *this;
+    copy.status = code;
+    return copy;
+}
+
+Answer Answer::withHeader(const std::string &name, const std::string &value) const
+{
+    Answer copy = *this;
+    copy.headers.emplace_back(name, value);
+    return copy;
+}
+
+Answer Answer::withDelay(std::chrono::milliseconds before) const
+{
+    Answer copy = *this;
+    copy.delay = before;
+    return copy;
+}
+
+Answer Answer::withFault(Fault what, std::size_t after) const
+{
+    Answer copy = *this;
+    copy.fault = what;
+    copy.faultAfter = after;
+    return copy;
+}
+
+Answer Answer::withDrip(std::size_t bytes, std::chrono::milliseconds every) const
+{
+    Answer copy = *this;
+    copy.dripBytes = bytes;
+    copy.dripEvery = every;
+    return copy;
+}
+
+std::string Request::header(const std::string &name) const
+{
+    for (const auto &[key, value] : headers)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0)
+            return value;
+    return {};
+}
+
+bool Request::hasHeader(const std::string &name) const
+{
+    return std::any_of(headers.begin(), headers.end(), [&](const auto &item) {
+        return strcasecmp(item.first.c_str(), name.c_str()) == 0;
+    });
+}
+
+std::string Request::param(const std::string &name) const
+{
+    auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+SiteFarm::SiteFarm()
+{
+    start(0);
+}
+
+SiteFarm::SiteFarm(int port)
+{
+    start(port);
+}
+
+SiteFarm::~SiteFarm()
+{
+    stop();
+}
+
+void SiteFarm::start(int port)
+{
+    signal(SIGPIPE, SIG_IGN); // a client that went away must not end the test program
+    server_ = std::make_unique<Server>();
+    server_->new_task_queue = [this] { return new ConnectionThreads(open_); };
+    auto handler = [this](const httplib::Request &in, httplib::Response &out) {
+        Request request;
+        request.method = in.method;
+        request.path = in.path;
+        request.target = in.target;
+        auto mark = in.target.find('?');
+        if (mark != std::string::npos)
+            request.query = in.target.substr(mark + 1);
+        request.version = in.version;
+        request.headers.assign(in.headers.begin(), in.headers.end());
+        request.params.insert(in.params.begin(), in.params.end());
+        request.body = in.body;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            log_.push_back(request);
+        }
+        changed_.notify_all();
+        respond(request, answerFor(request), in.local_port, in.remote_port, &out);
+    };
+    server_->Get(".*", handler);
+    server_->Post(".*", handler);
+    server_->Put(".*", handler);
+    server_->Delete(".*", handler);
+    server_->Options(".*", handler);
+    server_->Patch(".*", handler);
+    if (port == 0) {
+        port_ = server_->bind_to_any_port("127.0.0.1");
+    } else if (server_->bind_to_port("127.0.0.1", port)) {
+        port_ = port;
+    }
+    if (port_ <= 0)
+        throw std::runtime_error("the fixture server can't listen on 127.0.0.1");
+    server_->widenBacklog();
+    listening_ = true;
+    listener_ = std::thread([this] {
+        server_->listen_after_bind();
+        listening_ = false;
+    });
+    // stop() only takes effect once the library has begun listening.
+    while (!server_->is_running() && listening_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void SiteFarm::closeConnections() const
+{
+    forEachSocket([&](int fd, int local, int) {
+        if (local == port_)
+            shutdown(fd, SHUT_RDWR);
+        return false;
+    });
+}
+
+void SiteFarm::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopped_)
+            return;
+        stopped_ = stopping_ = true;
+    }
+    changed_.notify_all();
+    server_->stop();
+    // Idle keep-alive connections would hold their threads for seconds; close them, and any
+    // accepted while the listener was winding down, until every thread has been joined.
+    while (listening_) {
+        closeConnections();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    listener_.join();
+}
+
+std::string SiteFarm::url(const std::string &path) const
+{
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void SiteFarm::serve(const std::string &path, Answer answer)
+{
+    serve(path, [answer = std::move(answer)](const Request &) { return answer; });
+}
+
+void SiteFarm::serve(const std::string &path, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    exact_[path] = std::move(handler);
+}
+
+void SiteFarm::servePrefix(const std::string &prefix, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    prefixes_.emplace_back(prefix, std::move(handler));
+    // Longest prefix first, so a more specific registration wins.
+    std::stable_sort(prefixes_.begin(), prefixes_.end(),
+                     [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+}
+
+void SiteFarm::serveDirectory(const std::string &dir)
+{
+    servePrefix("/", [dir](const Request &request) {
+        if (request.path.find("..") != std::string::npos)
+            return status(404);
+        std::ifstream in(dir + request.path, std::ios::binary);
+        if (!in)
+            return status(404);
+        Answer answer;
+        answer.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (request.path.ends_with(".txt"))
+            answer.contentType = "text/plain";
+        return answer;
+    });
+}
+
+Answer SiteFarm::echo(const Request &request)
+{
+    return page(request.body, "text/plain");
+}
+
+Answer SiteFarm::answerFor(const Request &request)
+{
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto exact = exact_.find(request.path);
+        if (exact != exact_.end()) {
+            handler = exact->second;
+        } else {
+            for (const auto &[prefix, candidate] : prefixes_) {
+                if (request.path.starts_with(prefix)) {
+                    handler = candidate;
+                    break;
+                }
+            }
+        }
+    }
+    if (!handler)
+        return status(404);
+    return handler(request);
+}
+
+bool SiteFarm::pause(int fd, std::chrono::milliseconds duration)
+{
+    auto deadline = std::chrono::steady_clock::now() + duration;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (stopping_ || (fd >= 0 && peerGone(fd)))
+            return false;
+        auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return true;
+        auto step = std::min<std::chrono::steady_clock::duration>(deadline - now,
+                                                                  std::chrono::milliseconds(5));
+        changed_.wait_for(lock, step, [this] { return stopping_; });
+    }
+}
+
+void SiteFarm::respond(const Request &request, const Answer &answer, int localPort, int remotePort,
+                       void *response)
+{
+    auto &out = *static_cast<httplib::Response *>(response);
+    bool raw = answer.fault != Fault::None || answer.dripBytes > 0;
+    int fd = raw || answer.delay.count() > 0 ? socketOf(localPort, remotePort) : -1;
+    // After an abandoned answer the library's own write fails on the closed socket and it
+    // drops the connection; nothing else reaches the client.
+    auto abandon = [fd] {
+        if (fd >= 0)
+            shutdown(fd, SHUT_RDWR);
+    };
+    if (answer.delay.count() > 0 && !pause(fd, answer.delay))
+        return abandon();
+    if (!raw) {
+        out.status = answer.status;
+        for (const auto &[name, value] : answer.headers)
+            out.set_header(name, value);
+        out.set_content(answer.body, answer.contentType);
+        return;
+    }
+    if (fd < 0) {
+        out.status = 500;
+        return;
+    }
+    switch (answer.fault) {
+    case Fault::StallBeforeHeaders:
+        pause(fd, kForever);
+        return abandon();
+    case Fault::CloseBeforeHeaders:
+        return abandon();
+    case Fault::Reset:
+        return resetConnection(fd);
+    default:
+        break;
+    }
+    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + reasonOf(answer.status) +
+                       "\r\nContent-Type: " + answer.contentType +
+                       "\r\nContent-Length: " + std::to_string(answer.body.size()) + "\r\n";
+    for (const auto &[name, value] : answer.headers)
+        head += name + ": " + value + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!sendAll(fd, head.data(), head.size()))
+        return abandon();
+    std::size_t length = request.method == "HEAD" ? 0 : answer.body.size();
+    if (answer.fault != Fault::None)
+        length = std::min(length, answer.faultAfter);
+    std::size_t piece = answer.dripBytes > 0 ? answer.dripBytes : length;
+    for (std::size_t sent = 0; sent < length; sent += piece) {
+        if (answer.dripEvery.count() > 0 && !pause(fd, answer.dripEvery))
+            return abandon();
+        if (!sendAll(fd, answer.body.data() + sent, std::min(piece, length - sent)))
+            return abandon();
+    }
+    if (answer.fault == Fault::StallMidBody)
+        pause(fd, kForever);
+    if (answer.fault == Fault::ResetMidBody)
+        return resetConnection(fd);
+    abandon();
+}
+
+std::vector<Request> SiteFarm::requests() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+std::vector<Request> SiteFarm::requests(const std::string &path) const
+{
+    std::vector<Request> matching;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::copy_if(log_.begin(), log_.end(), std::back_inserter(matching),
+                 [&](const Request &request) { return request.path == path; });
+    return matching;
+}
+
+std::size_t SiteFarm::requestCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_.size();
+}
+
+void SiteFarm::clearLog()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    log_.clear();
+}
+
+bool SiteFarm::waitForRequests(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return log_.size() >= n; });
+}
+
+int SiteFarm::openConnections() const
+{
+    return open_.load();
+}
+
+void SiteFarm::serveSearch(const std::string &path, SearchSite site)
+{
+    serve(path, [this, path, site](const Request &request) {
+        int first = site.firstBase;
+        std::string value = request.param(site.firstParam);
+        if (!value.empty())
+            first = std::atoi(value.c_str());
+        return page(searchPage(site, path, request.param(site.queryParam), first),
+                    std::string("text/html; charset=") + charsetLabel(site.charset))
+            .withDelay(site.delay);
+    });
+    servePrefix(path + "/doc/", [](const Request &request) {
+        return page("<html><body>" + request.path + "</body></html>");
+    });
+}
+
+std::string SiteFarm::searchPage(const SearchSite &site, const std::string &path,
+                                 const std::string &rawQuery, int first) const
+{
+    // Written in UTF-8 with \x01 where the query goes, converted, and then the query's own
+    // bytes (already in the site's charset, as the client sent them) put in.
+    int from = std::max(0, first - site.firstBase);
+    int to = std::min(site.totalHits, from + site.hitsPerPage);
+    std::string text = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                       "charset=" +
+                       std::string(charsetLabel(site.charset)) +
+                       "\"><title>検索結果</title></head><body>\n";
+    text += "<p class=\"count\">\x01: 全 " + std::to_string(site.totalHits) + " 件中 " +
+            std::to_string(from + 1) + " - " + std::to_string(to) + " 件</p>\n<ol>\n";
+    for (int n = from + 1; n <= to; ++n) {
+        std::string number = std::to_string(n);
+        text += "<li><a href=\"" + url(path + "/doc/" + number) + "\">\x01 の結果 " + number +
+                "</a><p>\x01 について " + number + " 番目の説明です。</p><span class=\"size\">" +
+                std::to_string(n * 3) + "KB</span><span class=\"date\">2024/01/" +
+                std::to_string(n % 28 + 1) + "</span></li>\n";
+    }
+    text += "</ol>\n";
+    if (to < site.totalHits)
+        text += "<a class=\"next\" href=\"" + path + "?" + site.firstParam + "=" +
+                std::to_string(site.firstBase + to) + "\">次へ</a>\n";
+    text += "</body></html>\n";
+    std::string bytes = std::string(site.charset) == "UTF-8" ? text : encode(text, site.charset);
+    std::string query = htmlEscape(rawQuery);
+    std::string page;
+    for (char c : bytes) {
+        if (c == '\x01')
+            page += query;
+        else
+            page += c;
+    }
+    if (page.size() < site.padTo) {
+        auto at = page.find("<body>") + 6;
+        std::string pad = "<!--" + std::string(site.padTo - page.size(), ' ') + "-->";
+        page.insert(at, pad);
+    }
+    return page;
+}
+
+} // namespace testsupport

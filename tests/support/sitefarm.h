@@ -1,0 +1,190 @@
+// SiteFarm: the fixture HTTP server of every network test and benchmark.
+//
+// It listens on 127.0.0.1 only, on a free port, and answers from its own threads (one per
+// connection, so a thousand clients at once are served at once). A test registers canned
+// answers per path and then checks exactly what the client sent through the request log:
+//
+//     using namespace testsupport;
+//     SiteFarm farm;
+//     farm.serve("/search", page(encode("<html>日本</html>"), "text/html; charset=Shift_JIS"));
+//     farm.serve("/moved", status(301).withHeader("Location", "/search"));
+//     farm.serve("/slow", page("x").withDelay(std::chrono::milliseconds(200)));
+//     farm.serve("/hang", page("").withFault(Fault::StallBeforeHeaders));
+//     farm.serve("/drip", page(std::string(5000, 'a')).withDrip(100,
+//     std::chrono::milliseconds(10))); farm.serve("/cut", page(std::string(1000,
+//     'a')).withFault(Fault::CutOff, 300));
+//                                            // Content-Length 1000, 300 bytes, then close
+//     farm.serve("/echo", SiteFarm::echo);   // answers the body sent (form posts)
+//     farm.serve("/q", [](const Request &r) { return page(r.param("q")); });  // computed
+//     SearchSite site;
+//     site.totalHits = 25;
+//     farm.serveSearch("/site1/search", site);
+//     ... client talks to farm.url("/search") ...
+//     EXPECT_EQ(farm.requests("/search").at(0).header("User-Agent"), "INET1");
+//
+// HEAD requests are answered from the same registrations with the headers only (any status,
+// 301/302 with Location included); faults apply to them as well. Waits inside an answer
+// (delay, stalls, drip pauses) end at once when the client goes away or the farm stops, so
+// `openConnections()` shows whether a client really closed its socket, and stopping never
+// hangs on a stalled connection. Unregistered paths answer 404.
+//
+// The standalone program `sitefarm` (tests/support/sitefarm_main.cpp) serves the same for
+// benchmarks and end-to-end runs; it prints "port N" on its first line and runs until SIGINT
+// or SIGTERM:
+//
+//     sitefarm [--port P] [--dir DIR] [--sites N] [--hits H] [--total T] [--delay-ms D]
+//              [--page-kb K] [--charset CP932|EUC-JP|UTF-8]
+//
+//   --dir DIR     serve the files under DIR (canned pages) at their relative paths
+//   --sites N     N generated search sites at /site1/search … /siteN/search (query q, first
+//                 hit p, 1-based), H hits a page (default 10) of T in all (default 50),
+//                 answering after D ms, each page padded to at least K KB, in the charset
+//                 (default CP932); the hit links /doc/siteK/N answer 200
+//   --port P      listen on P instead of a free port
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+// What goes wrong with an answer, and where.
+enum class Fault {
+    None,
+    StallBeforeHeaders, // the request is read, nothing is ever sent
+    CloseBeforeHeaders, // the request is read, the connection is closed without an answer
+    Reset,              // the request is read, the connection is reset (RST)
+    StallMidBody,       // headers and faultAfter body bytes, then nothing more
+    CutOff,             // headers with the full Content-Length, faultAfter bytes, then close
+    ResetMidBody,       // headers and faultAfter body bytes, then reset
+};
+
+struct Answer {
+    int status = 200;
+    std::string body;
+    std::string contentType = "text/html";
+    std::vector<std::pair<std::string, std::string>> headers; // extra header lines
+    std::chrono::milliseconds delay{0};                       // before the headers
+    Fault fault = Fault::None;
+    std::size_t faultAfter = 0;
+    std::size_t dripBytes = 0;             // send the body this many bytes at a time …
+    std::chrono::milliseconds dripEvery{}; // … pausing this long before each piece
+
+    Answer withStatus(int code) const;
+    Answer withHeader(const std::string &name, const std::string &value) const;
+    Answer withDelay(std::chrono::milliseconds before) const;
+    Answer withFault(Fault what, std::size_t after = 0) const;
+    Answer withDrip(std::size_t bytes, std::chrono::milliseconds every) const;
+};
+
+// A 200 answer with this body.
+Answer page(std::string body, std::string contentType = "text/html");
+// An answer with this status and a short text body.
+Answer status(int code);
+
+// One request as the farm received it.
+struct Request {
+    std::string method;
+    std::string path;    // without the query
+    std::string query;   // raw, as sent, without "?"
+    std::string target;  // raw request target
+    std::string version; // "HTTP/1.0" or "HTTP/1.1"
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::multimap<std::string, std::string> params; // decoded query (and form) parameters
+    std::string body;
+
+    // Value of the first header of that name (any letter case); empty when absent.
+    std::string header(const std::string &name) const;
+    bool hasHeader(const std::string &name) const;
+    std::string param(const std::string &name) const;
+};
+
+using Handler = std::function<Answer(const Request &)>;
+
+// A generated search site: a result page per query and first-hit number.
+struct SearchSite {
+    std::string queryParam = "q";
+    std::string firstParam = "p"; // number of the first hit asked for; absent: the first
+    int firstBase = 1;            // the number of the very first hit in firstParam
+    int hitsPerPage = 10;
+    int totalHits = 50;
+    const char *charset = "CP932"; // page bytes: "CP932", "EUC-JP" or "UTF-8"
+    std::size_t padTo = 0;         // pad each page with a leading comment to this many bytes
+    std::chrono::milliseconds delay{0};
+};
+
+class SiteFarm {
+public:
+    SiteFarm();
+    explicit SiteFarm(int port); // a fixed port (the standalone program); 0 picks a free one
+    ~SiteFarm();
+    SiteFarm(const SiteFarm &) = delete;
+    SiteFarm &operator=(const SiteFarm &) = delete;
+
+    int port() const { return port_; }
+    // "http://127.0.0.1:<port>" followed by the path (which should start with "/").
+    std::string url(const std::string &path) const;
+
+    void serve(const std::string &path, Answer answer);
+    void serve(const std::string &path, Handler handler);
+    // Every path starting with the prefix that has no exact registration.
+    void servePrefix(const std::string &prefix, Handler handler);
+    // Files under the directory at their relative paths ("/a/b.html" -> dir/a/b.html).
+    void serveDirectory(const std::string &dir);
+    // Result pages of a generated site; its hit links <path>/doc/N answer 200.
+    void serveSearch(const std::string &path, SearchSite site);
+    // The result page of a generated site for a query (raw bytes as sent) and first hit.
+    std::string searchPage(const SearchSite &site, const std::string &path,
+                           const std::string &rawQuery, int first) const;
+
+    // An answer that echoes the request body (form posts).
+    static Answer echo(const Request &request);
+
+    std::vector<Request> requests() const;
+    std::vector<Request> requests(const std::string &path) const;
+    std::size_t requestCount() const;
+    void clearLog();
+    // Waits (bounded) until at least n requests were logged.
+    bool waitForRequests(std::size_t n,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Connections the farm holds open right now.
+    int openConnections() const;
+
+    // Ends every answer in progress, closes every connection and joins every thread.
+    // Idempotent; the destructor calls it.
+    void stop();
+
+private:
+    class Server;
+    Answer answerFor(const Request &request);
+    void start(int port);
+    void respond(const Request &request, const Answer &answer, int localPort, int remotePort,
+                 void *response);
+    bool pause(int fd, std::chrono::milliseconds duration);
+    void closeConnections() const;
+
+    std::unique_ptr<Server> server_;
+    int port_ = 0;
+    std::thread listener_;
+    std::atomic<bool> listening_{false};
+    std::atomic<int> open_{0};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool stopping_ = false;
+    bool stopped_ = false;
+    std::map<std::string, Handler> exact_;
+    std::vector<std::pair<std::string, Handler>> prefixes_;
+    std::vector<Request> log_;
+};
+
+} // namespace testsupport
