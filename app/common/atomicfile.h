@@ -1,0 +1,17 @@
+// Replacing a data file as a whole: the new bytes go to a temporary file in the same folder,
+// which is renamed over the old file only when every byte is on disk. A failure (full disk,
+// read-only folder) leaves the old file exactly as it was.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Returns true when the file now holds exactly these bytes; otherwise false, the old file is
+// untouched and *error (when given) says why.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Reads a whole file of at most maxBytes bytes. Returns false when it can't be opened or read;
+// *exists tells a missing file from an unreadable one. A longer file yields its first
+// maxBytes bytes and *truncated (when given) is set.
+bool readWholeFile(const QString &path, qint64 maxBytes, QByteArray &bytes, bool *exists,
+                   bool *truncated = nullptr);
