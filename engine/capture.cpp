@@ -130,12 +130,14 @@ size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t m
             pos = skipSpace(page, pos, end);
             continue;
         }
-        if (blank) {
+        // A blank is written only between two pieces of text: none at the start, even after
+        // a stepped-over tag, and none at the end.
+        if (blank && n > 0) {
             if (n < most) {
                 out[n++] = ' ';
             }
-            blank = false;
         }
+        blank = false;
         if (c <= 0x80) {
             if (n < most) {
                 out[n++] = static_cast<char>(c);
