@@ -65,12 +65,35 @@ enum {
     TESSEL_E_ONE_WORD_SITE = -4012,
     TESSEL_E_NO_LIST = -4013,
     TESSEL_E_NO_SITELIST = -5001,
-    TESSEL_E_EMPTY_SITELIST = -5002
+    TESSEL_E_EMPTY_SITELIST = -5002,
+    TESSEL_E_SITELIST_TOO_BIG = -5003, /* sitelist.dat is over 80000 bytes: nothing loaded */
+    TESSEL_E_NO_SITE = -5004           /* SiteHeader: not a site index of the catalogue */
 };
 
 /* ---- Site catalogue and query building ---- */
+
+/* Loads "sitelist.dat" from the current directory (every byte stored complemented) and
+ * records the current directory as the start directory. Call it before any other search
+ * export; a second call loads everything afresh and invalidates the previous catalogue.
+ * Returns the number of sites (0..500; sites past the 500th are ignored), or
+ * TESSEL_E_NO_SITELIST (can't be opened or read), TESSEL_E_EMPTY_SITELIST (0 bytes) or
+ * TESSEL_E_SITELIST_TOO_BIG (over 80000 bytes); on an error the catalogue is empty. */
 TESSEL_API int32_t LoadSite(void);
+
+/* Copies the site's name, language, type, search key, root and memo into the caller's
+ * record of TESSEL_SITE_HEADER_SIZE (3072) bytes, at offsets 0, 256, 512, 768, 1792, 2816;
+ * each field is cut to its width less one (255 or 1023 bytes, never inside a two-byte
+ * character) and padded with NULs. Returns 0, or TESSEL_E_NO_SITE when site is not below
+ * the count LoadSite returned (the record then holds six empty fields). */
 TESSEL_API int32_t SiteHeader(char *record, int32_t site);
+
+/* Writes into request (caller's, at least TESSEL_REQUEST_SIZE = 1024 bytes) the GET URL or
+ * "post://" form for page (0 first; negative counts as 0) of site, from its AND list or,
+ * with mode 1, its OR list, and the keywords (CP932 text, at most 10 words used).
+ * Returns 0, or TESSEL_E_REQUEST_TOO_LONG (request, a word or a template part would not
+ * fit), TESSEL_E_BAD_NUM, TESSEL_E_NO_KEYWORD, TESSEL_E_ONE_WORD_SITE or TESSEL_E_NO_LIST
+ * (also for a site index not in the catalogue); on an error request is left unchanged.
+ * Sites whose memo holds "UTF8" get their keywords escaped as UTF-8 bytes. */
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords, char *request);
 
 /* ---- Fetch slots ---- */
@@ -99,21 +122,56 @@ TESSEL_API int32_t HTMLOpen(const char *keyword, int32_t count, const char *path
 TESSEL_API int32_t HTMLSave(int32_t position, int32_t index);
 TESSEL_API int32_t HTMLClose(void);
 
-/* ---- File, time and process utilities ---- */
+/* ---- File, time and process utilities ----
+ * Paths and command lines are CP932 like every text and are converted to the file
+ * system's UTF-8. Time texts are Japan Standard Time (UTC+9). None of these shows
+ * anything; each reports only through its result. */
+
+/* Seconds since 1970-01-01 00:00:00 UTC. */
 TESSEL_API int32_t GetTime(void);
+/* Sets the file's access and modification times to a dotted time text (as GetTForm
+ * writes). Returns 0 whether or not that succeeded. */
 TESSEL_API int32_t SetFTime(const char *path, const char *text);
+/* Copies a file, replacing an existing target. 1 on success, 0 on failure. */
 TESSEL_API int32_t MyCopy(const char *from, const char *to);
+/* Deletes a file (not a directory). 1 on success, 0 on failure. */
 TESSEL_API int32_t DelFile(const char *path);
+/* Deletes every entry of the directory that is not itself a directory, then the directory
+ * (left in place while a subdirectory remains). Changes the process's current directory
+ * to the directory's parent: no other thread may resolve relative paths meanwhile.
+ * 0 when the directory can't be entered, else 1. */
 TESSEL_API int32_t DelDir(const char *path);
+/* Starts the program of a command line (blanks separate arguments, double quotes group,
+ * \" is a plain quote; the program is looked up in PATH). Returns the process id, or 0
+ * when it can't be started. The library reaps the process: don't wait for it. */
 TESSEL_API int32_t Run(int32_t ignored, const char *command);
+/* 1 when a file or directory of that name exists, else 0. */
 TESSEL_API int32_t FileExist(const char *path);
+/* Logical pixels per inch: always 96. */
 TESSEL_API int32_t GetDPI(int32_t dc);
+/* Writes the current time as "YYYY.MM.DD.hh:mm:ss" (19 bytes and a NUL; text holds at
+ * least 20). Returns 0. */
 TESSEL_API int32_t GetTForm(char *text);
+/* Writes time as "Y/M/D,hh:mm:ss" (year, month, day without leading zeros; at most 19
+ * bytes and a NUL; text holds at least 20). Returns 0. */
 TESSEL_API int32_t GetTForm2(int32_t time, char *text);
+/* Writes the installation block into text (caller's, TESSEL_ENVIRON_SIZE = 16000 bytes):
+ * "SendTime=", GetTForm's text, CR LF, then the bytes of release.dat and of STARTUP.DAT
+ * from the current directory (names matched in any letter case). Returns its length; a
+ * longer block is cut at 16000 bytes, and the text ends with a NUL only when shorter. */
 TESSEL_API int32_t GetEnviron(char *text);
 
-/* ---- Help index ---- */
+/* ---- Help index ----
+ * Both read through the catalogue's text buffer: call them after LoadSite and before
+ * any search, and don't interleave them with a search. */
+
+/* Reads up to the first 80000 bytes of "idxhelp.dat" from the current directory and
+ * returns the entry count it starts with, or 0 when the file can't be opened. */
 TESSEL_API int32_t InitHelp(void);
+/* Reads the next entry: levels[1..5] get its outline numbers (0 for missing levels;
+ * levels[0] is left alone), title and page (caller's, at least 256 bytes each) its title
+ * and page file name, cut to 255 bytes. Returns its icon number. Past the last entry:
+ * 0, empty texts and zero levels. */
 TESSEL_API int32_t GetHelp(int32_t *levels, char *title, char *page);
 
 #ifdef __cplusplus

@@ -1,0 +1,172 @@
+#include "sandbox.h"
+#include "sitelist_fixture.h"
+#include "tessel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+enum Site {
+    kBoth,    // AND and OR lists, three AND entries
+    kMono,    // one word only
+    kAndOnly, // AND list only
+    kUtf8,    // wants its keywords as UTF-8
+    kBadNum,  // a _NUM_ without its second number
+    kEmpty,   // memo allows AND but there is no list
+    kOdd,     // templates outside the usual form
+};
+
+const char *kCatalogue = "SITE both\nMEMO AND OR\n"
+                         "AND http://b/0?q=_WORD1_+_WORD2_&n=10"
+                         " http://b/1?k=v&q=_WORD1_+_WORD2_&p=_NUM_1,10"
+                         " http://b/n?a=1&q=x_WORD1_-_WORD2_y&p=_NUM_1,10&z=2\n"
+                         "OR post://b/or?q=_WORD1_|_WORD2_&s=_NUM_0,1\n"
+                         "ENDSITE\n"
+                         "SITE mono\nMEMO MONO\nAND http://m/?q=_WORD1_\nOR http://m/or\nENDSITE\n"
+                         "SITE and only\nMEMO AND\nAND https://a/?q=_WORD1_&p=_NUM_-5,-5\nENDSITE\n"
+                         "SITE utf8\nMEMO AND UTF8\nAND http://u/?q=_WORD1_+_WORD2_\nENDSITE\n"
+                         "SITE bad num\nMEMO AND\nAND http://x/?q=_WORD1_&p=_NUM_1\nENDSITE\n"
+                         "SITE empty\nMEMO AND\nENDSITE\n"
+                         "SITE odd\nMEMO AND\nAND http://o/_WORD1_/_WORD2_/x\nENDSITE\n";
+
+class QueryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeSiteList(box_, kCatalogue);
+        ASSERT_EQ(LoadSite(), 7);
+    }
+
+    // The request for a CP932 keyword text, or the error code as text.
+    std::string form(int32_t site, int32_t mode, int32_t page, const std::string &keywords)
+    {
+        char request[TESSEL_REQUEST_SIZE + 8];
+        std::memset(request, '#', sizeof request);
+        int32_t rc = iForm(site, mode, page, keywords.c_str(), request);
+        EXPECT_EQ(std::string(request + TESSEL_REQUEST_SIZE, 8), std::string(8, '#'));
+        if (rc != 0) {
+            EXPECT_EQ(request[0], '#') << "an error must leave the buffer unchanged";
+            return std::to_string(rc);
+        }
+        return request;
+    }
+
+    std::string formUtf8(int32_t site, int32_t mode, int32_t page, const std::string &keywords)
+    {
+        return form(site, mode, page, encode(keywords));
+    }
+
+    Sandbox box_;
+};
+
+} // namespace
+
+TEST_F(QueryTest, SplitsTheKeywordTextIntoAtMostTenWords)
+{
+    EXPECT_EQ(form(kBoth, 0, 0, "a b"), "http://b/0?q=a+b&n=10");
+    EXPECT_EQ(form(kBoth, 0, 0, "  a   b  "), "http://b/0?q=a+b&n=10");
+    EXPECT_EQ(form(kBoth, 0, 0, "1 2 3 4 5 6 7 8 9 10 11"),
+              "http://b/0?q=1+2+3+4+5+6+7+8+9+10&n=10");
+    // The text ends at its first control byte.
+    EXPECT_EQ(form(kBoth, 0, 0, "a\nb"), "http://b/0?q=a&n=10");
+    for (const char *none : {"", "   ", "\t a", "\x81\x40\x81\x40"})
+        EXPECT_EQ(form(kBoth, 0, 0, none), std::to_string(TESSEL_E_NO_KEYWORD)) << none;
+}
+
+TEST_F(QueryTest, EscapesShiftJisPairsAndLeavesAsciiAlone)
+{
+    // 日本 is 93 FA 96 7B in Shift_JIS: each character becomes six bytes.
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, "日本"), "http://b/0?q=%93%FA%96%7B&n=10");
+    EXPECT_EQ(form(kBoth, 0, 0, "a&b=c%+"), "http://b/0?q=a&b=c%+&n=10");
+    // An ideographic space right after a letter belongs to the word; between words it
+    // separates like a blank.
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, "\u3000a\u3000 \u3000b"), "http://b/0?q=a%81%40+b&n=10");
+    // A lead byte with no partner is escaped alone; it never takes the blank after it.
+    EXPECT_EQ(form(kBoth, 0, 0, "a\x82 b"), "http://b/0?q=a%82+b&n=10");
+}
+
+TEST_F(QueryTest, Utf8SitesGetUtf8Escapes)
+{
+    EXPECT_EQ(formUtf8(kUtf8, 0, 0, "日本 語"), "http://u/?q=%E6%97%A5%E6%9C%AC+%E8%AA%9E");
+    EXPECT_EQ(form(kUtf8, 0, 0, "abc"), "http://u/?q=abc");
+}
+
+TEST_F(QueryTest, WordCountAndModeChooseTheList)
+{
+    EXPECT_EQ(form(kMono, 0, 0, "a b"), std::to_string(TESSEL_E_ONE_WORD_SITE));
+    EXPECT_EQ(form(kMono, 0, 0, "a"), "http://m/?q=a");
+    EXPECT_EQ(form(kMono, 1, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
+    EXPECT_EQ(form(kBoth, 1, 0, "a b"), "post://b/or?q=a|b&s=0");
+    // OR mode falls back to the AND list; any mode other than 1 is AND.
+    EXPECT_EQ(form(kAndOnly, 1, 0, "a b"), "https://a/?q=ab&p=-5");
+    EXPECT_EQ(form(kAndOnly, 7, 0, "a b"), "https://a/?q=ab&p=-5");
+    // No site at that index: nothing to send.
+    EXPECT_EQ(form(7, 0, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
+    EXPECT_EQ(form(-1, 0, 0, "a b"), std::to_string(TESSEL_E_ONE_WORD_SITE));
+    EXPECT_EQ(form(kEmpty, 0, 3, "a"), "");
+}
+
+TEST_F(QueryTest, EarlyPagesTakeTheirEntryLaterPagesCountOnTheLast)
+{
+    EXPECT_EQ(form(kBoth, 0, 0, "a"), "http://b/0?q=a&n=10");
+    // Pages before the last entry take theirs as it stands, _NUM_ and all.
+    EXPECT_EQ(form(kBoth, 0, 1, "a b"), "http://b/1?k=v&q=a+b&p=_NUM_1,10");
+    EXPECT_EQ(form(kBoth, 0, 2, "a b"), "http://b/n?a=1&q=xa-by&p=21&z=2");
+    EXPECT_EQ(form(kBoth, 0, 3, "a b"), "http://b/n?a=1&q=xa-by&p=31&z=2");
+    EXPECT_EQ(form(kBoth, 0, -4, "a"), "http://b/0?q=a&n=10");
+    // A single entry serves every page; 0,1 gives the page number itself.
+    EXPECT_EQ(form(kBoth, 1, 0, "a"), "post://b/or?q=a&s=0");
+    EXPECT_EQ(form(kBoth, 1, 41, "a"), "post://b/or?q=a&s=41");
+    EXPECT_EQ(form(kBoth, 1, -1, "a"), "post://b/or?q=a&s=0");
+    EXPECT_EQ(form(kAndOnly, 0, 3, "a"), "https://a/?q=a&p=-20");
+    EXPECT_EQ(form(kAndOnly, 0, 2147483647, "a"), "https://a/?q=a&p=-10737418240");
+    EXPECT_EQ(form(kBadNum, 0, 0, "a"), std::to_string(TESSEL_E_BAD_NUM));
+}
+
+TEST_F(QueryTest, WordMarkersOutsideTheUsualFormKeepTheEntry)
+{
+    // No '=' before _WORD1_: everything before the marker is kept as it stands.
+    EXPECT_EQ(form(kOdd, 0, 0, "a b c"), "http://o/a/b/c/x");
+}
+
+TEST_F(QueryTest, RefusesRatherThanOverrunsItsFields)
+{
+    std::string word42, word43;
+    for (int i = 0; i < 42; ++i)
+        word42 += "日";
+    word43 = word42 + "日";
+    // 42 characters escape to 252 bytes and fit a word field; 43 give 258 and don't.
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, word42).size(), std::string("http://b/0?q=&n=10").size() + 252);
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, word43), std::to_string(TESSEL_E_REQUEST_TOO_LONG));
+
+    // Four 252-byte words make a request of 1029 bytes: refused.
+    std::string four = word42 + " " + word42 + " " + word42 + " " + word42;
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, four), std::to_string(TESSEL_E_REQUEST_TOO_LONG));
+    std::string three = word42 + " " + word42 + " " + word42;
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, three).size(),
+              std::string("http://b/0?q=&n=10").size() + 3 * 252 + 2);
+}
+
+TEST(Query, LongTemplatesAreRefused)
+{
+    Sandbox box;
+    std::string entry = "http://l/?q=_WORD1_&pad=" + std::string(995, 'p');
+    std::string prefix = "http://l/?q=" + std::string(256, 'x') + "_WORD1_";
+    std::string num =
+        "http://l/?q=_WORD1_&pad=" + std::string(990, 'p') + "&n=_NUM_1,999999999999999";
+    writeSiteList(box, "MEMO AND\nAND " + entry + "\nENDSITE\nMEMO AND\nAND " + prefix +
+                           "\nENDSITE\nMEMO AND\nAND " + num + "\nENDSITE\n");
+    ASSERT_EQ(LoadSite(), 3);
+    char request[TESSEL_REQUEST_SIZE];
+    ASSERT_EQ(iForm(0, 0, 0, "abc", request), 0);
+    EXPECT_EQ(std::strlen(request), 1015u);
+    EXPECT_EQ(iForm(0, 0, 0, std::string(12, 'w').c_str(), request), TESSEL_E_REQUEST_TOO_LONG);
+    EXPECT_EQ(iForm(1, 0, 0, "a", request), TESSEL_E_REQUEST_TOO_LONG);
+    ASSERT_EQ(iForm(2, 0, 0, "a", request), 0);
+    EXPECT_EQ(iForm(2, 0, 1, "a", request), TESSEL_E_REQUEST_TOO_LONG);
+}
