@@ -72,6 +72,10 @@ void Run_Poll();
 // Rewrites the Searching window from the run tables (the window calls it when activated).
 void RefreshSearching();
 
+// SlotCount when the current or last run is of this kind (kRunSearch or kRunCheck), else 0:
+// the progress window of the other kind must not read these tables as its own.
+int32_t SlotsOfKind(int32_t kind);
+
 // Seconds with fractions from a clock that never runs backwards.
 double RunClock();
 // The record's status, read atomically (a worker thread may be writing it).

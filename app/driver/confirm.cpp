@@ -1,0 +1,49 @@
+#include "driver/confirm.h"
+
+#include "driver/cfind.h"
+#include "driver/check.h"
+#include "mainwindow/form1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QVBoxLayout>
+
+Confirm::Confirm(QWidget *parent)
+    : ProgressForm(QStringLiteral("Confirm"), QStringLiteral("リンク確認中"), {2, 4, 4}, parent)
+{
+    LBCheck = new QLabel(this);
+    LBCheck->setObjectName(QStringLiteral("LBCheck"));
+    TBCheck = new QLineEdit(this);
+    TBCheck->setObjectName(QStringLiteral("TBCheck"));
+    TBCheck->setReadOnly(true);
+    body()->addWidget(LBCheck);
+    body()->addWidget(TBCheck);
+}
+
+void Confirm::Init_Form()
+{
+    Init_Table({QStringLiteral("URL"), QStringLiteral("確認結果"), QStringLiteral("時間(秒)")});
+    TBCheck->clear();
+    LBCheck->clear();
+}
+
+void Confirm::onActivated()
+{
+    RefreshConfirm();
+}
+
+void Confirm::onStop()
+{
+    StopFlag = 1;
+    Do_Stop();
+}
+
+Confirm *ConfirmForm()
+{
+    // Owned by the main window; made again if a main window went away with it.
+    static QPointer<Confirm> form;
+    if (!form)
+        form = new Confirm(MainForm());
+    return form;
+}

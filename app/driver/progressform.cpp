@@ -1,0 +1,114 @@
+#include "driver/progressform.h"
+
+#include "mainwindow/form1.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+ProgressForm::ProgressForm(const QString &name, const QString &caption, QList<int> divisors,
+                           QWidget *parent)
+    : QDialog(parent), divisors_(std::move(divisors))
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setModal(false);
+    resize(560, 380);
+
+    Table = new QTreeWidget(this);
+    Table->setObjectName(QStringLiteral("Table"));
+    Table->setRootIsDecorated(false);
+    Table->setUniformRowHeights(true);
+    Table->setFrameShape(QFrame::Box);
+    Table->header()->setStretchLastSection(false);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(ListImage(5).pixmap(32, 32));
+
+    cmdExit = new QPushButton(QStringLiteral("中止"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setAutoDefault(false);
+    cmdOK = new QPushButton(QStringLiteral("閉じる"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setAutoDefault(false);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { onStop(); });
+    connect(cmdOK, &QPushButton::clicked, this, &QWidget::hide);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Table, 1);
+    body_ = new QVBoxLayout;
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Picture1);
+    bottom->addLayout(body_, 1);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(cmdExit);
+    buttons->addWidget(cmdOK);
+    bottom->addLayout(buttons);
+    layout->addLayout(bottom);
+}
+
+void ProgressForm::Init_Table(const QStringList &headers)
+{
+    Table->clear();
+    Table->setHeaderLabels(headers);
+    const int bar = Table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Table);
+    const int w = qMax(0, Table->width() - 2 * Table->frameWidth() - bar);
+    for (int c = 0; c < headers.size() && c < divisors_.size(); ++c)
+        Table->setColumnWidth(c, w / divisors_[c]);
+}
+
+void ProgressForm::Add_Table(const QStringList &row)
+{
+    Table->addTopLevelItem(new QTreeWidgetItem(row));
+}
+
+void ProgressForm::Sub1_Table(int row, const QString &text)
+{
+    if (QTreeWidgetItem *item = Table->topLevelItem(row))
+        item->setText(1, text);
+}
+
+void ProgressForm::Sub2_Table(int row, const QString &text)
+{
+    if (QTreeWidgetItem *item = Table->topLevelItem(row))
+        item->setText(2, text);
+}
+
+QString ProgressForm::cell(int row, int column) const
+{
+    QTreeWidgetItem *item = Table->topLevelItem(row);
+    return item ? item->text(column) : QString();
+}
+
+int ProgressForm::rowCount() const
+{
+    return Table->topLevelItemCount();
+}
+
+void ProgressForm::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        openFlag = true;
+        onActivated();
+    }
+}
+
+void ProgressForm::focusInEvent(QFocusEvent *event)
+{
+    QDialog::focusInEvent(event);
+    openFlag = true;
+}
+
+void ProgressForm::closeEvent(QCloseEvent *event)
+{
+    openFlag = false;
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,74 @@
+#include "driver/searching.h"
+
+#include "driver/cfind.h"
+#include "driver/runtexts.h"
+#include "driver/searchrun.h"
+#include "mainwindow/form1.h"
+#include "topics/topicstore.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+Searching::Searching(QWidget *parent)
+    : ProgressForm(QStringLiteral("Searching"), QStringLiteral("検索中"), {3, 3, 3}, parent)
+{
+    PGSearch = new QProgressBar(this);
+    PGSearch->setObjectName(QStringLiteral("PGSearch"));
+    PGSearch->setRange(0, 100);
+    PGSearch->setValue(0);
+    LBSearch = new QLabel(this);
+    LBSearch->setObjectName(QStringLiteral("LBSearch"));
+    TBSearch = new QLineEdit(this);
+    TBSearch->setObjectName(QStringLiteral("TBSearch"));
+    TBSearch->setReadOnly(true);
+    body()->addWidget(PGSearch);
+    body()->addWidget(LBSearch);
+    body()->addWidget(TBSearch);
+}
+
+void Searching::Init_Form()
+{
+    Table->hide();
+    Init_Table({QStringLiteral("サイト"), QStringLiteral("検索結果"), QStringLiteral("Status")});
+    const RunSiteList &sites = runSites();
+    const SiteInfoList &info = siteInfoList();
+    for (int k = 0; k < sites.count; ++k) {
+        const int32_t s = sites.sites[k];
+        const QString name = (s >= 0 && s < info.count) ? info.sites[s].name : QString();
+        Add_Table({name, SiteFoundRowText(RowHits(k)), QString()});
+    }
+    Table->show();
+    Up_Progress(0);
+    LBSearch->setText(TopicSitesText(sites.count));
+    TBSearch->clear();
+}
+
+void Searching::Up_Progress(int seconds)
+{
+    PGSearch->setValue(qBound(0, seconds, PGSearch->maximum()));
+}
+
+void Searching::onActivated()
+{
+    RefreshSearching();
+}
+
+void Searching::onStop()
+{
+    LBSearch->setText(StoppingText());
+    StopFlag = 1;
+    Do_Stop();
+}
+
+Searching *SearchingForm()
+{
+    // Owned by the main window; made again if a main window went away with it.
+    static QPointer<Searching> form;
+    if (!form)
+        form = new Searching(MainForm());
+    return form;
+}

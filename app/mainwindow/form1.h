@@ -1,0 +1,163 @@
+// The main window. One class, its implementation split by concern:
+//   form1.cpp         construction, start-up (Form_Load), provisional layout and web panes
+//   form1_search.cpp  the search face: topic, keywords, method, Search button, animation,
+//                     status line, elapsed-time timer
+//   form1_list.cpp    the result list LView, the site tree TView, search and browse modes
+// Controls are public and keep the window's control names (also their object names), so the
+// drivers and the tests reach them as the window's own code does.
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMovie;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // ---- start-up (form1.cpp) ----
+    // Everything the window does when it loads: caption, layout, method list, animation,
+    // topics, search mode, the new topic's site list; then it shows itself, hides the
+    // start-up window and waits one second while handling events. waitMs lets tests shorten
+    // the wait.
+    void Form_Load(int waitMs = 1000);
+
+    // ---- search face (form1_search.cpp) ----
+    void Init_TMethod();
+    void Init_finder();
+    void Init_Topic();
+    void Before_Search();
+    void Do_SetTopic();
+    // Command 1: asks before the listed results are given up, then changes the topic.
+    void ChangeTopic();
+    void Start_finder();
+    void Stop_finder();
+    bool finderRunning() const;
+    // The status line: one text.
+    void setStatusText(const QString &text);
+    QString statusText() const;
+    // The status line as a run shows it: StatusText followed by the elapsed time.
+    void ShowElapsed();
+
+    // ---- list and tree (form1_list.cpp) ----
+    void LView_Current();
+    void Init_LVTopic();
+    void Init_LVResult();
+    void Init_LView(const QStringList &headers);
+    void Resize_LView();
+    // Appends one hit: the seven texts (title, URL, preview, date, size, score, site) and
+    // the hit's result index.
+    void Add_LView(const QStringList &row, int32_t index);
+    void Item_LinkCheck(int32_t index, int32_t state);
+    void Item_LinkDel(int position); // 1-based
+    int listCount() const;
+    QString itemKey(int position) const; // 1-based; empty when there is no such row
+    int selectedPosition() const;        // 1-based; 0 when no row is selected
+    bool resultView() const;
+    void ListMode();
+    void TreeMode();
+    void InitTreeMode();
+    void BuildSiteTree();
+
+    // ---- web panes and layout: provisional until the panes land (form1.cpp) ----
+    void Do_HideWeb2();
+    void Do_ShowWeb2();
+    void UpdateSplitterZone();
+
+    // Search face
+    QLabel *LTopic = nullptr;
+    QComboBox *Topic = nullptr;
+    QLabel *LWord = nullptr;
+    QLineEdit *Word = nullptr;
+    QLabel *LMethod = nullptr;
+    QComboBox *TMethod = nullptr;
+    QPushButton *Search = nullptr;
+    QLabel *finder = nullptr;
+    QStatusBar *Status = nullptr;
+    QLabel *StatusLine = nullptr; // the one text of Status
+    QTimer *Timer1 = nullptr;
+    QTreeWidget *LView = nullptr;
+    // Browse face
+    QLabel *ADR = nullptr;
+    QLineEdit *URL = nullptr;
+    QTreeWidget *TView = nullptr;
+    // Pop-up menu of the result list
+    QMenu *mRClick = nullptr;
+    QAction *mCopyURL = nullptr;
+    QAction *mBrowser = nullptr;
+    QAction *mDelLink = nullptr;
+
+    // Window state read by the commands
+    bool BrowseMode = false;
+    bool PreviewShown = false;
+    QString TargetURL;
+    enum class LayoutMode { Search, Browse };
+    LayoutMode layoutMode = LayoutMode::Search;
+
+    // Sorting of the list: off until the first header click, then on for good.
+    bool sortOn = false;
+    int sortKey = 0;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildSearchFace(QWidget *surface);
+    void buildList(QWidget *surface);
+    void ProvisionalLayout();
+
+    // Event handlers
+    void Word_KeyPress(int key);
+    void Search_Click();
+    void TMethod_Click();
+    void Topic_Click();
+    void Timer1_Timer();
+    void Status_Click();
+    void LView_ColumnClick(int column);
+    void LView_ItemClick(QTreeWidgetItem *item);
+    void LView_DblClick(QTreeWidgetItem *item);
+    void LView_MouseUp();
+    void TView_NodeClick(QTreeWidgetItem *node);
+    void mCopyURL_Click();
+    void mBrowser_Click();
+    void mDelLink_Click();
+
+    void insertSorted(QTreeWidgetItem *item);
+
+    QWidget *surface_ = nullptr;
+    QMovie *movie_ = nullptr;
+    QTimer *spinner_ = nullptr; // drawn animation when the animation file is missing
+    int spinnerFrame_ = 0;
+    bool finderRunning_ = false;
+    bool rightPending_ = false;
+};
+
+// The program's one main window, or nullptr before it is made and after it is gone.
+Form1 *MainForm();
+
+// The pictures of the list (1 tocheck, 2 html, 3 error, 4 unknown, 5 engine, 6 discon,
+// 7 forbidden) and of the tree (1 japan, 2 world, 3 books, 4 site), from the program
+// directory; drawn stand-ins when a file is missing. Other indexes give an empty icon.
+QIcon ListImage(int index);
+QIcon TreeImage(int index);

@@ -1,0 +1,467 @@
+// Form1's result list LView (topic view and result view), the site tree TView, and the
+// switch between search mode and browse mode.
+#include "common/progdir.h"
+#include "driver/cfind.h"
+#include "driver/check.h"
+#include "driver/runrules.h"
+#include "mainwindow/commands.h"
+#include "mainwindow/form1.h"
+#include "settings/settings.h"
+#include "topics/topicstore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+// Item data: the row's key "j=N" and the index of its picture in the image list.
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kImageRole = Qt::UserRole + 1;
+// TView node data: the node's tag ("top" or the site's root address).
+constexpr int kTagRole = Qt::UserRole;
+
+void Form1::buildList(QWidget *surface)
+{
+    LView = new QTreeWidget(surface);
+    LView->setObjectName(QStringLiteral("LView"));
+    LView->setRootIsDecorated(false);
+    LView->setUniformRowHeights(true);
+    LView->setAllColumnsShowFocus(true);
+    LView->setSelectionMode(QAbstractItemView::SingleSelection);
+    LView->setFrameShape(QFrame::Box);
+    LView->setSortingEnabled(false);
+    LView->header()->setSectionsClickable(true);
+    LView->header()->setSortIndicatorShown(false);
+    LView->header()->setStretchLastSection(false);
+    LView->setIconSize(QSize(16, 16));
+    LView->viewport()->installEventFilter(this);
+    connect(LView->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { LView_ColumnClick(column); });
+    connect(LView, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item, int) { LView_ItemClick(item); });
+    connect(LView, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item, int) { LView_DblClick(item); });
+
+    TView = new QTreeWidget(surface);
+    TView->setObjectName(QStringLiteral("TView"));
+    TView->setHeaderHidden(true);
+    TView->setIconSize(QSize(16, 16));
+    connect(TView, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *node, int) { TView_NodeClick(node); });
+
+    mRClick = new QMenu(this);
+    mRClick->setObjectName(QStringLiteral("mRClick"));
+    mCopyURL = mRClick->addAction(QStringLiteral("URLをコピー(&C)"));
+    mCopyURL->setObjectName(QStringLiteral("mCopyURL"));
+    mBrowser = mRClick->addAction(QStringLiteral("ブラウザで開く(&O)"));
+    mBrowser->setObjectName(QStringLiteral("mBrowser"));
+    mDelLink = mRClick->addAction(QStringLiteral("削除(&D)"));
+    mDelLink->setObjectName(QStringLiteral("mDelLink"));
+    connect(mCopyURL, &QAction::triggered, this, [this] { mCopyURL_Click(); });
+    connect(mBrowser, &QAction::triggered, this, [this] { mBrowser_Click(); });
+    connect(mDelLink, &QAction::triggered, this, [this] { mDelLink_Click(); });
+}
+
+// ---- image lists ----
+
+// A picture of the program directory, or a drawn stand-in of the same meaning when the file
+// is missing, so a damaged installation still tells the states apart.
+static QIcon loadImage(const char *file, QColor color, QChar mark)
+{
+    const QString path = dataPath(QString::fromLatin1(file));
+    QPixmap pixmap;
+    if (pixmap.load(path))
+        return QIcon(pixmap);
+    QPixmap drawn(16, 16);
+    drawn.fill(Qt::transparent);
+    QPainter p(&drawn);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(color.darker(150));
+    p.setBrush(color);
+    p.drawEllipse(1, 1, 14, 14);
+    QFont font = p.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QString(mark));
+    return QIcon(drawn);
+}
+
+QIcon ListImage(int index)
+{
+    static const QIcon images[8] = {
+        QIcon(),
+        loadImage("tocheck.png", QColor(0x80, 0x80, 0x80), QLatin1Char('?')),
+        loadImage("html.png", QColor(0x2e, 0x8b, 0x57), QLatin1Char('o')),
+        loadImage("error.png", QColor(0xc0, 0x20, 0x20), QLatin1Char('x')),
+        loadImage("unknown.png", QColor(0xd0, 0x90, 0x10), QLatin1Char('!')),
+        loadImage("engine.png", QColor(0x30, 0x60, 0xb0), QLatin1Char('S')),
+        loadImage("discon.png", QColor(0x60, 0x40, 0x90), QLatin1Char('-')),
+        loadImage("forbidden.png", QColor(0xe0, 0x60, 0x20), QLatin1Char('F')),
+    };
+    return index >= 1 && index <= 7 ? images[index] : QIcon();
+}
+
+QIcon TreeImage(int index)
+{
+    static const QIcon images[5] = {
+        QIcon(),
+        loadImage("japan.png", QColor(0xd0, 0x30, 0x30), QLatin1Char('J')),
+        loadImage("world.png", QColor(0x30, 0x80, 0xc0), QLatin1Char('W')),
+        loadImage("books.png", QColor(0x90, 0x60, 0x30), QLatin1Char('T')),
+        loadImage("site.png", QColor(0x40, 0x90, 0x40), QLatin1Char('s')),
+    };
+    return index >= 1 && index <= 4 ? images[index] : QIcon();
+}
+
+// ---- building the two views ----
+
+static void applyFontSize(QTreeWidget *list)
+{
+    QFont font = list->font();
+    if (settings().FontSize > 0)
+        font.setPointSize(settings().FontSize);
+    list->setFont(font);
+}
+
+// The width W the columns share: the list's inside, less room for a vertical scroll bar so
+// that the columns never call for a horizontal one.
+static int listWidth(const QTreeWidget *list)
+{
+    const int bar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    return qMax(0, list->width() - 2 * list->frameWidth() - bar);
+}
+
+void Form1::Init_LVTopic()
+{
+    LView->clear();
+    applyFontSize(LView);
+    LView->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
+                            QStringLiteral("分野"), QStringLiteral("キーワード")});
+    const int w = listWidth(LView);
+    LView->setColumnWidth(0, w / 3);
+    LView->setColumnWidth(1, w / 12);
+    LView->setColumnWidth(2, w / 12);
+    LView->setColumnWidth(3, w / 2);
+}
+
+void Form1::LView_Current()
+{
+    Init_LVTopic();
+    const int32_t t = settings().iTopic;
+    const TopicStore &store = topicStore();
+    if (t < 0 || t >= store.count)
+        return;
+    const TopicRecord &topic = store.topics[t];
+    const SiteInfoList &list = siteInfoList();
+    QList<QTreeWidgetItem *> rows;
+    for (int k = 0; k < topic.siteCount; ++k) {
+        const int32_t s = topic.sites[k];
+        if (s < 0 || s >= list.count)
+            continue;
+        const SiteInfo &site = list.sites[s];
+        auto *item = new QTreeWidgetItem({site.name, site.language, site.type, site.searchKey});
+        item->setIcon(0, ListImage(kLinkTopic));
+        item->setData(0, kImageRole, int(kLinkTopic));
+        rows.append(item);
+    }
+    LView->addTopLevelItems(rows);
+}
+
+void Form1::Init_LVResult()
+{
+    applyFontSize(LView);
+    Init_LView({QStringLiteral("TITLE"), QStringLiteral("URL"), QStringLiteral("PREVIEW"),
+                QStringLiteral("DATE"), QStringLiteral("SIZE"), QStringLiteral("SCORE"),
+                QStringLiteral("SITE")});
+}
+
+void Form1::Init_LView(const QStringList &headers)
+{
+    LView->clear();
+    applyFontSize(LView);
+    LView->setHeaderLabels(headers);
+    Resize_LView();
+}
+
+void Form1::Resize_LView()
+{
+    if (!LView || LView->columnCount() < 7)
+        return;
+    const int w = listWidth(LView);
+    const int widths[7] = {w / 4, w / 8, 3 * w / 8, w / 16, w / 16, w / 16, w / 16};
+    for (int c = 0; c < 7; ++c)
+        LView->setColumnWidth(c, widths[c]);
+}
+
+bool Form1::resultView() const
+{
+    return LView->columnCount() >= 7;
+}
+
+// ---- rows ----
+
+static bool rowLess(const QTreeWidgetItem *a, const QTreeWidgetItem *b, int key,
+                    Qt::SortOrder order)
+{
+    const int c = QString::compare(a->text(key), b->text(key), Qt::CaseInsensitive);
+    return order == Qt::AscendingOrder ? c < 0 : c > 0;
+}
+
+void Form1::insertSorted(QTreeWidgetItem *item)
+{
+    // Rows that arrive while sorting is on go to their sorted place, after their equals.
+    int lo = 0;
+    int hi = LView->topLevelItemCount();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (rowLess(item, LView->topLevelItem(mid), sortKey, sortOrder))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    LView->insertTopLevelItem(lo, item);
+}
+
+void Form1::Add_LView(const QStringList &row, int32_t index)
+{
+    auto *item = new QTreeWidgetItem(row.mid(0, 7));
+    const int32_t state = (index >= 0 && index < kRunTables) ? LinkState[index] : kLinkNoCheck;
+    item->setIcon(0, ListImage(state));
+    item->setData(0, kImageRole, int(state));
+    item->setData(0, kKeyRole, IndexKey(index));
+    if (sortOn && sortKey < row.size())
+        insertSorted(item);
+    else
+        LView->addTopLevelItem(item);
+}
+
+void Form1::Item_LinkCheck(int32_t index, int32_t state)
+{
+    const QString key = IndexKey(index);
+    for (int i = 0; i < LView->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = LView->topLevelItem(i);
+        if (item->data(0, kKeyRole).toString() == key) {
+            item->setIcon(0, ListImage(state));
+            item->setData(0, kImageRole, int(state));
+        }
+    }
+}
+
+void Form1::Item_LinkDel(int position)
+{
+    if (position >= 1 && position <= LView->topLevelItemCount())
+        delete LView->takeTopLevelItem(position - 1);
+}
+
+int Form1::listCount() const
+{
+    return LView->topLevelItemCount();
+}
+
+QString Form1::itemKey(int position) const
+{
+    if (position < 1 || position > LView->topLevelItemCount())
+        return QString();
+    return LView->topLevelItem(position - 1)->data(0, kKeyRole).toString();
+}
+
+int Form1::selectedPosition() const
+{
+    const QList<QTreeWidgetItem *> selected = LView->selectedItems();
+    if (selected.isEmpty())
+        return 0;
+    return LView->indexOfTopLevelItem(selected.first()) + 1;
+}
+
+// ---- list events ----
+
+void Form1::LView_ColumnClick(int column)
+{
+    sortOrder = sortOrder == Qt::DescendingOrder ? Qt::AscendingOrder : Qt::DescendingOrder;
+    sortKey = column;
+    sortOn = true;
+    QList<QTreeWidgetItem *> rows;
+    while (LView->topLevelItemCount() > 0)
+        rows.append(LView->takeTopLevelItem(0));
+    std::stable_sort(rows.begin(), rows.end(),
+                     [this](const QTreeWidgetItem *a, const QTreeWidgetItem *b) {
+                         return rowLess(a, b, sortKey, sortOrder);
+                     });
+    LView->addTopLevelItems(rows);
+    LView->header()->setSortIndicatorShown(true);
+    LView->header()->setSortIndicator(column, sortOrder);
+}
+
+void Form1::LView_ItemClick(QTreeWidgetItem *item)
+{
+    if (rightPending_ || !item || LView->indexOfTopLevelItem(item) < 0)
+        return;
+    TargetURL = item->text(1);
+    RunCommand(24);
+}
+
+void Form1::LView_DblClick(QTreeWidgetItem *)
+{
+    RunCommand(25);
+}
+
+void Form1::LView_MouseUp()
+{
+    mRClick->popup(QCursor::pos());
+    rightPending_ = false;
+}
+
+// The pop-up entries act on the selected row; with none selected they do nothing.
+
+void Form1::mCopyURL_Click()
+{
+    const int position = selectedPosition();
+    if (position < 1)
+        return;
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(LView->topLevelItem(position - 1)->text(1));
+    setStatusText(QStringLiteral("Copied URl of Item ") + QString::number(position));
+}
+
+void Form1::mBrowser_Click()
+{
+    const int position = selectedPosition();
+    if (position < 1)
+        return;
+    TargetURL = LView->topLevelItem(position - 1)->text(1);
+    RunCommand(25);
+}
+
+void Form1::mDelLink_Click()
+{
+    const int position = selectedPosition();
+    if (position < 1)
+        return;
+    setStatusText(itemKey(position) + QStringLiteral(" i=") + QString::number(position));
+    Do_DelOne(position);
+}
+
+// ---- search mode and browse mode ----
+
+static void setExchangeCaption(QObject *form, const QString &caption)
+{
+    if (auto *action = form->findChild<QAction *>(QStringLiteral("exchange")))
+        action->setText(caption);
+}
+
+void Form1::ListMode()
+{
+    layoutMode = LayoutMode::Search;
+    BrowseMode = false;
+    for (QWidget *w :
+         {static_cast<QWidget *>(ADR), static_cast<QWidget *>(URL), static_cast<QWidget *>(TView)})
+        w->hide();
+    for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),
+                       static_cast<QWidget *>(LTopic), static_cast<QWidget *>(Topic),
+                       static_cast<QWidget *>(LView), static_cast<QWidget *>(Search)})
+        w->show();
+    applyFontSize(LView);
+    LMethod->show();
+    TMethod->show();
+    setExchangeCaption(this, QStringLiteral("閲覧へ"));
+    UpdateSplitterZone();
+}
+
+void Form1::TreeMode()
+{
+    layoutMode = LayoutMode::Browse;
+    BrowseMode = true;
+    for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),
+                       static_cast<QWidget *>(LTopic), static_cast<QWidget *>(Topic),
+                       static_cast<QWidget *>(LView), static_cast<QWidget *>(Search),
+                       static_cast<QWidget *>(LMethod), static_cast<QWidget *>(TMethod)})
+        w->hide();
+    ADR->show();
+    URL->show();
+    TView->show();
+    setExchangeCaption(this, QStringLiteral("検索へ"));
+    InitTreeMode();
+    UpdateSplitterZone();
+}
+
+void Form1::InitTreeMode()
+{
+    BuildSiteTree();
+    TargetURL = settings().HomeURL;
+    RunCommand(23);
+}
+
+// Names in the tree lose their trailing blanks and control characters.
+static QString trimmedName(const QString &name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1).unicode() <= 32)
+        --end;
+    return name.left(end);
+}
+
+static QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, const QString &tag,
+                                int image)
+{
+    auto *node = new QTreeWidgetItem(parent, {text});
+    node->setData(0, kTagRole, tag);
+    node->setIcon(0, TreeImage(image));
+    return node;
+}
+
+void Form1::BuildSiteTree()
+{
+    TView->clear();
+    auto root = [this](const QString &text, int image) {
+        auto *node = new QTreeWidgetItem(TView, {text});
+        node->setData(0, kTagRole, QStringLiteral("top"));
+        node->setIcon(0, TreeImage(image));
+        return node;
+    };
+    // Node numbers: 1 and 2 the roots, 3 + t topic t; topics come before any site.
+    QTreeWidgetItem *japan = root(QStringLiteral("日本のサイト"), 1);
+    QTreeWidgetItem *world = root(QStringLiteral("世界のサイト"), 2);
+    const TopicStore &store = topicStore();
+    QList<QTreeWidgetItem *> topics;
+    for (int t = 0; t < store.count; ++t)
+        topics.append(root(trimmedName(store.topics[t].name), 3));
+
+    const SiteInfoList &list = siteInfoList();
+    for (int s = 0; s < list.count; ++s) {
+        const SiteInfo &site = list.sites[s];
+        QTreeWidgetItem *parent = site.language.left(3) == QStringLiteral("日本語") ? japan : world;
+        addNode(parent, trimmedName(site.name), site.root, 4);
+    }
+    for (int t = 0; t < store.count; ++t) {
+        for (int s = 0; s < list.count; ++s) {
+            if (TopicHasSite(t, s) == 1)
+                addNode(topics[t], trimmedName(list.sites[s].name), list.sites[s].root, 4);
+        }
+    }
+}
+
+void Form1::TView_NodeClick(QTreeWidgetItem *node)
+{
+    if (!node)
+        return;
+    setStatusText(node->text(0));
+    const QString tag = node->data(0, kTagRole).toString();
+    if (tag != QStringLiteral("top")) {
+        TargetURL = tag;
+        RunCommand(23);
+    }
+}

@@ -1,0 +1,291 @@
+// Form1's search face: topic chooser, keyword box, search method, the Search button, the
+// busy animation, the status line and the elapsed-time timer.
+#include "common/messagebox.h"
+#include "common/progdir.h"
+#include "driver/cfind.h"
+#include "driver/confirm.h"
+#include "driver/runtexts.h"
+#include "driver/searching.h"
+#include "mainwindow/commands.h"
+#include "mainwindow/form1.h"
+#include "settings/settings.h"
+#include "topics/topicstore.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QMovie>
+#include <QPainter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+void Form1::buildSearchFace(QWidget *surface)
+{
+    auto label = [surface](const char *name, const QString &caption) {
+        auto *l = new QLabel(caption, surface);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    LTopic = label("LTopic", QStringLiteral("検索テーマ"));
+    LWord = label("LWord", QStringLiteral("キーワード"));
+    LMethod = label("LMethod", QStringLiteral("検索方式"));
+    ADR = label("ADR", QStringLiteral("閲覧対象"));
+
+    Topic = new QComboBox(surface);
+    Topic->setObjectName(QStringLiteral("Topic"));
+    connect(Topic, &QComboBox::activated, this, [this](int) { Topic_Click(); });
+
+    Word = new QLineEdit(surface);
+    Word->setObjectName(QStringLiteral("Word"));
+    Word->installEventFilter(this);
+
+    TMethod = new QComboBox(surface);
+    TMethod->setObjectName(QStringLiteral("TMethod"));
+    connect(TMethod, &QComboBox::activated, this, [this](int) { TMethod_Click(); });
+
+    Search = new QPushButton(QStringLiteral("検索開始"), surface);
+    Search->setObjectName(QStringLiteral("Search"));
+    Search->setAutoDefault(false);
+    connect(Search, &QPushButton::clicked, this, [this] { Search_Click(); });
+
+    finder = new QLabel(surface);
+    finder->setObjectName(QStringLiteral("finder"));
+    finder->setAlignment(Qt::AlignCenter);
+
+    URL = new QLineEdit(surface);
+    URL->setObjectName(QStringLiteral("URL"));
+
+    Status = statusBar();
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setSizeGripEnabled(false);
+    StatusLine = new QLabel(Status);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    StatusLine->setTextInteractionFlags(Qt::NoTextInteraction);
+    Status->addWidget(StatusLine, 1);
+    Status->installEventFilter(this);
+    StatusLine->installEventFilter(this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Word) {
+        if (event->type() == QEvent::FocusIn) {
+            // Selecting at once would be undone by the mouse press that gave the focus.
+            QTimer::singleShot(0, Word, [w = Word] { w->setSelection(0, w->text().size()); });
+        } else if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                Word_KeyPress(13);
+                return true;
+            }
+        }
+    } else if ((watched == Status || watched == StatusLine) &&
+               event->type() == QEvent::MouseButtonPress) {
+        Status_Click();
+        return true;
+    } else if (LView && watched == LView->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+            rightPending_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+            LView_MouseUp();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- start-up pieces ----
+
+void Form1::Init_TMethod()
+{
+    TMethod->clear();
+    TMethod->addItem(QStringLiteral("すべての語を含む"));
+    TMethod->addItem(QStringLiteral("いずれかの語を含む"));
+    // Every start begins with all words, whatever the settings file held.
+    settings().SearchMode = 0;
+    TMethod->setCurrentIndex(0);
+}
+
+// Frames of the drawn animation used when the animation file is missing: a globe whose
+// meridian turns.
+static QPixmap spinnerFrame(int frame)
+{
+    QPixmap pixmap(30, 30);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x1d, 0x4f, 0x91), 2));
+    p.setBrush(QColor(0x9c, 0xc8, 0xf0));
+    p.drawEllipse(3, 3, 24, 24);
+    p.setBrush(Qt::NoBrush);
+    const int w = 24 * ((frame % 8) + 1) / 9;
+    p.drawEllipse(QRectF(15 - w / 2.0, 3, w, 24));
+    p.drawLine(3, 15, 27, 15);
+    return pixmap;
+}
+
+void Form1::Init_finder()
+{
+    const QString path = dataPath(QStringLiteral("earth15.gif"));
+    if (!movie_ && QFileInfo::exists(path)) {
+        movie_ = new QMovie(path, QByteArray(), this);
+        if (!movie_->isValid()) {
+            delete movie_;
+            movie_ = nullptr;
+        }
+    }
+    if (movie_) {
+        finder->setMovie(movie_);
+        movie_->jumpToFrame(0);
+        return;
+    }
+    if (!spinner_) {
+        spinner_ = new QTimer(this);
+        spinner_->setInterval(120);
+        connect(spinner_, &QTimer::timeout, this, [this] {
+            spinnerFrame_ = (spinnerFrame_ + 1) % 8;
+            finder->setPixmap(spinnerFrame(spinnerFrame_));
+        });
+    }
+    finder->setPixmap(spinnerFrame(0));
+}
+
+void Form1::Start_finder()
+{
+    finderRunning_ = true;
+    if (movie_)
+        movie_->start();
+    else if (spinner_)
+        spinner_->start();
+}
+
+void Form1::Stop_finder()
+{
+    finderRunning_ = false;
+    if (movie_) {
+        movie_->stop();
+        movie_->jumpToFrame(0);
+    } else if (spinner_) {
+        spinner_->stop();
+    }
+}
+
+bool Form1::finderRunning() const
+{
+    return finderRunning_;
+}
+
+// ---- topics ----
+
+void Form1::Init_Topic()
+{
+    Topic->clear();
+    const TopicStore &store = topicStore();
+    for (int t = 0; t < store.count; ++t)
+        Topic->addItem(store.topics[t].name);
+    // An empty store has nothing to select; the list then shows no site.
+    if (store.count == 0)
+        return;
+    const int current = qBound(0, settings().iTopic, store.count - 1);
+    Topic->setCurrentIndex(current);
+    RunCommand(1);
+}
+
+void Form1::Topic_Click()
+{
+    RunCommand(1);
+}
+
+void Form1::ChangeTopic()
+{
+    const bool running = RunState == kRunSearch || RunState == kRunCheck;
+    if (running || HitCount > 0) {
+        const auto answer =
+            MsgBox(QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"),
+                   QMessageBox::Yes | QMessageBox::No, QStringLiteral("検索テーマを変える前に"));
+        if (answer != QMessageBox::Yes) {
+            Topic->setCurrentIndex(settings().iTopic);
+            return;
+        }
+        // The run would go on writing hits into the new topic's site list: end it first.
+        if (running)
+            Do_Stop();
+    }
+    Do_SetTopic();
+}
+
+void Form1::Do_SetTopic()
+{
+    settings().iTopic = Topic->currentIndex();
+    Before_Search();
+}
+
+void Form1::Before_Search()
+{
+    UseTopic();
+    LView_Current();
+    HitCount = 0;
+    SearchingForm()->Init_Form();
+    ConfirmForm()->Init_Form();
+}
+
+// ---- keywords, method, Search button ----
+
+void Form1::Word_KeyPress(int key)
+{
+    if (key == 13)
+        Do_Toggle();
+}
+
+void Form1::Search_Click()
+{
+    Do_Toggle();
+}
+
+void Form1::TMethod_Click()
+{
+    settings().SearchMode = TMethod->currentIndex();
+}
+
+// ---- status line and timer ----
+
+void Form1::setStatusText(const QString &text)
+{
+    StatusLine->setText(text);
+}
+
+QString Form1::statusText() const
+{
+    return StatusLine->text();
+}
+
+void Form1::ShowElapsed()
+{
+    setStatusText(ElapsedText(StatusText, ElapsedTicks));
+}
+
+void Form1::Timer1_Timer()
+{
+    ElapsedTicks += 1;
+    ShowElapsed();
+}
+
+void Form1::Status_Click()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(statusText());
+}

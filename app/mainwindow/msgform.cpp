@@ -1,0 +1,42 @@
+#include "mainwindow/msgform.h"
+
+#include "mainwindow/form1.h"
+
+#include <QEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QVBoxLayout>
+
+MsgForm::MsgForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("msgform"));
+    setWindowTitle(QStringLiteral("中止準備中"));
+    setModal(false);
+    msg = new QLineEdit(this);
+    msg->setObjectName(QStringLiteral("msg"));
+    msg->setReadOnly(true);
+    msg->setText(QStringLiteral("中止の準備中です。しばらくお待ちください。"));
+    msg->setMinimumWidth(360);
+    msg->installEventFilter(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(msg);
+}
+
+bool MsgForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == msg &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)) {
+        hide();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+MsgForm *msgform()
+{
+    // Owned by the main window; made again if a main window went away with it.
+    static QPointer<MsgForm> form;
+    if (!form)
+        form = new MsgForm(MainForm());
+    return form;
+}
