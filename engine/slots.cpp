@@ -1,15 +1,51 @@
 #include "slots.h"
 
+#include "transfer.h"
+
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace tessel {
 
 namespace {
 
+constexpr int kRequestSize = 1024;
+
+struct SlotThread {
+    std::thread thread;
+    bool started = false;             // caller's thread only: the slot has had a thread
+    std::atomic<bool> running{false}; // written last by the worker, so the page is complete
+    CancelToken token;
+    char request[kRequestSize] = {};
+};
+
+// Unloading the library (or a program's exit) while transfers run must not leave a thread
+// running on freed memory, nor abort on an unjoined std::thread: cancel and join them all.
+struct SlotThreads {
+    SlotThread slot[kSlotCount];
+    ~SlotThreads()
+    {
+        for (SlotThread &each : slot)
+            each.token.cancel();
+        for (SlotThread &each : slot)
+            if (each.thread.joinable())
+                each.thread.join();
+    }
+};
+
 // Allocated once with the library; a fetch never allocates page memory.
 char pages[kPageSlots][kPageSize + 1];
 FetchRecord *owners[kSlotCount];
 std::atomic<int32_t> agentCounter{0};
+SlotThreads threads;
+
+bool inRange(int32_t slot)
+{
+    return slot >= 0 && slot < kSlotCount;
+}
 
 } // namespace
 
@@ -26,6 +62,61 @@ FetchRecord *slotOwner(int32_t slot)
 int32_t nextAgent()
 {
     return agentCounter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorker worker)
+{
+    if (!inRange(slot))
+        return false;
+    SlotThread &entry = threads.slot[slot];
+    if (entry.running.load(std::memory_order_acquire))
+        return false;
+    if (entry.thread.joinable())
+        entry.thread.join(); // ended already; this only releases it
+    owners[slot] = record;
+    size_t length = std::min(std::strlen(request), sizeof entry.request - 1);
+    std::memcpy(entry.request, request, length);
+    entry.request[length] = '\0';
+    entry.token.reset();
+    entry.started = true;
+    entry.running.store(true, std::memory_order_release);
+    try {
+        entry.thread = std::thread([slot, record, worker] {
+            worker(slot, record);
+            threads.slot[slot].running.store(false, std::memory_order_release);
+        });
+    } catch (const std::system_error &) {
+        entry.running.store(false, std::memory_order_release);
+        entry.started = false;
+        return false;
+    }
+    return true;
+}
+
+bool slotRunning(int32_t slot)
+{
+    return inRange(slot) && threads.slot[slot].running.load(std::memory_order_acquire);
+}
+
+bool stopSlot(int32_t slot)
+{
+    if (!inRange(slot) || !threads.slot[slot].started)
+        return false;
+    SlotThread &entry = threads.slot[slot];
+    entry.token.cancel();
+    if (entry.thread.joinable())
+        entry.thread.join();
+    return true;
+}
+
+const char *slotRequest(int32_t slot)
+{
+    return inRange(slot) ? threads.slot[slot].request : "";
+}
+
+CancelToken &slotToken(int32_t slot)
+{
+    return threads.slot[slot].token;
 }
 
 } // namespace tessel

@@ -21,4 +21,23 @@ FetchRecord *slotOwner(int32_t slot);
 // Next number of the engine-wide "INET%d" agent counter (fetches and checks share it).
 int32_t nextAgent();
 
+// ---- Slot threads (fetch.cpp and check.cpp); all but the worker's own calls on the caller's
+// thread. A slot "has a thread" from its first start until the library unloads; Status reads
+// whether that thread still runs.
+
+class CancelToken;
+using SlotWorker = void (*)(int32_t slot, FetchRecord *record);
+
+// Links the slot to the record, keeps the request text (at most 1023 bytes) and starts the
+// worker. False when the slot is out of range, its previous thread still runs, or no thread
+// can be created.
+bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorker worker);
+// True while the slot's thread runs.
+bool slotRunning(int32_t slot);
+// Cancels the slot's transfer and joins its thread; false when the slot never had a thread.
+bool stopSlot(int32_t slot);
+// The worker's view of its slot: the request text and the token that cancels it.
+const char *slotRequest(int32_t slot);
+CancelToken &slotToken(int32_t slot);
+
 } // namespace tessel

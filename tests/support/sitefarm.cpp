@@ -625,4 +625,100 @@ std::string SiteFarm::searchPage(const SearchSite &site, const std::string &path
     return page;
 }
 
+namespace {
+
+// A TCP socket listening on 127.0.0.1 on a free port.
+int listenOnLoopback(int backlog, int &port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        throw std::runtime_error("can't listen on 127.0.0.1");
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Starts a connect to the port; true when it completed within the wait.
+bool connectTo(int port, int &fd, std::chrono::milliseconds wait)
+{
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return true;
+    pollfd item{fd, POLLOUT, 0};
+    return poll(&item, 1, static_cast<int>(wait.count())) > 0;
+}
+
+int countEntries(const char *dir)
+{
+    int count = 0;
+    if (DIR *handle = opendir(dir)) {
+        while (dirent *entry = readdir(handle))
+            if (entry->d_name[0] != '.')
+                ++count;
+        closedir(handle);
+    }
+    return count;
+}
+
+} // namespace
+
+Tarpit::Tarpit()
+{
+    listener_ = listenOnLoopback(0, port_);
+    // With a backlog of 0 the queue is full after one or two unaccepted connections; the
+    // first connect that does not complete proves it.
+    for (int i = 0; i < 16; ++i) {
+        int fd = -1;
+        bool completed = connectTo(port_, fd, std::chrono::milliseconds(50));
+        fillers_.push_back(fd);
+        if (!completed)
+            return;
+    }
+    throw std::runtime_error("the tarpit's queue never filled");
+}
+
+Tarpit::~Tarpit()
+{
+    for (int fd : fillers_)
+        close(fd);
+    close(listener_);
+}
+
+SilentPort::SilentPort()
+{
+    listener_ = listenOnLoopback(4096, port_);
+}
+
+SilentPort::~SilentPort()
+{
+    close(listener_);
+}
+
+int refusedPort()
+{
+    int port = 0;
+    int fd = listenOnLoopback(1, port);
+    close(fd);
+    return port;
+}
+
+int openDescriptors()
+{
+    return countEntries("/proc/self/fd") - 1;
+}
+
+int runningThreads()
+{
+    return countEntries("/proc/self/task");
+}
+
 } // namespace testsupport

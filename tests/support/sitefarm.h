@@ -187,4 +187,44 @@ private:
     std::vector<Request> log_;
 };
 
+// Ports for the stages before a server answers, all on 127.0.0.1.
+//
+// Tarpit: its listen queue is kept full, so a new connect is never completed (the kernel
+// drops the SYN) until the client gives up.
+// SilentPort: connections complete but nobody ever reads or writes (a TLS handshake or a
+// request waits forever).
+class Tarpit {
+public:
+    Tarpit();
+    ~Tarpit();
+    Tarpit(const Tarpit &) = delete;
+    Tarpit &operator=(const Tarpit &) = delete;
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    std::vector<int> fillers_;
+    int port_ = 0;
+};
+
+class SilentPort {
+public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort &) = delete;
+    SilentPort &operator=(const SilentPort &) = delete;
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+};
+
+// A port on which nothing listens: connecting is refused at once.
+int refusedPort();
+
+// Descriptors and threads of this process right now (to prove nothing was left behind).
+int openDescriptors();
+int runningThreads();
+
 } // namespace testsupport

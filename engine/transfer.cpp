@@ -1,0 +1,178 @@
+#include "transfer.h"
+
+#include <strings.h>
+#include <sys/resource.h>
+
+#include <cstring>
+
+namespace tessel {
+
+namespace {
+
+// Set up once when the library loads, before any worker thread can exist.
+struct Startup {
+    Startup()
+    {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // A check run holds up to 999 transfers at once, each with a socket and the wake-up
+        // pair of its multi handle; the usual soft limit of 1024 descriptors is far too low.
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    }
+} startup;
+
+std::mutex trustLock;
+std::string trustedBundle;
+
+// How long run() sleeps when nothing happens; cancel() wakes it sooner.
+constexpr int kIdleWaitMs = 1000;
+
+} // namespace
+
+void trustCertificates(const std::string &bundle)
+{
+    std::lock_guard<std::mutex> lock(trustLock);
+    trustedBundle = bundle;
+}
+
+void CancelToken::cancel()
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    cancelled_.store(true, std::memory_order_release);
+    if (multi_)
+        curl_multi_wakeup(multi_);
+}
+
+Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent,
+                   bool followRedirects)
+    : token_(token), stages_(stages), follow_(followRedirects), multi_(curl_multi_init()),
+      easy_(curl_easy_init())
+{
+    if (!valid())
+        return;
+    CURL *e = easy_;
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // Cancelling while a host name is being resolved must not wait for the resolver thread:
+    // it is left to finish on its own and frees itself.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, agent);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    {
+        std::lock_guard<std::mutex> lock(trustLock);
+        if (!trustedBundle.empty())
+            curl_easy_setopt(e, CURLOPT_CAINFO, trustedBundle.c_str());
+    }
+    if (follow_) {
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+        curl_easy_setopt(e, CURLOPT_AUTOREFERER, 1L);
+    }
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, onPrereq);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, this);
+    // The debug hook is the one place libcurl tells that the request head went out; it is
+    // only called in verbose mode, and with our own hook verbose mode prints nothing.
+    curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, onDebug);
+    curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
+}
+
+Transfer::~Transfer()
+{
+    if (multi_) {
+        std::lock_guard<std::mutex> lock(token_.lock_);
+        token_.multi_ = nullptr;
+    }
+    if (easy_)
+        curl_easy_cleanup(easy_);
+    if (multi_)
+        curl_multi_cleanup(multi_);
+}
+
+CURLcode Transfer::run()
+{
+    {
+        std::lock_guard<std::mutex> lock(token_.lock_);
+        if (token_.cancelled())
+            return CURLE_ABORTED_BY_CALLBACK;
+        token_.multi_ = multi_;
+    }
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int queued = 0;
+            while (CURLMsg *message = curl_multi_info_read(multi_, &queued))
+                if (message->msg == CURLMSG_DONE)
+                    result = message->data.result;
+            break;
+        }
+        if (token_.cancelled())
+            break;
+        curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
+        if (token_.cancelled())
+            break;
+    }
+    curl_multi_remove_handle(multi_, easy_);
+    if (token_.cancelled())
+        result = CURLE_ABORTED_BY_CALLBACK;
+    return result;
+}
+
+size_t Transfer::onHeader(char *data, size_t size, size_t count, void *self)
+{
+    auto &transfer = *static_cast<Transfer *>(self);
+    size_t length = size * count;
+    if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
+        transfer.location_ = false; // a new response begins
+    else if (length >= 9 && strncasecmp(data, "location:", 9) == 0)
+        transfer.location_ = true;
+    bool blank =
+        (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
+    if (!blank)
+        return length;
+    long code = 0;
+    curl_easy_getinfo(transfer.easy_, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 100 && code < 200)
+        return length; // an interim answer; the real one follows
+    if (transfer.follow_ && transfer.location_ && code >= 300 && code < 400 && code != 304)
+        return length; // followed: the final response is still to come
+    return transfer.stages_.responseStarts(code) ? length : 0;
+}
+
+size_t Transfer::onBody(char *data, size_t size, size_t count, void *self)
+{
+    auto &transfer = *static_cast<Transfer *>(self);
+    size_t length = size * count;
+    return transfer.stages_.body(data, length) ? length : 0;
+}
+
+int Transfer::onPrereq(void *self, char *, char *, int, int)
+{
+    static_cast<Transfer *>(self)->stages_.connected();
+    return CURL_PREREQFUNC_OK;
+}
+
+int Transfer::onDebug(CURL *, curl_infotype type, char *, size_t, void *self)
+{
+    if (type == CURLINFO_HEADER_OUT)
+        static_cast<Transfer *>(self)->stages_.requestSent();
+    return 0;
+}
+
+} // namespace tessel

@@ -1,0 +1,84 @@
+// One cancellable HTTP transfer, shared by page fetches, link checks and downloads.
+// Library-internal.
+//
+// A worker thread builds a Transfer, sets its options and calls run(), which drives the
+// transfer on that thread until it ends. Any other thread may call cancel() on the worker's
+// CancelToken at any moment: run() then returns within milliseconds whatever the transfer is
+// doing (resolving, connecting, TLS, waiting for headers, reading the body), because the wait
+// it sits in is woken rather than timed out. Threads are never killed.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <string>
+
+namespace tessel {
+
+class CancelToken {
+public:
+    // From any thread, any number of times, whether or not a transfer is running.
+    void cancel();
+    bool cancelled() const { return cancelled_.load(std::memory_order_acquire); }
+    // Only while no worker uses the token (before its thread starts).
+    void reset() { cancelled_.store(false, std::memory_order_release); }
+
+private:
+    friend class Transfer;
+    std::mutex lock_;
+    CURLM *multi_ = nullptr; // the running transfer's multi handle, woken by cancel()
+    std::atomic<bool> cancelled_{false};
+};
+
+// What a worker learns of its transfer's progress; every call comes on the worker's thread.
+class TransferStages {
+public:
+    virtual ~TransferStages() = default;
+    // Connected (TLS included); the request is about to go out.
+    virtual void connected() {}
+    // The request head has been sent.
+    virtual void requestSent() {}
+    // The headers of the final response (not a redirect being followed) are complete.
+    // Returning false ends the transfer as a failure.
+    virtual bool responseStarts(long /*code*/) { return true; }
+    // A piece of the body. Returning false ends the transfer as a failure.
+    virtual bool body(const char * /*data*/, std::size_t /*size*/) { return true; }
+};
+
+class Transfer {
+public:
+    // agent: the User-Agent text. followRedirects: follow Location answers as a browser does.
+    Transfer(CancelToken &token, TransferStages &stages, const char *agent, bool followRedirects);
+    ~Transfer();
+    Transfer(const Transfer &) = delete;
+    Transfer &operator=(const Transfer &) = delete;
+
+    // False when the handles could not be created (out of memory or descriptors).
+    bool valid() const { return easy_ && multi_; }
+    CURL *easy() const { return easy_; }
+
+    // Drives the transfer to its end: CURLE_OK, the failure, or CURLE_ABORTED_BY_CALLBACK
+    // when the token was cancelled (before or during the run).
+    CURLcode run();
+
+private:
+    static size_t onHeader(char *data, size_t size, size_t count, void *self);
+    static size_t onBody(char *data, size_t size, size_t count, void *self);
+    static int onPrereq(void *self, char *, char *, int, int);
+    static int onDebug(CURL *, curl_infotype type, char *, size_t, void *self);
+
+    CancelToken &token_;
+    TransferStages &stages_;
+    bool follow_;
+    bool location_ = false; // the response being read carries a Location header
+    CURLM *multi_ = nullptr;
+    CURL *easy_ = nullptr;
+};
+
+// Tests only: verify TLS peers against this bundle instead of the system store. An empty
+// text restores the system store. Call before any transfer starts.
+void trustCertificates(const std::string &bundle);
+
+} // namespace tessel
