@@ -27,6 +27,18 @@ inline std::string siteText(const SiteSpec &s)
     return text + "SEARCH\n" + s.script + "\nENDSITE\n";
 }
 
+// Packs catalogue text (UTF-8, the form of sitelist.txt) into the sandbox's sitelist.dat and
+// loads it; returns LoadSite's count.
+inline int32_t loadCatalogue(const testsupport::Sandbox &box, const std::string &text)
+{
+    std::string packed = testsupport::encode(text);
+    for (char &c : packed) {
+        c = static_cast<char>(~static_cast<unsigned char>(c));
+    }
+    box.write("sitelist.dat", packed);
+    return LoadSite();
+}
+
 // Writes the sites in order (site index = position) and loads them; returns LoadSite's count.
 inline int32_t loadSites(const testsupport::Sandbox &box, const std::vector<SiteSpec> &sites)
 {
@@ -34,12 +46,7 @@ inline int32_t loadSites(const testsupport::Sandbox &box, const std::vector<Site
     for (const SiteSpec &s : sites) {
         text += siteText(s);
     }
-    std::string packed = testsupport::encode(text);
-    for (char &c : packed) {
-        c = static_cast<char>(~static_cast<unsigned char>(c));
-    }
-    box.write("sitelist.dat", packed);
-    return LoadSite();
+    return loadCatalogue(box, text);
 }
 
 // A result's field as a string.

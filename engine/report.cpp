@@ -1,0 +1,163 @@
+// The HTML report: HTMLOpen writes the head, HTMLSave one hit, HTMLClose the tail. The
+// report is written to a temporary file beside the target and renamed over it at HTMLClose,
+// so a reader never sees half a report and a failed save leaves the old file as it was.
+#include "catalogue.h"
+#include "cp932.h"
+#include "results.h"
+#include "tessel.h"
+#include "utils.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace tessel {
+
+namespace {
+
+struct Report {
+    FILE *file = nullptr;
+    std::string temp;   // the file being written
+    std::string target; // where it goes at HTMLClose
+};
+
+Report report;
+
+void discard()
+{
+    if (report.file) {
+        std::fclose(report.file);
+        ::unlink(report.temp.c_str());
+        report.file = nullptr;
+    }
+}
+
+// The path with its extension replaced by ".htm": scanning back from the last character, a
+// "." cuts from there; a "/" first, or reaching the first character, cuts nothing.
+std::string htmName(const char *path)
+{
+    std::string name = path;
+    for (size_t i = name.size(); i-- > 1;) {
+        if (name[i] == '/') {
+            break;
+        }
+        if (name[i] == '.') {
+            name.resize(i);
+            break;
+        }
+    }
+    return name + ".htm";
+}
+
+// The URL for inside href="...": a '"' would end the attribute, so it is written as %22.
+std::string quotedUrl(const char *url)
+{
+    std::string out;
+    for (const char *p = url; *p; ++p) {
+        if (*p == '"') {
+            out += "%22";
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+} // namespace tessel
+
+using namespace tessel;
+
+extern "C" {
+
+int32_t HTMLOpen(const char *keyword, int32_t count, const char *path)
+{
+    discard();
+    if (!path || path[0] == '\0') {
+        return -1;
+    }
+    const std::string target = nativePath(htmName(path).c_str());
+    if (target.size() + 8 > PATH_MAX) {
+        return -1;
+    }
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return -1;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    report.file = ::fdopen(fd, "wb");
+    if (!report.file) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return -1;
+    }
+    report.temp = temp;
+    report.target = target;
+
+    char now[32];
+    formatSlashed(GetTime(), now);
+    FILE *f = report.file;
+    std::fputs("<html>\r\n<body>\r\n<center>\r\n", f);
+    std::fprintf(f, "<img src=\"%s/mapbar.gif\"><br>\r\n", catalogue().startDir);
+    std::fprintf(f, "<table border=\"%d\" cellpadding=\"%d\" width=\"%s\">\r\n", 0, 3, "100%");
+    std::fputs("<tr>\r\n", f);
+    std::fprintf(f, "<td align=\"%s\" valign=\"%s\" width=\"%s\"></td>\r\n", "right", "top", "10%");
+    std::fprintf(f, "<td valign=\"%s\" width=\"%s\">\r\n", "top", "80%");
+    // Velmoraの検索結果 / キーワード： / 検索結果数： / 保存時間： in CP932
+    std::fputs("<center>Velmora\x82\xcc\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca</center><br>\r\n", f);
+    std::fprintf(f, "\x83\x4c\x81\x5b\x83\x8f\x81\x5b\x83\x68\x81\x46 %s<br>\r\n",
+                 keyword ? keyword : "");
+    std::fprintf(f, "\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca\x90\x94\x81\x46 %d<br>\r\n", count);
+    std::fprintf(f, "\x95\xdb\x91\xb6\x8e\x9e\x8a\xd4\x81\x46 %s<br>\r\n", now);
+    std::fputs("<p></p>\r\n", f);
+    return 0;
+}
+
+int32_t HTMLSave(int32_t position, int32_t index)
+{
+    const char *record = resultRecord(index);
+    if (!report.file || !record) {
+        return -1;
+    }
+    FILE *f = report.file;
+    std::fprintf(f, "%d <a href=\"%s\"><B>%s</B></a><br>\r\n", position + 1,
+                 quotedUrl(record + kUrl.offset).c_str(), record + kTitle.offset);
+    if (record[kPreview.offset] != '\0') {
+        std::fprintf(f, "%s<br>\r\n", record + kPreview.offset);
+    }
+    std::fprintf(f, "%s %s %s<br>\r\n", record + kScore.offset, record + kDate.offset,
+                 record + kSize.offset);
+    std::fputs("<p></p>\r\n", f);
+    return 0;
+}
+
+int32_t HTMLClose(void)
+{
+    if (!report.file) {
+        return -1;
+    }
+    FILE *f = report.file;
+    std::fputs("</td>\r\n", f);
+    std::fprintf(f, "<td width=\"%s\"></td>\r\n", "10%");
+    std::fputs("</tr>\r\n</table>\r\n</center>\r\n</body>\r\n</html>\r\n", f);
+    // Only a report that reached the disk whole replaces the target.
+    bool ok = std::fflush(f) == 0 && !std::ferror(f) && ::fsync(::fileno(f)) == 0;
+    ok = std::fclose(f) == 0 && ok;
+    report.file = nullptr;
+    if (!ok || std::rename(report.temp.c_str(), report.target.c_str()) != 0) {
+        ::unlink(report.temp.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+} // extern "C"

@@ -1,0 +1,165 @@
+// The HTML report: every line, CR LF, the ".htm" name rule, quoting, atomic replacement.
+#include "realpages/sites.h"
+#include "sandbox.h"
+#include "tessel.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+using namespace extraction;
+using testsupport::encode;
+
+namespace {
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) {
+            out.push_back("<no CR LF>" + text.substr(at));
+            break;
+        }
+        out.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
+
+std::string slashedTime(int32_t t)
+{
+    char text[32];
+    GetTForm2(t, text);
+    return text;
+}
+
+class Report : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SiteSpec s;
+        s.script = "LOOP <h> URL </h> <t> TITLE </t> <p> PREVIEW </p> <s> SCORE </s> "
+                   "<z> SIZE </z> <d> DATE </d> ENDLOOP";
+        ASSERT_EQ(loadSites(box, {s}), 1);
+        InitResult();
+        iParse(-1, 100);
+        const std::string page = encode(
+            "<h>http://a.jp/?q=\"x\"&y=1</h><t>一番 &lt;目&gt;</t><p>前置き & 本文</p><s>99%</s>"
+            "<z>3KB</z><d>2001/2/3</d>"
+            "<h>/two</h><t>Two</t><p></p><s></s><z></z><d></d>");
+        ASSERT_EQ(iData(0, page.data(), int32_t(page.size())), 2);
+    }
+    testsupport::Sandbox box;
+};
+
+} // namespace
+
+TEST_F(Report, EveryLineExactly)
+{
+    const int32_t before = GetTime();
+    ASSERT_EQ(HTMLOpen(encode("日本 語").c_str(), 2, "out.txt"), 0);
+    const int32_t after = GetTime();
+    EXPECT_EQ(HTMLSave(0, 1), 0);
+    EXPECT_EQ(HTMLSave(1, 0), 0);
+    ASSERT_EQ(HTMLClose(), 0);
+    const std::vector<std::string> got = lines(testsupport::decode(box.read("out.htm")));
+    ASSERT_EQ(got.size(), 13u + 3 + 4 + 7);
+    const std::string image = "<img src=\"" + box.path().string() + "/mapbar.gif\"><br>";
+    const std::vector<std::string> head = {
+        "<html>",
+        "<body>",
+        "<center>",
+        image,
+        R"(<table border="0" cellpadding="3" width="100%">)",
+        "<tr>",
+        R"(<td align="right" valign="top" width="10%"></td>)",
+        R"(<td valign="top" width="80%">)",
+        "<center>Velmoraの検索結果</center><br>",
+        "キーワード： 日本 語<br>",
+        "検索結果数： 2<br>",
+    };
+    for (size_t i = 0; i < head.size(); ++i) {
+        EXPECT_EQ(got[i], head[i]) << "line " << i + 1;
+    }
+    EXPECT_TRUE(got[11] == "保存時間： " + slashedTime(before) + "<br>" ||
+                got[11] == "保存時間： " + slashedTime(after) + "<br>")
+        << got[11];
+    const std::vector<std::string> rest = {
+        "<p></p>",
+        // Position counts from 1 in list order; the hit is looked up by its result index.
+        R"(1 <a href="http://example.jp/two"><B>Two</B></a><br>)",
+        "  <br>", // score, date and size, all empty; no preview line
+        "<p></p>",
+        R"(2 <a href="http://a.jp/?q=%22x%22&y=1"><B>一番 &lt;目&gt;</B></a><br>)",
+        "前置き & 本文<br>",
+        "99% 2001/2/3 3KB<br>",
+        "<p></p>",
+        "</td>",
+        R"(<td width="10%"></td>)",
+        "</tr>",
+        "</table>",
+        "</center>",
+        "</body>",
+        "</html>",
+    };
+    for (size_t i = 0; i < rest.size(); ++i) {
+        EXPECT_EQ(got[12 + i], rest[i]) << "line " << 13 + i;
+    }
+}
+
+TEST_F(Report, FileNameGetsHtm)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a.html", "a.htm"},        {"b", "b.htm"},
+        {"c.htm", "c.htm"},         {"d.x.txt", "d.x.htm"},
+        {"sub.d/e", "sub.d/e.htm"}, {".hidden", ".hidden.htm"},
+    };
+    std::filesystem::create_directory("sub.d");
+    for (const auto &[given, written] : cases) {
+        ASSERT_EQ(HTMLOpen("k", 0, given.c_str()), 0) << given;
+        ASSERT_EQ(HTMLClose(), 0);
+        EXPECT_TRUE(std::filesystem::exists(written)) << given;
+    }
+    // A CP932 name is written as the file system's UTF-8.
+    ASSERT_EQ(HTMLOpen("k", 0, encode("検索.txt").c_str()), 0);
+    ASSERT_EQ(HTMLClose(), 0);
+    EXPECT_TRUE(std::filesystem::exists("検索.htm"));
+}
+
+TEST_F(Report, RefusalsAndNothingOpen)
+{
+    EXPECT_EQ(HTMLOpen("k", 0, ""), -1);
+    EXPECT_EQ(HTMLOpen("k", 0, "no/such/dir/r"), -1);
+    EXPECT_EQ(HTMLSave(0, 0), -1);
+    EXPECT_EQ(HTMLClose(), -1);
+    ASSERT_EQ(HTMLOpen("k", 0, "r"), 0);
+    EXPECT_EQ(HTMLSave(0, 2), -1); // index equal to the count
+    EXPECT_EQ(HTMLSave(0, -1), -1);
+    ASSERT_EQ(HTMLClose(), 0);
+    EXPECT_EQ(box.read("r.htm").find("<a href"), std::string::npos);
+}
+
+TEST_F(Report, AppearsOnlyWholeAndReplacesAtomically)
+{
+    box.write("r.htm", "old report");
+    ASSERT_EQ(HTMLOpen("k", 1, "r"), 0);
+    ASSERT_EQ(HTMLSave(0, 0), 0);
+    EXPECT_EQ(box.read("r.htm"), "old report"); // still the old one until HTMLClose
+    ASSERT_EQ(HTMLClose(), 0);
+    EXPECT_NE(box.read("r.htm").find("</html>\r\n"), std::string::npos);
+    // Only r.htm is left: no temporary file stays behind.
+    int files = 0;
+    for (const auto &e : std::filesystem::directory_iterator(box.path())) {
+        files += e.path().filename().string().rfind("r.htm", 0) == 0;
+    }
+    EXPECT_EQ(files, 1);
+    // A second open while one is open drops the first: it never appears.
+    ASSERT_EQ(HTMLOpen("k", 1, "first"), 0);
+    ASSERT_EQ(HTMLOpen("k", 1, "second"), 0);
+    ASSERT_EQ(HTMLClose(), 0);
+    EXPECT_FALSE(std::filesystem::exists("first.htm"));
+    EXPECT_TRUE(std::filesystem::exists("second.htm"));
+}
