@@ -1,0 +1,231 @@
+// Link checks over real sockets: iCheck, ExitCheck, the HEAD request and every stage.
+#include "check.h"
+#include "fakedns.h"
+#include "realpages/sites.h"
+#include "sandbox.h"
+#include "sitefarm.h"
+#include "tessel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+namespace {
+
+int32_t read(int32_t &field)
+{
+    return std::atomic_ref<int32_t>(field).load();
+}
+
+class Check : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (int32_t slot = 0; slot < TESSEL_SLOT_COUNT; ++slot)
+            if (records[slot].slot == slot)
+                ExitCheck(&records[slot]);
+    }
+
+    FetchRecord &record(int32_t slot)
+    {
+        FetchRecord &r = records[slot];
+        r = FetchRecord{};
+        r.slot = slot;
+        return r;
+    }
+
+    // Checks the URL on the slot and waits (bounded) for the final status.
+    int32_t check(const std::string &url, int32_t slot = 0)
+    {
+        FetchRecord &r = record(slot);
+        if (tessel::startCheck(&r, slot, url.c_str()) == 1) {
+            EXPECT_TRUE(waitFor([&] { return Status(&r) == 0; }));
+        }
+        return r.status;
+    }
+
+    SiteFarm farm;
+    std::unique_ptr<FetchRecord[]> records{new FetchRecord[TESSEL_SLOT_COUNT]()};
+};
+
+} // namespace
+
+TEST_F(Check, ReportsTheServersStatusCodeWithoutFollowingRedirects)
+{
+    for (int code : {200, 301, 302, 402, 403, 404, 500, 502}) {
+        std::string path = "/" + std::to_string(code);
+        farm.serve(path, status(code).withHeader("Location", "/200"));
+        EXPECT_EQ(check(farm.url(path)), code);
+    }
+    EXPECT_EQ(farm.requests("/200").size(), 1u); // only its own check asked for it
+}
+
+TEST_F(Check, SendsHeadOverHttp10ForThePathWithoutItsQuery)
+{
+    farm.servePrefix("/", [](const Request &) { return status(200); });
+    check(farm.url("/dir/page.html?q=1&r=2"));
+    check(farm.url(""));
+    check(farm.url("/a b/\x93\xFA"));
+    auto log = farm.requests();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].method, "HEAD");
+    EXPECT_EQ(log[0].version, "HTTP/1.0");
+    EXPECT_EQ(log[0].target, "/dir/page.html");
+    EXPECT_EQ(log[0].header("User-Agent").rfind("INET", 0), 0u);
+    EXPECT_EQ(log[1].target, "/"); // a host without a path
+    EXPECT_EQ(log[2].target, "/a%20b/%93%FA");
+}
+
+TEST_F(Check, FetchesAndChecksCountOneAgentNumber)
+{
+    farm.serve("/x", status(200));
+    FetchRecord &fetch = record(1);
+    ASSERT_EQ(iGet(&fetch, farm.url("/x").c_str()), 1);
+    ASSERT_TRUE(waitFor([&] { return Status(&fetch) == 0; }));
+    check(farm.url("/x"), 2);
+    auto log = farm.requests("/x");
+    ASSERT_EQ(log.size(), 2u);
+    int first = std::stoi(log[0].header("User-Agent").substr(4));
+    EXPECT_EQ(log[1].header("User-Agent"), "INET" + std::to_string(first + 1));
+}
+
+TEST_F(Check, AddressesThatAreNotWebAddressesReadAs404WithoutTraffic)
+{
+    for (const char *url :
+         {"ftp://127.0.0.1/x", "HTTP://127.0.0.1/", "Https://a/", "", "www.a.jp", "mailto:a@b"}) {
+        FetchRecord &r = record(3);
+        r.status = 7;
+        EXPECT_EQ(tessel::startCheck(&r, 3, url), 0) << url;
+        EXPECT_EQ(r.status, 404) << url;
+        EXPECT_EQ(Status(&r), 0);
+    }
+    EXPECT_EQ(farm.requestCount(), 0u);
+    // https is a web address: checked, here against a port that refuses.
+    std::string refused = "https://127.0.0.1:" + std::to_string(refusedPort()) + "/";
+    EXPECT_EQ(check(refused, 3), -12);
+}
+
+TEST_F(Check, RecordRulesForSlotsAndIndexes)
+{
+    farm.serve("/x", status(200));
+    FetchRecord outside{};
+    outside.slot = 1000;
+    EXPECT_EQ(tessel::startCheck(&outside, 5, farm.url("/x").c_str()), 0);
+    EXPECT_EQ(outside.status, -1);
+    outside.slot = -1;
+    EXPECT_EQ(tessel::startCheck(&outside, 5, farm.url("/x").c_str()), 0);
+    EXPECT_EQ(outside.status, -1);
+
+    FetchRecord &r = record(999);
+    ASSERT_EQ(tessel::startCheck(&r, 42, farm.url("/x").c_str()), 1);
+    EXPECT_EQ(read(r.bytes), 42); // the result index, for the caller
+    ASSERT_TRUE(waitFor([&] { return Status(&r) == 0; }));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.bytes, 42);
+    EXPECT_EQ(ExitCheck(&r), 0); // after the end: cancelled all the same
+    EXPECT_EQ(r.status, -24);
+    EXPECT_EQ(r.bytes, 0);
+}
+
+TEST_F(Check, FailuresKeepTheStepTheyFailedAt)
+{
+    farm.serve("/reset", status(200).withFault(Fault::Reset));
+    farm.serve("/close", status(200).withFault(Fault::CloseBeforeHeaders));
+    std::string refused = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/x";
+    EXPECT_EQ(check(refused), -12);
+    EXPECT_EQ(check("http://gone.unresolvable.test/x"), -12);
+    EXPECT_EQ(check(farm.url("/reset")), -25);
+    EXPECT_EQ(check(farm.url("/close")), -25);
+}
+
+TEST_F(Check, ChecksTheUrlsOfTheResultStore)
+{
+    Sandbox box;
+    extraction::SiteSpec site;
+    site.script = R"(LOOP href=" URL " > TITLE </a> ENDLOOP)";
+    ASSERT_EQ(extraction::loadSites(box, {site}), 1);
+    InitResult();
+    iParse(-1, 1000);
+    farm.serve("/live", status(200));
+    std::string hits = "<a href=\"" + farm.url("/live?from=list") + "\">live</a>" + "<a href=\"" +
+                       farm.url("/dead") + "\">dead</a>";
+    ASSERT_EQ(iData(0, hits.data(), static_cast<int32_t>(hits.size())), 2);
+    for (int32_t index = 0; index < 2; ++index) {
+        FetchRecord &r = record(index);
+        ASSERT_EQ(iCheck(&r, index), 1);
+        ASSERT_TRUE(waitFor([&] { return Status(&r) == 0; }));
+    }
+    EXPECT_EQ(records[0].status, 200);
+    EXPECT_EQ(records[1].status, 404);
+    FetchRecord &beyond = record(2);
+    EXPECT_EQ(iCheck(&beyond, 2), 0); // no such result: its empty URL reads as 404
+    EXPECT_EQ(beyond.status, 404);
+}
+
+TEST_F(Check, ExitCheckEndsEveryStageAtOnce)
+{
+    Tarpit tarpit;
+    SilentPort silent;
+    farm.serve("/hang", status(200).withFault(Fault::StallBeforeHeaders));
+    const int descriptors = openDescriptors();
+    const int threads = runningThreads();
+    holdStalledNames();
+    struct Stage {
+        const char *name;
+        std::string url;
+        int32_t status;
+        std::function<bool()> reached;
+    };
+    auto settled = [] {
+        auto since = std::chrono::steady_clock::now();
+        return [since] { return std::chrono::steady_clock::now() - since > 150ms; };
+    };
+    std::vector<Stage> stages = {
+        {"name lookup", "http://site.stall.test/", -12, [] { return stalledLookups() > 0; }},
+        {"connect", "http://127.0.0.1:" + std::to_string(tarpit.port()) + "/", -12, nullptr},
+        {"TLS handshake", "https://127.0.0.1:" + std::to_string(silent.port()) + "/", -12, nullptr},
+        {"status line", farm.url("/hang"), -25, [&] { return farm.requestCount() > 0; }},
+    };
+    for (Stage &stage : stages) {
+        FetchRecord &r = record(10);
+        ASSERT_EQ(tessel::startCheck(&r, 10, stage.url.c_str()), 1);
+        if (!stage.reached)
+            stage.reached = settled();
+        ASSERT_TRUE(waitFor(stage.reached)) << stage.name;
+        EXPECT_EQ(read(r.status), stage.status) << stage.name;
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ExitCheck(&r), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << stage.name;
+        EXPECT_EQ(Status(&r), 0);
+        EXPECT_EQ(r.status, -24) << stage.name;
+    }
+    releaseStalledNames();
+    EXPECT_TRUE(waitFor([] { return stalledLookups() == 0; }));
+    EXPECT_TRUE(waitFor([&] { return openDescriptors() <= descriptors; }));
+    EXPECT_TRUE(waitFor([&] { return runningThreads() <= threads; }));
+}
+
+TEST_F(Check, NineHundredNinetyNineChecksAtOnceAllComplete)
+{
+    farm.servePrefix("/hit/", [](const Request &request) {
+        return status(request.path.ends_with("7") ? 404 : 200);
+    });
+    const int descriptors = openDescriptors();
+    const int threads = runningThreads();
+    for (int32_t slot = 0; slot < 999; ++slot) {
+        FetchRecord &r = record(slot);
+        ASSERT_EQ(tessel::startCheck(&r, slot, farm.url("/hit/" + std::to_string(slot)).c_str()), 1)
+            << slot;
+    }
+    for (int32_t slot = 0; slot < 999; ++slot)
+        ASSERT_TRUE(waitFor([&] { return Status(&records[slot]) == 0; }, 60s)) << slot;
+    for (int32_t slot = 0; slot < 999; ++slot)
+        EXPECT_EQ(records[slot].status, slot % 10 == 7 ? 404 : 200) << slot;
+    EXPECT_EQ(farm.requestCount(), 999u);
+    EXPECT_TRUE(waitFor([&] { return openDescriptors() <= descriptors; }));
+    EXPECT_TRUE(waitFor([&] { return runningThreads() <= threads; }));
+}
