@@ -97,6 +97,21 @@ TESSEL_API int32_t SiteHeader(char *record, int32_t site);
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords, char *request);
 
 /* ---- Fetch slots ---- */
+/* iGet: starts a fetch of url (the request text of iForm: "http://", "https://" or
+ * "post://host[:port]/path?body") on the record's slot, 0..49, whose page buffer receives the
+ * body (up to 1,000,000 bytes; the rest is read and dropped). The request ends at its first
+ * byte outside 0x21..0x7F and at 1023 bytes. GET follows redirects; a post sends the body with
+ * "Content-Type: application/x-www-form-urlencoded" to port 80 unless the host names a port.
+ * Sets bytes 0 and status -1, then the worker moves status through -10, -11 (GET) or -12,
+ * -13, -14 (post), -15 (body) to -20; a failure leaves the stage it failed at, bytes 0 when
+ * no body came. Returns 1 when the thread started; 0 when it could not, when the slot is not
+ * 0..49 (status -1) or when the slot's previous fetch still runs (record untouched).
+ * Status: 1 while the record's slot has a running thread, else 0; never waits. Read the page
+ * (iParse) only after it says 0.
+ * Kill: cancels the slot's transfer in any stage, waits for its thread (well under 100 ms),
+ * then sets bytes 0 and status -24, also when the thread had already ended. A slot that never
+ * had a thread is left alone. Returns 0.
+ * All three on the caller's (user-interface) thread. */
 TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
@@ -109,10 +124,29 @@ TESSEL_API int32_t GetResult(int32_t index, char *record);
 TESSEL_API int32_t URLSame(int32_t a, int32_t b);
 
 /* ---- Link checker ---- */
+/* iCheck: checks the URL of result index with "HEAD <path> HTTP/1.0" (the path without its
+ * query; no redirect is followed) on the record's slot, 0..999, and writes index into bytes.
+ * A URL not beginning with "http://" or "https://" gets status 404 at once, without traffic,
+ * and returns 0. Otherwise status -1, then -10, -12 (resolve, connect, TLS), -13, -14, -25
+ * (request sent) and finally the HTTP status code; a failure leaves the step it failed at.
+ * Returns 1 when the thread started; 0 when it could not, when the slot is out of range
+ * (status -1) or when the slot's previous check still runs. Poll it with Status.
+ * ExitCheck: Kill for a check: cancels, waits, status -24, bytes 0. Returns 0.
+ * Both on the caller's thread; up to 999 checks may run at once. */
 TESSEL_API int32_t iCheck(FetchRecord *record, int32_t index);
 TESSEL_API int32_t ExitCheck(FetchRecord *record);
 
 /* ---- File download ---- */
+/* iDown: downloads url (redirects followed) into the file path, replacing it. One download at
+ * a time: a running one is cancelled first. Status -1, -10, -11 (opening the URL), -15
+ * (writing; bytes counts what is in the file) and -20 when the whole body is in the file. A
+ * failure keeps its stage and removes the target, an older file of that name included: an
+ * address that can't be opened or answers 400 or above leaves -11, a body that breaks off or a
+ * target that can't be created leaves -15. Returns 1 when the thread started, else 0.
+ * Status_iDown: 1 while the download's thread runs, else 0.
+ * Exit_iDown: cancels in any stage, waits for the thread, and removes the target file (even
+ * a completed one); inet, url and file are 0 afterwards. Returns 0.
+ * All three on the caller's thread; the record must outlive the download. */
 TESSEL_API int32_t iDown(DownloadRecord *record, const char *url, const char *path);
 TESSEL_API int32_t Status_iDown(void);
 TESSEL_API int32_t Exit_iDown(DownloadRecord *record);
