@@ -3,7 +3,6 @@
 #include "cp932.h"
 #include "tessel.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -39,25 +38,29 @@ template <int Size> struct Bounded {
 using Field = Bounded<kFieldSize>;
 using Request = Bounded<TESSEL_REQUEST_SIZE>;
 
+// "%" and two upper-case hex digits; `pad` stands in for the leading zero.
+void addHex(Field &out, unsigned char b, char pad)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    char hex[3] = {'%', b < 0x10 ? pad : kDigits[b >> 4], kDigits[b & 0xF]};
+    out.add(hex, 3);
+}
+
 // Shift_JIS keywords go out as the user typed them: each byte from 0x80 up starts a pair,
-// written "%XX%XX" ("%2X", so a value below 0x10 would get a blank). A lead byte that ends
-// the word has no partner and is escaped alone rather than swallowing what follows.
+// written "%XX%XX" as "%2X" writes it (a value below 0x10 gets a blank). A lead byte that
+// ends the word has no partner and is escaped alone rather than swallowing what follows.
 void escapeCp932(const unsigned char *w, int n, Field &out)
 {
-    char hex[8];
     for (int i = 0; i < n;) {
         if (w[i] < 0x80) {
             out.add(reinterpret_cast<const char *>(w + i), 1);
             ++i;
-        } else if (i + 1 < n) {
-            std::snprintf(hex, sizeof hex, "%%%2X%%%2X", w[i], w[i + 1]);
-            out.add(hex, 6);
-            i += 2;
-        } else {
-            std::snprintf(hex, sizeof hex, "%%%2X", w[i]);
-            out.add(hex, 3);
-            ++i;
+            continue;
         }
+        addHex(out, w[i], ' ');
+        if (i + 1 < n)
+            addHex(out, w[i + 1], ' ');
+        i += 2;
     }
 }
 
@@ -66,14 +69,11 @@ void escapeCp932(const unsigned char *w, int n, Field &out)
 void escapeUtf8(const unsigned char *w, int n, Field &out)
 {
     std::string utf8 = utf8FromCp932(std::string_view(reinterpret_cast<const char *>(w), n));
-    char hex[4];
     for (unsigned char b : utf8) {
-        if (b < 0x80) {
+        if (b < 0x80)
             out.add(reinterpret_cast<const char *>(&b), 1);
-        } else {
-            std::snprintf(hex, sizeof hex, "%%%02X", b);
-            out.add(hex, 3);
-        }
+        else
+            addHex(out, b, '0');
     }
 }
 
