@@ -76,8 +76,9 @@ void HarvestSearch(int i)
     SiteHits[i] += added;
     HitCount += added;
     // A stop may have arrived while the hits were taken; a page asked for now would start a
-    // thread that nothing cancels any more.
-    if (!WantsNextPage(SiteHits[i], limit) || StopFlag == 1)
+    // thread that nothing cancels any more. A full list takes no further hit, so asking any
+    // site for more would only keep the run going until its time limit.
+    if (!WantsNextPage(SiteHits[i], limit) || StopFlag == 1 || HitCount >= kMaxListHits)
         return;
 
     FetchRecord &slot = FetchRecords[i];

@@ -1,0 +1,361 @@
+// The search run as a user drives it: keywords typed into Word, Enter or the Search button,
+// hits arriving from the fixture server's sites, the status line, the limits and the stop.
+#include "driver/runrules.h"
+#include "driver/runtexts.h"
+#include "mainwindow/msgform.h"
+#include "runfixture.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include <sys/resource.h>
+
+using namespace runfixture;
+using testsupport::SearchSite;
+
+namespace {
+
+SearchSite generated(int total, int perPage = 10, const char *charset = "CP932")
+{
+    SearchSite site;
+    site.totalHits = total;
+    site.hitsPerPage = perPage;
+    site.charset = charset;
+    return site;
+}
+
+// "p" of every request to the path, in order.
+QStringList firsts(const testsupport::SiteFarm &farm, const std::string &path)
+{
+    QStringList list;
+    for (const auto &r : farm.requests(path))
+        list << QString::fromStdString(r.param("p"));
+    return list;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+} // namespace
+
+class DriverTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void rules();
+    void progressTexts();
+    void wholeTopicSearch();
+    void japaneseKeywordSkipsOtherSites();
+    void emptyKeywordStartsNothing();
+    void stalledSiteEndsAtTimeLimit();
+    void enterStopsRun();
+    void searchButtonStopsRun();
+    void listStopsAt999();
+    void waitingDoesNotSpin();
+};
+
+// The arithmetic the run relies on, at its edges.
+void DriverTest::rules()
+{
+    // A page may give what the site still lacks; the list stops at position 998.
+    QCOMPARE(HarvestMost(10, 4), 6);
+    QCOMPARE(HarvestTake(8, 0, 4, 10), 6);
+    QCOMPARE(HarvestTake(5, 997, 0, 10), 2);
+    QCOMPARE(HarvestTake(5, 999, 0, 10), 0);
+    QCOMPARE(HarvestTake(3, 0, 0, 10), 3);
+    // Four pages (0 to 3) for a site without hits, more for a site with one.
+    QVERIFY(MayFetchPage(0, 3));
+    QVERIFY(!MayFetchPage(0, 4));
+    QVERIFY(MayFetchPage(1, 40));
+    QVERIFY(WantsNextPage(9, 10));
+    QVERIFY(!WantsNextPage(10, 10));
+    // Stage texts of a running fetch; unknown stages leave the cell alone.
+    QCOMPARE(FetchStageText(-10), QStringLiteral("接続開始"));
+    QCOMPARE(FetchStageText(-11), QStringLiteral("送信中"));
+    QCOMPARE(FetchStageText(-12), QStringLiteral("接続中"));
+    QCOMPARE(FetchStageText(-13), QStringLiteral("送信準備"));
+    QCOMPARE(FetchStageText(-14), QStringLiteral("送信中"));
+    QCOMPARE(FetchStageText(-15), QStringLiteral("受信中"));
+    QVERIFY(FetchStageText(-1).isNull());
+    QVERIFY(FetchStageText(-20).isNull());
+    QCOMPARE(KeyIndex(IndexKey(998)), 998);
+}
+
+void DriverTest::progressTexts()
+{
+    // ASCII "=" for the running counts, full-width "＝" for the hit counts of the status line.
+    QCOMPARE(SearchActiveText(3) + RunningHitsSuffix(12),
+             QStringLiteral("検索中の接続数=3。検索結果のリンク数＝12"));
+    QCOMPARE(RunEndText(false) + EndHitsSuffix(0),
+             QStringLiteral("終了しました。検索結果のリンク数＝0"));
+    QCOMPARE(RunEndText(true), QStringLiteral("中止しました。"));
+    QCOMPARE(SearchSitesText(2), QStringLiteral("検索中のサイト数=2"));
+    QCOMPARE(HitCountText(7), QStringLiteral("検索結果のリンク数=7"));
+    QCOMPARE(ElapsedText(CheckActiveText(5), 3), QStringLiteral("確認中の接続数=5(時間経過=3秒)"));
+    QCOMPARE(SiteFoundText(0), QString());
+    QCOMPARE(SiteFoundText(4), QStringLiteral("4件が見つかりました。"));
+    QCOMPARE(SiteFoundRowText(4), QStringLiteral("4件が見つかりました"));
+}
+
+// Ten sites in one topic: paging to LimitLink, a site without hits asked four times, an
+// EUC-JP site, a form post, a non-Japanese site queried for ASCII keywords.
+void DriverTest::wholeTopicSearch()
+{
+    Stage stage;
+    stage.farm.serveSearch("/alpha/search", generated(25, 4));
+    stage.farm.serveSearch("/empty/search", generated(0));
+    stage.farm.serveSearch("/euc/search", generated(30, 10, "EUC-JP"));
+    stage.farm.serveSearch("/post/search", generated(30));
+    stage.farm.serveSearch("/english/search", generated(30));
+    std::vector<Site> sites = {
+        {"alpha", "日本語", "/alpha/search", "AND OR", false, 4},
+        {"empty", "日本語", "/empty/search"},
+        {"euc", "日本語", "/euc/search", "AND OR EUC"},
+        {"post", "日本語", "/post/search", "AND OR", true},
+        {"english", "英語", "/english/search"},
+    };
+    std::vector<std::string> members = {"alpha", "empty", "euc", "post", "english"};
+    for (int k = 1; k <= 6; ++k) {
+        const std::string name = "plain" + std::to_string(k);
+        stage.farm.serveSearch("/" + name + "/search", generated(40));
+        sites.push_back({name, "日本語", "/" + name + "/search"});
+        members.push_back(name);
+    }
+    stage.open(sites, {{"all", members}});
+    settings().LimitLink = 10;
+    settings().LimitTime = 60;
+
+    QString during;
+    Stage::when([] { return HitCount > 0 && RunState == kRunSearch; },
+                [&] { during = stage.form->statusText(); });
+    stage.search(QStringLiteral("abc"));
+
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝100"));
+    QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
+    QCOMPARE(RunState, kRunIdle);
+    QVERIFY2(
+        QRegularExpression(
+            QStringLiteral("^検索中の接続数=\\d+。検索結果のリンク数＝\\d+\\(時間経過=\\d+秒\\)$"))
+            .match(during)
+            .hasMatch(),
+        qPrintable(during));
+
+    // Result view: every site but "empty" gave exactly LimitLink hits.
+    QCOMPARE(stage.form->listCount(), 100);
+    const QStringList site = stage.column(6);
+    for (const Site &s : sites)
+        QCOMPARE(site.count(QString::fromStdString(s.name)), s.name == "empty" ? 0 : 10);
+
+    // Paging: 4 + 4 + 2 hits from pages 1, 5, 9; no fourth page once LimitLink is reached.
+    QCOMPARE(firsts(stage.farm, "/alpha/search"), QStringList({"1", "5", "9"}));
+    // A site without hits is asked exactly four times.
+    QCOMPARE(firsts(stage.farm, "/empty/search"), QStringList({"1", "11", "21", "31"}));
+    // The form post sends its body; the EUC-JP page arrives in readable text.
+    const auto posts = stage.farm.requests("/post/search");
+    QCOMPARE(posts.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(posts[0].method), QStringLiteral("POST"));
+    QCOMPARE(QString::fromStdString(posts[0].body), QStringLiteral("q=abc&p=1"));
+    const int euc = site.indexOf(QStringLiteral("euc"));
+    QCOMPARE(stage.column(0).at(euc).left(8), QStringLiteral("abc の結果 "));
+    QVERIFY(stage.column(2).at(euc).contains(QStringLiteral("番目の説明です。")));
+    // The non-Japanese site is queried for ASCII keywords.
+    QCOMPARE(stage.farm.requests("/english/search").size(), size_t(1));
+
+    // Rows: title, URL, preview, date, size, score, site; keyed by result index; new hits
+    // unchecked.
+    for (int row = 0; row < stage.form->listCount(); ++row) {
+        QCOMPARE(stage.form->itemKey(row + 1),
+                 QStringLiteral("j=") + QString::number(HitOrder[row]));
+        QCOMPARE(stage.image(row), 1);
+    }
+    QVERIFY(stage.column(1).at(0).startsWith(QStringLiteral("http://127.0.0.1:")));
+    QVERIFY(stage.column(4).at(0).endsWith(QStringLiteral("KB")));
+    QVERIFY(stage.column(3).at(0).startsWith(QStringLiteral("2024/01/")));
+    QVERIFY(!stage.form->finderRunning());
+}
+
+// A keyword with a Japanese character goes only to sites whose language begins with 日本語.
+void DriverTest::japaneseKeywordSkipsOtherSites()
+{
+    Stage stage;
+    stage.farm.serveSearch("/ja/search", generated(30));
+    stage.farm.serveSearch("/en/search", generated(30));
+    stage.farm.serveSearch("/ja2/search", generated(30));
+    stage.open({{"ja", "日本語", "/ja/search"},
+                {"en", "English", "/en/search"},
+                {"ja2", "日本語(関西)", "/ja2/search"}},
+               {{"mixed", {"ja", "en", "ja2"}}});
+    stage.search(QStringLiteral("富士 山"));
+
+    QCOMPARE(stage.farm.requests("/en/search").size(), size_t(0));
+    QCOMPARE(stage.farm.requests("/ja/search").size(), size_t(1));
+    QCOMPARE(stage.farm.requests("/ja2/search").size(), size_t(1));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝20"));
+    // The keywords went out in the system code page and came back in the titles.
+    QVERIFY(stage.column(0).at(0).startsWith(QStringLiteral("富士 山 の結果")));
+
+    // Every site of the topic keeps its row in the Searching window; the skipped one stays
+    // empty, the others show what their slot found.
+    Searching *window = SearchingForm();
+    QCOMPARE(window->rowCount(), 3);
+    QCOMPARE(window->cell(1, 0), QStringLiteral("en"));
+    QCOMPARE(window->cell(1, 1), QString());
+    QCOMPARE(window->cell(2, 0), QStringLiteral("ja2"));
+    RefreshSearching();
+    QCOMPARE(window->cell(2, 1), QStringLiteral("10件が見つかりました。"));
+    QCOMPARE(window->cell(1, 1), QString());
+}
+
+void DriverTest::emptyKeywordStartsNothing()
+{
+    Stage stage;
+    stage.farm.serveSearch("/a/search", generated(30));
+    stage.open({{"a", "日本語", "/a/search"}}, {{"t", {"a"}}});
+    stage.form->setStatusText(QStringLiteral("before"));
+    stage.search(QString());
+    QCOMPARE(stage.farm.requestCount(), size_t(0));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("before"));
+    QVERIFY(!stage.form->resultView());
+}
+
+// LimitTime ends a run whose site never answers; the stalled fetch is cancelled then, so its
+// slot is free for the next run and the connection is closed.
+void DriverTest::stalledSiteEndsAtTimeLimit()
+{
+    Stage stage;
+    stage.farm.serveSearch("/ok/search", generated(30));
+    stage.farm.serve("/stall/search",
+                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    stage.open({{"ok", "日本語", "/ok/search"}, {"stall", "日本語", "/stall/search"}},
+               {{"t", {"ok", "stall"}}});
+    settings().LimitTime = 2;
+
+    QElapsedTimer clock;
+    clock.start();
+    stage.search(QStringLiteral("abc"));
+    const qint64 took = clock.elapsed();
+
+    QVERIFY2(took >= 2000 && took < 4000, qPrintable(QString::number(took)));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
+    QCOMPARE(ActiveCount, 0);
+    QCOMPARE(Status(&FetchRecords[1]), 0);
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+
+    // The next search starts both slots again and finds the hits of the answering site.
+    settings().LimitTime = 1;
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(stage.farm.requests("/stall/search").size(), size_t(2));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
+}
+
+// Enter in the keyword box during a run stops it; the abort notice shows while it waits.
+void DriverTest::enterStopsRun()
+{
+    Stage stage;
+    stage.farm.serveSearch("/ok/search", generated(30));
+    stage.farm.serve("/stall/search",
+                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    stage.open({{"ok", "日本語", "/ok/search"}, {"stall", "日本語", "/stall/search"}},
+               {{"t", {"ok", "stall"}}});
+    settings().LimitTime = 0; // no limit: only the stop ends this run
+
+    QString caption;
+    bool noticeShown = false;
+    QString noticeText;
+    Stage::when([] { return HitCount == 10; },
+                [&] {
+                    caption = stage.form->Search->text();
+                    Stage::at(400, [&] {
+                        noticeShown = msgform()->isVisible();
+                        noticeText = msgform()->msg->text();
+                    });
+                    QTest::keyClick(stage.form->Word, Qt::Key_Return);
+                });
+    QElapsedTimer clock;
+    clock.start();
+    stage.search(QStringLiteral("abc"));
+
+    QCOMPARE(caption, QStringLiteral("検索中止"));
+    QVERIFY(noticeShown);
+    QCOMPARE(noticeText, QStringLiteral("中止の準備中です。しばらくお待ちください。"));
+    QVERIFY(!msgform()->isVisible());
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝10"));
+    QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
+    QCOMPARE(SlotCount, 0);
+    QCOMPARE(Status(&FetchRecords[1]), 0);
+    QCOMPARE(RunState, kRunIdle);
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+}
+
+void DriverTest::searchButtonStopsRun()
+{
+    Stage stage;
+    stage.farm.serve("/stall/search",
+                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    stage.open({{"stall", "日本語", "/stall/search"}}, {{"t", {"stall"}}});
+    settings().LimitTime = 0;
+    Stage::at(300, [&] { QTest::mouseClick(stage.form->Search, Qt::LeftButton); });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
+}
+
+// The list takes 999 hits at most; the 999th is at position 998. Once it is full, no site is
+// asked for another page, so the run ends without waiting for the time limit.
+void DriverTest::listStopsAt999()
+{
+    Stage stage;
+    std::vector<Site> sites;
+    std::vector<std::string> members;
+    for (int k = 1; k <= 12; ++k) {
+        const std::string name = "big" + std::to_string(k);
+        stage.farm.serveSearch("/" + name + "/search", generated(400, 50));
+        sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 50});
+        members.push_back(name);
+    }
+    stage.open(sites, {{"big", members}});
+    settings().LimitLink = 1000;
+    settings().LimitTime = 100;
+    QElapsedTimer clock;
+    clock.start();
+    stage.search(QStringLiteral("abc"));
+
+    QCOMPARE(HitCount, 999);
+    QCOMPARE(stage.form->listCount(), 999);
+    QCOMPARE(stage.form->itemKey(999), QStringLiteral("j=998"));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝999"));
+    QVERIFY(clock.elapsed() < 60000);
+}
+
+// While every site is stalled the loop sleeps between passes instead of spinning.
+void DriverTest::waitingDoesNotSpin()
+{
+    Stage stage;
+    std::vector<Site> sites;
+    std::vector<std::string> members;
+    for (int k = 1; k <= 10; ++k) {
+        const std::string name = "hang" + std::to_string(k);
+        stage.farm.serve("/" + name + "/search",
+                         testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+        sites.push_back({name, "日本語", "/" + name + "/search"});
+        members.push_back(name);
+    }
+    stage.open(sites, {{"hang", members}});
+    settings().LimitTime = 3;
+    double used = 0;
+    Stage::at(500, [&] {
+        const double from = cpuSeconds();
+        Stage::at(2000, [&used, from] { used = cpuSeconds() - from; });
+    });
+    stage.search(QStringLiteral("abc"));
+    // A spinning loop would use the whole 2 s; allow generous room for a loaded machine.
+    QVERIFY2(used > 0 && used < 0.5, qPrintable(QString::number(used)));
+}
+
+QTEST_MAIN(DriverTest)
+#include "driver_test.moc"

@@ -1,0 +1,180 @@
+// Shared by the run driver's window tests: a sandboxed program directory holding a site
+// catalogue whose sites live on the fixture server, topics over them, and the main window.
+#pragma once
+
+#include "common/messagebox.h"
+#include "common/progdir.h"
+#include "driver/cfind.h"
+#include "driver/check.h"
+#include "driver/confirm.h"
+#include "driver/searching.h"
+#include "mainwindow/form1.h"
+#include "sandbox.h"
+#include "settings/settings.h"
+#include "sitefarm.h"
+#include "topics/topicstore.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace runfixture {
+
+// One catalogue entry. The script reads the fixture server's generated result pages.
+struct Site {
+    std::string name;
+    std::string lang = "日本語";
+    std::string path; // "/alpha/search"
+    std::string memo = "AND OR";
+    bool post = false; // queried by a form post instead of a GET
+    int perPage = 10;  // hits on one result page (the template's page step)
+};
+
+inline const char *kScript = "SEARCH\r\n<ol>\r\nUNTILL </ol>\r\nLOOP\r\n<li><a href=\" URL \">\r\n"
+                             "TITLE </a>\r\n<p> PREVIEW </p>\r\nsize\"> SIZE </span>\r\n"
+                             "date\"> DATE </span>\r\nENDLOOP\r\nENDSITE\r\n";
+
+// The catalogue text (UTF-8) for the sites on the farm.
+inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::vector<Site> &sites)
+{
+    std::string text = "# test catalogue\r\n";
+    for (const Site &s : sites) {
+        const std::string base = farm.url(s.path);
+        const std::string hostAndPath = base.substr(std::string("http://").size());
+        const std::string query = "?q=_WORD1_+_WORD2_&p=_NUM_1," + std::to_string(s.perPage);
+        text += "SITE " + s.name + "\r\nLANG " + s.lang + "\r\nTYPE テスト\r\nSKEY " + s.name +
+                " 検索\r\nROOT " + farm.url("/" + s.name + "/") + "\r\nMEMO " + s.memo + "\r\n";
+        text += "HOST " + farm.url("/") + "\r\n";
+        if (s.post)
+            text += "AND post://" + hostAndPath + query + "\r\n";
+        else
+            text += "AND " + base + query + "\r\n";
+        text += "OR " + base + query + "\r\n";
+        text += kScript;
+    }
+    return text;
+}
+
+// "sitelist.dat" as the library reads it: CP932, every byte complemented.
+inline std::string packCatalogue(const std::string &utf8)
+{
+    std::string bytes = testsupport::encode(utf8);
+    for (char &c : bytes)
+        c = static_cast<char>(~static_cast<unsigned char>(c));
+    return bytes;
+}
+
+// Topics over the catalogue's sites: each entry is a topic name and its members' names.
+struct Topic {
+    std::string name;
+    std::vector<std::string> members;
+};
+
+inline QByteArray topicsBytes(const testsupport::SiteFarm &farm, const std::vector<Topic> &topics)
+{
+    std::string text;
+    for (const Topic &t : topics) {
+        text += "TOPIC " + t.name + "\r\n";
+        for (const std::string &m : t.members)
+            text += farm.url("/" + m + "/") + "\r\n";
+        text += "ENDTOPIC\r\n";
+    }
+    return QByteArray::fromStdString(testsupport::encode(text));
+}
+
+// A result page in the generated sites' markup with the given hit links.
+inline std::string resultPage(const std::vector<std::string> &urls,
+                              const std::string &title = "hit")
+{
+    std::string page = "<html><body><ol>\n";
+    int n = 0;
+    for (const std::string &url : urls) {
+        ++n;
+        page += "<li><a href=\"" + url + "\">" + title + " " + std::to_string(n) +
+                "</a><p>preview " + std::to_string(n) + "</p><span class=\"size\">" +
+                std::to_string(n) + "KB</span><span class=\"date\">2024/01/01</span></li>\n";
+    }
+    return page + "</ol></body></html>\n";
+}
+
+// The whole stage: sandbox, farm, catalogue, topics, settings, main window.
+class Stage {
+public:
+    testsupport::Sandbox sandbox;
+    testsupport::SiteFarm farm;
+    std::unique_ptr<Form1> form;
+
+    // Writes the catalogue and topics, loads them, and opens the main window on topic 0.
+    void open(const std::vector<Site> &sites, const std::vector<Topic> &topics)
+    {
+        sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
+        settings() = Settings();
+        settings().ShowSearching = 0;
+        settings().ShowChecking = 0;
+        QVERIFY(LoadSiteInfo() == static_cast<int32_t>(sites.size()));
+        LoadTopicsFrom(topicsBytes(farm, topics));
+        settings().iTopic = 0;
+        msgbox::setAutoAnswer(true);
+        msgbox::clearShown();
+        form = std::make_unique<Form1>();
+        form->Form_Load(0);
+    }
+
+    // Types the keywords and presses Enter; returns when the run (and what AutoCheck and
+    // AutoDelete add) is over.
+    void search(const QString &words)
+    {
+        form->Word->setFocus();
+        form->Word->setText(words);
+        QTest::keyClick(form->Word, Qt::Key_Return);
+    }
+
+    // Runs the action once, at the given time into what follows (a run in progress polls the
+    // event loop, so the action fires inside it).
+    static void at(int milliseconds, std::function<void()> action)
+    {
+        QTimer::singleShot(milliseconds, std::move(action));
+    }
+
+    // Fires the action, repeatedly polling, as soon as the condition holds (or gives up after
+    // the timeout); for acting on a state reached during a run.
+    static void when(std::function<bool()> condition, std::function<void()> action,
+                     int timeoutMs = 10000)
+    {
+        auto *timer = new QTimer;
+        auto left = std::make_shared<int>(timeoutMs / 5);
+        QObject::connect(timer, &QTimer::timeout, [timer, left, condition, action] {
+            if (condition() || --*left <= 0) {
+                timer->stop();
+                timer->deleteLater();
+                if (*left > 0)
+                    action();
+            }
+        });
+        timer->start(5);
+    }
+
+    QStringList column(int c) const
+    {
+        QStringList texts;
+        for (int i = 0; i < form->LView->topLevelItemCount(); ++i)
+            texts << form->LView->topLevelItem(i)->text(c);
+        return texts;
+    }
+
+    // The picture index the row shows (1 tocheck … 7 forbidden).
+    int image(int row) const
+    {
+        return form->LView->topLevelItem(row)->data(0, Qt::UserRole + 1).toInt();
+    }
+};
+
+} // namespace runfixture
