@@ -1,57 +1,25 @@
 // sitelist.dat from outside: any bytes must load without reading or writing out of bounds,
 // and every site it yields must give its header and requests safely.
 #include "catalogue.h"
+#include "fuzzdir.h"
 #include "tessel.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-namespace {
-
-char workDir[] = "/tmp/velmora-sitelist-fuzz-XXXXXX";
-int homeDir = -1;
-
-// The library reads its file from the current directory, so each input is written to and
-// read in a directory of its own; changing back right after keeps the fuzzer's relative
-// paths (corpus, crash files) valid.
-void enterWithInput(const uint8_t *data, size_t size)
-{
-    if (chdir(workDir) != 0)
-        std::abort();
-    FILE *f = std::fopen("sitelist.dat", "wb");
-    if (!f)
-        std::abort();
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
-
-void leave()
-{
-    if (fchdir(homeDir) != 0)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    homeDir = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (homeDir < 0 || !mkdtemp(workDir))
-        std::abort();
+    fuzzdir::make();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    enterWithInput(data, size);
+    fuzzdir::enterWithInput("sitelist.dat", data, size);
     int32_t count = LoadSite();
-    leave();
+    fuzzdir::leave();
     if (count > 500 || tessel::catalogue().poolUsed > tessel::kPoolSize)
         std::abort();
 
