@@ -2,7 +2,12 @@
 
 #include "charset.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessel {
 
@@ -93,9 +98,67 @@ ResultField fieldOf(FieldKind kind)
     }
 }
 
-size_t skipSpace(const Page &page, size_t pos, size_t end)
+namespace {
+
+// A one-byte character that capture copies as it stands: not a blank, not a tag's "<", not
+// the lead byte of a two-byte character.
+inline bool plain(unsigned char b)
 {
-    const unsigned char *s = page.text;
+    return b > 0x20 && b <= 0x80 && b != '<';
+}
+
+// The end of the run of plain bytes from pos. A single blank between two plain bytes is the
+// folded blank itself, so the run takes it along.
+inline size_t plainRun(const unsigned char *s, size_t pos, size_t end)
+{
+    for (;;) {
+#if defined(__SSE2__)
+        // Sixteen bytes at a time: a byte ends the run when it is at most 0x20, at least 0x81,
+        // or '<'.
+        const __m128i low = _mm_set1_epi8(0x20);
+        const __m128i high = _mm_set1_epi8(static_cast<char>(0x81));
+        const __m128i lt = _mm_set1_epi8('<');
+        while (pos + 16 <= end) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + pos));
+            const __m128i stop =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, low), v),
+                                          _mm_cmpeq_epi8(_mm_max_epu8(v, high), v)),
+                             _mm_cmpeq_epi8(v, lt));
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+            if (mask != 0) {
+                pos += static_cast<size_t>(__builtin_ctz(mask));
+                break;
+            }
+            pos += 16;
+        }
+#endif
+        while (pos < end && plain(s[pos])) {
+            ++pos;
+        }
+        if (pos + 1 < end && s[pos] == ' ' && plain(s[pos + 1])) {
+            pos += 2;
+            continue;
+        }
+        return pos;
+    }
+}
+
+// Copies n bytes; most runs are short, so when both sides have sixteen bytes to spare one
+// vector move does it (bytes past n in the field are overwritten later or lie past the NUL).
+inline void copyBytes(char *to, const unsigned char *from, size_t n, size_t toRoom, size_t fromRoom)
+{
+#if defined(__SSE2__)
+    if (n <= 16 && toRoom >= 16 && fromRoom >= 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
+        return;
+    }
+#endif
+    std::memcpy(to, from, n);
+}
+
+inline size_t skipBlanks(const unsigned char *s, size_t pos, size_t end)
+{
     while (pos < end) {
         if (s[pos] <= 0x20) {
             ++pos;
@@ -109,56 +172,73 @@ size_t skipSpace(const Page &page, size_t pos, size_t end)
     return pos;
 }
 
+} // namespace
+
+size_t skipSpace(const Page &page, size_t pos, size_t end)
+{
+    return skipBlanks(page.text, pos, end);
+}
+
 size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t most)
 {
     const unsigned char *s = page.text;
     size_t n = 0;
     bool blank = false;
-    pos = skipSpace(page, pos, end);
+    pos = skipBlanks(s, pos, end);
     while (pos < end) {
-        unsigned char c = s[pos];
+        const unsigned char c = s[pos];
         if (c == '<') {
             if (!inlineTag(s + pos, page.size - pos)) {
                 break;
             }
-            const void *gt = std::memchr(s + pos, '>', end - pos);
-            pos = gt ? static_cast<size_t>(static_cast<const unsigned char *>(gt) - s) + 1 : end;
+            // Tags are short: a plain scan beats a call here.
+            size_t gt = pos + 1;
+            while (gt < end && s[gt] != '>') {
+                ++gt;
+            }
+            pos = gt < end ? gt + 1 : end;
             continue;
         }
         if (c <= 0x20) {
             blank = true;
-            pos = skipSpace(page, pos, end);
+            pos = skipBlanks(s, pos, end);
             continue;
         }
         // A blank is written only between two pieces of text: none at the start, even after
         // a stepped-over tag, and none at the end.
-        if (blank && n > 0) {
-            if (n < most) {
-                out[n++] = ' ';
-            }
+        if (blank && n > 0 && n < most) {
+            out[n++] = ' ';
         }
         blank = false;
+        size_t run = pos;
         if (c <= 0x80) {
-            if (n < most) {
-                out[n++] = static_cast<char>(c);
-            }
-            ++pos;
+            // A run of one-byte characters, kept while there is room.
+            run = plainRun(s, pos, end);
+            const size_t take = std::min(run - pos, most - n);
+            copyBytes(out + n, s + pos, take, most - n, page.size - pos);
+            n += take;
+            pos = run;
             continue;
         }
-        // A two-byte character is kept whole or not at all.
-        if (pos + 1 >= page.size) {
-            pos = page.size;
+        // A run of two-byte characters: each takes its lead and the byte after it, whatever
+        // that is, and is kept whole or not at all.
+        while (run < end && run + 1 < page.size && s[run] >= 0x81) {
+            run += 2;
+        }
+        if (run == pos) {
+            pos = page.size; // a lead byte at the page's very end
             break;
         }
-        unsigned char d = s[pos + 1];
-        if (n + 2 <= most) {
-            if (page.euc) {
-                eucToSjis(c, d);
+        const size_t take = std::min(run - pos, (most - n) & ~size_t{1});
+        copyBytes(out + n, s + pos, take, most - n, page.size - pos);
+        if (page.euc) {
+            for (size_t i = n; i < n + take; i += 2) {
+                auto *a = reinterpret_cast<unsigned char *>(out + i);
+                eucToSjis(a[0], a[1]);
             }
-            out[n++] = static_cast<char>(c);
-            out[n++] = static_cast<char>(d);
         }
-        pos += 2;
+        n += take;
+        pos = run;
     }
     out[n] = '\0';
     return pos;

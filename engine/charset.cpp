@@ -154,8 +154,19 @@ size_t utf8ToCp932(const char *text, size_t length, char *out, size_t capacity)
             ++i;
             continue;
         }
-        uint32_t u = 0xFFFD;
-        size_t n = decodeUtf8(in + i, length - i, u);
+        uint32_t u = 0;
+        size_t n = 0;
+        // Most text of the pages is three-byte characters: decoded here without a call.
+        if ((c & 0xF0) == 0xE0 && i + 2 < length && (in[i + 1] & 0xC0) == 0x80 &&
+            (in[i + 2] & 0xC0) == 0x80) {
+            u = (c & 0x0Fu) << 12 | (in[i + 1] & 0x3Fu) << 6 | (in[i + 2] & 0x3Fu);
+            if (u >= 0x800 && (u < 0xD800 || u > 0xDFFF)) {
+                n = 3;
+            }
+        }
+        if (n == 0) {
+            n = decodeUtf8(in + i, length - i, u);
+        }
         if (n == 0) {
             u = 0xFFFD;
             n = 1;
