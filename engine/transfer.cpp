@@ -1,5 +1,7 @@
 #include "transfer.h"
 
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <strings.h>
 #include <sys/resource.h>
 
@@ -26,6 +28,47 @@ struct Startup {
 
 std::mutex trustLock;
 std::string trustedBundle;
+X509_STORE *sharedStore = nullptr;
+std::string sharedSource;
+
+// Reading the system's certificate bundle costs tens of milliseconds of processor time
+// with every TLS connection when each transfer loads it on its own; a check run of https
+// links would spend most of its time there, and a cancel would wait for the parse to end.
+// One store is built on first use and shared by every connection; it is only read.
+// Returns a new reference.
+X509_STORE *verifyStore()
+{
+    std::lock_guard<std::mutex> lock(trustLock);
+    const curl_version_info_data *curl = curl_version_info(CURLVERSION_NOW);
+    std::string source = !trustedBundle.empty() ? trustedBundle : curl->cainfo ? curl->cainfo : "";
+    if (!sharedStore || source != sharedSource) {
+        X509_STORE *store = X509_STORE_new();
+        if (!store)
+            return nullptr;
+        if (!source.empty())
+            X509_STORE_load_file(store, source.c_str());
+        if (trustedBundle.empty() && curl->capath)
+            X509_STORE_load_path(store, curl->capath);
+        // As libcurl does by default: an intermediate in the store may anchor a chain.
+        X509_STORE_set_flags(store, X509_V_FLAG_PARTIAL_CHAIN);
+        if (sharedStore)
+            X509_STORE_free(sharedStore);
+        sharedStore = store;
+        sharedSource = source;
+    }
+    X509_STORE_up_ref(sharedStore);
+    return sharedStore;
+}
+
+CURLcode onSslContext(CURL *, void *context, void *)
+{
+    X509_STORE *store = verifyStore();
+    if (!store)
+        return CURLE_OUT_OF_MEMORY;
+    SSL_CTX_set1_verify_cert_store(static_cast<SSL_CTX *>(context), store);
+    X509_STORE_free(store);
+    return CURLE_OK;
+}
 
 // How long run() sleeps when nothing happens; cancel() wakes it sooner.
 constexpr int kIdleWaitMs = 1000;
@@ -63,11 +106,9 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
-    {
-        std::lock_guard<std::mutex> lock(trustLock);
-        if (!trustedBundle.empty())
-            curl_easy_setopt(e, CURLOPT_CAINFO, trustedBundle.c_str());
-    }
+    curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
     if (follow_) {
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);

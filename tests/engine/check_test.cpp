@@ -5,6 +5,7 @@
 #include "sandbox.h"
 #include "sitefarm.h"
 #include "tessel.h"
+#include "transfer.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,20 @@ TEST_F(Check, AddressesThatAreNotWebAddressesReadAs404WithoutTraffic)
     EXPECT_EQ(check(refused, 3), -12);
 }
 
+TEST_F(Check, HttpsLinksAreCheckedOverVerifiedTls)
+{
+    SiteFarm secure{SiteFarm::Tls{}};
+    secure.serve("/doc", status(403));
+    EXPECT_EQ(check(secure.url("/doc?x=1")), -12); // the handshake fails verification
+    tessel::trustCertificates(secure.certificate());
+    int32_t trusted = check(secure.url("/doc?x=1"), 1);
+    tessel::trustCertificates("");
+    EXPECT_EQ(trusted, 403);
+    ASSERT_EQ(secure.requestCount(), 1u);
+    EXPECT_EQ(secure.requests()[0].method, "HEAD");
+    EXPECT_EQ(secure.requests()[0].target, "/doc");
+}
+
 TEST_F(Check, RecordRulesForSlotsAndIndexes)
 {
     farm.serve("/x", status(200));
@@ -187,7 +202,8 @@ TEST_F(Check, ExitCheckEndsEveryStageAtOnce)
     std::vector<Stage> stages = {
         {"name lookup", "http://site.stall.test/", -12, [] { return stalledLookups() > 0; }},
         {"connect", "http://127.0.0.1:" + std::to_string(tarpit.port()) + "/", -12, nullptr},
-        {"TLS handshake", "https://127.0.0.1:" + std::to_string(silent.port()) + "/", -12, nullptr},
+        {"TLS handshake", "https://127.0.0.1:" + std::to_string(silent.port()) + "/", -12,
+         [&] { return silent.clientSpoke(); }},
         {"status line", farm.url("/hang"), -25, [&] { return farm.requestCount() > 0; }},
     };
     for (Stage &stage : stages) {
@@ -204,6 +220,7 @@ TEST_F(Check, ExitCheckEndsEveryStageAtOnce)
         EXPECT_EQ(r.status, -24) << stage.name;
     }
     releaseStalledNames();
+    silent.hangUp();
     EXPECT_TRUE(waitFor([] { return stalledLookups() == 0; }));
     EXPECT_TRUE(waitFor([&] { return openDescriptors() <= descriptors; }));
     EXPECT_TRUE(waitFor([&] { return runningThreads() <= threads; }));

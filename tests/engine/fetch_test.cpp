@@ -4,6 +4,7 @@
 #include "sitefarm.h"
 #include "slots.h"
 #include "tessel.h"
+#include "transfer.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,21 @@ TEST_F(Fetch, FollowsRedirectsAndStoresErrorPagesAsTheyCome)
     FetchRecord &missing = fetch(farm.url("/missing"), 1);
     EXPECT_EQ(missing.status, -20);
     EXPECT_EQ(stored(1, missing), "no such page");
+}
+
+TEST_F(Fetch, HttpsIsFetchedOnlyFromAServerTheTrustStoreVouchesFor)
+{
+    SiteFarm secure{SiteFarm::Tls{}};
+    secure.serve("/page", page("over TLS"));
+    FetchRecord &untrusted = fetch(secure.url("/page"));
+    EXPECT_EQ(untrusted.status, -11); // self-signed, not in the system's store
+    EXPECT_EQ(untrusted.bytes, 0);
+    EXPECT_EQ(secure.requestCount(), 0u);
+    tessel::trustCertificates(secure.certificate());
+    FetchRecord &trusted = fetch(secure.url("/page"), 1);
+    tessel::trustCertificates("");
+    EXPECT_EQ(trusted.status, -20);
+    EXPECT_EQ(stored(1, trusted), "over TLS");
 }
 
 TEST_F(Fetch, PageKeepsUpToOneMegabyteAndDrainsTheRest)
@@ -322,7 +338,8 @@ TEST_F(Fetch, KillEndsEveryStageAtOnceAndLeavesNothingBehind)
         {"name lookup", "http://search.stall.test/", -11,
          [](FetchRecord &) { return stalledLookups() > 0; }},
         {"connect", "http://" + pit + "/", -11, nullptr},
-        {"TLS handshake", "https://127.0.0.1:" + std::to_string(silent.port()) + "/", -11, nullptr},
+        {"TLS handshake", "https://127.0.0.1:" + std::to_string(silent.port()) + "/", -11,
+         [&](FetchRecord &) { return silent.clientSpoke(); }},
         {"headers", farm.url("/hang"), -11, requested(1)},
         {"mid-body", farm.url("/half"), -15, receiving},
         {"drip-fed body", farm.url("/drip"), -15, receiving},
@@ -347,6 +364,7 @@ TEST_F(Fetch, KillEndsEveryStageAtOnceAndLeavesNothingBehind)
     }
     // The lookup thread belongs to the resolver and ends when the lookup does.
     releaseStalledNames();
+    silent.hangUp();
     EXPECT_TRUE(waitFor([] { return stalledLookups() == 0; }));
     EXPECT_TRUE(waitFor([&] { return farm.openConnections() == 0; }));
     EXPECT_TRUE(waitFor([&] { return openDescriptors() <= descriptors; }))

@@ -4,8 +4,12 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <signal.h>
 #include <strings.h>
@@ -13,7 +17,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <list>
@@ -211,12 +217,52 @@ const char *charsetLabel(const char *charset)
 
 } // namespace
 
-class SiteFarm::Server : public httplib::Server {
-public:
-    // The library listens with a backlog of 5; a burst of a thousand connects would then
-    // wait for SYN retransmits and every timing would measure the backlog instead.
-    void widenBacklog() { ::listen(svr_sock_, 4096); }
+namespace {
+
+// The library listens with a backlog of 5; a burst of a thousand connects would then wait
+// for SYN retransmits and every timing would measure the backlog instead. Its socket is a
+// protected member, reached here through a derived class.
+struct Backlog : httplib::Server {
+    static void widen(httplib::Server &server)
+    {
+        auto socket = &Backlog::svr_sock_;
+        ::listen((server.*socket).load(), 4096);
+    }
 };
+
+// A self-signed certificate for 127.0.0.1 (P-256 key) written as PEM files.
+void writeCertificate(const std::string &certificate, const std::string &key)
+{
+    EVP_PKEY *pair = EVP_EC_gen("P-256");
+    X509 *cert = X509_new();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 7 * 86400);
+    X509_set_pubkey(cert, pair);
+    X509_NAME *name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char *>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(cert, name);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    X509_EXTENSION *alt =
+        X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, "IP:127.0.0.1");
+    X509_add_ext(cert, alt, -1);
+    X509_EXTENSION_free(alt);
+    X509_sign(cert, pair, EVP_sha256());
+    FILE *out = std::fopen(certificate.c_str(), "w");
+    PEM_write_X509(out, cert);
+    std::fclose(out);
+    out = std::fopen(key.c_str(), "w");
+    PEM_write_PrivateKey(out, pair, nullptr, nullptr, 0, nullptr, nullptr);
+    std::fclose(out);
+    X509_free(cert);
+    EVP_PKEY_free(pair);
+}
+
+} // namespace
 
 Answer page(std::string body, std::string contentType)
 {
@@ -295,24 +341,45 @@ std::string Request::param(const std::string &name) const
 
 SiteFarm::SiteFarm()
 {
-    start(0);
+    start(0, false);
 }
 
 SiteFarm::SiteFarm(int port)
 {
-    start(port);
+    start(port, false);
+}
+
+SiteFarm::SiteFarm(Tls)
+{
+    start(0, true);
 }
 
 SiteFarm::~SiteFarm()
 {
     stop();
+    if (!keyDir_.empty())
+        std::filesystem::remove_all(keyDir_);
 }
 
-void SiteFarm::start(int port)
+void SiteFarm::start(int port, bool tls)
 {
     signal(SIGPIPE, SIG_IGN); // a client that went away must not end the test program
-    server_ = std::make_unique<Server>();
+    if (tls) {
+        std::string dir = (std::filesystem::temp_directory_path() / "sitefarm-XXXXXX").string();
+        if (!mkdtemp(dir.data()))
+            throw std::runtime_error("mkdtemp failed");
+        keyDir_ = dir;
+        certificate_ = dir + "/cert.pem";
+        writeCertificate(certificate_, dir + "/key.pem");
+        server_ =
+            std::make_unique<httplib::SSLServer>(certificate_.c_str(), (dir + "/key.pem").c_str());
+    } else {
+        server_ = std::make_unique<httplib::Server>();
+    }
     server_->new_task_queue = [this] { return new ConnectionThreads(open_); };
+    // Headers and body go out in separate writes; with Nagle's algorithm the body would wait
+    // for the client's delayed acknowledgement, 40 ms on every answer.
+    server_->set_tcp_nodelay(true);
     auto handler = [this](const httplib::Request &in, httplib::Response &out) {
         Request request;
         request.method = in.method;
@@ -345,7 +412,7 @@ void SiteFarm::start(int port)
     }
     if (port_ <= 0)
         throw std::runtime_error("the fixture server can't listen on 127.0.0.1");
-    server_->widenBacklog();
+    Backlog::widen(*server_);
     listening_ = true;
     listener_ = std::thread([this] {
         server_->listen_after_bind();
@@ -386,7 +453,8 @@ void SiteFarm::stop()
 
 std::string SiteFarm::url(const std::string &path) const
 {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return (certificate_.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") +
+           std::to_string(port_) + path;
 }
 
 void SiteFarm::serve(const std::string &path, Answer answer)
@@ -462,8 +530,10 @@ bool SiteFarm::pause(int fd, std::chrono::milliseconds duration)
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             return true;
-        auto step = std::min<std::chrono::steady_clock::duration>(deadline - now,
-                                                                  std::chrono::milliseconds(5));
+        // Without a socket to watch there is nothing to look at until the deadline.
+        auto step = fd < 0 ? deadline - now
+                           : std::min<std::chrono::steady_clock::duration>(
+                                 deadline - now, std::chrono::milliseconds(5));
         changed_.wait_for(lock, step, [this] { return stopping_; });
     }
 }
@@ -473,7 +543,9 @@ void SiteFarm::respond(const Request &request, const Answer &answer, int localPo
 {
     auto &out = *static_cast<httplib::Response *>(response);
     bool raw = answer.fault != Fault::None || answer.dripBytes > 0;
-    int fd = raw || answer.delay.count() > 0 ? socketOf(localPort, remotePort) : -1;
+    // A plain delay needs no socket: it ends anyway, and looking the socket up costs a scan of
+    // every descriptor, which adds up when a benchmark opens hundreds of connections.
+    int fd = raw ? socketOf(localPort, remotePort) : -1;
     // After an abandoned answer the library's own write fails on the closed socket and it
     // drops the connection; nothing else reaches the client.
     auto abandon = [fd] {
@@ -696,11 +768,32 @@ Tarpit::~Tarpit()
 SilentPort::SilentPort()
 {
     listener_ = listenOnLoopback(4096, port_);
+    fcntl(listener_, F_SETFL, fcntl(listener_, F_GETFL) | O_NONBLOCK);
 }
 
 SilentPort::~SilentPort()
 {
+    hangUp();
     close(listener_);
+}
+
+bool SilentPort::clientSpoke()
+{
+    for (int fd; (fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;)
+        accepted_.push_back(fd);
+    for (int fd : accepted_) {
+        char byte;
+        if (recv(fd, &byte, 1, MSG_PEEK) > 0)
+            return true;
+    }
+    return false;
+}
+
+void SilentPort::hangUp()
+{
+    for (int fd : accepted_)
+        close(fd);
+    accepted_.clear();
 }
 
 int refusedPort()

@@ -23,10 +23,10 @@
 //     EXPECT_EQ(farm.requests("/search").at(0).header("User-Agent"), "INET1");
 //
 // HEAD requests are answered from the same registrations with the headers only (any status,
-// 301/302 with Location included); faults apply to them as well. Waits inside an answer
-// (delay, stalls, drip pauses) end at once when the client goes away or the farm stops, so
-// `openConnections()` shows whether a client really closed its socket, and stopping never
-// hangs on a stalled connection. Unregistered paths answer 404.
+// 301/302 with Location included); faults apply to them as well. Stalls and drip pauses end
+// at once when the client goes away or the farm stops, so `openConnections()` shows whether a
+// client really closed its socket; a plain delay runs its course unless the farm stops.
+// Stopping never hangs on a stalled connection. Unregistered paths answer 404.
 //
 // The standalone program `sitefarm` (tests/support/sitefarm_main.cpp) serves the same for
 // benchmarks and end-to-end runs; it prints "port N" on its first line and runs until SIGINT
@@ -55,6 +55,10 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+namespace httplib {
+class Server;
+}
 
 namespace testsupport {
 
@@ -125,15 +129,21 @@ struct SearchSite {
 
 class SiteFarm {
 public:
+    struct Tls {};
     SiteFarm();
     explicit SiteFarm(int port); // a fixed port (the standalone program); 0 picks a free one
+    // https with a fresh self-signed certificate for 127.0.0.1 (see certificate()). Plain
+    // answers and delays only: the faults are played on the raw socket, below TLS.
+    explicit SiteFarm(Tls);
     ~SiteFarm();
     SiteFarm(const SiteFarm &) = delete;
     SiteFarm &operator=(const SiteFarm &) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by the path (which should start with "/").
+    // "http://127.0.0.1:<port>" (https for a TLS farm) followed by the path (starting "/").
     std::string url(const std::string &path) const;
+    // The PEM file of a TLS farm's certificate, for a client to trust; empty otherwise.
+    const std::string &certificate() const { return certificate_; }
 
     void serve(const std::string &path, Answer answer);
     void serve(const std::string &path, Handler handler);
@@ -165,16 +175,17 @@ public:
     void stop();
 
 private:
-    class Server;
     Answer answerFor(const Request &request);
-    void start(int port);
+    void start(int port, bool tls);
     void respond(const Request &request, const Answer &answer, int localPort, int remotePort,
                  void *response);
     bool pause(int fd, std::chrono::milliseconds duration);
     void closeConnections() const;
 
-    std::unique_ptr<Server> server_;
+    std::unique_ptr<httplib::Server> server_;
     int port_ = 0;
+    std::string certificate_;
+    std::string keyDir_;
     std::thread listener_;
     std::atomic<bool> listening_{false};
     std::atomic<int> open_{0};
@@ -191,8 +202,9 @@ private:
 //
 // Tarpit: its listen queue is kept full, so a new connect is never completed (the kernel
 // drops the SYN) until the client gives up.
-// SilentPort: connections complete but nobody ever reads or writes (a TLS handshake or a
-// request waits forever).
+// SilentPort: connections complete but nobody ever answers (a TLS handshake or a request
+// waits forever). clientSpoke() tells when a client has sent its first bytes (a TLS client
+// hello, a request), which proves it is past connecting; hangUp() closes what it accepted.
 class Tarpit {
 public:
     Tarpit();
@@ -214,9 +226,12 @@ public:
     SilentPort(const SilentPort &) = delete;
     SilentPort &operator=(const SilentPort &) = delete;
     int port() const { return port_; }
+    bool clientSpoke();
+    void hangUp();
 
 private:
     int listener_ = -1;
+    std::vector<int> accepted_;
     int port_ = 0;
 };
 
