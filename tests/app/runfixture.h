@@ -124,6 +124,7 @@ public:
         settings().iTopic = 0;
         msgbox::setAutoAnswer(true);
         msgbox::clearShown();
+        HitCount = 0; // as at program start: the hits of an earlier stage are gone
         form = std::make_unique<Form1>();
         form->Form_Load(0);
     }
