@@ -258,7 +258,10 @@ int32_t runLoop(Run &r, int at, size_t limit, int &next)
         if (const int32_t error = runBlock(r, at + 1, stop, limit)) {
             return error;
         }
-        ++r.out.count;
+        // A loop inside this one may have filled the store already.
+        if (r.out.count < kMaxResults) {
+            ++r.out.count;
+        }
         if (r.out.count >= r.out.cap || r.out.count >= kMaxResults) {
             break;
         }

@@ -105,6 +105,10 @@ TEST(ScriptRun, StoreBoundOfOneThousandRecords)
     const DirectRun r = run(kHitLoop, hitsPage(1200), 5000);
     EXPECT_EQ(r.count, 1000);
     EXPECT_EQ(r.url(999), "http://x.jp/1000");
+    // A loop inside a loop (it shares the outer ENDLOOP) fills the store; the outer pass
+    // that then completes must not count a record past the end.
+    EXPECT_EQ(run(R"(LOOP href=" LOOP URL " ENDLOOP)", hitsPage(1200), 5000).count, 1000);
+    EXPECT_EQ(run(R"(LOOP href=" IF x LOOP URL " ENDLOOP)", hitsPage(1200), 5000).count, 1000);
 }
 
 TEST(ScriptRun, FailedIfEndsThePassAndTheLoop)
