@@ -116,7 +116,24 @@ TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
 
-/* ---- Result store ---- */
+/* ---- Result store ----
+ * The hits of one search, at most 1000, in the order extracted. A hit's result index (0 ..
+ * count-1) stays until the next InitResult. Don't change the store while checks run.
+ * InitResult: empties the store; returns 1000, its capacity.
+ * iParse: runs the site's script (field 2 of the slot's FetchRecord) over the slot's page
+ *   (bytes field 4, up to 1,000,000) after Status said 0. The loops stop at count + most
+ *   (the cap, also used by later iData calls) or at 1000 records. Keeps only hits whose URL
+ *   begins "http://" or "https://", stamps them with the site's name and returns how many
+ *   were added (0 for a slot without a page buffer or fetch). A UTF8 site's page is read
+ *   as CP932 (characters it lacks as "&#N;"); an EUC site's as EUC-JP. Script errors are
+ *   not reported: the hits before them count.
+ * iData: the same run over text..text+length for the site; returns the hits added, or the
+ *   length itself when it is negative. The text is not kept.
+ * GetResult: copies hit index into record (TESSEL_RESULT_SIZE bytes: site 0, title 256,
+ *   URL 512, preview 1536, score 2560, size 2816, date 3072, each NUL-terminated); 0, or
+ *   TESSEL_E_NO_RESULT (record untouched) when index is not below the count.
+ * URLSame: 1 when both indexes are below the count and their URLs are equal ignoring ASCII
+ *   letter case and one closing "/"; else 0. */
 TESSEL_API int32_t InitResult(void);
 TESSEL_API int32_t iParse(int32_t slot, int32_t most);
 TESSEL_API int32_t iData(int32_t site, const char *text, int32_t length);
@@ -151,7 +168,18 @@ TESSEL_API int32_t iDown(DownloadRecord *record, const char *url, const char *pa
 TESSEL_API int32_t Status_iDown(void);
 TESSEL_API int32_t Exit_iDown(DownloadRecord *record);
 
-/* ---- HTML report ---- */
+/* ---- HTML report ----
+ * One report at a time, written in CP932 with CR LF lines to a temporary file beside the
+ * target and renamed over it only by a successful HTMLClose: the file appears whole or not
+ * at all, and an old file of that name stays until then.
+ * HTMLOpen: path (CP932) gets its extension replaced by ".htm" (a "." after the last "/";
+ *   none: ".htm" is added). Writes the head with the keyword, count and the time; the image
+ *   is mapbar.gif in the directory LoadSite started in. 0, or -1 for an empty path or a
+ *   file that can't be created. A report still open is dropped.
+ * HTMLSave: appends hit index as entry position + 1 (a '"' in its URL written as %22);
+ *   0, or -1 when no report is open or index is not a hit of the store.
+ * HTMLClose: writes the tail and puts the file in place; 0, or -1 when no report is open
+ *   or the file could not be written whole (the temporary file is removed). */
 TESSEL_API int32_t HTMLOpen(const char *keyword, int32_t count, const char *path);
 TESSEL_API int32_t HTMLSave(int32_t position, int32_t index);
 TESSEL_API int32_t HTMLClose(void);
