@@ -58,6 +58,9 @@ void ProgressForm::Init_Table(const QStringList &headers)
 {
     Table->clear();
     Table->setHeaderLabels(headers);
+    // The table's share of the window is known only once the layout has run; a window not
+    // shown yet hasn't run it.
+    layout()->activate();
     const int bar = Table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Table);
     const int w = qMax(0, Table->width() - 2 * Table->frameWidth() - bar);
     for (int c = 0; c < headers.size() && c < divisors_.size(); ++c)

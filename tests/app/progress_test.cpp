@@ -1,0 +1,223 @@
+// The progress windows Searching and Confirm as a run fills them: rows, cells, the bar, the
+// lines, the stop and close buttons, and the refresh when a window is shown mid-run.
+#include "mainwindow/commands.h"
+#include "runfixture.h"
+
+#include <QHeaderView>
+#include <QProgressBar>
+
+using namespace runfixture;
+using testsupport::Fault;
+
+namespace {
+
+testsupport::SearchSite generated(int total)
+{
+    testsupport::SearchSite site;
+    site.totalHits = total;
+    return site;
+}
+
+// Three sites: one answering at once, one sending its page slowly, one never answering.
+void openThree(Stage &stage)
+{
+    stage.farm.serveSearch("/fast/search", generated(30));
+    std::string slow = resultPage({stage.farm.url("/a")});
+    slow += std::string(4000, ' ');
+    stage.farm.serve("/drip/search",
+                     testsupport::page(slow).withDrip(200, std::chrono::milliseconds(50)));
+    stage.farm.serve("/hang/search", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    stage.open({{"fast", "日本語", "/fast/search"},
+                {"drip", "日本語", "/drip/search"},
+                {"hang", "日本語", "/hang/search"}},
+               {{"three", {"fast", "drip", "hang"}}});
+    settings().LimitLink = 10;
+}
+
+} // namespace
+
+class ProgressTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void windowsAsBuilt();
+    void searchingFollowsRun();
+    void hiddenWindowIsFilledAndRefreshed();
+    void closeDoesNotStopButStopDoes();
+    void progressHeldAt100();
+};
+
+void ProgressTest::windowsAsBuilt()
+{
+    Stage stage;
+    openThree(stage);
+    Searching *searching = SearchingForm();
+    QCOMPARE(searching->windowTitle(), QStringLiteral("検索中"));
+    QCOMPARE(searching->Table->headerItem()->text(0), QStringLiteral("サイト"));
+    QCOMPARE(searching->Table->headerItem()->text(1), QStringLiteral("検索結果"));
+    QCOMPARE(searching->Table->headerItem()->text(2), QStringLiteral("Status"));
+    QCOMPARE(searching->Table->columnWidth(0), searching->Table->columnWidth(2));
+    QCOMPARE(searching->cmdExit->text(), QStringLiteral("中止"));
+    QCOMPARE(searching->cmdOK->text(), QStringLiteral("閉じる"));
+    QCOMPARE(searching->PGSearch->maximum(), 100);
+    // Before any run the window lists the topic's sites (Before_Search resets it).
+    QCOMPARE(searching->rowCount(), 3);
+    QCOMPARE(searching->cell(1, 0), QStringLiteral("drip"));
+    QCOMPARE(searching->cell(1, 1), QString());
+    QCOMPARE(searching->LBSearch->text(), QStringLiteral("検索テーマのサイト数=3"));
+    QCOMPARE(searching->TBSearch->text(), QString());
+
+    Confirm *confirm = ConfirmForm();
+    QCOMPARE(confirm->windowTitle(), QStringLiteral("リンク確認中"));
+    QCOMPARE(confirm->Table->headerItem()->text(0), QStringLiteral("URL"));
+    QCOMPARE(confirm->Table->headerItem()->text(1), QStringLiteral("確認結果"));
+    QCOMPARE(confirm->Table->headerItem()->text(2), QStringLiteral("時間(秒)"));
+    const int half = confirm->Table->columnWidth(0);
+    QVERIFY(qAbs(half - 2 * confirm->Table->columnWidth(1)) <= 1);
+    QCOMPARE(confirm->Table->columnWidth(1), confirm->Table->columnWidth(2));
+    QCOMPARE(confirm->rowCount(), 0);
+}
+
+// ShowSearching on: the window shows at the start and each row follows its site; shown
+// again while the run goes on, every row's connection state is brought up to date.
+void ProgressTest::searchingFollowsRun()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 1;
+    settings().LimitTime = 30;
+    Searching *window = SearchingForm();
+    QString receiving, sending, fastCell, lines, summary;
+    bool shown = false;
+    Stage::when([] { return HitCount == 10; },
+                [&] {
+                    shown = window->isVisible();
+                    stage.form->activateWindow();
+                    Stage::when([&] { return stage.form->isActiveWindow(); },
+                                [&] {
+                                    RunCommand(9);
+                                    Stage::when(
+                                        [&] { return window->isActiveWindow(); },
+                                        [&] {
+                                            receiving = window->cell(1, 2);
+                                            sending = window->cell(2, 2);
+                                            fastCell = window->cell(0, 1) + QLatin1Char('|') +
+                                                       window->cell(0, 2);
+                                            summary = window->LBSearch->text();
+                                            lines = window->TBSearch->text();
+                                            Stage::when([] { return HitCount == 11; },
+                                                        [&] {
+                                                            QTest::mouseClick(window->cmdExit,
+                                                                              Qt::LeftButton);
+                                                        });
+                                        });
+                                });
+                });
+    stage.search(QStringLiteral("abc"));
+
+    QVERIFY(shown);
+    QCOMPARE(receiving, QStringLiteral("受信中"));
+    QCOMPARE(sending, QStringLiteral("送信中"));
+    QCOMPARE(fastCell, QStringLiteral("10件が見つかりました。|"));
+    QCOMPARE(summary, QStringLiteral("検索中のサイト数=2"));
+    QCOMPARE(lines, QStringLiteral("検索結果のリンク数=10"));
+    // The stop ends the run with the stopped text, in the window and the status line.
+    QCOMPARE(window->LBSearch->text(), QStringLiteral("中止しました。"));
+    QCOMPARE(window->TBSearch->text(), QStringLiteral("検索結果のリンク数=11"));
+    QCOMPARE(window->cell(1, 1), QStringLiteral("1件が見つかりました。"));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝11"));
+    window->hide();
+}
+
+// ShowSearching off: the window stays hidden but is reset for the run; showing it mid-run
+// (the monitor command) brings it up to date at once.
+void ProgressTest::hiddenWindowIsFilledAndRefreshed()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 0;
+    settings().LimitTime = 30;
+    Searching *window = SearchingForm();
+    bool hiddenAtStart = true;
+    QString beforeShow, afterShow, afterShowLine;
+    Stage::when([] { return HitCount == 10; },
+                [&] {
+                    hiddenAtStart = !window->isVisible();
+                    beforeShow = window->cell(0, 1);
+                    RunCommand(9);
+                    Stage::when([&] { return window->isActiveWindow(); },
+                                [&] {
+                                    afterShow = window->cell(0, 1);
+                                    afterShowLine = window->LBSearch->text();
+                                    QTest::keyClick(stage.form->Word, Qt::Key_Return);
+                                });
+                });
+    stage.search(QStringLiteral("abc"));
+
+    QVERIFY(hiddenAtStart);
+    QCOMPARE(window->rowCount(), 3);
+    QCOMPARE(beforeShow, QString());
+    QCOMPARE(afterShow, QStringLiteral("10件が見つかりました。"));
+    QCOMPARE(afterShowLine, QStringLiteral("検索中のサイト数=2"));
+    window->hide();
+}
+
+// "閉じる" only hides the window; the run goes on. "中止" of the Confirm window stops a check.
+void ProgressTest::closeDoesNotStopButStopDoes()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 1;
+    settings().LimitTime = 2;
+    Searching *window = SearchingForm();
+    bool hidden = false;
+    int stateAfterClose = 0;
+    Stage::at(300, [&] {
+        QTest::mouseClick(window->cmdOK, Qt::LeftButton);
+        hidden = !window->isVisible();
+        stateAfterClose = RunState;
+    });
+    stage.search(QStringLiteral("abc"));
+    QVERIFY(hidden);
+    QCOMPARE(stateAfterClose, int(kRunSearch));
+    QCOMPARE(stage.form->statusText(),
+             QStringLiteral("終了しました。検索結果のリンク数＝") + QString::number(HitCount));
+    // The hidden window kept taking updates.
+    QCOMPARE(window->LBSearch->text(), QStringLiteral("終了しました。"));
+
+    // A check of the hits, those of the slow site stalled, stopped from the Confirm window.
+    stage.farm.serve("/a", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    const int stalled = int(stage.column(1).count(QString::fromStdString(stage.farm.url("/a"))));
+    QVERIFY(stalled >= 1);
+    settings().ShowChecking = 1;
+    settings().CheckWait = 0;
+    Confirm *confirm = ConfirmForm();
+    Stage::when([&] { return CheckLeft == stalled; },
+                [&] { QTest::mouseClick(confirm->cmdExit, Qt::LeftButton); });
+    RunCommand(3);
+    const QString counted = QString::number(HitCount - stalled) + QLatin1Char('/') +
+                            QString::number(HitCount) + QStringLiteral("件が確認済み、");
+    QCOMPARE(confirm->rowCount(), HitCount);
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。") + counted +
+                                           QStringLiteral("リンク切れが見つかりませんでした。"));
+    QCOMPARE(confirm->LBCheck->text(), counted);
+    confirm->hide();
+}
+
+void ProgressTest::progressHeldAt100()
+{
+    Stage stage;
+    openThree(stage);
+    Searching *window = SearchingForm();
+    window->Up_Progress(42);
+    QCOMPARE(window->PGSearch->value(), 42);
+    window->Up_Progress(150);
+    QCOMPARE(window->PGSearch->value(), 100);
+    // A Searching row that doesn't exist is left alone.
+    window->Sub1_Table(7, QStringLiteral("x"));
+    QCOMPARE(window->rowCount(), 3);
+}
+
+QTEST_MAIN(ProgressTest)
+#include "progress_test.moc"
