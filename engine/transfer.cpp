@@ -27,9 +27,11 @@ struct Startup {
 } startup;
 
 std::mutex trustLock;
-std::string trustedBundle;
+// Never destroyed: a worker cancelled while the program exits may still reach them after
+// this file's other objects are gone.
+std::string &trustedBundle = *new std::string;
+std::string &sharedSource = *new std::string;
 X509_STORE *sharedStore = nullptr;
-std::string sharedSource;
 
 // Reading the system's certificate bundle costs tens of milliseconds of processor time
 // with every TLS connection when each transfer loads it on its own; a check run of https

@@ -364,6 +364,15 @@ SiteFarm::~SiteFarm()
 void SiteFarm::start(int port, bool tls)
 {
     signal(SIGPIPE, SIG_IGN); // a client that went away must not end the test program
+    // A proxy configured in the environment must not carry the clients' loopback traffic.
+    static std::once_flag bypass;
+    std::call_once(bypass, [] {
+        const char *current = std::getenv("no_proxy");
+        std::string hosts = "127.0.0.1,localhost";
+        if (current && *current)
+            hosts += std::string(",") + current;
+        setenv("no_proxy", hosts.c_str(), 1);
+    });
     if (tls) {
         std::string dir = (std::filesystem::temp_directory_path() / "sitefarm-XXXXXX").string();
         if (!mkdtemp(dir.data()))
