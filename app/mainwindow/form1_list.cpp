@@ -148,6 +148,7 @@ void Form1::Init_LVTopic()
 {
     LView->clear();
     applyFontSize(LView);
+    LView->setColumnCount(4);
     LView->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
                             QStringLiteral("分野"), QStringLiteral("キーワード")});
     const int w = listWidth(LView);
@@ -192,6 +193,7 @@ void Form1::Init_LView(const QStringList &headers)
 {
     LView->clear();
     applyFontSize(LView);
+    LView->setColumnCount(int(headers.size()));
     LView->setHeaderLabels(headers);
     Resize_LView();
 }

@@ -57,7 +57,7 @@ inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::v
             text += "AND post://" + hostAndPath + query + "\r\n";
         else
             text += "AND " + base + query + "\r\n";
-        text += "OR " + base + query + "\r\n";
+        text += "OR " + base + query + "&m=or\r\n";
         text += kScript;
     }
     return text;
@@ -113,7 +113,9 @@ public:
     std::unique_ptr<Form1> form;
 
     // Writes the catalogue and topics, loads them, and opens the main window on topic 0.
-    void open(const std::vector<Site> &sites, const std::vector<Topic> &topics)
+    // The adjustment is made to the settings before the window loads.
+    void open(const std::vector<Site> &sites, const std::vector<Topic> &topics,
+              const std::function<void(Settings &)> &adjust = {})
     {
         sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
         settings() = Settings();
@@ -125,6 +127,8 @@ public:
         msgbox::setAutoAnswer(true);
         msgbox::clearShown();
         HitCount = 0; // as at program start: the hits of an earlier stage are gone
+        if (adjust)
+            adjust(settings());
         form = std::make_unique<Form1>();
         form->Form_Load(0);
     }

@@ -1,0 +1,274 @@
+// Form1's search face as a user meets it: start-up, the method list, the keyword box, the
+// topic change and its question, the elapsed-time line, the status bar and the animation.
+#include "mainwindow/commands.h"
+#include "runfixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMovie>
+#include <QStatusBar>
+
+using namespace runfixture;
+
+namespace {
+
+testsupport::SearchSite generated(int total)
+{
+    testsupport::SearchSite site;
+    site.totalHits = total;
+    return site;
+}
+
+// Two topics: "first" with sites a and b, "second" with site c.
+void openTwoTopics(Stage &stage, const std::function<void(Settings &)> &adjust = {})
+{
+    for (const char *name : {"a", "b", "c"})
+        stage.farm.serveSearch(std::string("/") + name + "/search", generated(30));
+    stage.farm.serve("/hang/search",
+                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    stage.open({{"a", "日本語", "/a/search"},
+                {"b", "日本語", "/b/search"},
+                {"c", "英語", "/c/search"},
+                {"hang", "日本語", "/hang/search"}},
+               {{"first", {"a", "b"}}, {"second", {"c"}}, {"stalled", {"a", "hang"}}}, adjust);
+}
+
+} // namespace
+
+class Form1SearchTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void startsWithAllWords();
+    void keywordBoxSelectsAllOnFocus();
+    void topicChangeAsksWhenResultsListed();
+    void topicChangeDuringRunStopsItFirst();
+    void topicsRebuiltAskAgain();
+    void emptyTopicStore();
+    void elapsedTimeLine();
+    void statusBarClickCopies();
+    void animationRunsDuringSearch();
+};
+
+// A stored search mode of 1 doesn't survive start-up; the user's choice is what queries use.
+void Form1SearchTest::startsWithAllWords()
+{
+    Stage stage;
+    openTwoTopics(stage, [](Settings &s) { s.SearchMode = 1; });
+    QCOMPARE(stage.form->windowTitle(), QStringLiteral("Velmora"));
+    QCOMPARE(stage.form->TMethod->count(), 2);
+    QCOMPARE(stage.form->TMethod->itemText(0), QStringLiteral("すべての語を含む"));
+    QCOMPARE(stage.form->TMethod->itemText(1), QStringLiteral("いずれかの語を含む"));
+    QCOMPARE(stage.form->TMethod->currentIndex(), 0);
+    QCOMPARE(settings().SearchMode, 0);
+    QCOMPARE(stage.form->LTopic->text(), QStringLiteral("検索テーマ"));
+    QCOMPARE(stage.form->LWord->text(), QStringLiteral("キーワード"));
+    QCOMPARE(stage.form->LMethod->text(), QStringLiteral("検索方式"));
+    QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
+
+    stage.search(QStringLiteral("x y"));
+    QCOMPARE(QString::fromStdString(stage.farm.requests("/a/search").at(0).param("m")), QString());
+
+    // The user picks "any word": the OR list is used from then on.
+    stage.form->TMethod->setFocus();
+    QTest::keyClick(stage.form->TMethod, Qt::Key_Down);
+    QCOMPARE(settings().SearchMode, 1);
+    stage.farm.clearLog();
+    stage.search(QStringLiteral("x y"));
+    QCOMPARE(QString::fromStdString(stage.farm.requests("/a/search").at(0).param("m")),
+             QStringLiteral("or"));
+}
+
+void Form1SearchTest::keywordBoxSelectsAllOnFocus()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(stage.form.get()));
+    QTest::keyClicks(stage.form->Word, QStringLiteral("fuji tozan"));
+    stage.form->Word->setCursorPosition(2);
+    stage.form->TMethod->setFocus();
+    QTest::mouseClick(stage.form->Word, Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_COMPARE(stage.form->Word->selectedText(), QStringLiteral("fuji tozan"));
+}
+
+// With results listed the user is asked; No keeps everything, Yes shows the new topic's sites.
+// Without results nothing is asked.
+void Form1SearchTest::topicChangeAsksWhenResultsListed()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    QCOMPARE(stage.form->Topic->count(), 3);
+    QCOMPARE(stage.form->Topic->currentIndex(), 0);
+    QCOMPARE(stage.column(0), QStringList({"a", "b"}));
+
+    // No results yet: no question.
+    stage.form->Topic->setFocus();
+    QTest::keyClick(stage.form->Topic, Qt::Key_Down);
+    QCOMPARE(msgbox::shown().size(), qsizetype(0));
+    QCOMPARE(settings().iTopic, 1);
+    QCOMPARE(stage.column(0), QStringList({"c"}));
+    QTest::keyClick(stage.form->Topic, Qt::Key_Up);
+    QCOMPARE(stage.column(0), QStringList({"a", "b"}));
+
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(HitCount, 20);
+
+    msgbox::setNextAnswer(QMessageBox::No);
+    QTest::keyClick(stage.form->Topic, Qt::Key_Down);
+    QCOMPARE(msgbox::shown().size(), qsizetype(1));
+    QCOMPARE(msgbox::shown()[0].title, QStringLiteral("検索テーマを変える前に"));
+    QCOMPARE(msgbox::shown()[0].text,
+             QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"));
+    QCOMPARE(msgbox::shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(stage.form->Topic->currentIndex(), 0);
+    QCOMPARE(settings().iTopic, 0);
+    QCOMPARE(stage.form->listCount(), 20);
+    QVERIFY(stage.form->resultView());
+
+    msgbox::setNextAnswer(QMessageBox::Yes);
+    QTest::keyClick(stage.form->Topic, Qt::Key_Down);
+    QCOMPARE(msgbox::shown().size(), qsizetype(2));
+    QCOMPARE(settings().iTopic, 1);
+    QCOMPARE(HitCount, 0);
+    QVERIFY(!stage.form->resultView());
+    QCOMPARE(stage.column(0), QStringList({"c"}));
+    QCOMPARE(stage.column(1), QStringList({"英語"}));
+    QCOMPARE(stage.image(0), 5);
+}
+
+// A topic change agreed during a run ends the run first, so no hit of the old topic lands in
+// the new topic's list.
+void Form1SearchTest::topicChangeDuringRunStopsItFirst()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.form->Topic->setCurrentIndex(2);
+    RunCommand(1);
+    settings().LimitTime = 0;
+    Stage::when([] { return HitCount == 10; },
+                [&] {
+                    msgbox::setNextAnswer(QMessageBox::Yes);
+                    stage.form->Topic->setCurrentIndex(0);
+                    RunCommand(1);
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
+    QCOMPARE(stage.column(0), QStringList({"a", "b"}));
+    QVERIFY(!stage.form->resultView());
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+}
+
+// The Topics window rebuilds the chooser when it closes: the question comes again.
+void Form1SearchTest::topicsRebuiltAskAgain()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.search(QStringLiteral("abc"));
+    msgbox::setNextAnswer(QMessageBox::No);
+    stage.form->Init_Topic();
+    QCOMPARE(msgbox::shown().size(), qsizetype(1));
+    QCOMPARE(stage.form->listCount(), 20);
+    QCOMPARE(stage.form->Topic->count(), 3);
+
+    msgbox::setNextAnswer(QMessageBox::Yes);
+    stage.form->Init_Topic();
+    QCOMPARE(stage.column(0), QStringList({"a", "b"}));
+    QCOMPARE(HitCount, 0);
+}
+
+// No topic at all: nothing to choose, an empty site list, and a search that ends at once.
+void Form1SearchTest::emptyTopicStore()
+{
+    Stage stage;
+    stage.farm.serveSearch("/a/search", generated(30));
+    stage.open({{"a", "日本語", "/a/search"}}, {});
+    QCOMPARE(stage.form->Topic->count(), 0);
+    QCOMPARE(stage.form->listCount(), 0);
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝0"));
+    QCOMPARE(stage.farm.requestCount(), size_t(0));
+}
+
+// Each tick shows the driver's text followed by the elapsed seconds; a further tick changes
+// only the number. A run sets the timer to one second.
+void Form1SearchTest::elapsedTimeLine()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    StatusText = QStringLiteral("確認中の接続数=5");
+    ElapsedTicks = 0;
+    stage.form->Timer1->start(10);
+    QTRY_VERIFY(ElapsedTicks >= 3);
+    stage.form->Timer1->stop();
+    QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
+                                           QString::number(ElapsedTicks) + QStringLiteral("秒)"));
+    ElapsedTicks = 3;
+    stage.form->Timer1->start(200);
+    QTRY_VERIFY(ElapsedTicks >= 4);
+    stage.form->Timer1->stop();
+    QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
+                                           QString::number(ElapsedTicks) + QStringLiteral("秒)"));
+
+    stage.form->Topic->setCurrentIndex(2);
+    RunCommand(1);
+    settings().LimitTime = 2;
+    int interval = 0;
+    bool active = false;
+    Stage::at(1500, [&] {
+        interval = stage.form->Timer1->interval();
+        active = stage.form->Timer1->isActive();
+    });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(interval, 1000);
+    QVERIFY(active);
+    QVERIFY(!stage.form->Timer1->isActive());
+    QCOMPARE(ElapsedTicks, 0);
+}
+
+void Form1SearchTest::statusBarClickCopies()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    QApplication::clipboard()->setText(QStringLiteral("old"));
+    stage.form->setStatusText(QStringLiteral("終了しました。検索結果のリンク数＝3"));
+    QTest::mouseClick(stage.form->StatusLine, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("終了しました。検索結果のリンク数＝3"));
+    stage.form->setStatusText(QString());
+    QTest::mouseClick(stage.form->Status, Qt::LeftButton, {},
+                      QPoint(stage.form->Status->width() - 3, 3));
+    QCOMPARE(QApplication::clipboard()->text(), QString());
+}
+
+// The animation plays while a search runs; without its file a drawn one stands in.
+void Form1SearchTest::animationRunsDuringSearch()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    QVERIFY(!stage.form->finder->pixmap().isNull());
+    stage.form->Topic->setCurrentIndex(2);
+    RunCommand(1);
+    settings().LimitTime = 1;
+    bool running = false;
+    Stage::at(300, [&] { running = stage.form->finderRunning(); });
+    stage.search(QStringLiteral("abc"));
+    QVERIFY(running);
+    QVERIFY(!stage.form->finderRunning());
+
+    // With the delivered animation file the window plays it.
+    setProgramDir(QStringLiteral(VELMORA_PROGRAM_DIR));
+    Form1 other;
+    other.Init_finder();
+    QVERIFY(other.finder->movie() != nullptr);
+    other.Start_finder();
+    QCOMPARE(other.finder->movie()->state(), QMovie::Running);
+    other.Stop_finder();
+    QCOMPARE(other.finder->movie()->state(), QMovie::NotRunning);
+    setProgramDir(QString());
+}
+
+QTEST_MAIN(Form1SearchTest)
+#include "form1_search_test.moc"
