@@ -9,8 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <string>
-#include <system_error>
-#include <thread>
 
 namespace tessel {
 
@@ -21,7 +19,7 @@ constexpr long kReadSize = 32000;
 // The one download. url, path and record are set by iDown on the caller's thread before the
 // worker starts and are not touched again until it has been joined.
 struct Download {
-    std::thread thread;
+    WorkerThread thread;
     std::atomic<bool> running{false};
     CancelToken token;
     std::string url;
@@ -159,16 +157,13 @@ int32_t iDown(DownloadRecord *record, const char *url, const char *path)
     put(record->file, 0);
     download.token.reset();
     download.running.store(true, std::memory_order_release);
-    try {
-        download.thread = std::thread([] {
-            downloadWorker();
-            download.running.store(false, std::memory_order_release);
-        });
-    } catch (const std::system_error &) {
+    bool started = download.thread.start([] {
+        downloadWorker();
         download.running.store(false, std::memory_order_release);
-        return 0;
-    }
-    return 1;
+    });
+    if (!started)
+        download.running.store(false, std::memory_order_release);
+    return started ? 1 : 0;
 }
 
 int32_t Status_iDown(void)

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 namespace tessel {
 
@@ -15,7 +13,7 @@ namespace {
 constexpr int kRequestSize = 1024;
 
 struct SlotThread {
-    std::thread thread;
+    WorkerThread thread;
     bool started = false;             // caller's thread only: the slot has had a thread
     std::atomic<bool> running{false}; // written last by the worker, so the page is complete
     CancelToken token;
@@ -23,7 +21,7 @@ struct SlotThread {
 };
 
 // Unloading the library (or a program's exit) while transfers run must not leave a thread
-// running on freed memory, nor abort on an unjoined std::thread: cancel and join them all.
+// running on freed memory: cancel and join them all.
 struct SlotThreads {
     SlotThread slot[kSlotCount];
     ~SlotThreads()
@@ -80,17 +78,15 @@ bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorke
     entry.token.reset();
     entry.started = true;
     entry.running.store(true, std::memory_order_release);
-    try {
-        entry.thread = std::thread([slot, record, worker] {
-            worker(slot, record);
-            threads.slot[slot].running.store(false, std::memory_order_release);
-        });
-    } catch (const std::system_error &) {
+    bool started = entry.thread.start([slot, record, worker] {
+        worker(slot, record);
+        threads.slot[slot].running.store(false, std::memory_order_release);
+    });
+    if (!started) {
         entry.running.store(false, std::memory_order_release);
         entry.started = false;
-        return false;
     }
-    return true;
+    return started;
 }
 
 bool slotRunning(int32_t slot)

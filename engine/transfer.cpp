@@ -77,6 +77,44 @@ constexpr int kIdleWaitMs = 1000;
 
 } // namespace
 
+bool WorkerThread::start(std::function<void()> body)
+{
+    join();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr size_t kStack = 8 << 20; // instrumented code needs far more stack
+#else
+    constexpr size_t kStack = 512 << 10;
+#endif
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStack);
+    auto *task = new std::function<void()>(std::move(body));
+    int failed = pthread_create(
+        &thread_, &attributes,
+        [](void *argument) -> void * {
+            auto *work = static_cast<std::function<void()> *>(argument);
+            (*work)();
+            delete work;
+            return nullptr;
+        },
+        task);
+    pthread_attr_destroy(&attributes);
+    if (failed) {
+        delete task;
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+void WorkerThread::join()
+{
+    if (started_) {
+        pthread_join(thread_, nullptr);
+        started_ = false;
+    }
+}
+
 void trustCertificates(const std::string &bundle)
 {
     std::lock_guard<std::mutex> lock(trustLock);

@@ -11,6 +11,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -33,6 +34,7 @@ constexpr auto kForever = std::chrono::hours(24);
 
 // One thread per connection: a test may hold a thousand connections open at once (stalled
 // answers, link checks), and a fixed pool would make them queue and distort every timing.
+// The stacks are kept small so that starting a thousand threads costs little.
 class ConnectionThreads : public httplib::TaskQueue {
 public:
     explicit ConnectionThreads(std::atomic<int> &open) : open_(open) {}
@@ -43,18 +45,26 @@ public:
         reap();
         auto done = std::make_shared<std::atomic<bool>>(false);
         ++open_;
-        try {
-            workers_.push_back({std::thread([this, fn = std::move(fn), done] {
-                                    fn();
-                                    --open_;
-                                    done->store(true);
-                                }),
-                                done});
-        } catch (const std::system_error &) {
-            // Out of threads: serve this connection on the accepting thread rather than drop it.
+        auto *task = new std::function<void()>([this, fn = std::move(fn), done] {
             fn();
             --open_;
+            done->store(true);
+        });
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        pthread_attr_setstacksize(&attributes, 1 << 20);
+#endif
+        pthread_t thread;
+        int failed = pthread_create(&thread, &attributes, run, task);
+        pthread_attr_destroy(&attributes);
+        if (failed) {
+            // Out of threads: serve this connection on the accepting thread rather than drop it.
+            (*task)();
+            delete task;
+            return;
         }
+        workers_.push_back({thread, done});
     }
 
     void shutdown() override
@@ -65,20 +75,28 @@ public:
             all.swap(workers_);
         }
         for (Worker &worker : all)
-            worker.thread.join();
+            pthread_join(worker.thread, nullptr);
     }
 
 private:
     struct Worker {
-        std::thread thread;
+        pthread_t thread;
         std::shared_ptr<std::atomic<bool>> done;
     };
+
+    static void *run(void *argument)
+    {
+        auto *task = static_cast<std::function<void()> *>(argument);
+        (*task)();
+        delete task;
+        return nullptr;
+    }
 
     void reap()
     {
         for (auto it = workers_.begin(); it != workers_.end();) {
             if (it->done->load()) {
-                it->thread.join();
+                pthread_join(it->thread, nullptr);
                 it = workers_.erase(it);
             } else {
                 ++it;
@@ -468,19 +486,33 @@ std::string SiteFarm::url(const std::string &path) const
 
 void SiteFarm::serve(const std::string &path, Answer answer)
 {
-    serve(path, [answer = std::move(answer)](const Request &) { return answer; });
+    auto fixed = std::make_shared<const Answer>(std::move(answer));
+    addRoute(path, false, [fixed](const Request &) { return fixed; });
 }
 
 void SiteFarm::serve(const std::string &path, Handler handler)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    exact_[path] = std::move(handler);
+    addRoute(path, false, [handler = std::move(handler)](const Request &request) {
+        return std::make_shared<const Answer>(handler(request));
+    });
 }
 
 void SiteFarm::servePrefix(const std::string &prefix, Handler handler)
 {
+    addRoute(prefix, true, [handler = std::move(handler)](const Request &request) {
+        return std::make_shared<const Answer>(handler(request));
+    });
+}
+
+void SiteFarm::addRoute(const std::string &path, bool prefix, Route route)
+{
+    auto shared = std::make_shared<const Route>(std::move(route));
     std::lock_guard<std::mutex> lock(mutex_);
-    prefixes_.emplace_back(prefix, std::move(handler));
+    if (!prefix) {
+        exact_[path] = shared;
+        return;
+    }
+    prefixes_.emplace_back(path, shared);
     // Longest prefix first, so a more specific registration wins.
     std::stable_sort(prefixes_.begin(), prefixes_.end(),
                      [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
@@ -507,26 +539,26 @@ Answer SiteFarm::echo(const Request &request)
     return page(request.body, "text/plain");
 }
 
-Answer SiteFarm::answerFor(const Request &request)
+std::shared_ptr<const Answer> SiteFarm::answerFor(const Request &request)
 {
-    Handler handler;
+    std::shared_ptr<const Route> route;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto exact = exact_.find(request.path);
         if (exact != exact_.end()) {
-            handler = exact->second;
+            route = exact->second;
         } else {
             for (const auto &[prefix, candidate] : prefixes_) {
                 if (request.path.starts_with(prefix)) {
-                    handler = candidate;
+                    route = candidate;
                     break;
                 }
             }
         }
     }
-    if (!handler)
-        return status(404);
-    return handler(request);
+    if (!route)
+        return std::make_shared<const Answer>(status(404));
+    return (*route)(request);
 }
 
 bool SiteFarm::pause(int fd, std::chrono::milliseconds duration)
@@ -547,9 +579,10 @@ bool SiteFarm::pause(int fd, std::chrono::milliseconds duration)
     }
 }
 
-void SiteFarm::respond(const Request &request, const Answer &answer, int localPort, int remotePort,
-                       void *response)
+void SiteFarm::respond(const Request &request, const std::shared_ptr<const Answer> &shared,
+                       int localPort, int remotePort, void *response)
 {
+    const Answer &answer = *shared;
     auto &out = *static_cast<httplib::Response *>(response);
     bool raw = answer.fault != Fault::None || answer.dripBytes > 0;
     // A plain delay needs no socket: it ends anyway, and looking the socket up costs a scan of
@@ -567,7 +600,15 @@ void SiteFarm::respond(const Request &request, const Answer &answer, int localPo
         out.status = answer.status;
         for (const auto &[name, value] : answer.headers)
             out.set_header(name, value);
-        out.set_content(answer.body, answer.contentType);
+        if (answer.body.empty()) {
+            out.set_content("", answer.contentType);
+            return;
+        }
+        // Written straight from the shared answer, without a copy into the response.
+        out.set_content_provider(answer.body.size(), answer.contentType,
+                                 [shared](size_t offset, size_t length, httplib::DataSink &sink) {
+                                     return sink.write(shared->body.data() + offset, length);
+                                 });
         return;
     }
     if (fd < 0) {
