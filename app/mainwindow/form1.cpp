@@ -33,6 +33,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     surface_ = new QWidget(this);
     surface_->setObjectName(QStringLiteral("surface"));
     setCentralWidget(surface_);
+    surface_->installEventFilter(this);
     buildSearchFace(surface_);
     buildList(surface_);
 }
@@ -71,12 +72,12 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::ProvisionalLayout()
 {
-    if (!surface_)
+    if (!surface_ || !LView || !TView)
         return;
     if (width() < 400 || height() < 250)
         resize(800, 500);
-    const int w = surface_->width() > 0 ? surface_->width() : width();
-    const int h = surface_->height() > 0 ? surface_->height() : height() - 24;
+    const int w = surface_->width();
+    const int h = surface_->height();
     const int right = w - 8;
     const int rowH = 24;
     const int row1 = 8;
@@ -102,8 +103,9 @@ void Form1::ProvisionalLayout()
 
 void Form1::resizeEvent(QResizeEvent *event)
 {
+    // The controls follow the surface's size (see eventFilter): when the window's own resize
+    // arrives, the surface hasn't been given its new size yet.
     QMainWindow::resizeEvent(event);
-    ProvisionalLayout();
 }
 
 // ---- Web panes (provisional: the panes are not built yet; these keep the flags and the

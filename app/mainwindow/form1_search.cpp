@@ -95,10 +95,16 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
                event->type() == QEvent::MouseButtonPress) {
         Status_Click();
         return true;
+    } else if (watched == surface_ && event->type() == QEvent::Resize) {
+        ProvisionalLayout();
     } else if (LView && watched == LView->viewport()) {
         if (event->type() == QEvent::MouseButtonPress &&
             static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
             rightPending_ = true;
+            // The pop-up acts on the selected row: the row under the pointer becomes it.
+            const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+            if (QTreeWidgetItem *item = LView->itemAt(at))
+                LView->setCurrentItem(item);
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
             LView_MouseUp();

@@ -34,8 +34,9 @@ struct Site {
     std::string lang = "日本語";
     std::string path; // "/alpha/search"
     std::string memo = "AND OR";
-    bool post = false; // queried by a form post instead of a GET
-    int perPage = 10;  // hits on one result page (the template's page step)
+    bool post = false;      // queried by a form post instead of a GET
+    int perPage = 10;       // hits on one result page (the template's page step)
+    std::string title = {}; // the SITE line's value when it differs from the name
 };
 
 inline const char *kScript = "SEARCH\r\n<ol>\r\nUNTILL </ol>\r\nLOOP\r\n<li><a href=\" URL \">\r\n"
@@ -50,8 +51,9 @@ inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::v
         const std::string base = farm.url(s.path);
         const std::string hostAndPath = base.substr(std::string("http://").size());
         const std::string query = "?q=_WORD1_+_WORD2_&p=_NUM_1," + std::to_string(s.perPage);
-        text += "SITE " + s.name + "\r\nLANG " + s.lang + "\r\nTYPE テスト\r\nSKEY " + s.name +
-                " 検索\r\nROOT " + farm.url("/" + s.name + "/") + "\r\nMEMO " + s.memo + "\r\n";
+        text += "SITE " + (s.title.empty() ? s.name : s.title) + "\r\nLANG " + s.lang +
+                "\r\nTYPE テスト\r\nSKEY " + s.name + " 検索\r\nROOT " +
+                farm.url("/" + s.name + "/") + "\r\nMEMO " + s.memo + "\r\n";
         text += "HOST " + farm.url("/") + "\r\n";
         if (s.post)
             text += "AND post://" + hostAndPath + query + "\r\n";

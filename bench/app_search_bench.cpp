@@ -1,0 +1,218 @@
+// Whole-run figures of the search driver, each against a peer measured in the same run:
+//   SearchVsPages   50 sites answering after 200 ms, two pages a site to reach LimitLink 10:
+//                   Enter to "終了しました。" against the library fetching the same pages alone
+//                   (counter "ratio", target <= 1.15).
+//   StalledRunCpu   a 10 s run over 50 sites that never answer: processor time of the whole
+//                   process per second of run (counter "cpu_percent", target <= 2).
+//   StreamStall     999 hits streaming into the list: the longest gap between two ticks of a
+//                   1 ms timer on the user-interface thread (counter "max_stall_ms",
+//                   target <= 50), with the list unsorted and with sorting on.
+#include "../tests/app/runfixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <chrono>
+
+using namespace runfixture;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+// A stage without QtTest's checks: catalogue, topic of every site, main window.
+struct BenchStage {
+    testsupport::Sandbox sandbox;
+    testsupport::SiteFarm farm;
+    std::unique_ptr<Form1> form;
+    std::vector<Site> sites;
+
+    void open()
+    {
+        std::vector<std::string> members;
+        for (const Site &s : sites)
+            members.push_back(s.name);
+        sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
+        settings() = Settings();
+        LoadSiteInfo();
+        LoadTopicsFrom(topicsBytes(farm, {{"bench", members}}));
+        settings().iTopic = 0;
+        msgbox::setAutoAnswer(true);
+        HitCount = 0;
+        form = std::make_unique<Form1>();
+        form->Form_Load(0);
+    }
+
+    void search()
+    {
+        form->Word->setText(QStringLiteral("abc"));
+        QTest::keyClick(form->Word, Qt::Key_Return);
+    }
+};
+
+testsupport::SearchSite generated(int total, int perPage, std::chrono::milliseconds delay)
+{
+    testsupport::SearchSite site;
+    site.totalHits = total;
+    site.hitsPerPage = perPage;
+    site.delay = delay;
+    return site;
+}
+
+// The peer: the library alone fetches page 0 of every site, and page 1 of each as soon as
+// its page 0 is in, polling with 1 ms sleeps; no window, no list.
+double pagesAlone(BenchStage &stage)
+{
+    static FetchRecord records[50];
+    static char request[TESSEL_REQUEST_SIZE];
+    const int n = int(stage.sites.size());
+    QElapsedTimer clock;
+    clock.start();
+    InitResult();
+    for (int i = 0; i < n; ++i) {
+        records[i] = FetchRecord{0, i, i, 0, 0, 0};
+        iForm(i, 0, 0, "abc", request);
+        iGet(&records[i], request);
+    }
+    int pending = n * 2;
+    std::vector<int> page(n, 0);
+    while (pending > 0) {
+        for (int i = 0; i < n; ++i) {
+            if (page[i] > 1 || Status(&records[i]) != 0)
+                continue;
+            iParse(i, 10);
+            --pending;
+            if (++page[i] == 1) {
+                records[i].page = 1;
+                iForm(i, 0, 1, "abc", request);
+                iGet(&records[i], request);
+            }
+        }
+        QThread::msleep(1);
+    }
+    return clock.nsecsElapsed() / 1e9;
+}
+
+void SearchVsPages(benchmark::State &state)
+{
+    BenchStage stage;
+    for (int k = 1; k <= 50; ++k) {
+        const std::string name = "s" + std::to_string(k);
+        stage.farm.serveSearch("/" + name + "/search",
+                               generated(50, 5, std::chrono::milliseconds(200)));
+        stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 5});
+    }
+    stage.open();
+    settings().LimitLink = 10;
+    double run = 0, peer = 0;
+    for (auto _ : state) {
+        peer = pagesAlone(stage);
+        QElapsedTimer clock;
+        clock.start();
+        stage.search();
+        run = clock.nsecsElapsed() / 1e9;
+        if (!stage.form->statusText().startsWith(QStringLiteral("終了しました。")) ||
+            HitCount != 500)
+            state.SkipWithError("the run did not end with 500 hits");
+        state.SetIterationTime(run);
+    }
+    state.counters["run_s"] = run;
+    state.counters["pages_alone_s"] = peer;
+    state.counters["ratio"] = run / peer;
+}
+
+void StalledRunCpu(benchmark::State &state)
+{
+    BenchStage stage;
+    for (int k = 1; k <= 50; ++k) {
+        const std::string name = "h" + std::to_string(k);
+        stage.farm.serve("/" + name + "/search",
+                         testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+        stage.sites.push_back({name, "日本語", "/" + name + "/search"});
+    }
+    stage.open();
+    settings().LimitTime = 10;
+    double percent = 0;
+    for (auto _ : state) {
+        const double cpu = cpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        stage.search();
+        const double wall = clock.nsecsElapsed() / 1e9;
+        percent = 100.0 * (cpuSeconds() - cpu) / wall;
+        state.SetIterationTime(wall);
+    }
+    state.counters["cpu_percent"] = percent;
+}
+
+void StreamStall(benchmark::State &state)
+{
+    BenchStage stage;
+    for (int k = 1; k <= 12; ++k) {
+        const std::string name = "b" + std::to_string(k);
+        stage.farm.serveSearch("/" + name + "/search",
+                               generated(400, 100, std::chrono::milliseconds(0)));
+        stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 100});
+    }
+    stage.open();
+    settings().LimitLink = 1000;
+    const bool sorted = state.range(0) != 0;
+    double worst = 0;
+    for (auto _ : state) {
+        if (sorted) {
+            stage.form->sortOn = true;
+            stage.form->sortKey = 0;
+        }
+        QElapsedTimer gap;
+        double longest = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (RunState == kRunSearch && gap.isValid())
+                longest = std::max(longest, gap.nsecsElapsed() / 1e6);
+            gap.start();
+        });
+        ticker.start(1);
+        QElapsedTimer clock;
+        clock.start();
+        stage.search();
+        ticker.stop();
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+        if (HitCount != 999)
+            state.SkipWithError("the list did not fill");
+        worst = longest;
+    }
+    state.counters["max_stall_ms"] = worst;
+}
+
+} // namespace
+
+BENCHMARK(SearchVsPages)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(StalledRunCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(StreamStall)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
