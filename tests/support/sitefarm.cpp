@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,9 +33,10 @@ namespace {
 
 constexpr auto kForever = std::chrono::hours(24);
 
-// One thread per connection: a test may hold a thousand connections open at once (stalled
-// answers, link checks), and a fixed pool would make them queue and distort every timing.
-// The stacks are kept small so that starting a thousand threads costs little.
+// A thread for every connection at once: a test may hold a thousand connections open
+// (stalled answers, link checks), and a fixed pool would make them queue and distort every
+// timing. Threads that finish wait a while for the next connection before they end, so a
+// burst of short connections does not pay for a thread each; their stacks are kept small.
 class ConnectionThreads : public httplib::TaskQueue {
 public:
     explicit ConnectionThreads(std::atomic<int> &open) : open_(open) {}
@@ -42,61 +44,86 @@ public:
     void enqueue(std::function<void()> fn) override
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        reap();
-        auto done = std::make_shared<std::atomic<bool>>(false);
         ++open_;
-        auto *task = new std::function<void()>([this, fn = std::move(fn), done] {
-            fn();
-            --open_;
-            done->store(true);
-        });
+        jobs_.push_back(std::move(fn));
+        reap();
+        if (jobs_.size() <= idle_) {
+            wake_.notify_one();
+            return;
+        }
+        auto *worker = new Worker{this, {}, false};
         pthread_attr_t attributes;
         pthread_attr_init(&attributes);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
         pthread_attr_setstacksize(&attributes, 1 << 20);
 #endif
-        pthread_t thread;
-        int failed = pthread_create(&thread, &attributes, run, task);
+        int failed = pthread_create(&worker->thread, &attributes, run, worker);
         pthread_attr_destroy(&attributes);
         if (failed) {
-            // Out of threads: serve this connection on the accepting thread rather than drop it.
-            (*task)();
-            delete task;
+            // Out of threads: the job waits for a thread that is busy now.
+            delete worker;
             return;
         }
-        workers_.push_back({thread, done});
+        workers_.push_back(worker);
     }
 
     void shutdown() override
     {
-        std::list<Worker> all;
+        std::list<Worker *> all;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
             all.swap(workers_);
         }
-        for (Worker &worker : all)
-            pthread_join(worker.thread, nullptr);
+        wake_.notify_all();
+        for (Worker *worker : all) {
+            pthread_join(worker->thread, nullptr);
+            delete worker;
+        }
     }
 
 private:
     struct Worker {
+        ConnectionThreads *pool;
         pthread_t thread;
-        std::shared_ptr<std::atomic<bool>> done;
+        bool done;
     };
 
     static void *run(void *argument)
     {
-        auto *task = static_cast<std::function<void()> *>(argument);
-        (*task)();
-        delete task;
+        auto *worker = static_cast<Worker *>(argument);
+        ConnectionThreads &pool = *worker->pool;
+        std::unique_lock<std::mutex> lock(pool.mutex_);
+        for (;;) {
+            if (!pool.jobs_.empty()) {
+                std::function<void()> job = std::move(pool.jobs_.front());
+                pool.jobs_.pop_front();
+                lock.unlock();
+                job();
+                --pool.open_;
+                lock.lock();
+                continue;
+            }
+            if (pool.stopping_)
+                break;
+            ++pool.idle_;
+            bool woken = pool.wake_.wait_for(lock, std::chrono::seconds(2),
+                                             [&] { return !pool.jobs_.empty() || pool.stopping_; });
+            --pool.idle_;
+            if (!woken)
+                break;
+        }
+        worker->done = true;
         return nullptr;
     }
 
+    // Joins the threads that ended on their own; called with the lock held.
     void reap()
     {
         for (auto it = workers_.begin(); it != workers_.end();) {
-            if (it->done->load()) {
-                pthread_join(it->thread, nullptr);
+            if ((*it)->done) {
+                pthread_join((*it)->thread, nullptr);
+                delete *it;
                 it = workers_.erase(it);
             } else {
                 ++it;
@@ -106,7 +133,11 @@ private:
 
     std::atomic<int> &open_;
     std::mutex mutex_;
-    std::list<Worker> workers_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    std::list<Worker *> workers_;
+    std::size_t idle_ = 0;
+    bool stopping_ = false;
 };
 
 int portOf(const sockaddr_storage &address)
