@@ -3,19 +3,37 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
     // Never fall back to writing the old file in place: that is what loses it.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so a short write (full disk, file size limit) shows in write()'s count;
+    // buffered, the device would only find out while committing, and report success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        if (error) {
+            *error = QStringLiteral("%1 / %2 バイトしか書き込めませんでした。")
+                         .arg(qMax<qint64>(written, 0))
+                         .arg(bytes.size());
+        }
+        file.cancelWriting();
+        return false;
+    }
+    // The bytes must be on disk before the rename makes them the file.
+    if (::fsync(file.handle()) != 0) {
         if (error)
-            *error = file.errorString();
+            *error = QString::fromLocal8Bit(strerror(errno));
         file.cancelWriting();
         return false;
     }
