@@ -11,5 +11,8 @@ int main(int argc, char **argv)
     enterProgramDir();
     if (!StartProgram())
         return 1;
+    // Closed while start-up was still waiting: the orderly end has already run.
+    if (ProgramEnded())
+        return 0;
     return app.exec();
 }

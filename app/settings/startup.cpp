@@ -3,13 +3,13 @@
 #include "common/pause.h"
 #include "common/runhooks.h"
 #include "help/helptable.h"
+#include "mainwindow/form1.h"
 #include "settings/settings.h"
 #include "settings/splash.h"
 #include "tessel.h"
 #include "topics/topicstore.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QMainWindow>
 
 namespace {
@@ -17,29 +17,9 @@ namespace {
 QMainWindow *g_mainWindow = nullptr;
 bool g_ended = false;
 
-// Stands in for the main window: shows where it goes and ends the program in order.
-class PlaceholderWindow : public QMainWindow {
-protected:
-    void closeEvent(QCloseEvent *event) override
-    {
-        EndProgram();
-        event->accept();
-    }
-};
-
-QMainWindow *createMainWindow()
-{
-    auto *window = new PlaceholderWindow;
-    window->setObjectName(QStringLiteral("Form1"));
-    window->resize(800, 600);
-    window->show();
-    HideSplash();
-    return window;
-}
-
 } // namespace
 
-bool StartProgram()
+bool StartProgram(int mainWaitMs)
 {
     g_ended = false;
     LoadSettings();
@@ -55,11 +35,17 @@ bool StartProgram()
     }
     LoadHelp();
     LoadTopics();
-    g_mainWindow = createMainWindow();
-    g_mainWindow->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(g_mainWindow, &QObject::destroyed, [] { g_mainWindow = nullptr; });
+    // The main window lays itself out, shows itself, hides the start-up window and waits
+    // while handling events.
+    auto *form = new Form1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    g_mainWindow = form;
+    QObject::connect(form, &QObject::destroyed, [] { g_mainWindow = nullptr; });
+    form->Form_Load(mainWaitMs);
     settings().Title = QStringLiteral("Velmora");
-    g_mainWindow->setWindowTitle(settings().Title);
+    // The user may have closed the window while it settled.
+    if (g_mainWindow)
+        g_mainWindow->setWindowTitle(settings().Title);
     return true;
 }
 
@@ -74,6 +60,11 @@ void EndProgram()
     SaveSettings();
     SaveTopics();
     QCoreApplication::exit(0);
+}
+
+bool ProgramEnded()
+{
+    return g_ended;
 }
 
 QMainWindow *mainWindow()

@@ -1,0 +1,187 @@
+// Start-up from a program directory and the orderly end that writes the user's files back.
+#include "common/messagebox.h"
+#include "common/progdir.h"
+#include "common/runhooks.h"
+#include "help/helptable.h"
+#include "sandbox.h"
+#include "settings/settings.h"
+#include "settings/splash.h"
+#include "settings/startup.h"
+#include "topics/topicstore.h"
+
+#include <QMainWindow>
+#include <QtTest>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The delivered program directory, without the program and the library themselves.
+void copyProgramData(const testsupport::Sandbox &box)
+{
+    for (const auto &entry : fs::directory_iterator(VELMORA_PROGRAM_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name != "velmora" && name != "libtessel.so")
+            fs::copy_file(entry.path(), box.path() / name);
+    }
+}
+
+std::string catalogue(const std::string &utf8)
+{
+    std::string bytes = testsupport::encode(utf8);
+    for (char &c : bytes)
+        c = char(~c);
+    return bytes;
+}
+
+QByteArray bytesOf(const testsupport::Sandbox &box, const char *name)
+{
+    return QByteArray::fromStdString(box.read(name));
+}
+
+void closeMainWindow()
+{
+    QMainWindow *window = mainWindow();
+    QVERIFY(window);
+    window->close();
+    QTRY_VERIFY(!mainWindow());
+    QVERIFY(ProgramEnded());
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        setProgramDir(QString());
+        msgbox::clearShown();
+        msgbox::setAutoAnswer(true);
+        runHooks() = RunHooks();
+    }
+
+    void deliveredFilesLoadAndAreWrittenBackUnchanged()
+    {
+        testsupport::Sandbox box;
+        copyProgramData(box);
+        const QByteArray topics = bytesOf(box, "TOPICS.DAT");
+        const QByteArray startup = bytesOf(box, "STARTUP.DAT");
+        QVERIFY(!topics.isEmpty() && !startup.isEmpty());
+        fs::remove(box.path() / "replace.bmp");
+
+        QVERIFY(StartProgram(0));
+        QVERIFY(msgbox::shown().isEmpty());
+        QCOMPARE(shownSplash(), builtInSplash());
+        QVERIFY(!builtInSplash()->isVisible());
+        QCOMPARE(screenDpi(), 96);
+        QVERIFY(siteInfoList().count > 0);
+        QVERIFY(helpTable().count > 0);
+        QCOMPARE(topicStore().count, int32_t(topics.count("TOPIC ")));
+        for (int t = 0; t < topicStore().count; ++t)
+            QVERIFY2(topicStore().topics[t].unknownRoots.isEmpty(),
+                     "every delivered root is a site");
+        QCOMPARE(mainWindow()->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(mainWindow()->windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(mainWindow()->isVisible());
+
+        fs::remove(box.path() / "TOPICS.DAT");
+        fs::remove(box.path() / "STARTUP.DAT");
+        closeMainWindow();
+        QCOMPARE(bytesOf(box, "STARTUP.DAT"), startup);
+        QCOMPARE(bytesOf(box, "TOPICS.DAT"), topics);
+    }
+
+    void changesAreWrittenInTheFilesFormats()
+    {
+        testsupport::Sandbox box;
+        box.write("sitelist.dat", catalogue("SITE 甲\r\nROOT http://a/\r\nENDSITE\r\n"
+                                            "SITE 乙\r\nROOT http://b/ x\r\nENDSITE\r\n"));
+        box.write("TOPICS.DAT", testsupport::encode("TOPIC 旅行\r\nhttp://b/\r\nhttp://gone/\r\n"
+                                                    "http://a/\r\nENDTOPIC\r\n"));
+        box.write("STARTUP.DAT", "Title=Other\r\niTopic=4\r\nFontSize=11\r\nZoom=2\r\n");
+
+        QVERIFY(StartProgram(0));
+        QCOMPARE(settings().iTopic, 0); // only one topic
+        QCOMPARE(settings().Title, QStringLiteral("Velmora"));
+        QCOMPARE(AppendTopic(QString::fromUtf8("新規 テーマ")), 1);
+        memberFlags().fill(0);
+        SetSiteFlag(1, 1, 1);
+        settings().LimitLink = 25;
+        closeMainWindow();
+
+        QCOMPARE(box.read("STARTUP.DAT"),
+                 "Title=Velmora\r\niTopic=0\r\nLimitTime=120\r\nLimitLink=25\r\nHomeURL=" +
+                     std::string(kDefaultHomeURL) +
+                     "\r\nSearchMode=0\r\nShowSearching=0\r\nShowChecking=0\r\n"
+                     "AutoCheck=0\r\nAutoDelete=0\r\nCheckWait=60\r\nFontSize=11\r\n");
+        QCOMPARE(box.read("TOPICS.DAT"),
+                 testsupport::encode("TOPIC 旅行\r\nhttp://b/\r\nhttp://a/\r\nhttp://gone/\r\n"
+                                     "ENDTOPIC\r\nTOPIC 新規\r\nhttp://b/\r\nENDTOPIC\r\n"));
+    }
+
+    void anActiveRunIsStoppedBeforeTheFilesAreWritten()
+    {
+        testsupport::Sandbox box;
+        copyProgramData(box);
+        QVERIFY(StartProgram(0));
+        // The main window installs the driver's hooks; stand in for a run still going.
+        bool active = true;
+        bool filesUntouchedAtStop = false;
+        const auto before = fs::last_write_time(box.path() / "STARTUP.DAT");
+        runHooks().runActive = [&] { return active; };
+        runHooks().stopRun = [&] {
+            filesUntouchedAtStop = fs::last_write_time(box.path() / "STARTUP.DAT") == before;
+            active = false;
+        };
+        closeMainWindow();
+        QVERIFY(!active);
+        QVERIFY(filesUntouchedAtStop);
+        // The end runs once however often it is asked for.
+        box.write("STARTUP.DAT", "x");
+        EndProgram();
+        QCOMPARE(box.read("STARTUP.DAT"), std::string("x"));
+    }
+
+    void aPictureReplacesTheSplash()
+    {
+        testsupport::Sandbox box;
+        copyProgramData(box);
+        QImage picture(120, 80, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        QVERIFY(picture.save(QString::fromStdString((box.path() / "replace.bmp").string()), "BMP"));
+
+        ShowSplash();
+        QWidget *window = shownSplash();
+        QVERIFY(window);
+        QCOMPARE(window->objectName(), QStringLiteral("Picture"));
+        // The bitmap plus 90 twips (6 pixels) each way.
+        QCOMPARE(window->size(), QSize(126, 86));
+        QVERIFY(window->isVisible());
+        QTest::keyClick(window, Qt::Key_Space);
+        QVERIFY(!window->isVisible());
+
+        fs::remove(box.path() / "replace.bmp");
+        ShowSplash();
+        QCOMPARE(shownSplash(), builtInSplash());
+        QTest::mouseClick(builtInSplash(), Qt::LeftButton);
+        QVERIFY(!builtInSplash()->isVisible());
+    }
+
+    void aCatalogueThatFailsEndsTheStart()
+    {
+        testsupport::Sandbox box;
+        box.write("TOPICS.DAT", "TOPIC keep\r\nENDTOPIC\r\n");
+        QVERIFY(!StartProgram(0));
+        QCOMPARE(msgbox::shown().size(), 1);
+        QCOMPARE(msgbox::shown().at(0).text, QStringLiteral("LoadSite Error=-5001"));
+        QCOMPARE(msgbox::shown().at(0).title, QStringLiteral("Velmora"));
+        QVERIFY(!mainWindow());
+        QVERIFY(!builtInSplash()->isVisible());
+        QCOMPARE(box.read("TOPICS.DAT"), std::string("TOPIC keep\r\nENDTOPIC\r\n"));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
