@@ -1,0 +1,142 @@
+#include "update/download.h"
+
+#include "common/messagebox.h"
+#include "update/updaterun.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCaption = QStringLiteral("最新版プログラムのダウンロード");
+const QString kOpening = QStringLiteral("ここでVelmoraの最新版プログラムがダウンロード可能です。");
+const QString kPressDo = QStringLiteral("実行する場合は、ダウンロードキーを押してください。");
+const QString kNoClose = QStringLiteral("ダウンロード中には閉じないてください。");
+const QString kNoCloseTitle = QStringLiteral("操作無効化");
+
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+Download::Download(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Download"));
+    setWindowTitle(kCaption);
+
+    msg_ = new QPlainTextEdit(this);
+    msg_->setObjectName(QStringLiteral("msg"));
+    msg_->setReadOnly(true);
+    LBOne_ = new QLabel(this);
+    LBOne_->setObjectName(QStringLiteral("LBOne"));
+    PGOne_ = new QProgressBar(this);
+    PGOne_->setObjectName(QStringLiteral("PGOne"));
+    PGOne_->setRange(0, 100);
+    PGOne_->setValue(0);
+    PGOne_->setTextVisible(false);
+    cmdDo_ = makeButton(QStringLiteral("cmdDo"), QStringLiteral("ダウンロード"), this);
+    cmdCancel_ = makeButton(QStringLiteral("cmdCancel"), QStringLiteral("中止"), this);
+    cmdOK_ = makeButton(QStringLiteral("cmdOK"), QStringLiteral("閉じる"), this);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdDo_);
+    buttons->addWidget(cmdCancel_);
+    buttons->addWidget(cmdOK_);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(msg_, 1);
+    layout->addWidget(LBOne_);
+    layout->addWidget(PGOne_);
+    layout->addLayout(buttons);
+    resize(520, 360);
+
+    connect(cmdDo_, &QPushButton::clicked, this, &Download::cmdDo_Click);
+    connect(cmdCancel_, &QPushButton::clicked, this, &Download::cmdCancel_Click);
+    connect(cmdOK_, &QPushButton::clicked, this, [this] {
+        if (End_Download())
+            hide();
+    });
+
+    msg_->setPlainText(kOpening + QLatin1Char('\n'));
+    log(kPressDo);
+    log(QString());
+}
+
+void Download::log(const QString &text)
+{
+    msg_->moveCursor(QTextCursor::End);
+    msg_->insertPlainText(text + QLatin1Char('\n'));
+    msg_->moveCursor(QTextCursor::End);
+    msg_->ensureCursorVisible();
+}
+
+void Download::cmdDo_Click()
+{
+    if (running_)
+        return;
+    busy_ = true;
+    running_ = true;
+    const UpdateView view{
+        [this](const QString &text) { log(text); },
+        [this](const QString &text) { LBOne_->setText(text); },
+        [this](int value, int maximum) {
+            PGOne_->setRange(0, maximum);
+            PGOne_->setValue(value);
+        },
+    };
+    RunUpdate(view);
+    running_ = false;
+    busy_ = false;
+}
+
+void Download::cmdCancel_Click()
+{
+    CancelUpdate();
+    busy_ = false;
+}
+
+bool Download::End_Download()
+{
+    if (busy_ || running_) {
+        MsgBox(kNoClose, QMessageBox::Ok, kNoCloseTitle);
+        return false;
+    }
+    return true;
+}
+
+void Download::closeEvent(QCloseEvent *event)
+{
+    if (!End_Download()) {
+        event->ignore();
+        return;
+    }
+    discarded_ = true;
+    event->accept();
+}
+
+void Download::reject()
+{
+    if (End_Download())
+        QDialog::reject();
+}
+
+void ShowDownloadWindow(QWidget *parent)
+{
+    static QPointer<Download> window;
+    if (window == nullptr)
+        window = new Download(parent);
+    window->exec();
+    if (window != nullptr && window->discarded())
+        delete window;
+}

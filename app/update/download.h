@@ -1,0 +1,49 @@
+// The update window "Download": shows the log of an update run, the file coming in, and the
+// buttons to start, cancel and close. The run itself is RunUpdate (updaterun.h).
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+class Download : public QDialog {
+    Q_OBJECT
+public:
+    explicit Download(QWidget *parent = nullptr);
+
+    // Appends one line to the log and keeps the newest line in view.
+    void log(const QString &text);
+    bool busy() const { return busy_; }
+    // True once the close box has closed the window: its owner throws it away.
+    bool discarded() const { return discarded_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void cmdDo_Click();
+    void cmdCancel_Click();
+    // The busy test shared by "閉じる", the close box and Escape; true when closing may go on.
+    bool End_Download();
+
+    QPlainTextEdit *msg_;
+    QLabel *LBOne_;
+    QProgressBar *PGOne_;
+    QPushButton *cmdDo_;
+    QPushButton *cmdCancel_;
+    QPushButton *cmdOK_;
+    bool busy_ = false;
+    // RunUpdate is on the stack: the window must not go away even after a cancel has
+    // cleared busy and before the run has noticed it.
+    bool running_ = false;
+    bool discarded_ = false;
+};
+
+// Command 16: shows the update window, blocking until it is closed. The window is created at
+// its first opening and kept while "閉じる" hides it, so its log survives to the next
+// opening; after the close box a fresh window is made next time.
+void ShowDownloadWindow(QWidget *parent);

@@ -1,0 +1,161 @@
+#include "update/tohalvane.h"
+
+#include "common/messagebox.h"
+#include "update/makerhost.h"
+#include "update/messagebody.h"
+#include "update/transferstate.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCaption = QStringLiteral("Halvaneへ送信");
+const QString kArrived =
+    QStringLiteral("送信内容はHalvaneサーバに届きました。ありがとうございます。");
+const QString kCloseQuestion = QStringLiteral("閉じたら入力内容は消去されます。よろしいですか？");
+const QString kCloseTitle = QStringLiteral("終了確認");
+constexpr int kComplete = 12;
+// A server that stops answering ends in "通信エラー" instead of leaving the form busy.
+constexpr int kTransferTimeoutMs = 30000;
+
+QLabel *makeLabel(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+ToHalvane::ToHalvane(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ToHalvane"));
+    setWindowTitle(kCaption);
+
+    TBName_ = new QLineEdit(this);
+    TBName_->setObjectName(QStringLiteral("TBName"));
+    TBAdr_ = new QLineEdit(this);
+    TBAdr_->setObjectName(QStringLiteral("TBAdr"));
+    TBMail_ = new QPlainTextEdit(this);
+    TBMail_->setObjectName(QStringLiteral("TBMail"));
+    cSend_ = makeButton(QStringLiteral("cSend"), QStringLiteral("送信"), this);
+    cCancel_ = makeButton(QStringLiteral("cCancel"), QStringLiteral("閉じる"), this);
+    Status_ = new QStatusBar(this);
+    Status_->setObjectName(QStringLiteral("Status"));
+    Status_->setSizeGripEnabled(false);
+    umail_ = new QNetworkAccessManager(this);
+    umail_->setObjectName(QStringLiteral("umail"));
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(makeLabel(QStringLiteral("LBName"), QStringLiteral("送信者お名前："), this),
+                      0, 0);
+    fields->addWidget(TBName_, 0, 1);
+    fields->addWidget(makeLabel(QStringLiteral("LBAdr"), QStringLiteral("送信者メール："), this), 1,
+                      0);
+    fields->addWidget(TBAdr_, 1, 1);
+    fields->addWidget(makeLabel(QStringLiteral("LBMail"), QStringLiteral("送信内容："), this), 2, 0,
+                      Qt::AlignTop);
+    fields->addWidget(TBMail_, 2, 1);
+    fields->setRowStretch(2, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cSend_);
+    buttons->addWidget(cCancel_);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fields, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(Status_);
+    resize(480, 360);
+
+    connect(cSend_, &QPushButton::clicked, this, &ToHalvane::cSend_Click);
+    connect(cCancel_, &QPushButton::clicked, this, &ToHalvane::cCancel_Click);
+}
+
+void ToHalvane::cSend_Click()
+{
+    // One request at a time: a send while the last one is on its way is refused. After an
+    // error the request has ended, so the user can send again although busy stays set.
+    if (reply_ != nullptr)
+        return;
+    const QByteArray body =
+        MessageBody(TBName_->text(), TBAdr_->text(), TBMail_->toPlainText(), InstallationBlock());
+    busy_ = true;
+    QNetworkRequest request{QUrl(MakerUrl(kMessagePath))};
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setTransferTimeout(kTransferTimeoutMs);
+    reply_ = umail_->post(request, body);
+    QNetworkReply *reply = reply_;
+    WatchTransfer(reply, [this](int state) { umail_StateChanged(state); });
+    // Connected after the watcher, so state 12 is handled while the reply is still current.
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        if (reply_ == reply)
+            reply_ = nullptr;
+        reply->deleteLater();
+    });
+}
+
+void ToHalvane::umail_StateChanged(int state)
+{
+    if (busy_)
+        Status_->showMessage(StateText(state));
+    if (state == kComplete) {
+        // The answer is read so the connection is left clean; its content is not used.
+        if (reply_ != nullptr)
+            reply_->readAll();
+        Status_->showMessage(kArrived);
+        busy_ = false;
+    }
+}
+
+void ToHalvane::cCancel_Click()
+{
+    if (!TBMail_->toPlainText().isEmpty()) {
+        if (MsgBox(kCloseQuestion, QMessageBox::Yes | QMessageBox::No, kCloseTitle) !=
+            QMessageBox::Yes)
+            return;
+        TBMail_->clear();
+    }
+    QDialog::reject();
+}
+
+void ToHalvane::reject()
+{
+    cCancel_Click();
+}
+
+void ToHalvane::closeEvent(QCloseEvent *event)
+{
+    discarded_ = true;
+    event->accept();
+}
+
+void ShowToHalvane(QWidget *parent)
+{
+    static QPointer<ToHalvane> window;
+    if (window == nullptr)
+        window = new ToHalvane(parent);
+    window->exec();
+    if (window != nullptr && window->discarded())
+        delete window;
+}
