@@ -172,6 +172,11 @@ void Run_Poll()
         form->ShowElapsed();
     }
 
+    // Window events are handled before every slot visit that follows work (the start, a
+    // harvest, the wait between passes). A visit that only found its slot still busy takes
+    // microseconds, so nothing can have piled up behind it; asking the event loop again there
+    // would cost far more than the visit itself.
+    bool eventsDue = true;
     bool timedOut = false;
     while (ActiveCount > 0) {
         if (RunLimit > 0 && RunClock() - RunStart > RunLimit) {
@@ -181,7 +186,10 @@ void Run_Poll()
         const int count = SlotCount;
         bool harvested = false;
         for (int i = 0; i < count; ++i) {
-            QCoreApplication::processEvents();
+            if (eventsDue) {
+                QCoreApplication::processEvents();
+                eventsDue = false;
+            }
             if (StopFlag == 1)
                 break;
             if (Status(&FetchRecords[i]) != 0 || SlotBusy[i] < 1)
@@ -197,6 +205,7 @@ void Run_Poll()
             else
                 CheckSlotDisplay(i);
             harvested = true;
+            eventsDue = true;
         }
         if (StopFlag == 1 || ActiveCount <= 0)
             break;

@@ -144,6 +144,7 @@ private:
     void mDelLink_Click();
 
     void insertSorted(QTreeWidgetItem *item);
+    void holdListPaint();
 
     QWidget *surface_ = nullptr;
     QMovie *movie_ = nullptr;
@@ -151,6 +152,7 @@ private:
     int spinnerFrame_ = 0;
     bool finderRunning_ = false;
     bool rightPending_ = false;
+    bool paintHeld_ = false;
 };
 
 // The program's one main window, or nullptr before it is made and after it is gone.

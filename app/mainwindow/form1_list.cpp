@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -237,8 +238,23 @@ void Form1::insertSorted(QTreeWidgetItem *item)
     LView->insertTopLevelItem(lo, item);
 }
 
+// While hits stream in, the list is painted at most every 100 ms instead of once per hit:
+// painting a screenful of rows costs far more than adding one, and a run adds hundreds.
+void Form1::holdListPaint()
+{
+    if (paintHeld_)
+        return;
+    paintHeld_ = true;
+    LView->setUpdatesEnabled(false);
+    QTimer::singleShot(100, this, [this] {
+        paintHeld_ = false;
+        LView->setUpdatesEnabled(true);
+    });
+}
+
 void Form1::Add_LView(const QStringList &row, int32_t index)
 {
+    holdListPaint();
     auto *item = new QTreeWidgetItem(row.mid(0, 7));
     const int32_t state = (index >= 0 && index < kRunTables) ? LinkState[index] : kLinkNoCheck;
     item->setIcon(0, ListImage(state));

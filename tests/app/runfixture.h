@@ -43,18 +43,19 @@ inline const char *kScript = "SEARCH\r\n<ol>\r\nUNTILL </ol>\r\nLOOP\r\n<li><a h
                              "TITLE </a>\r\n<p> PREVIEW </p>\r\nsize\"> SIZE </span>\r\n"
                              "date\"> DATE </span>\r\nENDLOOP\r\nENDSITE\r\n";
 
-// The catalogue text (UTF-8) for the sites on the farm.
-inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::vector<Site> &sites)
+// The catalogue text (UTF-8) for the sites of a server whose addresses url() makes.
+inline std::string catalogueText(const std::function<std::string(const std::string &)> &url,
+                                 const std::vector<Site> &sites)
 {
     std::string text = "# test catalogue\r\n";
     for (const Site &s : sites) {
-        const std::string base = farm.url(s.path);
+        const std::string base = url(s.path);
         const std::string hostAndPath = base.substr(std::string("http://").size());
         const std::string query = "?q=_WORD1_+_WORD2_&p=_NUM_1," + std::to_string(s.perPage);
         text += "SITE " + (s.title.empty() ? s.name : s.title) + "\r\nLANG " + s.lang +
-                "\r\nTYPE テスト\r\nSKEY " + s.name + " 検索\r\nROOT " +
-                farm.url("/" + s.name + "/") + "\r\nMEMO " + s.memo + "\r\n";
-        text += "HOST " + farm.url("/") + "\r\n";
+                "\r\nTYPE テスト\r\nSKEY " + s.name + " 検索\r\nROOT " + url("/" + s.name + "/") +
+                "\r\nMEMO " + s.memo + "\r\n";
+        text += "HOST " + url("/") + "\r\n";
         if (s.post)
             text += "AND post://" + hostAndPath + query + "\r\n";
         else
@@ -63,6 +64,11 @@ inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::v
         text += kScript;
     }
     return text;
+}
+
+inline std::string catalogueText(const testsupport::SiteFarm &farm, const std::vector<Site> &sites)
+{
+    return catalogueText([&farm](const std::string &path) { return farm.url(path); }, sites);
 }
 
 // "sitelist.dat" as the library reads it: CP932, every byte complemented.
@@ -80,16 +86,22 @@ struct Topic {
     std::vector<std::string> members;
 };
 
-inline QByteArray topicsBytes(const testsupport::SiteFarm &farm, const std::vector<Topic> &topics)
+inline QByteArray topicsBytes(const std::function<std::string(const std::string &)> &url,
+                              const std::vector<Topic> &topics)
 {
     std::string text;
     for (const Topic &t : topics) {
         text += "TOPIC " + t.name + "\r\n";
         for (const std::string &m : t.members)
-            text += farm.url("/" + m + "/") + "\r\n";
+            text += url("/" + m + "/") + "\r\n";
         text += "ENDTOPIC\r\n";
     }
     return QByteArray::fromStdString(testsupport::encode(text));
+}
+
+inline QByteArray topicsBytes(const testsupport::SiteFarm &farm, const std::vector<Topic> &topics)
+{
+    return topicsBytes([&farm](const std::string &path) { return farm.url(path); }, topics);
 }
 
 // A result page in the generated sites' markup with the given hit links.
