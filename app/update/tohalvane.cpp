@@ -101,8 +101,10 @@ void ToHalvane::cSend_Click()
         MessageBody(TBName_->text(), TBAdr_->text(), TBMail_->toPlainText(), InstallationBlock());
     busy_ = true;
     QNetworkRequest request{QUrl(MakerUrl(kMessagePath))};
+    // The body is lines of text as they stand, not an encoded form; saying so keeps a server
+    // from parsing (and size-limiting) it as form fields.
     request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+                      QByteArrayLiteral("text/plain; charset=Shift_JIS"));
     request.setTransferTimeout(kTransferTimeoutMs);
     reply_ = umail_->post(request, body);
     QNetworkReply *reply = reply_;

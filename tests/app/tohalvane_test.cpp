@@ -1,0 +1,327 @@
+// The message form against a local maker's server: the body byte for byte as the server
+// receives it, the transfer states in the status bar, busy handling and the close question.
+#include "common/encoding.h"
+#include "common/messagebox.h"
+#include "sandbox.h"
+#include "update/makerhost.h"
+#include "update/messagebody.h"
+#include "update/tohalvane.h"
+#include "update/transferstate.h"
+#include "updatefarm.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using testsupport::UpdateFarm;
+
+namespace {
+
+const QString kArrived =
+    QStringLiteral("送信内容はHalvaneサーバに届きました。ありがとうございます。");
+
+// The "SendTime=" line the library put into a received body, CR LF included.
+QByteArray sendTimeLine(const QByteArray &body)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(R"(SendTime=\d{4}\.\d\d\.\d\d\.\d\d:\d\d:\d\d\r\n)")
+            .match(QString::fromLatin1(body));
+    return match.captured(0).toLatin1();
+}
+
+QList<int> statesOf(QNetworkReply *reply)
+{
+    auto states = std::make_shared<QList<int>>();
+    WatchTransfer(reply, [states](int state) { states->append(state); });
+    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000))
+        return {-1};
+    QTest::qWait(10);
+    return *states;
+}
+
+} // namespace
+
+class ToHalvaneTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void bodyArrivesByteForByte();
+    void withoutReleaseTheBlockGoesStraightToSettings();
+    void blockIsCutAt16000Bytes();
+    void stateTexts_data();
+    void stateTexts();
+    void statesFollowTheTransfer();
+    void errorKeepsTheFormBusyButSendable();
+    void secondSendWhileOnItsWayIsRefused();
+    void closeAsksOnlyWhenThereIsText();
+    void closeBoxDiscardsEverything();
+
+private:
+    ToHalvane &form();
+    void fill(const QString &name, const QString &address, const QString &text);
+    void send();
+    QString status() const;
+
+    std::unique_ptr<testsupport::Sandbox> sandbox_;
+    std::unique_ptr<UpdateFarm> farm_;
+    std::unique_ptr<ToHalvane> form_;
+};
+
+void ToHalvaneTest::initTestCase()
+{
+    msgbox::setAutoAnswer(true);
+}
+
+void ToHalvaneTest::init()
+{
+    sandbox_ = std::make_unique<testsupport::Sandbox>();
+    farm_ = std::make_unique<UpdateFarm>();
+    SetMakerHost(QString::fromStdString(farm_->host()));
+    msgbox::clearShown();
+}
+
+void ToHalvaneTest::cleanup()
+{
+    form_.reset();
+    farm_.reset();
+    SetMakerHost(QString());
+    sandbox_.reset();
+}
+
+ToHalvane &ToHalvaneTest::form()
+{
+    if (!form_) {
+        form_ = std::make_unique<ToHalvane>();
+        form_->show();
+    }
+    return *form_;
+}
+
+void ToHalvaneTest::fill(const QString &name, const QString &address, const QString &text)
+{
+    form().findChild<QLineEdit *>("TBName")->setText(name);
+    form().findChild<QLineEdit *>("TBAdr")->setText(address);
+    form().findChild<QPlainTextEdit *>("TBMail")->setPlainText(text);
+}
+
+void ToHalvaneTest::send()
+{
+    form().findChild<QPushButton *>("cSend")->click();
+}
+
+QString ToHalvaneTest::status() const
+{
+    return form_->findChild<QStatusBar *>("Status")->currentMessage();
+}
+
+void ToHalvaneTest::bodyArrivesByteForByte()
+{
+    const QByteArray release = "2001.01.01.00:00:00\r\n1>velmora.bin\r\n";
+    const QByteArray settings = testsupport::encode("Title=ベルモラ\r\niTopic=0\r\n").c_str();
+    sandbox_->write("release.dat", release.toStdString());
+    sandbox_->write("STARTUP.DAT", settings.toStdString());
+    fill(QStringLiteral("山田 太郎"), QStringLiteral("taro@example.test"),
+         QStringLiteral("一行目\n2 行目 & 100%"));
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);
+    QVERIFY(!form_->busy());
+
+    const std::vector<testsupport::Request> requests = farm_->messageRequests();
+    QCOMPARE(requests.size(), std::size_t(1));
+    QCOMPARE(requests[0].method, std::string("POST"));
+    QCOMPARE(requests[0].query, std::string());
+    const QByteArray body = QByteArray::fromStdString(requests[0].body);
+    const QByteArray timeLine = sendTimeLine(body);
+    QVERIFY2(!timeLine.isEmpty(), body.constData());
+    QCOMPARE(body, toCp932(QStringLiteral("SendName=山田 太郎\r\n"
+                                          "SendMail=taro@example.test\r\n"
+                                          "SendText=\r\n"
+                                          "一行目\r\n2 行目 & 100%\r\n")) +
+                       timeLine + release + settings + "\r\n");
+    // The texts stay for a second message.
+    QCOMPARE(form_->findChild<QLineEdit *>("TBName")->text(), QStringLiteral("山田 太郎"));
+}
+
+void ToHalvaneTest::withoutReleaseTheBlockGoesStraightToSettings()
+{
+    sandbox_->write("STARTUP.DAT", "Title=Velmora\r\n");
+    fill(QString(), QString(), QString());
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);
+    const QByteArray body = QByteArray::fromStdString(farm_->messages().at(0));
+    QCOMPARE(body, "SendName=\r\nSendMail=\r\nSendText=\r\n\r\n" + sendTimeLine(body) +
+                       "Title=Velmora\r\n\r\n");
+}
+
+void ToHalvaneTest::blockIsCutAt16000Bytes()
+{
+    std::string settings(20000, 's');
+    for (std::size_t i = 0; i < settings.size(); i += 100)
+        settings[i] = '\n';
+    sandbox_->write("STARTUP.DAT", settings);
+    fill(QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("t"));
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);
+    const QByteArray body = QByteArray::fromStdString(farm_->messages().at(0));
+    const QByteArray head = "SendName=n\r\nSendMail=m\r\nSendText=\r\nt\r\n";
+    const QByteArray timeLine = sendTimeLine(body);
+    QCOMPARE(body.size(), head.size() + 16000 + 2);
+    QCOMPARE(body, head + timeLine +
+                       QByteArray::fromStdString(settings).left(16000 - timeLine.size()) + "\r\n");
+}
+
+void ToHalvaneTest::stateTexts_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
+    const char *const texts[] = {
+        "準備中です",    "アドレスを調べています", "アドレスを見つけました", "接続中です",
+        "接続しました",  "送信しています",         "送信しました",           "受信しています",
+        "受信しました",  "接続を解除しています",   "接続を解除しました",     "通信エラー",
+        "すべて受信完了"};
+    for (int i = 0; i < 13; ++i)
+        QTest::addRow("%d", i) << i << QString::fromUtf8(texts[i]);
+    QTest::newRow("-1") << -1 << QStringLiteral("unknown");
+    QTest::newRow("13") << 13 << QStringLiteral("unknown");
+}
+
+void ToHalvaneTest::stateTexts()
+{
+    QFETCH(int, state);
+    QFETCH(QString, text);
+    QCOMPARE(StateText(state), text);
+}
+
+void ToHalvaneTest::statesFollowTheTransfer()
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(MakerUrl(kMessagePath))};
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
+    QCOMPARE(statesOf(manager.post(request, QByteArray("body"))),
+             (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 12}));
+
+    farm_->setMessageAnswer(testsupport::status(500));
+    const QList<int> refused = statesOf(manager.post(request, QByteArray("body")));
+    QCOMPARE(refused.first(), 1);
+    QCOMPARE(refused.last(), 11);
+    QVERIFY(!refused.contains(12));
+
+    const QString deadHost = QStringLiteral("127.0.0.1:%1").arg(farm_->farm().port());
+    farm_.reset();
+    SetMakerHost(deadHost);
+    QNetworkRequest dead{QUrl(MakerUrl(kMessagePath))};
+    dead.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain");
+    const QList<int> unreachable = statesOf(manager.post(dead, QByteArray("body")));
+    QCOMPARE(unreachable.last(), 11);
+    QVERIFY(!unreachable.contains(12));
+}
+
+void ToHalvaneTest::errorKeepsTheFormBusyButSendable()
+{
+    farm_->setMessageAnswer(testsupport::status(500));
+    fill(QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("text"));
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("通信エラー"), 10000);
+    QTest::qWait(50);
+    QCOMPARE(status(), QStringLiteral("通信エラー"));
+    QVERIFY(form_->busy());
+    QCOMPARE(msgbox::shown().size(), 0);
+    QCOMPARE(form_->findChild<QPlainTextEdit *>("TBMail")->toPlainText(), QStringLiteral("text"));
+
+    farm_->setMessageAnswer(testsupport::page("OK", "text/plain"));
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);
+    QVERIFY(!form_->busy());
+    QCOMPARE(farm_->messages().size(), std::size_t(2));
+}
+
+void ToHalvaneTest::secondSendWhileOnItsWayIsRefused()
+{
+    farm_->setMessageAnswer(
+        testsupport::page("OK", "text/plain").withDelay(std::chrono::milliseconds(300)));
+    fill(QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("first"));
+    send();
+    QTRY_VERIFY_WITH_TIMEOUT(farm_->messages().size() == 1, 10000);
+    form_->findChild<QPlainTextEdit *>("TBMail")->setPlainText(QStringLiteral("second"));
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);
+    QTest::qWait(400);
+    QCOMPARE(farm_->messages().size(), std::size_t(1));
+    // Once the answer is in, the next send goes out.
+    send();
+    QTRY_VERIFY_WITH_TIMEOUT(farm_->messages().size() == 2, 10000);
+    QVERIFY(QByteArray::fromStdString(farm_->messages()[1]).contains("SendText=\r\nsecond\r\n"));
+}
+
+void ToHalvaneTest::closeAsksOnlyWhenThereIsText()
+{
+    auto *cancel = form().findChild<QPushButton *>("cCancel");
+    fill(QStringLiteral("name"), QStringLiteral("adr"), QString());
+    cancel->click();
+    QVERIFY(!form_->isVisible());
+    QCOMPARE(msgbox::shown().size(), 0);
+
+    form_->show();
+    form_->findChild<QPlainTextEdit *>("TBMail")->setPlainText(QStringLiteral("keep me"));
+    msgbox::setNextAnswer(QMessageBox::No);
+    cancel->click();
+    QVERIFY(form_->isVisible());
+    QCOMPARE(msgbox::shown().size(), 1);
+    QCOMPARE(msgbox::shown()[0].text,
+             QStringLiteral("閉じたら入力内容は消去されます。よろしいですか？"));
+    QCOMPARE(msgbox::shown()[0].title, QStringLiteral("終了確認"));
+    QCOMPARE(msgbox::shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(form_->findChild<QPlainTextEdit *>("TBMail")->toPlainText(),
+             QStringLiteral("keep me"));
+
+    msgbox::setNextAnswer(QMessageBox::Yes);
+    cancel->click();
+    QVERIFY(!form_->isVisible());
+    QCOMPARE(form_->findChild<QPlainTextEdit *>("TBMail")->toPlainText(), QString());
+    QCOMPARE(form_->findChild<QLineEdit *>("TBName")->text(), QStringLiteral("name"));
+    QCOMPARE(form_->findChild<QLineEdit *>("TBAdr")->text(), QStringLiteral("adr"));
+}
+
+void ToHalvaneTest::closeBoxDiscardsEverything()
+{
+    auto shown = [] { return qobject_cast<ToHalvane *>(QApplication::activeModalWidget()); };
+    QString nameSeen;
+    QTimer::singleShot(0, [&] {
+        QVERIFY(shown());
+        shown()->findChild<QLineEdit *>("TBName")->setText(QStringLiteral("name"));
+        shown()->findChild<QPlainTextEdit *>("TBMail")->setPlainText(QStringLiteral("text"));
+        shown()->close();
+    });
+    ShowToHalvane(nullptr);
+    QCOMPARE(msgbox::shown().size(), 0);
+    QTimer::singleShot(0, [&] {
+        nameSeen = shown()->findChild<QLineEdit *>("TBName")->text();
+        shown()->findChild<QLineEdit *>("TBName")->setText(QStringLiteral("again"));
+        shown()->findChild<QPushButton *>("cCancel")->click();
+    });
+    ShowToHalvane(nullptr);
+    QCOMPARE(nameSeen, QString());
+    // "閉じる" hid the form: the name is still there at the next opening.
+    QTimer::singleShot(0, [&] {
+        nameSeen = shown()->findChild<QLineEdit *>("TBName")->text();
+        shown()->close();
+    });
+    ShowToHalvane(nullptr);
+    QCOMPARE(nameSeen, QStringLiteral("again"));
+}
+
+QTEST_MAIN(ToHalvaneTest)
+#include "tohalvane_test.moc"
