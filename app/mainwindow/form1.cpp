@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -48,6 +49,10 @@ void Form1::Form_Load(int waitMs)
 {
     move(0, 0);
     setWindowTitle(settings().Title);
+    // The lists take their column widths from their size, so the layout must have placed
+    // them before they are filled, even though the window isn't shown yet.
+    resize(800, 500);
+    layout()->activate();
     ProvisionalLayout();
     Init_TMethod();
     Init_finder();
@@ -74,8 +79,6 @@ void Form1::ProvisionalLayout()
 {
     if (!surface_ || !LView || !TView)
         return;
-    if (width() < 400 || height() < 250)
-        resize(800, 500);
     const int w = surface_->width();
     const int h = surface_->height();
     const int right = w - 8;
@@ -93,7 +96,7 @@ void Form1::ProvisionalLayout()
     LMethod->setGeometry(rightEnd - 150 - 72, row2, 68, rowH);
     Topic->setGeometry(84, row2, qMax(50, rightEnd - 150 - 76 - 84), rowH);
     ADR->setGeometry(8, row1, 72, rowH);
-    URL->setGeometry(84, row1, qMax(50, right - 84), rowH);
+    URL->setGeometry(84, row1, qMax(50, rightEnd - 84), rowH);
 
     const int listTop = row2 + rowH + 8;
     LView->setGeometry(0, listTop, right, qMax(64, h - listTop));
