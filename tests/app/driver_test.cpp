@@ -33,6 +33,16 @@ QStringList firsts(const testsupport::SiteFarm &farm, const std::string &path)
     return list;
 }
 
+// One site answering with ten hits and one that never answers.
+void openOkAndStall(Stage &stage)
+{
+    stage.farm.serveSearch("/ok/search", generated(30));
+    stage.farm.serve("/stall/search",
+                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    stage.open({{"ok", "日本語", "/ok/search"}, {"stall", "日本語", "/stall/search"}},
+               {{"t", {"ok", "stall"}}});
+}
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -229,11 +239,7 @@ void DriverTest::emptyKeywordStartsNothing()
 void DriverTest::stalledSiteEndsAtTimeLimit()
 {
     Stage stage;
-    stage.farm.serveSearch("/ok/search", generated(30));
-    stage.farm.serve("/stall/search",
-                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
-    stage.open({{"ok", "日本語", "/ok/search"}, {"stall", "日本語", "/stall/search"}},
-               {{"t", {"ok", "stall"}}});
+    openOkAndStall(stage);
     settings().LimitTime = 2;
 
     QElapsedTimer clock;
@@ -258,11 +264,7 @@ void DriverTest::stalledSiteEndsAtTimeLimit()
 void DriverTest::enterStopsRun()
 {
     Stage stage;
-    stage.farm.serveSearch("/ok/search", generated(30));
-    stage.farm.serve("/stall/search",
-                     testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
-    stage.open({{"ok", "日本語", "/ok/search"}, {"stall", "日本語", "/stall/search"}},
-               {{"t", {"ok", "stall"}}});
+    openOkAndStall(stage);
     settings().LimitTime = 0; // no limit: only the stop ends this run
 
     QString caption;
