@@ -5,11 +5,12 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 // Qt's ICU-backed converter answers to "CP932" with IBM's table for code page 943. It agrees
 // with Windows' CP932 on every double-byte code, but swaps the control bytes 0x1A, 0x1C and
 // 0x7F and knows none of CP932's best-fit mappings. So the bytes 0x00 .. 0x7F and the
-// half-width katakana are converted here, and ICU only sees double-byte codes.
+// half-width katakana are converted here, and ICU only fills the double-byte tables.
 
 namespace {
 
@@ -44,8 +45,8 @@ constexpr std::array<std::pair<char16_t, uint16_t>, 7> kBestFit = {{
     {0x301C, 0x8160}, // wave dash
 }};
 
-// One double-byte code, or U+FFFD when the code has no character.
-char16_t decodePair(uint8_t lead, uint8_t trail)
+// One double-byte code as ICU reads it, or U+FFFD when the code has no character.
+char16_t decodePairWithIcu(uint8_t lead, uint8_t trail)
 {
     const char bytes[2] = {char(lead), char(trail)};
     QStringDecoder decoder(kCodec, QStringDecoder::Flag::Stateless);
@@ -55,29 +56,56 @@ char16_t decodePair(uint8_t lead, uint8_t trail)
     return text.at(0).unicode();
 }
 
-// Appends the CP932 form of one non-ASCII character (a surrogate pair counts as one);
-// false when CP932 has none.
-bool encodeWide(QStringView ch, QByteArray &out)
-{
-    if (ch.size() == 1) {
-        const char16_t c = ch.at(0).unicode();
-        if (c >= 0xFF61 && c <= 0xFF9F) {
-            out.append(char(0xA1 + (c - 0xFF61)));
-            return true;
-        }
-        for (const auto &[from, to] : kBestFit) {
-            if (c == from) {
-                out.append(char(to >> 8));
-                out.append(char(to & 0xFF));
-                return true;
+// The double-byte part of CP932 as two tables, built once from ICU: asking ICU per character
+// costs a converter each time, far too slow for a thousand result records.
+struct Tables {
+    // Indexed by (lead << 8) | trail; U+FFFD where the code has no character.
+    std::vector<char16_t> decode = std::vector<char16_t>(0x10000, kReplacement);
+    // Indexed by the character; 0 where CP932 has no double-byte code for it. Where several
+    // codes read as one character, this holds the one Windows writes.
+    std::vector<uint16_t> encode = std::vector<uint16_t>(0x10000, 0);
+
+    Tables()
+    {
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLead(uint8_t(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (isTrail(uint8_t(trail)))
+                    decode[(lead << 8) | trail] = decodePairWithIcu(uint8_t(lead), uint8_t(trail));
             }
         }
+        for (const char16_t c : decode) {
+            if (c == kReplacement || encode[c] != 0)
+                continue;
+            QStringEncoder encoder(kCodec, QStringEncoder::Flag::Stateless);
+            const QByteArray bytes = encoder.encode(QStringView(&c, 1));
+            if (!encoder.hasError() && bytes.size() == 2 && isLead(uint8_t(bytes[0])))
+                encode[c] = uint16_t((uint8_t(bytes[0]) << 8) | uint8_t(bytes[1]));
+        }
+        for (const auto &[from, to] : kBestFit)
+            encode[from] = to;
     }
-    QStringEncoder encoder(kCodec, QStringEncoder::Flag::Stateless);
-    const QByteArray bytes = encoder.encode(ch);
-    if (encoder.hasError() || bytes.size() != 2 || !isLead(uint8_t(bytes[0])))
+};
+
+const Tables &tables()
+{
+    static const Tables t;
+    return t;
+}
+
+// Appends the CP932 form of one character that is not ASCII; false when CP932 has none.
+bool encodeWide(char16_t c, QByteArray &out)
+{
+    if (c >= 0xFF61 && c <= 0xFF9F) {
+        out.append(char(0xA1 + (c - 0xFF61)));
+        return true;
+    }
+    const uint16_t code = tables().encode[c];
+    if (code == 0)
         return false;
-    out.append(bytes);
+    out.append(char(code >> 8));
+    out.append(char(code & 0xFF));
     return true;
 }
 
@@ -95,7 +123,7 @@ QString fromCp932(QByteArrayView bytes)
         } else if (isKatakana(b)) {
             text.append(QChar(char16_t(0xFF61 + (b - 0xA1))));
         } else if (isLead(b) && i + 1 < n && isTrail(uint8_t(bytes[i + 1]))) {
-            text.append(QChar(decodePair(b, uint8_t(bytes[i + 1]))));
+            text.append(QChar(tables().decode[(b << 8) | uint8_t(bytes[i + 1])]));
             ++i;
         } else {
             // A stray byte, or a lead byte without its trail: the next byte starts afresh.
@@ -116,15 +144,15 @@ QByteArray toCp932(const QString &text, bool *lossless)
             out.append(char(c));
             continue;
         }
-        qsizetype len = 1;
+        // A character outside the basic plane has no CP932 form: its surrogate pair becomes
+        // one "?".
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
             QChar::isLowSurrogate(text.at(i + 1).unicode()))
-            len = 2;
-        if (!encodeWide(QStringView(text).mid(i, len), out)) {
-            out.append(kUnmappable);
-            whole = false;
-        }
-        i += len - 1;
+            ++i;
+        else if (encodeWide(c, out))
+            continue;
+        out.append(kUnmappable);
+        whole = false;
     }
     if (lossless)
         *lossless = whole;
