@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include <atomic>
@@ -232,7 +233,8 @@ void Run_Poll()
 void Do_Stop()
 {
     StopFlag = 1;
-    MsgForm *notice = msgform();
+    // The notice belongs to the main window, which a close during the wait may take away.
+    QPointer<MsgForm> notice = msgform();
     notice->msg->setText(QStringLiteral("中止の準備中です。しばらくお待ちください。"));
     notice->show();
     Pause(1000);
@@ -242,7 +244,7 @@ void Do_Stop()
             ActiveCount -= 1;
         }
     }
-    if (notice->isVisible())
+    if (notice && notice->isVisible())
         notice->hide();
     SlotCount = 0;
 }

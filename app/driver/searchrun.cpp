@@ -61,14 +61,14 @@ void HarvestSearch(int i)
     int32_t added = 0;
     if (k > 0) {
         const int32_t take = HarvestTake(k, HitCount, SiteHits[i], limit);
-        Form1 *form = MainForm();
         char record[TESSEL_RESULT_SIZE];
         for (; added < take; ++added) {
             const int32_t r = HitCount + added;
             GetResult(r, record);
             HitOrder[r] = r;
             LinkState[r] = kLinkNoCheck;
-            if (form)
+            // Asked for each hit: the window may have been closed while events were handled.
+            if (Form1 *form = MainForm())
                 form->Add_LView(HitRow(record), r);
             QCoreApplication::processEvents();
         }

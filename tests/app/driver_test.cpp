@@ -68,6 +68,7 @@ private Q_SLOTS:
     void searchButtonStopsRun();
     void listStopsAt999();
     void waitingDoesNotSpin();
+    void closingWindowEndsRunAndProgram();
 };
 
 // The arithmetic the run relies on, at its edges.
@@ -357,6 +358,30 @@ void DriverTest::waitingDoesNotSpin()
     stage.search(QStringLiteral("abc"));
     // A spinning loop would use the whole 2 s; allow generous room for a loaded machine.
     QVERIFY2(used > 0 && used < 0.5, qPrintable(QString::number(used)));
+}
+
+// Closing the main window during a run is the exit command: the run is stopped, the settings
+// and topics are saved, and the run's loop survives the window going away under it.
+void DriverTest::closingWindowEndsRunAndProgram()
+{
+    Stage stage;
+    openOkAndStall(stage);
+    settings().LimitTime = 0;
+    Form1 *form = stage.form.release(); // from here the window deletes itself when closed
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<Form1> alive = form;
+    Stage::when([] { return HitCount == 10; }, [form] { form->close(); });
+    stage.form.reset();
+    form->Word->setText(QStringLiteral("abc"));
+    QTest::keyClick(form->Word, Qt::Key_Return);
+
+    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
+    QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
+    QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
+    QTRY_VERIFY(alive.isNull());
+    QCOMPARE(MainForm(), nullptr);
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
 QTEST_MAIN(DriverTest)
