@@ -81,9 +81,18 @@ ToHalvane::ToHalvane(QWidget *parent) : QDialog(parent)
     buttons->addStretch();
     buttons->addWidget(cSend_);
     buttons->addWidget(cCancel_);
+    // The status bar runs along the window's bottom edge, outside the margins of the fields.
+    auto *form = new QVBoxLayout;
+    form->addLayout(fields, 1);
+    form->addLayout(buttons);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(fields, 1);
-    layout->addLayout(buttons);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    form->setContentsMargins(9, 9, 9, 6);
+    form->setSpacing(6);
+    fields->setSpacing(6);
+    buttons->setSpacing(6);
+    layout->addLayout(form, 1);
     layout->addWidget(Status_);
     resize(480, 360);
 
