@@ -2,6 +2,7 @@
 // hits arriving from the fixture server's sites, the status line, the limits and the stop.
 #include "driver/runrules.h"
 #include "driver/runtexts.h"
+#include "mainwindow/commands.h"
 #include "mainwindow/msgform.h"
 #include "runfixture.h"
 
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void searchButtonStopsRun();
     void listStopsAt999();
     void waitingDoesNotSpin();
+    void stopWithoutRun();
+    // Last: ending the program leaves the event loops told to quit.
     void closingWindowEndsRunAndProgram();
 };
 
@@ -382,6 +385,27 @@ void DriverTest::closingWindowEndsRunAndProgram()
     QTRY_VERIFY(alive.isNull());
     QCOMPARE(MainForm(), nullptr);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+}
+
+// The stop command with no run still shows the notice for a second and cancels nothing.
+void DriverTest::stopWithoutRun()
+{
+    Stage stage;
+    openOkAndStall(stage);
+    settings().LimitTime = 1;
+    stage.search(QStringLiteral("abc"));
+    const int32_t active = ActiveCount;
+    bool shown = false;
+    Stage::at(500, [&] { shown = msgform()->isVisible(); });
+    QElapsedTimer clock;
+    clock.start();
+    RunCommand(5);
+    QVERIFY(clock.elapsed() >= 1000);
+    QVERIFY(shown);
+    QVERIFY(!msgform()->isVisible());
+    QCOMPARE(SlotCount, 0);
+    QCOMPARE(ActiveCount, active);
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
 }
 
 QTEST_MAIN(DriverTest)

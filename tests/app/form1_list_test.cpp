@@ -132,6 +132,11 @@ void Form1ListTest::sortingFlipsOnEveryClick()
     clickHeader(stage.form.get(), 0);
     QCOMPARE(stage.column(0), QStringList({"d", "c", "b", "a"}));
 
+    // A new search keeps the order: its rows go to their sorted places as they arrive.
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(stage.column(0), QStringList({"d", "c", "b", "a"}));
+    QCOMPARE(stage.form->LView->header()->sortIndicatorSection(), 0);
+
     stage.form->Item_LinkCheck(KeyIndex(keyOfC), 3);
     QCOMPARE(stage.image(1), 3);
     QCOMPARE(stage.form->itemKey(2), keyOfC);

@@ -170,6 +170,14 @@ void LinkCheckTest::autoCheckAndDeleteAfterSearch()
     QCOMPARE(stage.image(0), 2);
     QCOMPARE(stage.form->statusText(), QStringLiteral("有効リンク数は3個から1個になりました。"));
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
+
+    // Everything is checked already: the next check starts nothing and ends at once.
+    stage.farm.clearLog();
+    settings().AutoDelete = 0;
+    RunCommand(3);
+    QCOMPARE(stage.farm.requestCount(), size_t(0));
+    QCOMPARE(stage.form->statusText(),
+             QStringLiteral("終了しました。1/1件が確認済み、リンク切れが見つかりませんでした。"));
 }
 
 // The stop button of the Confirm window ends the check with the stopped text; AutoDelete
