@@ -1,14 +1,25 @@
 #include "common/pause.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QElapsedTimer>
 #include <QTimer>
 
 void Pause(int milliseconds)
 {
-    // A local event loop sleeps until an event or the timer arrives, so waiting handles the
-    // windows' events without holding a processor core.
-    QEventLoop loop;
-    QTimer::singleShot(qMax(0, milliseconds), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
+    QElapsedTimer clock;
+    clock.start();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Sleep until an event arrives or the wake-up timer fires at the deadline, so waiting
+    // handles the windows' events without holding a processor core. Events are handled
+    // directly rather than in a local event loop: once the orderly end has asked the
+    // application to quit, a new event loop would return at once and this would spin.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (clock.elapsed() < milliseconds) {
+        // A timer may fire a little early; the wait is never shorter than asked.
+        if (!wake.isActive())
+            wake.start(int(milliseconds - clock.elapsed()));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
 }

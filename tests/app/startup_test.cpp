@@ -1,5 +1,6 @@
 // Start-up from a program directory and the orderly end that writes the user's files back.
 #include "common/messagebox.h"
+#include "common/pause.h"
 #include "common/progdir.h"
 #include "common/runhooks.h"
 #include "help/helptable.h"
@@ -167,6 +168,17 @@ private Q_SLOTS:
         QCOMPARE(shownSplash(), builtInSplash());
         QTest::mouseClick(builtInSplash(), Qt::LeftButton);
         QVERIFY(!builtInSplash()->isVisible());
+    }
+
+    void pauseWaitsWhileHandlingEvents()
+    {
+        bool handled = false;
+        QTimer::singleShot(10, [&] { handled = true; });
+        QElapsedTimer clock;
+        clock.start();
+        Pause(120);
+        QVERIFY(clock.elapsed() >= 120);
+        QVERIFY(handled);
     }
 
     void aCatalogueThatFailsEndsTheStart()
