@@ -2,6 +2,7 @@
 #include "settings/startup.h"
 
 #include <QApplication>
+#include <QMainWindow>
 
 int main(int argc, char **argv)
 {
@@ -12,7 +13,7 @@ int main(int argc, char **argv)
     if (!StartProgram())
         return 1;
     // Closed while start-up was still waiting: the orderly end has already run.
-    if (ProgramEnded())
-        return 0;
-    return app.exec();
+    const int code = ProgramEnded() ? 0 : app.exec();
+    delete mainWindow();
+    return code;
 }

@@ -37,8 +37,9 @@ bool StartProgram(int mainWaitMs)
     LoadTopics();
     // The main window lays itself out, shows itself, hides the start-up window and waits
     // while handling events.
+    // Closing hides the window but keeps it: a run's polling loop may still be on the stack
+    // when the user closes it, and must find the window alive. main() deletes it at the end.
     auto *form = new Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
     g_mainWindow = form;
     QObject::connect(form, &QObject::destroyed, [] { g_mainWindow = nullptr; });
     form->Form_Load(mainWaitMs);

@@ -45,8 +45,10 @@ void closeMainWindow()
     QMainWindow *window = mainWindow();
     QVERIFY(window);
     window->close();
-    QTRY_VERIFY(!mainWindow());
     QVERIFY(ProgramEnded());
+    QVERIFY(!window->isVisible());
+    delete window;
+    QVERIFY(!mainWindow());
 }
 
 } // namespace
