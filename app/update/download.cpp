@@ -1,6 +1,7 @@
 #include "update/download.h"
 
 #include "common/messagebox.h"
+#include "update/controls.h"
 #include "update/updaterun.h"
 
 #include <QCloseEvent>
@@ -19,14 +20,6 @@ const QString kOpening = QStringLiteral("ここでVelmoraの最新版プログ�
 const QString kPressDo = QStringLiteral("実行する場合は、ダウンロードキーを押してください。");
 const QString kNoClose = QStringLiteral("ダウンロード中には閉じないてください。");
 const QString kNoCloseTitle = QStringLiteral("操作無効化");
-
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "update/tohalvane.h"
 
 #include "common/messagebox.h"
+#include "update/controls.h"
 #include "update/makerhost.h"
 #include "update/messagebody.h"
 #include "update/transferstate.h"
@@ -29,21 +30,6 @@ const QString kCloseTitle = QStringLiteral("終了確認");
 constexpr int kComplete = 12;
 // A server that stops answering ends in "通信エラー" instead of leaving the form busy.
 constexpr int kTransferTimeoutMs = 30000;
-
-QLabel *makeLabel(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
