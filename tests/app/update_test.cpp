@@ -320,8 +320,16 @@ void UpdateTest::hostileListWritesNothingOutsideUpdate()
     // The stated size is far below the body: the bar must stay within its range.
     list += farm_->entry("9", "big.bin", 10, farm_->addFile("big", big));
     farm_->setList(list);
+    // A link left at a target must not carry the download outside the folder.
+    const QString outside = QString::fromStdString((sandbox_->path() / "outside.txt").string());
+    writeFile(outside, "untouched");
+    QVERIFY(QDir().mkpath(program("update")));
+    QVERIFY(QFile::link(outside, program("update/big.bin")));
     runUpdate();
 
+    QCOMPARE(readFile(outside), QByteArray("untouched"));
+    QVERIFY(!QFileInfo(program("update/big.bin")).isSymLink());
+    QVERIFY(QFile::remove(outside));
     QVERIFY2(farm_->fileRequests("evil") == 0, qPrintable(log()));
     QCOMPARE(readFile(program("update/big.bin")), QByteArray::fromStdString(big));
     QCOMPARE(programFiles(), (QStringList{"program", "program/release.dat", "program/update",
