@@ -1,0 +1,74 @@
+#include "topics/sitesearch.h"
+
+#include "topics/topicswindow.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+SiteSearch::SiteSearch(Topics *owner) : QDialog(owner), owner_(owner)
+{
+    setObjectName(QStringLiteral("SiteSearch"));
+    setWindowTitle(QStringLiteral("検索後のサイト指定"));
+    setFixedSize(680, 380);
+
+    LVSiteSearch = new QTreeWidget(this);
+    LVSiteSearch->setObjectName(QStringLiteral("LVSiteSearch"));
+    LVSiteSearch->setGeometry(12, 12, 656, 308);
+    LVSiteSearch->setRootIsDecorated(false);
+    LVSiteSearch->setUniformRowHeights(true);
+    LVSiteSearch->setAllColumnsShowFocus(true);
+    OKButton = new QPushButton(QStringLiteral("適用して閉じる"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry(356, 334, 150, 30);
+    CancelButton = new QPushButton(QStringLiteral("変更なしで閉じる"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton->setGeometry(518, 334, 150, 30);
+    OKButton->setAutoDefault(false);
+    CancelButton->setAutoDefault(false);
+
+    connect(OKButton, &QPushButton::clicked, this, &SiteSearch::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &SiteSearch::hide);
+}
+
+void SiteSearch::Init_LVSiteSearch()
+{
+    LVSiteSearch->clear();
+    LVSiteSearch->setColumnCount(4);
+    LVSiteSearch->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
+                                   QStringLiteral("分野"), QStringLiteral("キーワード")});
+    const int w = LVSiteSearch->width();
+    LVSiteSearch->setColumnWidth(0, w / 3);
+    LVSiteSearch->setColumnWidth(1, w / 12);
+    LVSiteSearch->setColumnWidth(2, w / 12);
+    LVSiteSearch->setColumnWidth(3, w / 2);
+    LVSiteSearch->setFrameShape(QFrame::Box);
+    LVSiteSearch->setFrameShadow(QFrame::Plain);
+    rowCount_ = 0;
+}
+
+void SiteSearch::Add_LVSiteSearch(bool checked, int position, const QString &name,
+                                  const QString &language, const QString &type,
+                                  const QString &searchKey)
+{
+    // One row per site at most; the map has room for every site the program holds.
+    if (rowCount_ >= int(rowMap_.size()))
+        return;
+    auto *item = new QTreeWidgetItem({name, language, type, searchKey});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    LVSiteSearch->addTopLevelItem(item);
+    rowMap_[rowCount_++] = position;
+}
+
+void SiteSearch::OKButton_Click()
+{
+    for (int r = 0; r < rowCount_; ++r) {
+        const QTreeWidgetItem *item = LVSiteSearch->topLevelItem(r);
+        if (!item || item->checkState(0) != Qt::Checked)
+            continue;
+        // The limit message has been shown once; the rows after the refused one are left.
+        if (owner_->SelectSet(rowMap_[r]) == -1)
+            break;
+    }
+    hide();
+}

@@ -1,0 +1,415 @@
+// The Topics window driven as a user drives it: ticking sites, sorting, applying, cancelling,
+// deleting topics, filtering and closing; checked against the topic store and the texts shown.
+#include "common/messagebox.h"
+#include "settings/settings.h"
+#include "topics/sitesearch.h"
+#include "topics/topicstore.h"
+#include "topics/topicswindow.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Sites 0 .. n-1. Types run backwards ("分野59" for site 0) so a sort by type reverses the
+// list; every third search key holds "Weather" in mixed case.
+void setSites(int n)
+{
+    SiteInfoList &list = siteInfoList();
+    list = SiteInfoList();
+    list.count = n;
+    for (int i = 0; i < n; ++i) {
+        SiteInfo &s = list.sites[i];
+        s.name = QStringLiteral("サイト%1").arg(i, 2, 10, QLatin1Char('0'));
+        s.language = i % 2 ? QStringLiteral("English") : QStringLiteral("日本語");
+        s.type = QStringLiteral("分野%1").arg(n - 1 - i, 2, 10, QLatin1Char('0'));
+        s.searchKey = i % 3 == 0 ? QStringLiteral("news WeAtHer %1").arg(i)
+                                 : QStringLiteral("news %1").arg(i);
+        s.root = QStringLiteral("http://s%1/").arg(i);
+    }
+}
+
+void addTopic(const QString &name, std::initializer_list<int32_t> sites)
+{
+    TopicStore &store = topicStore();
+    TopicRecord &t = store.topics[store.count++];
+    t = TopicRecord();
+    t.name = name;
+    for (int32_t s : sites)
+        t.sites[t.siteCount++] = s;
+}
+
+std::vector<int32_t> members(int topic)
+{
+    const TopicRecord &t = topicStore().topics[topic];
+    return std::vector<int32_t>(t.sites.begin(), t.sites.begin() + t.siteCount);
+}
+
+// Clicks the check box of a row where the user would click it.
+void clickCheck(QTreeWidget *view, QTreeWidgetItem *item)
+{
+    view->scrollToItem(item);
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.rect = view->visualRect(view->indexFromItem(item, 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = item->text(0);
+    const QRect box =
+        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+void clickHeader(QTreeWidget *view, int column)
+{
+    QHeaderView *header = view->header();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+// Runs fn on the dialog once it is on screen (inside the modal loop the click opens).
+void whenShown(QWidget *dialog, std::function<void()> fn)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, dialog, fn] {
+        if (!dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        fn();
+    });
+    timer->start();
+}
+
+// Types text key by key, as a keyboard with an input method would (keyClicks knows only
+// ASCII keys).
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(0), QString(c), Qt::NoModifier);
+}
+
+QString lastMessage()
+{
+    return msgbox::shown().isEmpty() ? QString() : msgbox::shown().last().text;
+}
+
+} // namespace
+
+class TopicsWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Topics> w;
+
+    Topics &open()
+    {
+        w = std::make_unique<Topics>();
+        w->show();
+        return *w;
+    }
+
+    int checkedRows() const
+    {
+        int n = 0;
+        for (int i = 1; i <= w->LVSite->topLevelItemCount(); ++i)
+            n += w->rowChecked(i);
+        return n;
+    }
+
+    // The display position of a site's row.
+    int positionOf(int32_t site) const
+    {
+        for (int i = 1; i <= w->LVSite->topLevelItemCount(); ++i) {
+            if (w->index2j(i) == site)
+                return i;
+        }
+        return 0;
+    }
+
+    void tick(int32_t site) { clickCheck(w->LVSite, w->row(positionOf(site))); }
+
+private Q_SLOTS:
+    void init()
+    {
+        setSites(60);
+        topicStore() = TopicStore();
+        addTopic(QStringLiteral("ニュース"), {5, 2});
+        addTopic(QStringLiteral("辞書"), {1});
+        addTopic(QStringLiteral("天気"), {});
+        settings() = Settings();
+        settings().iTopic = 0;
+        msgbox::clearShown();
+        msgbox::setAutoAnswer(true);
+    }
+
+    void cleanup() { w.reset(); }
+
+    void opensOnTheCurrentTopicWithEveryControl()
+    {
+        settings().iTopic = 1;
+        Topics &t = open();
+        QCOMPARE(t.windowTitle(), QStringLiteral("検索テーマの設定"));
+        QCOMPARE(t.AddTopic->text(), QStringLiteral("新規テーマ"));
+        QCOMPARE(t.DelTopic->text(), QStringLiteral("テーマの削除"));
+        QCOMPARE(t.Label2->text(), QStringLiteral("を対象に"));
+        QCOMPARE(t.CSearch->text(), QStringLiteral("を含む項目を検索"));
+        QCOMPARE(t.cmdAdapt->text(), QStringLiteral("適用"));
+        QCOMPARE(t.cmdCancel->text(), QStringLiteral("取消"));
+        QCOMPARE(t.OKTopic->text(), QStringLiteral("閉じる"));
+
+        QCOMPARE(t.TopicList->count(), 3);
+        QCOMPARE(t.TopicList->itemText(2), QStringLiteral("天気"));
+        QCOMPARE(t.TopicList->currentIndex(), 1);
+        QCOMPARE(t.Column->count(), 4);
+        QCOMPARE(t.Column->currentText(), QStringLiteral("キーワード"));
+
+        QCOMPARE(t.LVSite->topLevelItemCount(), 60);
+        QCOMPARE(t.LVSite->headerItem()->text(3), QStringLiteral("キーワード"));
+        const int width = t.LVSite->width();
+        QCOMPARE(t.LVSite->columnWidth(0), width / 3);
+        QCOMPARE(t.LVSite->columnWidth(1), width / 12);
+        QCOMPARE(t.LVSite->columnWidth(3), width / 2);
+        QTreeWidgetItem *row = t.row(8);
+        QCOMPARE(row->text(0), QStringLiteral("サイト07"));
+        QCOMPARE(row->text(1), QStringLiteral("English"));
+        QCOMPARE(row->text(2), QStringLiteral("分野52"));
+        QCOMPARE(row->data(0, Qt::UserRole).toString(), QStringLiteral("j=7"));
+        QVERIFY(t.rowChecked(2));
+        QCOMPARE(checkedRows(), 1);
+        QCOMPARE(t.LBTopics->text(),
+                 QStringLiteral("検索テーマ：（指定されたサイト数=1、テーマ総数=3）"));
+        QVERIFY(!t.modified());
+    }
+
+    void tickingCountsAndApplyingStoresAscendingOrder()
+    {
+        Topics &t = open();
+        QCOMPARE(checkedRows(), 2);
+        // Sort by type: the rows now run from the highest site index to the lowest.
+        // The first click sorts descending, the next ascending.
+        clickHeader(t.LVSite, 2);
+        QCOMPARE(t.index2j(1), 0);
+        clickHeader(t.LVSite, 2);
+        QCOMPARE(t.index2j(1), 59);
+        tick(40);
+        tick(9);
+        tick(5); // clears it
+        QVERIFY(t.modified());
+        QCOMPARE(t.checkedCount(), 3);
+        QCOMPARE(t.LBTopics->text(),
+                 QStringLiteral("検索テーマ：（指定されたサイト数=3、テーマ総数=3）"));
+        QCOMPARE(members(0), (std::vector<int32_t>{5, 2})); // nothing stored before apply
+
+        QTest::mouseClick(t.cmdAdapt, Qt::LeftButton);
+        QCOMPARE(members(0), (std::vector<int32_t>{2, 9, 40}));
+        QVERIFY(!t.modified());
+        QCOMPARE(t.index2j(1), 59); // applying leaves the rows where they are
+    }
+
+    void cancelReturnsToTheLastAppliedState()
+    {
+        Topics &t = open();
+        tick(30);
+        QTest::mouseClick(t.cmdAdapt, Qt::LeftButton);
+        tick(31);
+        tick(2);
+        QTest::mouseClick(t.cmdCancel, Qt::LeftButton);
+        QVERIFY(t.rowChecked(positionOf(30)));
+        QVERIFY(t.rowChecked(positionOf(2)));
+        QVERIFY(!t.rowChecked(positionOf(31)));
+        QCOMPARE(t.checkedCount(), 3);
+        QVERIFY(!t.modified());
+        QCOMPARE(members(0), (std::vector<int32_t>{2, 5, 30}));
+    }
+
+    void aFiftyFirstTickIsRefused()
+    {
+        TopicRecord &topic = topicStore().topics[0];
+        topic.siteCount = 0;
+        for (int32_t s = 0; s < 49; ++s)
+            topic.sites[topic.siteCount++] = s;
+        Topics &t = open();
+        QCOMPARE(t.LBTopics->text(),
+                 QStringLiteral("検索テーマ：（指定されたサイト数=49、テーマ総数=3）"));
+        tick(49);
+        QCOMPARE(t.checkedCount(), 50);
+        QVERIFY(msgbox::shown().isEmpty());
+
+        tick(55);
+        QCOMPARE(msgbox::shown().size(), 1);
+        QCOMPARE(msgbox::shown().last().title, QStringLiteral("更新無しの通知"));
+        QCOMPARE(lastMessage(),
+                 QStringLiteral("検索テーマごとに最大サイト数は50です。\n更新を中止しました。"));
+        QVERIFY(!t.rowChecked(positionOf(55)));
+        QCOMPARE(checkedRows(), 50);
+
+        tick(3);  // clear one ...
+        tick(55); // ... and another fits
+        QCOMPARE(msgbox::shown().size(), 1);
+        QVERIFY(t.rowChecked(positionOf(55)));
+        QTest::mouseClick(t.cmdAdapt, Qt::LeftButton);
+        QCOMPARE(topicStore().topics[0].siteCount, 50);
+        QCOMPARE(TopicHasSite(0, 3), 0);
+        QCOMPARE(TopicHasSite(0, 55), 1);
+    }
+
+    void switchingTopicsDropsTicksAndClosingAsks()
+    {
+        int rebuilt = 0;
+        Topics &t = open();
+        t.initTopic = [&rebuilt] { ++rebuilt; };
+        tick(20);
+        t.TopicList->setCurrentIndex(1);
+        QVERIFY(msgbox::shown().isEmpty());
+        QCOMPARE(checkedRows(), 1);
+        QVERIFY(!t.modified());
+        QCOMPARE(settings().iTopic, 0); // choosing here does not change the current topic
+
+        t.TopicList->setCurrentIndex(0);
+        QCOMPARE(members(0), (std::vector<int32_t>{5, 2}));
+        tick(20);
+        msgbox::setNextAnswer(QMessageBox::No);
+        QTest::mouseClick(t.OKTopic, Qt::LeftButton);
+        QCOMPARE(msgbox::shown().last().title, QStringLiteral("保存"));
+        QCOMPARE(lastMessage(), QStringLiteral("内容が変更されています。保存しますか？"));
+        QCOMPARE(members(0), (std::vector<int32_t>{5, 2}));
+        QVERIFY(!t.rowChecked(positionOf(20))); // No reloads the boxes
+        QVERIFY(!t.isVisible());
+        QCOMPARE(rebuilt, 1);
+        QCOMPARE(runSites().count, 2); // the current topic's sites, in stored order
+        QCOMPARE(runSites().sites[0], 5);
+
+        t.show();
+        tick(21);
+        msgbox::setNextAnswer(QMessageBox::Yes);
+        QTest::keyClick(&t, Qt::Key_Escape); // the close box and Escape close the same way
+        QVERIFY(!t.isVisible());
+        QCOMPARE(members(0), (std::vector<int32_t>{2, 5, 21}));
+        QCOMPARE(runSites().count, 3);
+        QCOMPARE(rebuilt, 2);
+    }
+
+    void aSecondOpeningShowsTheWindowAsLeft()
+    {
+        Topics &t = open();
+        t.TopicList->setCurrentIndex(2);
+        clickHeader(t.LVSite, 0);
+        t.Column->setCurrentIndex(1);
+        QTest::keyClicks(t.TSearch, QStringLiteral("eng"));
+        QTest::mouseClick(t.OKTopic, Qt::LeftButton);
+        topicStore().topics[2].name = QStringLiteral("changed elsewhere");
+        t.show();
+        QCOMPARE(t.TopicList->currentIndex(), 2);
+        QCOMPARE(t.TopicList->currentText(), QStringLiteral("天気"));
+        QCOMPARE(t.index2j(1), 59);
+        QCOMPARE(t.Column->currentIndex(), 1);
+        QCOMPARE(t.TSearch->text(), QStringLiteral("eng"));
+    }
+
+    void deletingTopics()
+    {
+        Topics &t = open();
+        // The last entry: the new last topic is selected.
+        t.TopicList->setCurrentIndex(2);
+        QTest::mouseClick(t.DelTopic, Qt::LeftButton);
+        QCOMPARE(topicStore().count, 2);
+        QCOMPARE(t.TopicList->count(), 2);
+        QCOMPARE(t.TopicList->currentIndex(), 1);
+        QCOMPARE(settings().iTopic, 1);
+        QCOMPARE(checkedRows(), 1);
+        QCOMPARE(t.LBTopics->text(),
+                 QStringLiteral("検索テーマ：（指定されたサイト数=1、テーマ総数=2）"));
+        QVERIFY(msgbox::shown().isEmpty()); // no question before removing
+
+        // Any other entry: the topic that moved into its place is selected.
+        t.TopicList->setCurrentIndex(0);
+        QTest::mouseClick(t.DelTopic, Qt::LeftButton);
+        QCOMPARE(t.TopicList->currentIndex(), 0);
+        QCOMPARE(t.TopicList->currentText(), QStringLiteral("辞書"));
+        QCOMPARE(settings().iTopic, 0);
+
+        // The only topic stays.
+        QTest::mouseClick(t.DelTopic, Qt::LeftButton);
+        QCOMPARE(topicStore().count, 1);
+        QCOMPARE(msgbox::shown().last().title, QStringLiteral("削除不可の通知"));
+        QCOMPARE(lastMessage(), QStringLiteral("検索テーマを全部削除することができません。"));
+    }
+
+    void filterOffersMatchingSitesWithTheirTicks()
+    {
+        Topics &t = open();
+        clickHeader(t.LVSite, 0); // descending by name: the dialog follows display order
+        QTest::keyClicks(t.TSearch, QStringLiteral("weATher"));
+        SiteSearch *dialog = t.siteSearchDialog();
+        QStringList offered;
+        QList<bool> ticks;
+        QList<int> positions;
+        whenShown(dialog, [&] {
+            for (int r = 0; r < dialog->LVSiteSearch->topLevelItemCount(); ++r) {
+                QTreeWidgetItem *item = dialog->LVSiteSearch->topLevelItem(r);
+                offered << item->text(0);
+                ticks << (item->checkState(0) == Qt::Checked);
+                positions << dialog->rowPosition(r);
+            }
+            QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(t.CSearch, Qt::LeftButton);
+        QCOMPARE(offered.size(), 20); // sites 0, 3, ..., 57
+        QCOMPARE(offered.first(), QStringLiteral("サイト57"));
+        QCOMPARE(offered.last(), QStringLiteral("サイト00"));
+        QCOMPARE(positions.first(), 3);
+        QCOMPARE(positions.last(), 60);
+        QVERIFY(!ticks.first());
+        QCOMPARE(dialog->rowCount(), 20);
+
+        // An empty text with "キーワード" offers every site with its present tick.
+        t.TSearch->clear();
+        whenShown(dialog, [&] {
+            offered.clear();
+            ticks.clear();
+            for (int r = 0; r < dialog->LVSiteSearch->topLevelItemCount(); ++r)
+                ticks << (dialog->LVSiteSearch->topLevelItem(r)->checkState(0) == Qt::Checked);
+            QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(t.CSearch, Qt::LeftButton);
+        QCOMPARE(ticks.size(), 60);
+        QCOMPARE(ticks.count(true), 2);
+        QVERIFY(ticks.at(60 - 5 - 1));
+
+        // Another column; nothing found gives the message and no dialog.
+        t.Column->setCurrentIndex(1);
+        typeText(t.TSearch, QStringLiteral("français"));
+        QTest::mouseClick(t.CSearch, Qt::LeftButton);
+        QCOMPARE(msgbox::shown().last().title, QStringLiteral("検索結果"));
+        QCOMPARE(lastMessage(), QStringLiteral("条件を満たすものは１件もありませんでした。"));
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!t.modified());
+    }
+
+    void matchingRules()
+    {
+        using topicsrules::TMatched;
+        QCOMPARE(TMatched(QStringLiteral("Daily WEATHER"), QStringLiteral("weather")), 7);
+        QCOMPARE(TMatched(QStringLiteral("天気予報"), QStringLiteral("予報")), 3);
+        QCOMPARE(TMatched(QStringLiteral("abc"), QString()), 1);
+        QCOMPARE(TMatched(QString(), QString()), 1);
+        QCOMPARE(TMatched(QStringLiteral("abc"), QStringLiteral("abd")), 0);
+        QCOMPARE(topicsrules::KeySite(QStringLiteral("j=42")), 42);
+        QCOMPARE(topicsrules::KeySite(QStringLiteral("j=7 x")), 7);
+        QCOMPARE(topicsrules::KeySite(QStringLiteral("j=")), -1);
+        QVERIFY(!topicsrules::SiteColumnText(siteInfoList().sites[0], 4));
+        QCOMPARE(topicsrules::PositionAfterRemoval(4, 5), 3);
+        QCOMPARE(topicsrules::PositionAfterRemoval(0, 5), 0);
+        QCOMPARE(topicsrules::PositionAfterRemoval(1, 2), 0);
+    }
+};
+
+QTEST_MAIN(TopicsWindowTest)
+#include "topicswindow_test.moc"
