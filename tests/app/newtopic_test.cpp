@@ -1,0 +1,262 @@
+// The new-topic and site-search dialogs, opened from the Topics window's buttons as a user
+// opens them, checked against the topic store and the Topics window's ticks.
+#include "common/messagebox.h"
+#include "settings/settings.h"
+#include "topics/newtopic.h"
+#include "topics/sitesearch.h"
+#include "topics/topicstore.h"
+#include "topics/topicswindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+void setSites(int n)
+{
+    SiteInfoList &list = siteInfoList();
+    list = SiteInfoList();
+    list.count = n;
+    for (int i = 0; i < n; ++i) {
+        list.sites[i].name = QStringLiteral("site%1").arg(i, 2, 10, QLatin1Char('0'));
+        list.sites[i].searchKey = i >= 50 ? QStringLiteral("late") : QStringLiteral("early");
+        list.sites[i].root = QStringLiteral("http://s%1/").arg(i);
+    }
+}
+
+void addTopic(const QString &name, int members)
+{
+    TopicStore &store = topicStore();
+    TopicRecord &t = store.topics[store.count++];
+    t = TopicRecord();
+    t.name = name;
+    for (int32_t s = 0; s < members; ++s)
+        t.sites[t.siteCount++] = s;
+}
+
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(0), QString(c), Qt::NoModifier);
+}
+
+// Runs fn once the dialog is on screen, inside the modal loop that opened it; gives up (and
+// closes the dialog) after ten seconds so a broken dialog fails the test instead of hanging.
+void whenShown(QDialog *dialog, std::function<void()> fn)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, [timer, dialog, fn, clock] {
+        if (!dialog->isVisible() && clock.elapsed() < 10000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (dialog->isVisible())
+            fn();
+        if (clock.elapsed() >= 10000)
+            dialog->hide();
+    });
+    timer->start();
+}
+
+// Clicks a row's check box where the user would click it.
+void clickCheck(QTreeWidget *view, int row)
+{
+    QTreeWidgetItem *item = view->topLevelItem(row);
+    view->scrollToItem(item);
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.rect = view->visualRect(view->indexFromItem(item, 0));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.text = item->text(0);
+    const QRect box =
+        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+} // namespace
+
+class NewTopicTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Topics> w;
+
+private Q_SLOTS:
+    void init()
+    {
+        setSites(60);
+        topicStore() = TopicStore();
+        addTopic(QStringLiteral("News"), 2);
+        addTopic(QStringLiteral("辞書"), 0);
+        settings() = Settings();
+        msgbox::clearShown();
+        msgbox::setAutoAnswer(true);
+        w = std::make_unique<Topics>();
+        w->show();
+    }
+
+    void cleanup() { w.reset(); }
+
+    void enterCreatesTheTopicAndShowsIt()
+    {
+        NewTopic *dialog = w->newTopicDialog();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("新規テーマ名"));
+        QCOMPARE(dialog->Label1->text(), QStringLiteral("新規テーマ名："));
+        QCOMPARE(dialog->CancelButton->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+        bool focused = false;
+        whenShown(dialog, [&] {
+            focused = dialog->focusWidget() == dialog->NewName;
+            typeText(dialog->NewName, QStringLiteral("天気 予報"));
+            QTest::keyClick(dialog->NewName, Qt::Key_Return);
+        });
+        QTest::mouseClick(w->AddTopic, Qt::LeftButton);
+        QVERIFY(focused);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(msgbox::shown().isEmpty()); // committed once, not a second time as duplicate
+        QCOMPARE(topicStore().count, 3);
+        QCOMPARE(topicStore().topics[2].name, QStringLiteral("天気 予報"));
+        QCOMPARE(topicStore().topics[2].siteCount, 0);
+        QCOMPARE(w->TopicList->currentIndex(), 2);
+        QCOMPARE(w->TopicList->currentText(), QStringLiteral("天気 予報"));
+        QCOMPARE(w->checkedCount(), 0);
+        QCOMPARE(w->LBTopics->text(),
+                 QStringLiteral("検索テーマ：（指定されたサイト数=0、テーマ総数=3）"));
+        QCOMPARE(settings().iTopic, 0);
+
+        // The next opening shows the last text.
+        QString shownText;
+        whenShown(dialog, [&] {
+            shownText = dialog->NewName->text();
+            QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->AddTopic, Qt::LeftButton);
+        QCOMPARE(shownText, QStringLiteral("天気 予報"));
+        QCOMPARE(topicStore().count, 3);
+    }
+
+    void aDuplicateNameIsRefusedAndCaseCounts()
+    {
+        NewTopic *dialog = w->newTopicDialog();
+        bool stayedOpen = false;
+        QString kept;
+        whenShown(dialog, [&] {
+            typeText(dialog->NewName, QStringLiteral("News"));
+            QTest::keyClick(dialog->NewName, Qt::Key_Return);
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+            stayedOpen = dialog->isVisible();
+            kept = dialog->NewName->text();
+            dialog->NewName->clear();
+            typeText(dialog->NewName, QStringLiteral("news"));
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->AddTopic, Qt::LeftButton);
+        QVERIFY(stayedOpen);
+        QCOMPARE(kept, QStringLiteral("News"));
+        QCOMPARE(msgbox::shown().size(), 2); // one for Enter, one for the button
+        QCOMPARE(msgbox::shown().first().title, QStringLiteral("Velmora"));
+        QCOMPARE(msgbox::shown().first().text,
+                 QStringLiteral("この名前は重複されています。変更してください。"));
+        QCOMPARE(topicStore().count, 3);
+        QCOMPARE(topicStore().topics[2].name, QStringLiteral("news"));
+    }
+
+    void aFullStoreRefusesAndTheDialogCloses()
+    {
+        for (int t = topicStore().count; t < kTopicCreateLimit; ++t)
+            addTopic(QStringLiteral("t%1").arg(t), 0);
+        NewTopic *dialog = w->newTopicDialog();
+        whenShown(dialog, [&] {
+            typeText(dialog->NewName, QStringLiteral("one more"));
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->AddTopic, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(topicStore().count, kTopicCreateLimit);
+        QCOMPARE(msgbox::shown().last().text,
+                 QStringLiteral("これ以上に検索テーマを作成できません。"));
+        QCOMPARE(w->TopicList->count(), 2); // the window is unchanged
+    }
+
+    void siteSearchTicksJoinTheTopicWindowOnly()
+    {
+        SiteSearch *dialog = w->siteSearchDialog();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("検索後のサイト指定"));
+        QCOMPARE(dialog->OKButton->text(), QStringLiteral("適用して閉じる"));
+        QCOMPARE(dialog->CancelButton->text(), QStringLiteral("変更なしで閉じる"));
+        typeText(w->TSearch, QStringLiteral("LATE")); // sites 50 .. 59
+        whenShown(dialog, [&] {
+            clickCheck(dialog->LVSiteSearch, 1);
+            clickCheck(dialog->LVSiteSearch, 4);
+            QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->CSearch, Qt::LeftButton);
+        QCOMPARE(w->checkedCount(), 2);
+        QVERIFY(!w->modified());
+
+        whenShown(dialog, [&] {
+            clickCheck(dialog->LVSiteSearch, 1);
+            clickCheck(dialog->LVSiteSearch, 4);
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->CSearch, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w->checkedCount(), 4);
+        QVERIFY(w->rowChecked(52) && w->rowChecked(55));
+        QVERIFY(w->modified());
+        QCOMPARE(topicStore().topics[0].siteCount, 2); // nothing applied to the store here
+
+        // Clearing a ticked site in the dialog does not remove it; an already ticked site is
+        // passed over and the rows after it still count.
+        whenShown(dialog, [&] {
+            clickCheck(dialog->LVSiteSearch, 1);
+            clickCheck(dialog->LVSiteSearch, 6);
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->CSearch, Qt::LeftButton);
+        QVERIFY(w->rowChecked(52) && w->rowChecked(57));
+        QCOMPARE(w->checkedCount(), 5);
+        QVERIFY(msgbox::shown().isEmpty());
+    }
+
+    void siteSearchStopsAtTheLimit()
+    {
+        topicStore().topics[0] = TopicRecord();
+        topicStore().topics[0].name = QStringLiteral("News");
+        for (int32_t s = 0; s < 49; ++s)
+            topicStore().topics[0].sites[topicStore().topics[0].siteCount++] = s;
+        w->ShowTopic(0);
+        QCOMPARE(w->checkedCount(), 49);
+        SiteSearch *dialog = w->siteSearchDialog();
+        typeText(w->TSearch, QStringLiteral("late"));
+        int rows = 0;
+        int firstPosition = 0;
+        whenShown(dialog, [&] {
+            rows = dialog->rowCount();
+            firstPosition = dialog->rowPosition(0);
+            for (int r : {2, 5, 8})
+                clickCheck(dialog->LVSiteSearch, r);
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->CSearch, Qt::LeftButton);
+        QCOMPARE(rows, 10);
+        QCOMPARE(firstPosition, 51);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w->checkedCount(), 50);
+        QVERIFY(w->rowChecked(53));
+        QVERIFY(!w->rowChecked(56));
+        QVERIFY(!w->rowChecked(59));
+        QCOMPARE(msgbox::shown().size(), 1); // once: the third row was not tried
+        QCOMPARE(msgbox::shown().first().title, QStringLiteral("更新無しの通知"));
+    }
+};
+
+QTEST_MAIN(NewTopicTest)
+#include "newtopic_test.moc"
