@@ -33,16 +33,7 @@ SiteSearch::SiteSearch(Topics *owner) : QDialog(owner), owner_(owner)
 void SiteSearch::Init_LVSiteSearch()
 {
     LVSiteSearch->clear();
-    LVSiteSearch->setColumnCount(4);
-    LVSiteSearch->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
-                                   QStringLiteral("分野"), QStringLiteral("キーワード")});
-    const int w = LVSiteSearch->width();
-    LVSiteSearch->setColumnWidth(0, w / 3);
-    LVSiteSearch->setColumnWidth(1, w / 12);
-    LVSiteSearch->setColumnWidth(2, w / 12);
-    LVSiteSearch->setColumnWidth(3, w / 2);
-    LVSiteSearch->setFrameShape(QFrame::Box);
-    LVSiteSearch->setFrameShadow(QFrame::Plain);
+    SetSiteColumns(LVSiteSearch);
     rowCount_ = 0;
 }
 

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace topicsrules {
@@ -120,6 +121,22 @@ QPixmap globePicture()
 }
 
 } // namespace
+
+void SetSiteColumns(QTreeWidget *list)
+{
+    list->setColumnCount(int(kColumns.size()));
+    list->setHeaderLabels(kColumns);
+    // The inner width, less the vertical scroll bar, so the four columns fit without a
+    // horizontal scroll bar.
+    const int w = list->width() - 2 * list->frameWidth() -
+                  list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    list->setColumnWidth(0, w / 3);
+    list->setColumnWidth(1, w / 12);
+    list->setColumnWidth(2, w / 12);
+    list->setColumnWidth(3, w / 2);
+    list->setFrameShape(QFrame::Box);
+    list->setFrameShadow(QFrame::Plain);
+}
 
 Topics::Topics(QWidget *parent) : QDialog(parent)
 {
@@ -236,15 +253,7 @@ void Topics::Init_LVSite()
 {
     const QScopedValueRollback<bool> quiet(filling_, true);
     LVSite->clear();
-    LVSite->setColumnCount(kColumns.size());
-    LVSite->setHeaderLabels(kColumns);
-    const int w = LVSite->width();
-    LVSite->setColumnWidth(0, w / 3);
-    LVSite->setColumnWidth(1, w / 12);
-    LVSite->setColumnWidth(2, w / 12);
-    LVSite->setColumnWidth(3, w / 2);
-    LVSite->setFrameShape(QFrame::Box);
-    LVSite->setFrameShadow(QFrame::Plain);
+    SetSiteColumns(LVSite);
 }
 
 void Topics::Add_LVSite(int32_t site, const QString &name, const QString &language,

@@ -135,6 +135,10 @@ private:
     SiteSearch *siteSearch_ = nullptr;
 };
 
+// Sets the four columns of a site list ("サイト", "言語", "分野", "キーワード") with widths of
+// 1/3, 1/12, 1/12 and 1/2 of the list's width, and its plain border.
+void SetSiteColumns(QTreeWidget *list);
+
 // Command 19: shows the Topics window modally, creating it at its first opening with owner as
 // its parent. initTopic rebuilds the main window's topic list.
 void ShowTopicsWindow(QWidget *owner, std::function<void()> initTopic);
