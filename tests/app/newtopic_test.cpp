@@ -6,6 +6,7 @@
 #include "topics/sitesearch.h"
 #include "topics/topicstore.h"
 #include "topics/topicswindow.h"
+#include "windowdriving.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using namespace driving;
 
 namespace {
 
@@ -38,48 +41,6 @@ void addTopic(const QString &name, int members)
     t.name = name;
     for (int32_t s = 0; s < members; ++s)
         t.sites[t.siteCount++] = s;
-}
-
-void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(0), QString(c), Qt::NoModifier);
-}
-
-// Runs fn once the dialog is on screen, inside the modal loop that opened it; gives up (and
-// closes the dialog) after ten seconds so a broken dialog fails the test instead of hanging.
-void whenShown(QDialog *dialog, std::function<void()> fn)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(timer, &QTimer::timeout, [timer, dialog, fn, clock] {
-        if (!dialog->isVisible() && clock.elapsed() < 10000)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (dialog->isVisible())
-            fn();
-        if (clock.elapsed() >= 10000)
-            dialog->hide();
-    });
-    timer->start();
-}
-
-// Clicks a row's check box where the user would click it.
-void clickCheck(QTreeWidget *view, int row)
-{
-    QTreeWidgetItem *item = view->topLevelItem(row);
-    view->scrollToItem(item);
-    QStyleOptionViewItem option;
-    option.initFrom(view->viewport());
-    option.rect = view->visualRect(view->indexFromItem(item, 0));
-    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-    option.text = item->text(0);
-    const QRect box =
-        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
 }
 
 } // namespace
@@ -193,8 +154,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->CancelButton->text(), QStringLiteral("変更なしで閉じる"));
         typeText(w->TSearch, QStringLiteral("LATE")); // sites 50 .. 59
         whenShown(dialog, [&] {
-            clickCheck(dialog->LVSiteSearch, 1);
-            clickCheck(dialog->LVSiteSearch, 4);
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(1));
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(4));
             QTest::mouseClick(dialog->CancelButton, Qt::LeftButton);
         });
         QTest::mouseClick(w->CSearch, Qt::LeftButton);
@@ -202,8 +163,8 @@ private Q_SLOTS:
         QVERIFY(!w->modified());
 
         whenShown(dialog, [&] {
-            clickCheck(dialog->LVSiteSearch, 1);
-            clickCheck(dialog->LVSiteSearch, 4);
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(1));
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(4));
             QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
         });
         QTest::mouseClick(w->CSearch, Qt::LeftButton);
@@ -216,8 +177,8 @@ private Q_SLOTS:
         // Clearing a ticked site in the dialog does not remove it; an already ticked site is
         // passed over and the rows after it still count.
         whenShown(dialog, [&] {
-            clickCheck(dialog->LVSiteSearch, 1);
-            clickCheck(dialog->LVSiteSearch, 6);
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(1));
+            clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(6));
             QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
         });
         QTest::mouseClick(w->CSearch, Qt::LeftButton);
@@ -242,7 +203,7 @@ private Q_SLOTS:
             rows = dialog->rowCount();
             firstPosition = dialog->rowPosition(0);
             for (int r : {2, 5, 8})
-                clickCheck(dialog->LVSiteSearch, r);
+                clickCheck(dialog->LVSiteSearch, dialog->LVSiteSearch->topLevelItem(r));
             QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
         });
         QTest::mouseClick(w->CSearch, Qt::LeftButton);

@@ -3,6 +3,7 @@
 #include "common/messagebox.h"
 #include "settings/settings.h"
 #include "settings/settingwindow.h"
+#include "windowdriving.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -13,13 +14,9 @@
 
 #include <memory>
 
-namespace {
+using namespace driving;
 
-void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(0), QString(c), Qt::NoModifier);
-}
+namespace {
 
 // Empties a field the way a user does: select all, delete.
 void emptyField(QLineEdit *field)

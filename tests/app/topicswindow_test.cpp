@@ -5,6 +5,7 @@
 #include "topics/sitesearch.h"
 #include "topics/topicstore.h"
 #include "topics/topicswindow.h"
+#include "windowdriving.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using namespace driving;
 
 namespace {
 
@@ -52,48 +55,11 @@ std::vector<int32_t> members(int topic)
     return std::vector<int32_t>(t.sites.begin(), t.sites.begin() + t.siteCount);
 }
 
-// Clicks the check box of a row where the user would click it.
-void clickCheck(QTreeWidget *view, QTreeWidgetItem *item)
-{
-    view->scrollToItem(item);
-    QStyleOptionViewItem option;
-    option.initFrom(view->viewport());
-    option.rect = view->visualRect(view->indexFromItem(item, 0));
-    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-    option.text = item->text(0);
-    const QRect box =
-        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
-}
-
 void clickHeader(QTreeWidget *view, int column)
 {
     QHeaderView *header = view->header();
     const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-}
-
-// Runs fn on the dialog once it is on screen (inside the modal loop the click opens).
-void whenShown(QWidget *dialog, std::function<void()> fn)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, dialog, fn] {
-        if (!dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fn();
-    });
-    timer->start();
-}
-
-// Types text key by key, as a keyboard with an input method would (keyClicks knows only
-// ASCII keys).
-void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key(0), QString(c), Qt::NoModifier);
 }
 
 QString lastMessage()
