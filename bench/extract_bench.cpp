@@ -78,7 +78,7 @@ int main(int argc, char **argv)
     std::vector<Case> cases;
     for (const char *name : kPages) {
         catalogue += slurp(kSource / "tests/engine/realpages" / (std::string(name) + ".site"));
-        const fs::path path = kSource / "../shared/realpages" / (std::string(name) + ".html");
+        const fs::path path = kSource / "tests/realpages" / (std::string(name) + ".html");
         cases.push_back({name, int32_t(cases.size()), slurp(path), path});
     }
     catalogue += "SITE synthetic\nMEMO UTF8 AND\nHOST http://example.jp/\nSEARCH\n"

@@ -4,7 +4,7 @@
 // tests/engine/realpages/<page>.site holds the site as sitelist.txt would (its script, host
 // and memo); <page>.expected the hits, one "title<TAB>URL" line each, as the store keeps them
 // (CP932 text shown here in UTF-8; characters CP932 lacks as &#N; references, entities as
-// the page wrote them). The pages are in the shared realpages folder beside the repository.
+// the page wrote them). The pages are in tests/realpages, with their sources in SOURCES.md.
 #include "realpages/sites.h"
 #include "sandbox.h"
 #include "sitefarm.h"
@@ -24,7 +24,7 @@ namespace {
 const std::filesystem::path kScripts =
     std::filesystem::path(VELMORA_SOURCE_DIR) / "tests/engine/realpages";
 const std::filesystem::path kPages =
-    std::filesystem::path(VELMORA_SOURCE_DIR) / "../shared/realpages";
+    std::filesystem::path(VELMORA_SOURCE_DIR) / "tests/realpages";
 
 const char *const kPageNames[] = {"yahoo-1",  "ask-1",  "google-1", "google-2",
                                   "google-3", "bing-1", "brave-1",  "wikipedia-1"};

@@ -3,7 +3,7 @@
 // For every site: the requests iForm builds for the first pages and for an OR search, fetched
 // from the fixture server in place of the real host, and the hits its script takes from a page
 // written in that site's result markup (tests/engine/shipped_sites/*.html). Where a real result
-// page of the site was saved (/work/shared/realpages, kept with the sources as realpages/), the
+// page of the site was saved (tests/realpages), the
 // script must take that page's hits too. Expected hits are in *.expect files beside the pages.
 #include "catalogue.h"
 #include "sandbox.h"

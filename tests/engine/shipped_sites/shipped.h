@@ -195,11 +195,11 @@ inline void expectHits(const std::vector<Hit> &hits, const Expected &expected,
 }
 
 // A page under tests/engine/shipped_sites, or with "real:" a saved real result page from the
-// shared realpages folder beside the repository.
+// tests/realpages.
 inline std::string fixturePage(const std::string &file)
 {
     if (file.rfind("real:", 0) == 0)
-        return readFile(sourcePath("../shared/realpages/" + file.substr(5)));
+        return readFile(sourcePath("tests/realpages/" + file.substr(5)));
     return readFile(sourcePath("tests/engine/shipped_sites/" + file));
 }
 
