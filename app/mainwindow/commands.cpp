@@ -4,7 +4,20 @@
 #include "driver/check.h"
 #include "driver/confirm.h"
 #include "driver/searching.h"
+#include "help/helpwindow.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/report.h"
+#include "settings/settings.h"
+#include "settings/settingwindow.h"
+#include "settings/splash.h"
+#include "settings/startup.h"
+#include "topics/topicswindow.h"
+#include "update/download.h"
+#include "update/makerhost.h"
+#include "update/tohalvane.h"
+
+#include <QTreeWidget>
+#include <QWebEngineView>
 
 // A run is busy while a search or a link check goes on.
 static bool busy()
@@ -18,6 +31,21 @@ static void showMonitor(QWidget *window)
     window->raise();
     window->activateWindow();
     window->setFocus();
+}
+
+// The web view that back, forward and stop act on: the browse pane in browse mode, the
+// preview pane while it is shown; none otherwise (or before the panes exist).
+static QWebEngineView *activePane(const Form1 *form)
+{
+    if (form->BrowseMode)
+        return form->Web;
+    return form->PreviewShown ? form->Web2 : nullptr;
+}
+
+static void openInBrowser(Form1 *form, const QString &address)
+{
+    form->TargetURL = address;
+    form->Do_RefIE();
 }
 
 void RunCommand(int command)
@@ -41,9 +69,22 @@ void RunCommand(int command)
         if (!busy() && HitCount >= 1)
             Do_DelDead();
         break;
-    case 5: // stop
+    case 5: // stop: in browse mode only the browse pane's loading
+        if (QWebEngineView *pane = activePane(form))
+            pane->stop();
         if (!form->BrowseMode)
             Do_Stop();
+        break;
+    case 6: // exit
+        EndProgram();
+        break;
+    case 7: // save as HTML
+        if (!busy() && HitCount >= 1)
+            SaveAsHtml(form);
+        break;
+    case 8: // view the list in the desktop's browser
+        if (!busy() && HitCount >= 1)
+            ViewInBrowser(form);
         break;
     case 9: // show the search monitor
         showMonitor(SearchingForm());
@@ -51,11 +92,61 @@ void RunCommand(int command)
     case 10: // show the check monitor
         showMonitor(ConfirmForm());
         break;
-    case 23: // open in the browse pane
-    case 24: // open in the preview pane
-        if (command == 24 && !form->BrowseMode && !form->PreviewShown)
+    case 11: // show the preview pane
+        if (!form->BrowseMode && !form->PreviewShown)
             form->Do_ShowWeb2();
-        form->setStatusText(QStringLiteral("アクセス中： ") + form->TargetURL);
+        break;
+    case 12: // hide the preview pane
+        if (!form->BrowseMode && form->PreviewShown)
+            form->Do_HideWeb2();
+        break;
+    case 13: // help
+        ShowHelpWindow(form);
+        break;
+    case 15: // the maker's support page
+        openInBrowser(form, MakerUrl(kSupportPagePath));
+        break;
+    case 16: // update
+        if (RunState == kRunIdle && !form->BrowseMode)
+            ShowDownloadWindow(form);
+        break;
+    case 17: // product information: the start-up window again, not blocking
+        ShowSplash();
+        break;
+    case 18: // settings
+        if (!busy())
+            ShowSettingWindow(form, [form](int32_t points) {
+                QFont font = form->LView->font();
+                font.setPointSize(points);
+                form->LView->setFont(font);
+            });
+        break;
+    case 19: // topics
+        if (!busy())
+            ShowTopicsWindow(form, [form] { form->Init_Topic(); });
+        break;
+    case 20: // back; a pane without an earlier page ignores it
+        if (QWebEngineView *pane = activePane(form))
+            pane->back();
+        break;
+    case 21: // forward
+        if (QWebEngineView *pane = activePane(form))
+            pane->forward();
+        break;
+    case 22: // home
+        if (form->BrowseMode) {
+            form->TargetURL = settings().HomeURL;
+            form->Do_Browse1();
+        }
+        break;
+    case 23: // open in the browse pane
+        form->Do_Browse1();
+        break;
+    case 24: // open in the preview pane
+        form->Do_Browse2();
+        break;
+    case 25: // open in the desktop's browser
+        form->Do_RefIE();
         break;
     case 26: // switch mode
         if (form->BrowseMode)
@@ -66,4 +157,16 @@ void RunCommand(int command)
     default:
         break;
     }
+}
+
+void SendToMaker()
+{
+    if (Form1 *form = MainForm())
+        ShowToHalvane(form);
+}
+
+void OpenNews()
+{
+    if (Form1 *form = MainForm())
+        openInBrowser(form, MakerUrl(kNewsPagePath));
 }

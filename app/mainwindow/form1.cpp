@@ -3,6 +3,7 @@
 
 #include "common/pause.h"
 #include "driver/cfind.h"
+#include "mainwindow/menus.h"
 #include "settings/settings.h"
 #include "settings/splash.h"
 #include "settings/startup.h"
@@ -37,6 +38,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     surface_->installEventFilter(this);
     buildSearchFace(surface_);
     buildList(surface_);
+    BuildMenus(this);
 }
 
 Form1::~Form1()

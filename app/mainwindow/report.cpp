@@ -1,0 +1,73 @@
+#include "mainwindow/report.h"
+
+#include "common/encoding.h"
+#include "common/messagebox.h"
+#include "common/progdir.h"
+#include "driver/cfind.h"
+#include "mainwindow/form1.h"
+#include "tessel.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+
+static ReportDialog &reportDialog()
+{
+    static ReportDialog dialog;
+    return dialog;
+}
+
+void setReportDialog(ReportDialog dialog)
+{
+    reportDialog() = std::move(dialog);
+}
+
+// The save dialog CommonDialog1.
+static QString askFileName(QWidget *parent, const QString &filter, const QString &proposed)
+{
+    QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.selectFile(proposed);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void SaveReport(const QString &path)
+{
+    Form1 *form = MainForm();
+    if (!form)
+        return;
+    if (!fitsCp932(path)) {
+        MsgBox(QStringLiteral("このファイル名では保存できません。別の名前を指定してください。\n") +
+                   path,
+               QMessageBox::Ok, QString(), QMessageBox::Warning);
+        return;
+    }
+    // The library reports failures through its results; like the rest of the report's
+    // callers, the program does not act on them.
+    HTMLOpen(toCp932(form->Word->text()).constData(), HitCount, toCp932(path).constData());
+    for (int32_t i = 0; i < HitCount && i < kRunTables; ++i)
+        HTMLSave(i, HitOrder[i]);
+    HTMLClose();
+}
+
+void SaveAsHtml(Form1 *form)
+{
+    const QString filter = QStringLiteral("*.htm");
+    const QString proposed = form->Word->text();
+    const QString path = reportDialog() ? reportDialog()(form, filter, proposed)
+                                        : askFileName(form, filter, proposed);
+    if (!path.isEmpty())
+        SaveReport(path);
+}
+
+void ViewInBrowser(Form1 *form)
+{
+    const QString path = dataPath(QStringLiteral("Current.htm"));
+    SaveReport(path);
+    form->TargetURL = path;
+    form->Do_RefIE();
+}

@@ -1,0 +1,432 @@
+// The command dispatcher as the menus and the toolbar reach it: every guarded command in every
+// state of the window and of a run (idle, search running, check running, update, browse mode,
+// no hits), judged by what it visibly does: requests reaching the fixture server, windows
+// opening, the report written, the panes and modes switching.
+#include "driver/check.h"
+#include "help/helpwindow.h"
+#include "mainwindow/commands.h"
+#include "mainwindow/report.h"
+#include "runfixture.h"
+#include "settings/splash.h"
+#include "settings/startup.h"
+#include "update/makerhost.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QWebEngineView>
+
+using namespace runfixture;
+using testsupport::Fault;
+
+namespace {
+
+// The commands whose guards depend on the state.
+// The search comes last: when it is carried out, it changes the state for the others.
+const QList<int> kGuarded = {3, 4, 7, 8, 11, 12, 16, 18, 19, 22, 2};
+
+// Runs the command and names what it did. Modal windows are closed as soon as they show
+// (and named by their class); the report dialog is answered with a path in the sandbox.
+class Observer {
+public:
+    explicit Observer(Stage &stage) : stage_(stage)
+    {
+        setReportDialog([this](QWidget *, const QString &, const QString &) {
+            ++dialogs_;
+            return QString::fromStdString((stage_.sandbox.path() / "saved").string());
+        });
+    }
+    ~Observer() { setReportDialog({}); }
+
+    QStringList effects(int command)
+    {
+        const int gets = countRequests("GET");
+        const int heads = countRequests("HEAD");
+        const int dialogs = dialogs_;
+        const qsizetype boxes = msgbox::shown().size();
+        const bool preview = stage_.form->PreviewShown;
+        const bool browse = stage_.form->BrowseMode;
+        const QString target = stage_.form->TargetURL;
+        const int32_t stop = StopFlag;
+        QFile::remove(dataPath(QStringLiteral("Current.htm")));
+        modals_.clear();
+
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [this] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                modals_ << QString::fromLatin1(dialog->metaObject()->className());
+                dialog->reject();
+            }
+        });
+        closer.start(10);
+        RunCommand(command);
+        closer.stop();
+
+        QStringList seen = modals_;
+        // A search's GETs and a check's HEADs arrive from worker threads; they are logged
+        // before the run that sent them ends, which RunCommand waits for when it starts one.
+        if (countRequests("GET") > gets)
+            seen << QStringLiteral("search");
+        if (countRequests("HEAD") > heads)
+            seen << QStringLiteral("check");
+        if (dialogs_ > dialogs)
+            seen << QStringLiteral("dialog");
+        if (msgbox::shown().size() > boxes)
+            seen << QStringLiteral("box");
+        if (QFile::exists(dataPath(QStringLiteral("Current.htm"))))
+            seen << QStringLiteral("report");
+        if (stage_.form->PreviewShown != preview)
+            seen << QStringLiteral("preview");
+        if (stage_.form->BrowseMode != browse)
+            seen << QStringLiteral("mode");
+        if (stage_.form->TargetURL != target)
+            seen << QStringLiteral("target");
+        if (StopFlag == 1 && stop == 0)
+            seen << QStringLiteral("stop");
+        return seen;
+    }
+
+    // Each guarded command's effects, "-" for none.
+    QStringList matrix()
+    {
+        QStringList rows;
+        for (int command : kGuarded) {
+            const QStringList seen = effects(command);
+            rows << QString::number(command) + QLatin1Char(':') +
+                        (seen.isEmpty() ? QStringLiteral("-") : seen.join(QLatin1Char(',')));
+        }
+        return rows;
+    }
+
+private:
+    int countRequests(const char *method) const
+    {
+        int n = 0;
+        for (const auto &r : stage_.farm.requests())
+            n += r.method == method;
+        return n;
+    }
+
+    Stage &stage_;
+    int dialogs_ = 0;
+    QStringList modals_;
+};
+
+// A topic of one site whose result page lists these links, and a search that lists them.
+void openWithLinks(Stage &stage, const std::vector<std::string> &paths, bool stalledSite = false)
+{
+    std::vector<std::string> urls;
+    for (const std::string &p : paths)
+        urls.push_back(stage.farm.url(p));
+    stage.farm.serve("/ok", testsupport::page("ok"));
+    stage.farm.serve("/gone", testsupport::status(404));
+    stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    stage.farm.serve("/links/search", testsupport::page(resultPage(urls)));
+    stage.farm.serve("/stall/search", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    std::vector<Site> sites = {{"links", "日本語", "/links/search"}};
+    std::vector<std::string> members = {"links"};
+    if (stalledSite) {
+        sites.push_back({"stall", "日本語", "/stall/search"});
+        members.push_back("stall");
+    }
+    stage.open(sites, {{"t", members}}, [&](Settings &s) {
+        s.LimitLink = static_cast<int32_t>(urls.size());
+        s.LimitTime = stalledSite ? 0 : 5;
+        s.CheckWait = 0;
+        // Browse mode opens the home address: keep it on the fixture server.
+        s.HomeURL = QString::fromStdString(stage.farm.url("/ok"));
+    });
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void idleSearchMode();
+    void idleBrowseMode();
+    void refusedWhileSearchRuns();
+    void refusedWhileCheckRuns();
+    void updateRunRefusesOnlyItsOwnKind();
+    void stopInBrowseModeLeavesTheRun();
+    void backAndForward();
+    void stopEndsTheShownPanesLoading();
+    void windowsOfOtherParts();
+    void exitEndsProgram();
+};
+
+// Search mode, no run: without hits only the windows, the preview pane and the search itself
+// act; with hits the check, removal, save and view commands act too.
+void CommandsTest::idleSearchMode()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/gone", "/ok"});
+    Observer observer(stage);
+    stage.form->Word->setText(QStringLiteral("abc"));
+    // Without hits. 11 shows the preview pane, so 12 finds it shown and hides it again.
+    QCOMPARE(observer.matrix(),
+             QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:Download",
+                          "18:Setting", "19:Topics", "22:-", "2:search"}));
+    // The search of command 2 left three hits.
+    QCOMPARE(HitCount, 3);
+    QCOMPARE(observer.effects(3), QStringList{"check"});
+    QCOMPARE(observer.effects(4), QStringList{"box"}); // one dead link gone, one repeat
+    QCOMPARE(HitCount, 1);
+    QCOMPARE(observer.effects(7), QStringList{"dialog"});
+    QCOMPARE(observer.effects(8), QStringList({"report", "target"}));
+    QCOMPARE(stage.form->TargetURL, dataPath(QStringLiteral("Current.htm")));
+    // The preview commands only act when the pane is in the other state.
+    QCOMPARE(observer.effects(12), QStringList());
+    QCOMPARE(observer.effects(11), QStringList{"preview"});
+    QCOMPARE(observer.effects(11), QStringList());
+    QVERIFY(stage.form->PreviewShown);
+    // Closing the Topics window while hits are listed asks before they are given up (the
+    // box is answered No, so the hits stay).
+    QCOMPARE(observer.effects(19), QStringList({"Topics", "box"}));
+    QCOMPARE(HitCount, 1);
+}
+
+// Browse mode: no search, check or update; saving, removal, settings and topics as in search
+// mode; home opens the home address; the preview pane commands do nothing.
+void CommandsTest::idleBrowseMode()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/gone"});
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(HitCount, 2);
+    Observer observer(stage);
+    QCOMPARE(observer.effects(26), QStringList({"mode", "target"}));
+    QVERIFY(stage.form->BrowseMode);
+    stage.form->TargetURL.clear();
+    QCOMPARE(observer.matrix(),
+             QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:-", "12:-", "16:-",
+                          "18:Setting", "19:Topics,box", "22:target", "2:-"}));
+    QCOMPARE(stage.form->TargetURL, settings().HomeURL);
+    QCOMPARE(observer.effects(26), QStringList{"mode"});
+    QVERIFY(!stage.form->BrowseMode);
+}
+
+// While a search runs every command that would disturb it does nothing, whereas the monitor,
+// the preview pane and the stop act.
+void CommandsTest::refusedWhileSearchRuns()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/gone"}, true);
+    Observer observer(stage);
+    QStringList during;
+    QStringList stop;
+    int32_t state = -1;
+    Stage::when([] { return HitCount == 2; },
+                [&] {
+                    state = RunState;
+                    during = observer.matrix();
+                    stop = observer.effects(5);
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(state, kRunSearch);
+    QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
+                                  "18:-", "19:-", "22:-", "2:-"}));
+    QCOMPARE(stop, QStringList{"stop"});
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝2"));
+    QCOMPARE(RunState, kRunIdle);
+}
+
+void CommandsTest::refusedWhileCheckRuns()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/hang"});
+    stage.search(QStringLiteral("abc"));
+    Observer observer(stage);
+    QStringList during;
+    QStringList stop;
+    int32_t state = -1;
+    Stage::when([] { return RunState == kRunCheck && LinkState[HitOrder[0]] == 2; },
+                [&] {
+                    state = RunState;
+                    during = observer.matrix();
+                    stop = observer.effects(5);
+                });
+    RunCommand(3);
+    QCOMPARE(state, kRunCheck);
+    QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
+                                  "18:-", "19:-", "22:-", "2:-"}));
+    QCOMPARE(stop, QStringList{"stop"});
+    QCOMPARE(RunState, kRunIdle);
+}
+
+// An update run (set by the update window) refuses a second update, a search and a check, but
+// is not "busy": saving, removal, settings and topics stay available.
+void CommandsTest::updateRunRefusesOnlyItsOwnKind()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/gone"});
+    stage.search(QStringLiteral("abc"));
+    Observer observer(stage);
+    RunState = kRunUpdate;
+    const QStringList seen = observer.matrix();
+    RunState = kRunIdle;
+    QCOMPARE(seen,
+             QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview", "12:preview",
+                          "16:-", "18:Setting", "19:Topics,box", "22:-", "2:-"}));
+}
+
+// In browse mode the stop command stops only the browse pane, even while a search runs; back
+// in search mode it stops the run.
+void CommandsTest::stopInBrowseModeLeavesTheRun()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"}, true);
+    Observer observer(stage);
+    QStringList inBrowse;
+    QStringList inSearch;
+    Stage::when([] { return HitCount == 1; },
+                [&] {
+                    RunCommand(26);
+                    inBrowse = observer.effects(5);
+                    RunCommand(26);
+                    inSearch = observer.effects(5);
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(inBrowse, QStringList());
+    QCOMPARE(inSearch, QStringList{"stop"});
+    QCOMPARE(RunState, kRunIdle);
+}
+
+// Back and forward move the browse pane in browse mode, the preview pane in search mode while
+// it is shown, and nothing otherwise; at either end of the history they change nothing.
+void CommandsTest::backAndForward()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    stage.farm.serve("/one", testsupport::page("<html><body>1</body></html>"));
+    stage.farm.serve("/two", testsupport::page("<html><body>2</body></html>"));
+    const QUrl one(QString::fromStdString(stage.farm.url("/one")));
+    const QUrl two(QString::fromStdString(stage.farm.url("/two")));
+    Form1 &form = *stage.form;
+    auto open = [&](QWebEngineView *pane, const QUrl &url, int command) {
+        QSignalSpy loaded(pane, &QWebEngineView::loadFinished);
+        form.TargetURL = url.toString();
+        RunCommand(command);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(pane->url(), url);
+    };
+
+    // Search mode, preview pane hidden: nothing moves, nothing fails.
+    RunCommand(20);
+    RunCommand(21);
+
+    // The preview pane.
+    open(form.Web2, one, 24);
+    open(form.Web2, two, 24);
+    QVERIFY(form.PreviewShown);
+    RunCommand(20);
+    QTRY_COMPARE(form.Web2->url(), one);
+    RunCommand(20); // no earlier page
+    RunCommand(21);
+    QTRY_COMPARE(form.Web2->url(), two);
+    RunCommand(20);
+    QTRY_COMPARE(form.Web2->url(), one);
+    RunCommand(12);
+    RunCommand(21); // the hidden pane stays where it is
+    QTest::qWait(300);
+    QCOMPARE(form.Web2->url(), one);
+
+    // The browse pane (browse mode opens the home address first).
+    QSignalSpy home(form.Web, &QWebEngineView::loadFinished);
+    RunCommand(26);
+    QVERIFY(home.wait(10000));
+    open(form.Web, one, 23);
+    open(form.Web, two, 23);
+    RunCommand(20);
+    QTRY_COMPARE(form.Web->url(), one);
+    QCOMPARE(form.Web2->url(), one);
+    RunCommand(21);
+    QTRY_COMPARE(form.Web->url(), two);
+    RunCommand(21); // no later page
+    QTest::qWait(300);
+    QCOMPARE(form.Web->url(), two);
+}
+
+// Stop ends the loading of the pane in view: the browse pane in browse mode, the preview pane
+// in search mode.
+void CommandsTest::stopEndsTheShownPanesLoading()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    const QString hang = QString::fromStdString(stage.farm.url("/hang"));
+    Form1 &form = *stage.form;
+    for (const bool browse : {false, true}) {
+        if (browse) {
+            QSignalSpy home(form.Web, &QWebEngineView::loadFinished);
+            RunCommand(26);
+            QVERIFY(home.wait(10000));
+        }
+        QWebEngineView *pane = browse ? form.Web : form.Web2;
+        QSignalSpy loaded(pane, &QWebEngineView::loadFinished);
+        QSignalSpy started(pane, &QWebEngineView::loadStarted);
+        form.TargetURL = hang;
+        RunCommand(browse ? 23 : 24);
+        QTRY_VERIFY(started.count() >= 1);
+        QTest::qWait(200);
+        QCOMPARE(loaded.count(), 0);
+        RunCommand(5);
+        QTRY_COMPARE(loaded.count(), 1);
+        QCOMPARE(loaded.at(0).at(0).toBool(), false);
+    }
+}
+
+// Help and the product information show without blocking; the maker's pages go to the
+// desktop's browser; the message form to the maker is modal.
+void CommandsTest::windowsOfOtherParts()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    Observer observer(stage);
+
+    QCOMPARE(observer.effects(13), QStringList());
+    auto *help = stage.form->findChild<Help *>();
+    QVERIFY(help && help->isVisible());
+    help->close();
+
+    HideSplash();
+    QCOMPARE(observer.effects(17), QStringList());
+    QVERIFY(shownSplash() && shownSplash()->isVisible());
+    HideSplash();
+
+    QCOMPARE(observer.effects(15), QStringList{"target"});
+    QCOMPARE(stage.form->TargetURL, MakerUrl(kSupportPagePath));
+    QVERIFY(stage.form->TargetURL.endsWith(QLatin1String("/halvane/velmora/support/support.htm")));
+    auto *news = stage.form->findChild<QAction *>(QStringLiteral("mNews"));
+    QVERIFY(news);
+    news->trigger();
+    QCOMPARE(stage.form->TargetURL, MakerUrl(kNewsPagePath));
+
+    QString shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            shown = QString::fromLatin1(dialog->metaObject()->className());
+            dialog->reject();
+        }
+    });
+    closer.start(10);
+    stage.form->findChild<QAction *>(QStringLiteral("mToHalvane"))->trigger();
+    QCOMPARE(shown, QStringLiteral("ToHalvane"));
+}
+
+// Exit ends the program the orderly way: the settings and the topics are written.
+void CommandsTest::exitEndsProgram()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    QVERIFY(!ProgramEnded());
+    RunCommand(6);
+    QVERIFY(ProgramEnded());
+    QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
+    QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
+}
+
+QTEST_MAIN(CommandsTest)
+#include "commands_test.moc"

@@ -1,0 +1,277 @@
+// Saving the listed hits as an HTML report after a real search: the save dialog, every line
+// of the file in the order the hits were found, "Current.htm" for the desktop's browser, and
+// the cases that must write nothing.
+#include "common/encoding.h"
+#include "mainwindow/commands.h"
+#include "mainwindow/report.h"
+#include "runfixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+
+using namespace runfixture;
+
+namespace {
+
+// Two sites with Japanese-language results, and a search for a Japanese keyword.
+void searchTwoSites(Stage &stage, const QString &words)
+{
+    testsupport::SearchSite quick;
+    quick.totalHits = 30;
+    testsupport::SearchSite slow = quick;
+    slow.delay = std::chrono::milliseconds(150);
+    stage.farm.serveSearch("/quick/search", quick);
+    stage.farm.serveSearch("/slow/search", slow);
+    stage.open({{"quick", "日本語", "/quick/search"}, {"slow", "日本語", "/slow/search"}},
+               {{"t", {"quick", "slow"}}});
+    stage.search(words);
+}
+
+QStringList fileLines(const Stage &stage, const std::string &name)
+{
+    const std::string bytes = stage.sandbox.read(name);
+    QStringList lines = fromCp932(QByteArray::fromStdString(bytes)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString timeText(int32_t t)
+{
+    char text[64] = {};
+    GetTForm2(t, text);
+    return QString::fromLatin1(text);
+}
+
+// The report's lines as they must read for the listed hits, from the result store, with the
+// saving time left out (it is checked separately).
+QStringList expectedLines(const Stage &stage, const QString &keyword)
+{
+    QStringList lines = {
+        "<html>",
+        "<body>",
+        "<center>",
+        "<img src=\"" + QString::fromStdString(stage.sandbox.path().string()) +
+            "/mapbar.gif\"><br>",
+        R"(<table border="0" cellpadding="3" width="100%">)",
+        "<tr>",
+        R"(<td align="right" valign="top" width="10%"></td>)",
+        R"(<td valign="top" width="80%">)",
+        "<center>Velmoraの検索結果</center><br>",
+        "キーワード： " + keyword + "<br>",
+        "検索結果数： " + QString::number(HitCount) + "<br>",
+        "(time)",
+        "<p></p>",
+    };
+    std::vector<char> record(TESSEL_RESULT_SIZE);
+    for (int i = 0; i < HitCount; ++i) {
+        GetResult(HitOrder[i], record.data());
+        auto field = [&](int offset, int width) {
+            return readCp932Field(record.data() + offset, width);
+        };
+        lines << QString::number(i + 1) + " <a href=\"" + field(512, 1024) + "\"><B>" +
+                     field(256, 256) + "</B></a><br>";
+        if (!field(1536, 1024).isEmpty())
+            lines << field(1536, 1024) + "<br>";
+        lines << field(2560, 256) + ' ' + field(3072, 256) + ' ' + field(2816, 256) + "<br>";
+        lines << "<p></p>";
+    }
+    lines << "</td>"
+          << R"(<td width="10%"></td>)"
+          << "</tr>"
+          << "</table>"
+          << "</center>"
+          << "</body>"
+          << "</html>";
+    return lines;
+}
+
+QStringList reportsIn(const Stage &stage)
+{
+    return QDir(QString::fromStdString(stage.sandbox.path().string()))
+        .entryList({QStringLiteral("*.htm")}, QDir::Files, QDir::Name);
+}
+
+// Runs fn on the modal dialog once it shows (inside RunCommand's modal loop).
+void onModal(std::function<void(QDialog *)> fn)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fn(dialog);
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+class HtmlReportTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void cleanup() { setReportDialog({}); }
+    void reportFollowsTheOrderFound();
+    void saveDialog();
+    void nothingToSave();
+    void currentPageRewrittenEachTime();
+    void nameOutsideTheCodePage();
+};
+
+// The saved file holds every hit in the order the hits arrived, whatever the list's sort.
+void HtmlReportTest::reportFollowsTheOrderFound()
+{
+    Stage stage;
+    const QString keyword = QStringLiteral("富士 山");
+    searchTwoSites(stage, keyword);
+    QCOMPARE(HitCount, 20);
+
+    // Sort the list by title, descending: its order is no longer the order found.
+    stage.form->LView->header()->sectionClicked(0);
+    if (stage.column(0).first() == stage.column(0).last() ||
+        stage.column(0).first() < stage.column(0).last())
+        stage.form->LView->header()->sectionClicked(0);
+    QStringList foundOrder;
+    for (int i = 0; i < HitCount; ++i)
+        foundOrder << QStringLiteral("j=") + QString::number(HitOrder[i]);
+    QStringList listOrder;
+    for (int row = 1; row <= HitCount; ++row)
+        listOrder << stage.form->itemKey(row);
+    QVERIFY(listOrder != foundOrder);
+
+    QString filter;
+    QString proposed;
+    QWidget *parent = nullptr;
+    setReportDialog([&](QWidget *p, const QString &f, const QString &name) {
+        parent = p;
+        filter = f;
+        proposed = name;
+        return QString::fromStdString((stage.sandbox.path() / "result.txt").string());
+    });
+    const int32_t before = GetTime();
+    RunCommand(7);
+    const int32_t after = GetTime();
+    QCOMPARE(parent, stage.form.get());
+    QCOMPARE(filter, QStringLiteral("*.htm"));
+    QCOMPARE(proposed, keyword);
+    // The library gives the file the extension ".htm".
+    QCOMPARE(reportsIn(stage), QStringList{"result.htm"});
+
+    QStringList got = fileLines(stage, "result.htm");
+    const QStringList want = expectedLines(stage, keyword);
+    QCOMPARE(got.size(), want.size());
+    const QString stamp = got.value(11);
+    QVERIFY2(stamp == "保存時間： " + timeText(before) + "<br>" ||
+                 stamp == "保存時間： " + timeText(after) + "<br>",
+             qPrintable(stamp));
+    got[11] = QStringLiteral("(time)");
+    for (int i = 0; i < want.size(); ++i)
+        QCOMPARE(got[i], want[i]);
+    // Each line ends CR LF, the last one included.
+    QVERIFY(QString::fromStdString(stage.sandbox.read("result.htm")).endsWith("</html>\r\n"));
+}
+
+// Without the test hook the save dialog is the program's own: "*.htm", the keyword proposed;
+// the name chosen gets the report, a cancel writes nothing.
+void HtmlReportTest::saveDialog()
+{
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("abc"));
+    QString objectName;
+    QStringList filters;
+    QString proposed;
+    bool saving = false;
+    const QString chosen = QString::fromStdString((stage.sandbox.path() / "chosen").string());
+    onModal([&](QDialog *dialog) {
+        auto *files = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(files);
+        objectName = files->objectName();
+        filters = files->nameFilters();
+        saving = files->acceptMode() == QFileDialog::AcceptSave;
+        if (auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            proposed = edit->text();
+        files->selectFile(chosen);
+        static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, as "保存" does
+    });
+    RunCommand(7);
+    QCOMPARE(objectName, QStringLiteral("CommonDialog1"));
+    QCOMPARE(filters, QStringList{"*.htm"});
+    QVERIFY(saving);
+    QCOMPARE(proposed, QStringLiteral("abc"));
+    QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
+
+    onModal([](QDialog *dialog) { dialog->reject(); });
+    stage.form->Word->setText(QStringLiteral("other"));
+    RunCommand(7);
+    QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
+}
+
+// An empty list: neither save nor view does anything, not even ask for a name. A cancelled
+// dialog writes nothing either.
+void HtmlReportTest::nothingToSave()
+{
+    Stage stage;
+    stage.farm.serveSearch("/quick/search", testsupport::SearchSite());
+    stage.open({{"quick", "日本語", "/quick/search"}}, {{"t", {"quick"}}});
+    int asked = 0;
+    setReportDialog([&](QWidget *, const QString &, const QString &) {
+        ++asked;
+        return QString();
+    });
+    stage.form->Word->setText(QStringLiteral("abc"));
+    RunCommand(7);
+    RunCommand(8);
+    QCOMPARE(asked, 0);
+    QCOMPARE(reportsIn(stage), QStringList());
+    QVERIFY(stage.form->TargetURL.isEmpty());
+
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(HitCount, 10);
+    RunCommand(7);
+    QCOMPARE(asked, 1);
+    QCOMPARE(reportsIn(stage), QStringList());
+}
+
+// The view command writes "Current.htm" in the program directory every time, makes it the
+// target address and hands it to the desktop's browser.
+void HtmlReportTest::currentPageRewrittenEachTime()
+{
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("first"));
+    stage.sandbox.write("Current.htm", "old page");
+    RunCommand(8);
+    QCOMPARE(stage.form->TargetURL, dataPath(QStringLiteral("Current.htm")));
+    QVERIFY(fileLines(stage, "Current.htm").contains(QStringLiteral("キーワード： first<br>")));
+
+    stage.form->Word->setText(QStringLiteral("second"));
+    RunCommand(8);
+    const QStringList lines = fileLines(stage, "Current.htm");
+    QVERIFY(lines.contains(QStringLiteral("キーワード： second<br>")));
+    QVERIFY(!lines.contains(QStringLiteral("キーワード： first<br>")));
+    QCOMPARE(reportsIn(stage), QStringList{"Current.htm"});
+}
+
+// A name whose characters the system code page lacks would be written under another name:
+// the save is refused with a message instead.
+void HtmlReportTest::nameOutsideTheCodePage()
+{
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("abc"));
+    setReportDialog([&](QWidget *, const QString &, const QString &) {
+        return QString::fromStdString(stage.sandbox.path().string()) +
+               QStringLiteral("/r\u00e9sum\u00e9");
+    });
+    msgbox::clearShown();
+    RunCommand(7);
+    QCOMPARE(reportsIn(stage), QStringList());
+    QCOMPARE(msgbox::shown().size(), qsizetype(1));
+    QVERIFY(msgbox::shown()[0].text.contains(QStringLiteral("r\u00e9sum\u00e9")));
+}
+
+QTEST_MAIN(HtmlReportTest)
+#include "htmlreport_test.moc"
