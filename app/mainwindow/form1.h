@@ -1,5 +1,6 @@
 // The main window. One class, its implementation split by concern:
-//   form1.cpp         construction, start-up (Form_Load), provisional layout and web panes
+//   form1.cpp         construction, start-up (Form_Load)
+//   form1_web.cpp     the web panes, the address box, the layout and the splitter
 //   form1_search.cpp  the search face: topic, keywords, method, Search button, animation,
 //                     status line, elapsed-time timer
 //   form1_list.cpp    the result list LView, the site tree TView, search and browse modes
@@ -7,12 +8,15 @@
 // drivers and the tests reach them as the window's own code does.
 #pragma once
 
+#include "mainwindow/layout.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -23,8 +27,11 @@ class QMovie;
 class QPushButton;
 class QStatusBar;
 class QTimer;
+class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
+class QWebEngineView;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -77,10 +84,23 @@ public:
     void InitTreeMode();
     void BuildSiteTree();
 
-    // ---- web panes and layout: provisional until the panes land (form1.cpp) ----
-    void Do_HideWeb2();
+    // ---- web panes and layout (form1_web.cpp) ----
+    // Places every control for the window's initial size and sets the minimum size.
+    void InitLayout();
+    // The window's surface has a new size: the controls follow (see layout::Form_Resize).
+    void Form_Resize();
+    // Web opens TargetURL (browse mode's pane); Web2 opens TargetURL (the preview pane,
+    // shown first when hidden); the desktop's browser opens TargetURL.
+    void Do_Browse1();
+    void Do_Browse2();
+    void Do_RefIE();
     void Do_ShowWeb2();
+    void Do_HideWeb2();
     void UpdateSplitterZone();
+    void ApplySplitterDrag(int dx, int dy);
+    // The layout in twips, as last placed.
+    const layout::Layout &windowLayout() const { return layout_; }
+    int twipsPerPixel() const { return twips_; }
 
     // Search face
     QLabel *LTopic = nullptr;
@@ -95,6 +115,11 @@ public:
     QLabel *StatusLine = nullptr; // the one text of Status
     QTimer *Timer1 = nullptr;
     QTreeWidget *LView = nullptr;
+    // Toolbar (built with the menu bar by the commands' module)
+    QToolBar *Tool = nullptr;
+    // Web panes: Web beside the tree in browse mode, Web2 under the list in search mode
+    QWebEngineView *Web = nullptr;
+    QWebEngineView *Web2 = nullptr;
     // Browse face
     QLabel *ADR = nullptr;
     QLineEdit *URL = nullptr;
@@ -109,7 +134,7 @@ public:
     bool BrowseMode = false;
     bool PreviewShown = false;
     QString TargetURL;
-    enum class LayoutMode { Search, Browse };
+    using LayoutMode = layout::Mode;
     LayoutMode layoutMode = LayoutMode::Search;
 
     // Sorting of the list: off until the first header click, then on for good.
@@ -119,13 +144,18 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildSearchFace(QWidget *surface);
     void buildList(QWidget *surface);
-    void ProvisionalLayout();
+    void buildWebPanes(QWidget *surface);
+    void placeControls();
+    bool paneEvent(QObject *watched, QEvent *event);
+    void URL_KeyPress(int key);
+    void Web_DownloadComplete();
+    void Web2_DownloadComplete();
+    friend class PaneEvents;
 
     // Event handlers
     void Word_KeyPress(int key);
@@ -153,6 +183,10 @@ private:
     bool finderRunning_ = false;
     bool rightPending_ = false;
     bool paintHeld_ = false;
+    layout::Layout layout_;
+    int twips_ = 15;
+    bool laidOut_ = false;
+    bool refDead_ = false; // the reused hand-off to the desktop's browser has failed once
 };
 
 // The program's one main window, or nullptr before it is made and after it is gone.
@@ -163,3 +197,14 @@ Form1 *MainForm();
 // directory; drawn stand-ins when a file is missing. Other indexes give an empty icon.
 QIcon ListImage(int index);
 QIcon TreeImage(int index);
+
+// How an address reaches the desktop's browser. reuse hands it to the browser the desktop
+// already runs (QDesktopServices::openUrl); fresh starts a new opener process (a detached
+// xdg-open). Each answers whether the hand-off was accepted. Tests put recorders here so no
+// real browser starts; empty functions put the defaults back. Without a display (the
+// offscreen platform) the defaults refuse: there is no screen to show a browser on.
+struct BrowserHandoff {
+    std::function<bool(const QUrl &)> reuse;
+    std::function<bool(const QUrl &)> fresh;
+};
+void setBrowserHandoff(BrowserHandoff handoff);

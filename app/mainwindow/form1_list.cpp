@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebEngineView>
 
 #include <algorithm>
 
@@ -385,14 +386,15 @@ void Form1::ListMode()
 {
     layoutMode = LayoutMode::Search;
     BrowseMode = false;
-    for (QWidget *w :
-         {static_cast<QWidget *>(ADR), static_cast<QWidget *>(URL), static_cast<QWidget *>(TView)})
+    for (QWidget *w : {static_cast<QWidget *>(ADR), static_cast<QWidget *>(URL),
+                       static_cast<QWidget *>(TView), static_cast<QWidget *>(Web)})
         w->hide();
     for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),
                        static_cast<QWidget *>(LTopic), static_cast<QWidget *>(Topic),
                        static_cast<QWidget *>(LView), static_cast<QWidget *>(Search)})
         w->show();
     applyFontSize(LView);
+    Web2->setVisible(PreviewShown);
     LMethod->show();
     TMethod->show();
     setExchangeCaption(this, QStringLiteral("閲覧へ"));
@@ -406,11 +408,13 @@ void Form1::TreeMode()
     for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),
                        static_cast<QWidget *>(LTopic), static_cast<QWidget *>(Topic),
                        static_cast<QWidget *>(LView), static_cast<QWidget *>(Search),
-                       static_cast<QWidget *>(LMethod), static_cast<QWidget *>(TMethod)})
+                       static_cast<QWidget *>(LMethod), static_cast<QWidget *>(TMethod),
+                       static_cast<QWidget *>(Web2)})
         w->hide();
     ADR->show();
     URL->show();
     TView->show();
+    Web->show();
     setExchangeCaption(this, QStringLiteral("検索へ"));
     InitTreeMode();
     UpdateSplitterZone();

@@ -95,8 +95,6 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
                event->type() == QEvent::MouseButtonPress) {
         Status_Click();
         return true;
-    } else if (watched == surface_ && event->type() == QEvent::Resize) {
-        ProvisionalLayout();
     } else if (LView && watched == LView->viewport()) {
         if (event->type() == QEvent::MouseButtonPress &&
             static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {

@@ -1,0 +1,331 @@
+// Form1's web panes (Web beside the tree, Web2 under the list), the address box of browse
+// mode, the hand-off to the desktop's browser, and the window's layout with the splitter
+// between the panes. The arithmetic is in layout.cpp; this file measures and places.
+#include "mainwindow/commands.h"
+#include "mainwindow/form1.h"
+#include "settings/settings.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cmath>
+
+// ---- the desktop's browser ----
+
+namespace {
+
+// The offscreen and minimal platforms have no screen a browser window could appear on.
+bool noDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+bool reuseRunningBrowser(const QUrl &url)
+{
+    return !noDisplay() && QDesktopServices::openUrl(url);
+}
+
+bool startNewBrowser(const QUrl &url)
+{
+    return !noDisplay() &&
+           QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+}
+
+BrowserHandoff &handoff()
+{
+    static BrowserHandoff h;
+    return h;
+}
+
+// What the user or a caller gave as an address: a full address, a bare host and path, or a
+// file's path (the saved list).
+QUrl addressUrl(const QString &address)
+{
+    return QUrl::fromUserInput(address);
+}
+
+QRect pixels(const layout::Box &b, int twips)
+{
+    // Edges are rounded, not sizes, so controls that touch in twips touch on screen.
+    auto px = [twips](int v) { return int(std::lround(double(v) / twips)); };
+    const int left = px(b.left);
+    const int top = px(b.top);
+    return {left, top, std::max(0, px(b.right()) - left), std::max(0, px(b.bottom()) - top)};
+}
+
+} // namespace
+
+void setBrowserHandoff(BrowserHandoff h)
+{
+    handoff() = std::move(h);
+}
+
+void Form1::Do_RefIE()
+{
+    const QUrl url = addressUrl(TargetURL);
+    const auto &reuse = handoff().reuse ? handoff().reuse : reuseRunningBrowser;
+    const auto &fresh = handoff().fresh ? handoff().fresh : startNewBrowser;
+    // Once the reused browser has failed the window keeps it as it is: every later address
+    // goes to a new browser.
+    if (!refDead_ && reuse(url))
+        return;
+    refDead_ = true;
+    if (fresh(url))
+        return;
+    setStatusText(QStringLiteral("ブラウザを起動できません： ") + TargetURL);
+}
+
+// ---- web panes ----
+
+// The window's own filter for the surface and the address box, apart from the one the search
+// face and the list share.
+class PaneEvents : public QObject {
+public:
+    explicit PaneEvents(Form1 *form) : QObject(form), form_(form) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        return form_->paneEvent(watched, event);
+    }
+
+private:
+    Form1 *form_;
+};
+
+void Form1::buildWebPanes(QWidget *surface)
+{
+    Web = new QWebEngineView(surface);
+    Web->setObjectName(QStringLiteral("Web"));
+    Web->hide();
+    connect(Web, &QWebEngineView::loadFinished, this, [this](bool) { Web_DownloadComplete(); });
+    Web2 = new QWebEngineView(surface);
+    Web2->setObjectName(QStringLiteral("Web2"));
+    Web2->hide();
+    connect(Web2, &QWebEngineView::loadFinished, this, [this](bool) { Web2_DownloadComplete(); });
+
+    auto *filter = new PaneEvents(this);
+    surface->installEventFilter(filter);
+    surface->setMouseTracking(true);
+    URL->installEventFilter(filter);
+}
+
+void Form1::Do_Browse1()
+{
+    Web->show();
+    Web->load(addressUrl(TargetURL));
+    setStatusText(QStringLiteral("アクセス中： ") + TargetURL);
+}
+
+void Form1::Do_Browse2()
+{
+    RunCommand(11);
+    Web2->load(addressUrl(TargetURL));
+    setStatusText(QStringLiteral("アクセス中： ") + TargetURL);
+}
+
+void Form1::Do_ShowWeb2()
+{
+    PreviewShown = true;
+    layout::SetPreviewShown(layout_, true);
+    placeControls();
+    Web2->show();
+    UpdateSplitterZone();
+}
+
+void Form1::Do_HideWeb2()
+{
+    PreviewShown = false;
+    layout::SetPreviewShown(layout_, false);
+    placeControls();
+    Web2->hide();
+    UpdateSplitterZone();
+}
+
+void Form1::Web_DownloadComplete()
+{
+    if (!BrowseMode)
+        return;
+    const QString shown = Web->url().toString();
+    setStatusText(QStringLiteral("表示中： ") + shown);
+    URL->setText(shown);
+}
+
+void Form1::Web2_DownloadComplete()
+{
+    if (PreviewShown)
+        setStatusText(QStringLiteral("表示中： ") + Web2->url().toString());
+}
+
+void Form1::URL_KeyPress(int key)
+{
+    if (key != 13)
+        return;
+    // Browse mode opens the home address; the typed one replaces it at once.
+    TreeMode();
+    TargetURL = URL->text();
+    RunCommand(23);
+}
+
+bool Form1::paneEvent(QObject *watched, QEvent *event)
+{
+    if (watched == URL) {
+        if (event->type() == QEvent::FocusIn) {
+            // Selecting at once would be undone by the mouse press that gave the focus.
+            QTimer::singleShot(0, URL, [u = URL] { u->selectAll(); });
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                URL_KeyPress(13);
+                return true;
+            }
+        }
+        return false;
+    }
+    if (watched != surface_)
+        return false;
+    switch (event->type()) {
+    case QEvent::Resize:
+        Form_Resize();
+        break;
+    case QEvent::MouseButtonPress: {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        layout::SplitterDown(layout_, at.x() * twips_, at.y() * twips_);
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        if (layout::SplitterUp(layout_, layoutMode, PreviewShown, at.x() * twips_, at.y() * twips_))
+            placeControls();
+        break;
+    }
+    case QEvent::MouseMove: {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        if (layout_.dragging || layout_.zone.holds(at.x() * twips_, at.y() * twips_))
+            surface_->setCursor(layoutMode == LayoutMode::Browse ? Qt::SplitHCursor
+                                                                 : Qt::SplitVCursor);
+        else
+            surface_->unsetCursor();
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+// ---- layout ----
+
+void Form1::InitLayout()
+{
+    const int t = layout::TwipsPerPixel(screenDpi());
+    twips_ = t;
+    // 800 × 500 pixels; the controls are placed on the surface's coordinates, so the window's
+    // own layout must have settled the menu bar, the surface and the status bar first.
+    resize(800, 500);
+    layout()->activate();
+
+    layout::Design d;
+    d.width = width() * t;
+    d.height = height() * t;
+    d.statusTop = (Status->geometry().top() - surface_->geometry().top()) * t;
+    d.toolHeight = Tool ? Tool->sizeHint().height() * t : 0;
+    const QSize finderSize = finder->sizeHint().expandedTo(QSize(32, 32));
+    d.finderWidth = finderSize.width() * t;
+    d.finderHeight = finderSize.height() * t;
+    int row = 0;
+    for (QWidget *w : std::initializer_list<QWidget *>{Word, Topic, TMethod, Search, URL})
+        row = std::max(row, w->sizeHint().height());
+    d.rowHeight = row * t;
+    int label = 0;
+    for (QLabel *l : {LWord, LTopic, ADR})
+        label = std::max(label, l->sizeHint().width());
+    d.labelWidth = label * t;
+    d.methodLabelWidth = LMethod->sizeHint().width() * t;
+    // The chooser's entries are added later; make room for the longer one and the arrow.
+    d.methodWidth =
+        (TMethod->fontMetrics().horizontalAdvance(QStringLiteral("いずれかの語を含む")) + 40) * t;
+    // Wide enough for every caption the button takes ("検索開始", "検索中止", "確認中止").
+    d.searchWidth =
+        std::max(Search->sizeHint().width(),
+                 Search->fontMetrics().horizontalAdvance(QStringLiteral("検索中止")) + 32) *
+        t;
+    d.treeWidth = 200 * t;
+
+    layout_ = layout::InitLayout(d);
+    setMinimumSize(layout_.minWidth / t, layout_.minHeight / t);
+    laidOut_ = true;
+    placeControls();
+    Resize_LView();
+    UpdateSplitterZone();
+}
+
+void Form1::placeControls()
+{
+    if (!laidOut_)
+        return;
+    const layout::Layout &l = layout_;
+    const int t = twips_;
+    finder->setGeometry(pixels(l.finder, t));
+    if (Tool)
+        Tool->setGeometry(pixels(l.tool, t));
+    LWord->setGeometry(pixels(l.lWord, t));
+    Word->setGeometry(pixels(l.word, t));
+    Search->setGeometry(pixels(l.search, t));
+    LTopic->setGeometry(pixels(l.lTopic, t));
+    Topic->setGeometry(pixels(l.topic, t));
+    LMethod->setGeometry(pixels(l.lMethod, t));
+    TMethod->setGeometry(pixels(l.tMethod, t));
+    ADR->setGeometry(pixels(l.adr, t));
+    URL->setGeometry(pixels(l.url, t));
+    TView->setGeometry(pixels(l.tree, t));
+    Web->setGeometry(pixels(l.web, t));
+    LView->setGeometry(pixels(l.list, t));
+    Web2->setGeometry(pixels(l.web2, t));
+}
+
+void Form1::Form_Resize()
+{
+    if (!laidOut_)
+        return;
+    // The status bar sits right under the surface: the window's height is the surface's and
+    // the fixed band below the status top.
+    const int width = surface_->width() * twips_;
+    const int height = surface_->height() * twips_ + layout_.bottomBand;
+    int dx = 0;
+    if (!layout::Form_Resize(layout_, width, height, PreviewShown, &dx))
+        return;
+    placeControls();
+    if (dx != 0)
+        Resize_LView();
+    // The zone follows the panes' new edges; a stale one would leave part of the splitter
+    // out of reach after the window grew.
+    UpdateSplitterZone();
+}
+
+void Form1::UpdateSplitterZone()
+{
+    layout::UpdateSplitterZone(layout_, layoutMode, PreviewShown);
+    if (surface_)
+        surface_->unsetCursor();
+}
+
+void Form1::ApplySplitterDrag(int dx, int dy)
+{
+    layout::ApplySplitterDrag(layout_, layoutMode, PreviewShown, dx, dy);
+    placeControls();
+}

@@ -1,0 +1,368 @@
+// The main window's web panes against the local server: a clicked hit opening in the preview
+// pane, browse mode's pane with the address box, the splitter dragged with the mouse, the
+// window's layout on screen and when resized, and the hand-off to the desktop's browser.
+#include "mainwindow/commands.h"
+#include "runfixture.h"
+#include "windowdriving.h"
+
+#include <QStatusBar>
+#include <QUrl>
+#include <QWebEngineView>
+
+using namespace runfixture;
+
+namespace {
+
+QString url(const Stage &stage, const std::string &path)
+{
+    return QString::fromStdString(stage.farm.url(path));
+}
+
+std::string titled(const std::string &title)
+{
+    return "<html><head><title>" + title + "</title></head><body>" + title + "</body></html>";
+}
+
+// One site whose result page links the given paths of the farm; the window has searched it.
+void openWithHits(Stage &stage, const std::vector<std::string> &paths,
+                  const std::function<void(Settings &)> &adjust = {})
+{
+    std::vector<std::string> links;
+    for (const std::string &p : paths)
+        links.push_back(stage.farm.url(p));
+    stage.farm.serve("/hits/search", testsupport::page(testsupport::encode(resultPage(links))));
+    stage.open({{"hits", "日本語", "/hits/search"}}, {{"t", {"hits"}}}, [&](Settings &s) {
+        // Browse mode opens the home address: keep it on the local server.
+        s.HomeURL = QString::fromStdString(stage.farm.url("/home"));
+        if (adjust)
+            adjust(s);
+    });
+    settings().LimitLink = static_cast<int32_t>(paths.size());
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(HitCount, static_cast<int32_t>(paths.size()));
+}
+
+QPoint rowPoint(Form1 *form, int row)
+{
+    return form->LView->visualItemRect(form->LView->topLevelItem(row)).center();
+}
+
+// Where a box of the layout lies on the surface, in pixels.
+QRect onScreen(Form1 *form, const layout::Box &b)
+{
+    const int t = form->twipsPerPixel();
+    return {b.left / t, b.top / t, b.width / t, b.height / t};
+}
+
+QWidget *surface(Form1 *form)
+{
+    return form->centralWidget();
+}
+
+// Presses at a point of the surface and releases the button dy pixels lower (dx to the right).
+void dragOnSurface(Form1 *form, QPoint from, int dx, int dy)
+{
+    QTest::mousePress(surface(form), Qt::LeftButton, {}, from);
+    QTest::mouseRelease(surface(form), Qt::LeftButton, {}, from + QPoint(dx, dy));
+}
+
+// The visible controls of the face shown, none overlapping another, all inside the surface.
+void checkFace(Form1 *form, const QList<QWidget *> &controls)
+{
+    const QRect area = surface(form)->rect();
+    for (int i = 0; i < controls.size(); ++i) {
+        QWidget *a = controls[i];
+        QVERIFY2(a->isVisible(), qPrintable(a->objectName()));
+        QVERIFY2(a->width() > 0 && a->height() > 0, qPrintable(a->objectName()));
+        QVERIFY2(area.contains(a->geometry()), qPrintable(a->objectName()));
+        for (int j = i + 1; j < controls.size(); ++j)
+            QVERIFY2(!a->geometry().intersects(controls[j]->geometry()),
+                     qPrintable(a->objectName() + QLatin1Char('/') + controls[j]->objectName()));
+    }
+}
+
+} // namespace
+
+class WebPanesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { msgbox::setAutoAnswer(true); }
+    void cleanup() { setBrowserHandoff({}); }
+
+    void faces();
+    void clickedHitOpensInThePreview();
+    void splitterDraggedWithTheMouse();
+    void resizeKeepsTheListAndSizesThePreview();
+    void browsePaneAndAddressBox();
+    void desktopBrowserHandoff();
+};
+
+// Both faces: every control of the face visible and apart from the others; the other
+// face's controls and the pane not shown hidden; the minimum size half the initial one.
+void WebPanesTest::faces()
+{
+    Stage stage;
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    QCOMPARE(f->size(), QSize(800, 500));
+    QCOMPARE(f->minimumSize(), QSize(400, 250));
+    checkFace(f, {f->finder, f->LWord, f->Word, f->Search, f->LTopic, f->Topic, f->LMethod,
+                  f->TMethod, f->LView});
+    for (QWidget *w : {static_cast<QWidget *>(f->Web), static_cast<QWidget *>(f->Web2),
+                       static_cast<QWidget *>(f->URL), static_cast<QWidget *>(f->TView)})
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    // The list reaches the status bar.
+    QCOMPARE(f->LView->geometry().bottom() + 1, surface(f)->height());
+
+    RunCommand(26);
+    checkFace(f, {f->finder, f->ADR, f->URL, f->TView, f->Web});
+    for (QWidget *w : {static_cast<QWidget *>(f->Word), static_cast<QWidget *>(f->LView),
+                       static_cast<QWidget *>(f->Web2)})
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QCOMPARE(f->Web->geometry().right(), f->URL->geometry().right());
+
+    // The window does not get smaller than half its first size.
+    f->resize(200, 100);
+    QCOMPARE(f->size(), QSize(400, 250));
+}
+
+// A click on a hit shows the preview under the shortened list; the status line reads
+// "アクセス中： " with the address, then "表示中： " with the address the page ended at.
+void WebPanesTest::clickedHitOpensInThePreview()
+{
+    Stage stage;
+    stage.farm.serve("/doc/1", testsupport::page(titled("one")));
+    stage.farm.serve("/doc/2", testsupport::status(302).withHeader("Location", "/landed"));
+    stage.farm.serve("/landed", testsupport::page(titled("landed")));
+    openWithHits(stage, {"/doc/1", "/doc/2"});
+    Form1 *f = stage.form.get();
+    const int fullHeight = f->LView->height();
+    QVERIFY(!f->PreviewShown);
+
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 1));
+    QCOMPARE(f->statusText(), QStringLiteral("アクセス中： ") + url(stage, "/doc/2"));
+    QVERIFY(f->PreviewShown);
+    QVERIFY(f->Web2->isVisible());
+    QVERIFY(f->LView->height() < fullHeight);
+    QCOMPARE(f->LView->geometry(), onScreen(f, f->windowLayout().list));
+    QVERIFY(f->Web2->geometry().top() > f->LView->geometry().bottom());
+    QTRY_COMPARE_WITH_TIMEOUT(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/landed"),
+                              20000);
+    QCOMPARE(f->Web2->title(), QStringLiteral("landed"));
+
+    // The next hit goes to the same pane, which stays where it is.
+    const QRect pane = f->Web2->geometry();
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QCOMPARE(f->statusText(), QStringLiteral("アクセス中： ") + url(stage, "/doc/1"));
+    QTRY_COMPARE_WITH_TIMEOUT(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/doc/1"),
+                              20000);
+    QCOMPARE(f->Web2->geometry(), pane);
+
+    // Hidden, the pane gives the list its height back and no longer writes the status line.
+    RunCommand(12);
+    QVERIFY(!f->Web2->isVisible());
+    QCOMPARE(f->LView->height(), fullHeight);
+    f->setStatusText(QStringLiteral("quiet"));
+    f->Web2->load(QUrl(url(stage, "/landed")));
+    QTRY_COMPARE_WITH_TIMEOUT(f->Web2->url(), QUrl(url(stage, "/landed")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f->Web2->page()->isLoading(), 20000);
+    QCOMPARE(f->statusText(), QStringLiteral("quiet"));
+
+    // A new search hides the pane; the preview survives a trip to browse mode.
+    RunCommand(11);
+    RunCommand(26);
+    QVERIFY(!f->Web2->isVisible());
+    QVERIFY(f->PreviewShown);
+    RunCommand(26);
+    QVERIFY(f->Web2->isVisible());
+    QVERIFY(!f->Web->isVisible());
+    stage.search(QStringLiteral("abc"));
+    QVERIFY(!f->PreviewShown);
+    QVERIFY(!f->Web2->isVisible());
+}
+
+// The gap between the list and the preview pane moves with a press and release of the mouse
+// on the window's surface; without the preview nothing can be dragged.
+void WebPanesTest::splitterDraggedWithTheMouse()
+{
+    Stage stage;
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    const int fullHeight = f->LView->height();
+    const int x = f->LView->width() / 2;
+
+    // Between the list's bottom and the status bar, without the pane.
+    dragOnSurface(f, {x, f->LView->geometry().bottom() + 1}, 0, -80);
+    QCOMPARE(f->LView->height(), fullHeight);
+    QCOMPARE(surface(f)->cursor().shape(), Qt::ArrowCursor);
+
+    RunCommand(11);
+    const QRect list = f->LView->geometry();
+    const QRect pane = f->Web2->geometry();
+    QVERIFY(pane.top() - list.bottom() >= 3); // a gap to grab
+    const QPoint grip(x, list.bottom() + 2);
+    QTest::mouseMove(surface(f), grip);
+    QCOMPARE(surface(f)->cursor().shape(), Qt::SplitVCursor);
+
+    dragOnSurface(f, grip, 0, -40);
+    QCOMPARE(f->LView->height(), list.height() - 40);
+    QCOMPARE(f->Web2->geometry().top(), pane.top() - 40);
+    QCOMPARE(f->Web2->geometry().bottom(), pane.bottom());
+
+    // Up past the top: the list keeps 64 twips, the pane takes the rest.
+    const QPoint grip2(x, f->LView->geometry().bottom() + 2);
+    dragOnSurface(f, grip2, 0, -f->LView->height() - 50);
+    QCOMPARE(f->windowLayout().list.height, 64);
+    QVERIFY(qAbs(f->LView->height() - 64 / f->twipsPerPixel()) <= 1);
+    // Hiding and showing the pane again keeps the dragged share.
+    RunCommand(12);
+    RunCommand(11);
+    QCOMPARE(f->windowLayout().list.height, 64);
+
+    // Browse mode: the tree's edge moves sideways.
+    RunCommand(26);
+    const QRect tree = f->TView->geometry();
+    const QRect web = f->Web->geometry();
+    const QPoint edge(tree.right() + 2, tree.center().y());
+    QTest::mouseMove(surface(f), edge);
+    QCOMPARE(surface(f)->cursor().shape(), Qt::SplitHCursor);
+    dragOnSurface(f, edge, 60, 0);
+    QCOMPARE(f->TView->width(), tree.width() + 60);
+    QCOMPARE(f->Web->geometry().left(), web.left() + 60);
+    QCOMPARE(f->Web->geometry().right(), web.right());
+}
+
+// A taller window with the preview shown makes only the preview taller; a wider one widens
+// the list and its columns; nothing moves below the minimum size.
+void WebPanesTest::resizeKeepsTheListAndSizesThePreview()
+{
+    Stage stage;
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    RunCommand(11);
+    const QRect list = f->LView->geometry();
+    const QRect pane = f->Web2->geometry();
+    const int column = f->LView->columnWidth(0);
+
+    f->resize(f->width(), f->height() + 120);
+    QTRY_COMPARE(f->Web2->height(), surface(f)->height() - pane.top());
+    QCOMPARE(f->LView->geometry(), list);
+    QCOMPARE(f->Web2->geometry().top(), pane.top());
+
+    f->resize(f->width() + 200, f->height());
+    QTRY_COMPARE(f->LView->width(), list.width() + 200);
+    QCOMPARE(f->Web2->width(), pane.width() + 200);
+    QVERIFY(f->LView->columnWidth(0) > column);
+    QCOMPARE(f->Search->geometry().right(), f->LView->geometry().right());
+    QCOMPARE(f->finder->geometry().right(), f->LView->geometry().right());
+}
+
+// Browse mode opens the home address in Web; the address box shows where the page ended;
+// Enter in the address box opens the typed address instead.
+void WebPanesTest::browsePaneAndAddressBox()
+{
+    Stage stage;
+    stage.farm.serve("/home", testsupport::status(301).withHeader("Location", "/welcome"));
+    stage.farm.serve("/welcome", testsupport::page(titled("welcome")));
+    stage.farm.serve("/typed", testsupport::page(titled("typed")));
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+
+    RunCommand(26);
+    QVERIFY(f->Web->isVisible());
+    QCOMPARE(f->statusText(), QStringLiteral("アクセス中： ") + url(stage, "/home"));
+    QTRY_COMPARE_WITH_TIMEOUT(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/welcome"),
+                              20000);
+    QCOMPARE(f->URL->text(), url(stage, "/welcome"));
+
+    // Focus selects the whole address, so typing replaces it.
+    f->activateWindow();
+    f->URL->setFocus();
+    QTRY_COMPARE(f->URL->selectedText(), f->URL->text());
+    driving::typeText(f->URL, url(stage, "/typed"));
+    QCOMPARE(f->URL->text(), url(stage, "/typed"));
+    stage.farm.clearLog();
+    QTest::keyClick(f->URL, Qt::Key_Return);
+    QVERIFY(f->BrowseMode);
+    QCOMPARE(f->TargetURL, url(stage, "/typed"));
+    QCOMPARE(f->statusText(), QStringLiteral("アクセス中： ") + url(stage, "/typed"));
+    QTRY_COMPARE_WITH_TIMEOUT(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/typed"),
+                              20000);
+    QCOMPARE(f->URL->text(), url(stage, "/typed"));
+    QCOMPARE(f->Web->title(), QStringLiteral("typed"));
+
+    // Back in search mode the browse pane hides and its loads leave the status line alone.
+    RunCommand(26);
+    QVERIFY(!f->Web->isVisible());
+    f->setStatusText(QStringLiteral("quiet"));
+    f->Web->load(QUrl(url(stage, "/welcome")));
+    QTRY_VERIFY_WITH_TIMEOUT(f->Web->title() == QStringLiteral("welcome"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f->Web->page()->isLoading(), 20000);
+    QCOMPARE(f->statusText(), QStringLiteral("quiet"));
+}
+
+// The first hand-off goes to the desktop's running browser and is reused while it works;
+// once it fails, the address goes to a new browser, and so does every later one. When that
+// fails too, the status line says so.
+void WebPanesTest::desktopBrowserHandoff()
+{
+    Stage stage;
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    QList<QUrl> reused;
+    QList<QUrl> fresh;
+    bool reuseWorks = true;
+    bool freshWorks = true;
+    setBrowserHandoff({[&](const QUrl &u) {
+                           reused << u;
+                           return reuseWorks;
+                       },
+                       [&](const QUrl &u) {
+                           fresh << u;
+                           return freshWorks;
+                       }});
+
+    // A double click on a hit (its first click opens the preview): the desktop's browser.
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QTest::mouseDClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QCOMPARE(reused, QList<QUrl>({QUrl(url(stage, "/doc/1"))}));
+    f->TargetURL = url(stage, "/second");
+    RunCommand(25);
+    QCOMPARE(reused.size(), 2);
+    QVERIFY(fresh.isEmpty());
+
+    // The user closed that browser: the reuse fails, a new one opens; from then on only new.
+    reuseWorks = false;
+    f->TargetURL = url(stage, "/third");
+    RunCommand(25);
+    QCOMPARE(reused.size(), 3);
+    QCOMPARE(fresh, QList<QUrl>({QUrl(url(stage, "/third"))}));
+    reuseWorks = true;
+    f->TargetURL = QStringLiteral("/tmp/velmora report/Current.htm"); // a saved list
+    RunCommand(25);
+    QCOMPARE(reused.size(), 3);
+    QCOMPARE(fresh.last(), QUrl::fromLocalFile(QStringLiteral("/tmp/velmora report/Current.htm")));
+
+    // Nothing can start a browser.
+    freshWorks = false;
+    f->setStatusText(QString());
+    f->TargetURL = url(stage, "/fourth");
+    RunCommand(25);
+    QCOMPARE(fresh.size(), 3);
+    QCOMPARE(f->statusText(),
+             QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fourth"));
+
+    // A new window starts with a working reuse; without a display the defaults refuse.
+    setBrowserHandoff({});
+    stage.form.reset();
+    stage.form = std::make_unique<Form1>();
+    stage.form->Form_Load(0);
+    stage.form->TargetURL = url(stage, "/fifth");
+    RunCommand(25);
+    QCOMPARE(stage.form->statusText(),
+             QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fifth"));
+}
+
+QTEST_MAIN(WebPanesTest)
+#include "webpanes_test.moc"
