@@ -208,29 +208,37 @@ void CommandsTest::idleBrowseMode()
     QVERIFY(!stage.form->BrowseMode);
 }
 
-// While a search runs every command that would disturb it does nothing, whereas the monitor,
-// the preview pane and the stop act.
-void CommandsTest::refusedWhileSearchRuns()
+// Runs startRun and, once reached holds during that run, every guarded command and then the
+// stop: a run that is busy refuses everything that would disturb it, while the preview pane
+// still toggles and the stop ends the run.
+static void expectRefusedDuringRun(Stage &stage, int32_t kind, std::function<bool()> reached,
+                                   std::function<void()> startRun)
 {
-    Stage stage;
-    openWithLinks(stage, {"/ok", "/gone"}, true);
     Observer observer(stage);
     QStringList during;
     QStringList stop;
     int32_t state = -1;
-    Stage::when([] { return HitCount == 2; },
-                [&] {
-                    state = RunState;
-                    during = observer.matrix();
-                    stop = observer.effects(5);
-                });
-    stage.search(QStringLiteral("abc"));
-    QCOMPARE(state, kRunSearch);
+    Stage::when(std::move(reached), [&] {
+        state = RunState;
+        during = observer.matrix();
+        stop = observer.effects(5);
+    });
+    startRun();
+    QCOMPARE(state, kind);
     QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
                                   "18:-", "19:-", "22:-", "2:-"}));
     QCOMPARE(stop, QStringList{"stop"});
-    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝2"));
     QCOMPARE(RunState, kRunIdle);
+}
+
+void CommandsTest::refusedWhileSearchRuns()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok", "/gone"}, true);
+    expectRefusedDuringRun(
+        stage, kRunSearch, [] { return HitCount == 2; },
+        [&] { stage.search(QStringLiteral("abc")); });
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝2"));
 }
 
 void CommandsTest::refusedWhileCheckRuns()
@@ -238,22 +246,9 @@ void CommandsTest::refusedWhileCheckRuns()
     Stage stage;
     openWithLinks(stage, {"/ok", "/hang"});
     stage.search(QStringLiteral("abc"));
-    Observer observer(stage);
-    QStringList during;
-    QStringList stop;
-    int32_t state = -1;
-    Stage::when([] { return RunState == kRunCheck && LinkState[HitOrder[0]] == 2; },
-                [&] {
-                    state = RunState;
-                    during = observer.matrix();
-                    stop = observer.effects(5);
-                });
-    RunCommand(3);
-    QCOMPARE(state, kRunCheck);
-    QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
-                                  "18:-", "19:-", "22:-", "2:-"}));
-    QCOMPARE(stop, QStringList{"stop"});
-    QCOMPARE(RunState, kRunIdle);
+    expectRefusedDuringRun(
+        stage, kRunCheck, [] { return RunState == kRunCheck && LinkState[HitOrder[0]] == 2; },
+        [] { RunCommand(3); });
 }
 
 // An update run (set by the update window) refuses a second update, a search and a check, but
