@@ -302,12 +302,12 @@ void Form1::Form_Resize()
 {
     if (!laidOut_)
         return;
-    // The status bar sits right under the surface: the window's height is the surface's and
-    // the fixed band below the status top.
-    const int width = surface_->width() * twips_;
-    const int height = surface_->height() * twips_ + layout_.bottomBand;
+    // The menu bar and the status bar take their final heights only once the window is shown
+    // and styled, so the band below the status top is measured here rather than kept from
+    // start-up; the status top then is always the surface's bottom.
+    layout_.bottomBand = (height() - surface_->height()) * twips_;
     int dx = 0;
-    if (!layout::Form_Resize(layout_, width, height, PreviewShown, &dx))
+    if (!layout::Form_Resize(layout_, width() * twips_, height() * twips_, PreviewShown, &dx))
         return;
     placeControls();
     if (dx != 0)

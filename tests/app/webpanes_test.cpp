@@ -125,6 +125,10 @@ void WebPanesTest::faces()
     // The window does not get smaller than half its first size.
     f->resize(200, 100);
     QCOMPARE(f->size(), QSize(400, 250));
+    // At the minimum size the controls still follow the window.
+    QTRY_COMPARE(f->URL->geometry().right(), f->Web->geometry().right());
+    QVERIFY(surface(f)->rect().contains(f->URL->geometry()));
+    QCOMPARE(f->TView->geometry().bottom() + 1, surface(f)->height());
 }
 
 // A click on a hit shows the preview under the shortened list; the status line reads
