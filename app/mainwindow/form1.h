@@ -151,6 +151,7 @@ private:
     void buildList(QWidget *surface);
     void buildWebPanes(QWidget *surface);
     void placeControls();
+    void setPreview(bool shown);
     bool paneEvent(QObject *watched, QEvent *event);
     void URL_KeyPress(int key);
     void Web_DownloadComplete();

@@ -140,19 +140,20 @@ void Form1::Do_Browse2()
 
 void Form1::Do_ShowWeb2()
 {
-    PreviewShown = true;
-    layout::SetPreviewShown(layout_, true);
-    placeControls();
-    Web2->show();
-    UpdateSplitterZone();
+    setPreview(true);
 }
 
 void Form1::Do_HideWeb2()
 {
-    PreviewShown = false;
-    layout::SetPreviewShown(layout_, false);
+    setPreview(false);
+}
+
+void Form1::setPreview(bool shown)
+{
+    PreviewShown = shown;
+    layout::SetPreviewShown(layout_, shown);
     placeControls();
-    Web2->hide();
+    Web2->setVisible(shown);
     UpdateSplitterZone();
 }
 
