@@ -8,9 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolBar>
-#include <QToolButton>
 
 #include <array>
 #include <cmath>

@@ -46,8 +46,7 @@ void SaveReport(const QString &path)
                QMessageBox::Ok, QString(), QMessageBox::Warning);
         return;
     }
-    // The library reports failures through its results; like the rest of the report's
-    // callers, the program does not act on them.
+    // The writer's results are not examined: it puts the file in place whole or not at all.
     HTMLOpen(toCp932(form->Word->text()).constData(), HitCount, toCp932(path).constData());
     for (int32_t i = 0; i < HitCount && i < kRunTables; ++i)
         HTMLSave(i, HitOrder[i]);
