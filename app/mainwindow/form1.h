@@ -90,13 +90,20 @@ public:
     // The window's surface has a new size: the controls follow (see layout::Form_Resize).
     void Form_Resize();
     // Web opens TargetURL (browse mode's pane); Web2 opens TargetURL (the preview pane,
-    // shown first when hidden); the desktop's browser opens TargetURL.
+    // shown first when hidden). Both write "アクセス中： " and the address to the status line;
+    // a finished page writes "表示中： " and where it ended.
     void Do_Browse1();
     void Do_Browse2();
+    // The desktop's browser opens TargetURL: the running browser first; once that failed,
+    // a new one each time (see BrowserHandoff); when nothing can open it, the status line
+    // says so.
     void Do_RefIE();
+    // The preview pane under the list shown or hidden; the list takes its height to match.
     void Do_ShowWeb2();
     void Do_HideWeb2();
+    // The splitter's hit zone for the present face; ends a drag.
     void UpdateSplitterZone();
+    // Moves the splitter as if dragged by dx (browse face) or dy (search face) twips.
     void ApplySplitterDrag(int dx, int dy);
     // The layout in twips, as last placed.
     const layout::Layout &windowLayout() const { return layout_; }
