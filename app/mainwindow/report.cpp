@@ -35,22 +35,28 @@ static QString askFileName(QWidget *parent, const QString &filter, const QString
     return dialog.selectedFiles().constFirst();
 }
 
-void SaveReport(const QString &path)
+bool SaveReport(const QString &path)
 {
     Form1 *form = MainForm();
     if (!form)
-        return;
+        return false;
     if (!fitsCp932(path)) {
         MsgBox(QStringLiteral("このファイル名では保存できません。別の名前を指定してください。\n") +
                    path,
                QMessageBox::Ok, QString(), QMessageBox::Warning);
-        return;
+        return false;
     }
-    // The writer's results are not examined: it puts the file in place whole or not at all.
-    HTMLOpen(toCp932(form->Word->text()).constData(), HitCount, toCp932(path).constData());
-    for (int32_t i = 0; i < HitCount && i < kRunTables; ++i)
+    // The writer puts the file in place whole or not at all; when it couldn't, the user is
+    // told rather than left believing the list was saved.
+    bool written =
+        HTMLOpen(toCp932(form->Word->text()).constData(), HitCount, toCp932(path).constData()) == 0;
+    for (int32_t i = 0; written && i < HitCount && i < kRunTables; ++i)
         HTMLSave(i, HitOrder[i]);
-    HTMLClose();
+    written = HTMLClose() == 0 && written;
+    if (!written)
+        MsgBox(QStringLiteral("HTMLファイルを保存できませんでした。\n") + path, QMessageBox::Ok,
+               QString(), QMessageBox::Warning);
+    return written;
 }
 
 void SaveAsHtml(Form1 *form)
@@ -66,7 +72,9 @@ void SaveAsHtml(Form1 *form)
 void ViewInBrowser(Form1 *form)
 {
     const QString path = dataPath(QStringLiteral("Current.htm"));
-    SaveReport(path);
+    // An old page of that name would show another list: nothing is opened when it failed.
+    if (!SaveReport(path))
+        return;
     form->TargetURL = path;
     form->Do_RefIE();
 }

@@ -13,15 +13,17 @@ class QWidget;
 // file the extension ".htm"): the keyword box's text, HitCount, then one entry per list
 // position in the order the hits were found (HitOrder), not in the list's sort order. A path
 // the system code page can't hold is refused with a message and nothing is written, since the
-// report would otherwise land under another name.
-void SaveReport(const QString &path);
+// report would otherwise land under another name. A report that could not be written (a
+// folder that is missing or not writable, a full disk) is reported with a message too.
+// Returns true when the file was written.
+bool SaveReport(const QString &path);
 
 // Command 7: asks for a file name (filter "*.htm", the keyword text proposed) and saves the
 // report there; a cancelled dialog writes nothing.
 void SaveAsHtml(Form1 *form);
 
 // Command 8: saves the report as "Current.htm" in the program directory, makes it the target
-// address and opens it in the desktop's browser.
+// address and opens it in the desktop's browser; nothing is opened when it couldn't be written.
 void ViewInBrowser(Form1 *form);
 
 // The save dialog: parent, file filter and proposed name in; the chosen path out, empty when

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 
 using namespace runfixture;
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void nothingToSave();
     void currentPageRewrittenEachTime();
     void nameOutsideTheCodePage();
+    void failedWriteIsReported();
 };
 
 // The saved file holds every hit in the order the hits arrived, whatever the list's sort.
@@ -271,6 +273,32 @@ void HtmlReportTest::nameOutsideTheCodePage()
     QCOMPARE(reportsIn(stage), QStringList());
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QVERIFY(msgbox::shown()[0].text.contains(QStringLiteral("r\u00e9sum\u00e9")));
+}
+
+// A report that can't be written is reported, not passed over in silence, and the view
+// command doesn't open the page of an earlier list.
+void HtmlReportTest::failedWriteIsReported()
+{
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("abc"));
+    const QString missing =
+        QString::fromStdString(stage.sandbox.path().string()) + QStringLiteral("/missing/list");
+    setReportDialog([&](QWidget *, const QString &, const QString &) { return missing; });
+    msgbox::clearShown();
+    RunCommand(7);
+    QCOMPARE(msgbox::shown().size(), qsizetype(1));
+    QVERIFY(
+        msgbox::shown()[0].text.startsWith(QStringLiteral("HTMLファイルを保存できませんでした。")));
+    QVERIFY(!QFileInfo::exists(missing + QStringLiteral(".htm")));
+
+    // A folder in the place of "Current.htm" can't be replaced by the report, even by root.
+    QVERIFY(QDir().mkpath(dataPath(QStringLiteral("Current.htm/kept"))));
+    stage.form->TargetURL.clear();
+    msgbox::clearShown();
+    RunCommand(8);
+    QCOMPARE(msgbox::shown().size(), qsizetype(1));
+    QVERIFY(stage.form->TargetURL.isEmpty());
+    QVERIFY(QFileInfo(dataPath(QStringLiteral("Current.htm/kept"))).isDir());
 }
 
 QTEST_MAIN(HtmlReportTest)
