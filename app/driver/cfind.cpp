@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -130,6 +131,9 @@ void Do_Search()
         Do_Check();
 }
 
+constexpr int kIdleWaitMin = 2; // ms
+constexpr int kIdleWaitMax = 8;
+
 // Waits for window events, at most the given time, so that a pass over slots that are all
 // still busy doesn't spin a processor core at 100 %.
 static void waitForEvents(int milliseconds)
@@ -179,6 +183,11 @@ void Run_Poll()
     // would cost far more than the visit itself.
     bool eventsDue = true;
     bool timedOut = false;
+    // The wait between passes that found nothing grows from 2 ms to 8 ms while the sites are
+    // silent and drops back at the next harvest: a finished page is still taken within a few
+    // milliseconds of a busy stretch, and a run waiting on slow sites costs almost no processor.
+    // Window events end every wait at once.
+    int idleWait = kIdleWaitMin;
     while (ActiveCount > 0) {
         if (RunLimit > 0 && RunClock() - RunStart > RunLimit) {
             timedOut = true;
@@ -210,8 +219,12 @@ void Run_Poll()
         }
         if (StopFlag == 1 || ActiveCount <= 0)
             break;
-        if (!harvested)
-            waitForEvents(2);
+        if (harvested) {
+            idleWait = kIdleWaitMin;
+        } else {
+            waitForEvents(idleWait);
+            idleWait = std::min(idleWait * 2, kIdleWaitMax);
+        }
     }
     if (timedOut)
         cancelOutstanding(kind);
