@@ -133,6 +133,10 @@ void Do_Search()
 
 constexpr int kIdleWaitMin = 2; // ms
 constexpr int kIdleWaitMax = 8;
+// After this long without a harvest the sites are slow ones, and a few more milliseconds on
+// their answers count for nothing against the wake-ups saved.
+constexpr std::chrono::milliseconds kQuietAfter{1000};
+constexpr int kQuietWaitMax = 32;
 
 // Waits for window events, at most the given time, so that a pass over slots that are all
 // still busy doesn't spin a processor core at 100 %.
@@ -184,10 +188,12 @@ void Run_Poll()
     bool eventsDue = true;
     bool timedOut = false;
     // The wait between passes that found nothing grows from 2 ms to 8 ms while the sites are
-    // silent and drops back at the next harvest: a finished page is still taken within a few
-    // milliseconds of a busy stretch, and a run waiting on slow sites costs almost no processor.
-    // Window events end every wait at once.
+    // silent, to 32 ms once they have been silent for a second, and drops back at the next
+    // harvest: a finished page is still taken within a few milliseconds of a busy stretch, and
+    // a run waiting on slow sites costs almost no processor. Window events end every wait at
+    // once.
     int idleWait = kIdleWaitMin;
+    auto lastHarvest = std::chrono::steady_clock::now();
     while (ActiveCount > 0) {
         if (RunLimit > 0 && RunClock() - RunStart > RunLimit) {
             timedOut = true;
@@ -221,9 +227,11 @@ void Run_Poll()
             break;
         if (harvested) {
             idleWait = kIdleWaitMin;
+            lastHarvest = std::chrono::steady_clock::now();
         } else {
             waitForEvents(idleWait);
-            idleWait = std::min(idleWait * 2, kIdleWaitMax);
+            const bool quiet = std::chrono::steady_clock::now() - lastHarvest > kQuietAfter;
+            idleWait = std::min(idleWait * 2, quiet ? kQuietWaitMax : kIdleWaitMax);
         }
     }
     if (timedOut)
