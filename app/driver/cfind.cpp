@@ -10,6 +10,7 @@
 #include "mainwindow/form1.h"
 #include "mainwindow/msgform.h"
 #include "settings/settings.h"
+#include "settings/startup.h"
 #include "topics/topicstore.h"
 
 #include <QCoreApplication>
@@ -127,7 +128,8 @@ void Do_Search()
     RunLimit = settings().LimitTime;
     Run_Poll();
     RunState = kRunIdle;
-    if (settings().AutoCheck > 0)
+    // A search stopped by closing the main window has ended the program: nothing follows it.
+    if (settings().AutoCheck > 0 && !ProgramEnded())
         Do_Check();
 }
 

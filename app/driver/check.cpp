@@ -7,6 +7,7 @@
 #include "driver/runtexts.h"
 #include "mainwindow/form1.h"
 #include "settings/settings.h"
+#include "settings/startup.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -44,8 +45,9 @@ void Do_Check()
     RunLimit = settings().CheckWait;
     Run_Poll();
     RunState = kRunIdle;
-    // A topic change during the run (after the user agreed) leaves no hit to clean up.
-    if (settings().AutoDelete != 0 && HitCount > 0)
+    // A topic change during the run (after the user agreed) leaves no hit to clean up; a
+    // close of the main window during it has ended the program.
+    if (settings().AutoDelete != 0 && HitCount > 0 && !ProgramEnded())
         Do_DelDead();
 }
 

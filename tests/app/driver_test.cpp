@@ -370,6 +370,9 @@ void DriverTest::closingWindowEndsRunAndProgram()
     Stage stage;
     openOkAndStall(stage);
     settings().LimitTime = 0;
+    // The check AutoCheck adds after a stop has no place once the program has ended.
+    settings().AutoCheck = 1;
+    settings().AutoDelete = 1;
     Form1 *form = stage.form.release(); // from here the window deletes itself when closed
     form->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<Form1> alive = form;
@@ -380,6 +383,8 @@ void DriverTest::closingWindowEndsRunAndProgram()
 
     QCOMPARE(RunState, kRunIdle);
     QCOMPARE(StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
+    QCOMPARE(SlotsOfKind(kRunCheck), 0);
+    QCOMPARE(msgbox::shown().size(), qsizetype(0));
     QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
     QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
     QTRY_VERIFY(alive.isNull());

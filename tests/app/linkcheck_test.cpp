@@ -4,6 +4,7 @@
 #include "driver/runtexts.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
+#include "settings/startup.h"
 
 using namespace runfixture;
 using testsupport::Fault;
@@ -18,6 +19,8 @@ private Q_SLOTS:
     void autoCheckAndDeleteAfterSearch();
     void stopDuringCheckStillRemoves();
     void stoppedSearchIsStillChecked();
+    // Last: ending the program leaves the event loops told to quit.
+    void closingDuringCheckRemovesNothing();
 
 private:
     // Serves one result page of these links (and statuses for them) and searches for it.
@@ -227,6 +230,29 @@ void LinkCheckTest::stoppedSearchIsStillChecked()
     QCOMPARE(stage.image(0), 2);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。1/1件が確認済み、リンク切れが見つかりませんでした。"));
+}
+
+// Closing the main window during a check ends the program: the removal AutoDelete would add
+// is not run, and no message box appears after the window has gone.
+void LinkCheckTest::closingDuringCheckRemovesNothing()
+{
+    Stage stage;
+    stage.farm.serve("/gone", testsupport::status(404));
+    stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    searchLinks(stage, {stage.farm.url("/gone"), stage.farm.url("/hang")});
+    settings().CheckWait = 0;
+    settings().AutoDelete = 1;
+    Form1 *form = stage.form.get();
+    Stage::when([] { return DeadCount == 1; }, [form] { form->close(); });
+    msgbox::clearShown();
+    RunCommand(3);
+
+    QVERIFY(ProgramEnded());
+    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(msgbox::shown().size(), qsizetype(0));
+    QCOMPARE(form->listCount(), 2);
+    QCOMPARE(HitCount, 2);
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
 QTEST_MAIN(LinkCheckTest)
