@@ -4,6 +4,8 @@
 #include "driver/runrules.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
+#include "topics/topicstore.h"
+#include "topics/topicswindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -274,6 +276,22 @@ void Form1ListTest::browseModeTree()
                       form->TView->visualItemRect(topic).center());
     QCOMPARE(form->statusText(), QStringLiteral("one"));
     QCOMPARE(form->TargetURL, root);
+
+    // The Topics window opened from browse mode: the tree shows the topics as it leaves them.
+    QTimer deleter;
+    QObject::connect(&deleter, &QTimer::timeout, [&] {
+        if (auto *topics = qobject_cast<Topics *>(QApplication::activeModalWidget())) {
+            deleter.stop();
+            QTest::mouseClick(topics->DelTopic, Qt::LeftButton);
+            QTest::mouseClick(topics->OKTopic, Qt::LeftButton);
+        }
+    });
+    deleter.start(10);
+    RunCommand(19);
+    QVERIFY(form->BrowseMode);
+    QCOMPARE(topicStore().count, 1);
+    QCOMPARE(form->TView->topLevelItemCount(), 3);
+    QCOMPARE(form->TView->topLevelItem(2)->text(0), QStringLiteral("two"));
 }
 
 QTEST_MAIN(Form1ListTest)
