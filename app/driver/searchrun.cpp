@@ -71,6 +71,10 @@ void HarvestSearch(int i)
             if (Form1 *form = MainForm())
                 form->Add_LView(HitRow(record), r);
             QCoreApplication::processEvents();
+            // A topic change agreed to meanwhile has given the list to the new topic's sites:
+            // the rest of this page belongs to no list any more.
+            if (Form1 *form = MainForm(); form && !form->resultView())
+                return;
         }
     }
     SiteHits[i] += added;

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void keywordBoxSelectsAllOnFocus();
     void topicChangeAsksWhenResultsListed();
     void topicChangeDuringRunStopsItFirst();
+    void topicChangeWhileHitsArriveKeepsTheNewList();
     void topicsRebuiltAskAgain();
     void emptyTopicStore();
     void elapsedTimeLine();
@@ -155,6 +156,36 @@ void Form1SearchTest::topicChangeDuringRunStopsItFirst()
                 });
     stage.search(QStringLiteral("abc"));
     QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
+    QCOMPARE(stage.column(0), QStringList({"a", "b"}));
+    QVERIFY(!stage.form->resultView());
+    QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+}
+
+// The change agreed to while a page's hits are still being listed: the rest of that page
+// goes into no list, and the new topic's sites stay alone in it.
+void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.form->Topic->setCurrentIndex(2);
+    RunCommand(1);
+    settings().LimitTime = 0;
+    // The choice is handled by the event pass after the third hit of the first page.
+    const QMetaObject::Connection third =
+        QObject::connect(stage.form->LView->model(), &QAbstractItemModel::rowsInserted, [&] {
+            if (stage.form->listCount() != 3 || !stage.form->resultView())
+                return;
+            QTimer::singleShot(0, [&] {
+                msgbox::setNextAnswer(QMessageBox::Yes);
+                stage.form->Topic->setCurrentIndex(0);
+                RunCommand(1);
+            });
+        });
+    stage.search(QStringLiteral("abc"));
+    QObject::disconnect(third);
+    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(HitCount, 0);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QVERIFY(!stage.form->resultView());
