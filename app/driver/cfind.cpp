@@ -96,6 +96,7 @@ void Do_Search()
 
     RunState = kRunSearch;
     InitResult();
+    StartHarvests();
     HitCount = 0;
     StopFlag = 0;
     keywords = toCp932(words);

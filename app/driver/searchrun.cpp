@@ -54,31 +54,45 @@ void SearchStartDisplay()
     }
 }
 
+// Hits read from the engine's store in this search. A hit deleted from the list during the
+// run leaves HitCount below this, so the store is counted on its own.
+static int32_t storeNext = 0;
+
+void StartHarvests()
+{
+    storeNext = 0;
+}
+
 void HarvestSearch(int i)
 {
     const int32_t limit = settings().LimitLink;
     const int32_t k = iParse(i, HarvestMost(limit, SiteHits[i]));
-    int32_t added = 0;
     if (k > 0) {
         const int32_t take = HarvestTake(k, HitCount, SiteHits[i], limit);
+        const int32_t first = storeNext;
+        storeNext += k;
         char record[TESSEL_RESULT_SIZE];
-        for (; added < take; ++added) {
-            const int32_t r = HitCount + added;
-            GetResult(r, record);
-            HitOrder[r] = r;
+        for (int32_t added = 0; added < take; ++added) {
+            const int32_t r = first + added;
+            if (r >= kRunTables || GetResult(r, record) != 0)
+                break;
+            HitOrder[HitCount] = r;
             LinkState[r] = kLinkNoCheck;
-            // Asked for each hit: the window may have been closed while events were handled.
-            if (Form1 *form = MainForm())
+            // Counted at once: a hit deleted while events are handled below is found in
+            // HitOrder, and the next hit goes to the place after the list's last.
+            HitCount += 1;
+            SiteHits[i] += 1;
+            Form1 *form = MainForm();
+            if (form)
                 form->Add_LView(HitRow(record), r);
             QCoreApplication::processEvents();
             // A topic change agreed to meanwhile has given the list to the new topic's sites:
             // the rest of this page belongs to no list any more.
-            if (Form1 *form = MainForm(); form && !form->resultView())
+            form = MainForm();
+            if (form && !form->resultView())
                 return;
         }
     }
-    SiteHits[i] += added;
-    HitCount += added;
     // A stop may have arrived while the hits were taken; a page asked for now would start a
     // thread that nothing cancels any more. A full list takes no further hit, so asking any
     // site for more would only keep the run going until its time limit.

@@ -6,6 +6,8 @@
 
 // Run start: status text, Search caption, animation, result columns, Searching window.
 void SearchStartDisplay();
+// A search begins with an empty store: its first hit is the store's first.
+void StartHarvests();
 // Takes the new hits of slot i's page into the list and asks for the next page while the
 // site still wants hits.
 void HarvestSearch(int i);

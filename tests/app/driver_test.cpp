@@ -1,5 +1,6 @@
 // The search run as a user drives it: keywords typed into Word, Enter or the Search button,
 // hits arriving from the fixture server's sites, the status line, the limits and the stop.
+#include "driver/hitrow.h"
 #include "driver/runrules.h"
 #include "driver/runtexts.h"
 #include "mainwindow/commands.h"
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void enterStopsRun();
     void searchButtonStopsRun();
     void listStopsAt999();
+    void deletingAHitDuringTheRun();
     void waitingDoesNotSpin();
     void stopWithoutRun();
     // Last: ending the program leaves the event loops told to quit.
@@ -390,6 +392,40 @@ void DriverTest::closingWindowEndsRunAndProgram()
     QTRY_VERIFY(alive.isNull());
     QCOMPARE(MainForm(), nullptr);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
+}
+
+// A hit deleted from the list between two pages of a site: the next page lists the site's
+// next hits, neither one of the earlier ones again nor fewer than it found.
+void DriverTest::deletingAHitDuringTheRun()
+{
+    Stage stage;
+    SearchSite slow = generated(30);
+    slow.delay = std::chrono::milliseconds(300);
+    stage.farm.serveSearch("/slow/search", slow);
+    stage.open({{"slow", "日本語", "/slow/search"}}, {{"t", {"slow"}}});
+    settings().LimitLink = 20;
+    settings().LimitTime = 0;
+    QString deleted;
+    Stage::when([] { return HitCount == 10; },
+                [&] {
+                    QTreeWidgetItem *first = stage.form->LView->topLevelItem(0);
+                    deleted = first->text(1);
+                    stage.form->LView->setCurrentItem(first);
+                    stage.form->mDelLink->trigger();
+                });
+    stage.search(QStringLiteral("abc"));
+
+    QCOMPARE(HitCount, 19);
+    const QStringList urls = stage.column(1);
+    QCOMPARE(urls.size(), 19);
+    QCOMPARE(QSet<QString>(urls.begin(), urls.end()).size(), 19);
+    QVERIFY(!deleted.isEmpty() && !urls.contains(deleted));
+    // Every listed row's key names the hit the row shows.
+    for (int position = 1; position <= HitCount; ++position) {
+        char record[TESSEL_RESULT_SIZE];
+        QCOMPARE(GetResult(KeyIndex(stage.form->itemKey(position)), record), 0);
+        QCOMPARE(HitRow(record).value(1), urls[position - 1]);
+    }
 }
 
 // The stop command with no run still shows the notice for a second and cancels nothing.
