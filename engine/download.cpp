@@ -60,7 +60,8 @@ public:
             return false;
         put(record_->url, newId());
         put(record_->status, -15);
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // A symbolic link at the target would carry the download to wherever it points.
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd_ < 0)
             return false;
         put(record_->file, newId());

@@ -46,6 +46,7 @@ typedef struct DownloadRecord {
     int32_t file;
 } DownloadRecord;
 
+/* clang-format off */
 enum {
     TESSEL_SITE_HEADER_SIZE = 3072, /* SiteHeader record: name, language, type, key, root, memo */
     TESSEL_RESULT_SIZE = 3328,      /* GetResult record: site, title, URL, preview, score, size, date */
@@ -55,6 +56,7 @@ enum {
     TESSEL_PAGE_SLOTS = 50,
     TESSEL_MAX_RESULTS = 1000
 };
+/* clang-format on */
 
 /* Error codes. Always add new codes last; never remove one. */
 enum {
@@ -94,7 +96,8 @@ TESSEL_API int32_t SiteHeader(char *record, int32_t site);
  * fit), TESSEL_E_BAD_NUM, TESSEL_E_NO_KEYWORD, TESSEL_E_ONE_WORD_SITE or TESSEL_E_NO_LIST
  * (also for a site index not in the catalogue); on an error request is left unchanged.
  * Sites whose memo holds "UTF8" get their keywords escaped as UTF-8 bytes. */
-TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords, char *request);
+TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords,
+                         char *request);
 
 /* ---- Fetch slots ---- */
 /* iGet: starts a fetch of url (the request text of iForm: "http://", "https://" or
@@ -159,7 +162,8 @@ TESSEL_API int32_t ExitCheck(FetchRecord *record);
  * (writing; bytes counts what is in the file) and -20 when the whole body is in the file. A
  * failure keeps its stage and removes the target, an older file of that name included: an
  * address that can't be opened or answers 400 or above leaves -11, a body that breaks off or a
- * target that can't be created leaves -15. Returns 1 when the thread started, else 0.
+ * target that can't be created (a symbolic link there included: it is never written through)
+ * leaves -15. Returns 1 when the thread started, else 0.
  * Status_iDown: 1 while the download's thread runs, else 0.
  * Exit_iDown: cancels in any stage, waits for the thread, and removes the target file (even
  * a completed one); inet, url and file are 0 afterwards. Returns 0.

@@ -51,7 +51,8 @@ bool convert(const char *to, const char *from, const std::string &in, std::strin
     iconv_close(cd);
     if (rc == static_cast<size_t>(-1)) {
         size_t offset = in.size() - srcLeft;
-        std::fprintf(stderr, "sitepack: can't convert byte %zu (%s)\n", offset, std::strerror(errno));
+        std::fprintf(stderr, "sitepack: can't convert byte %zu (%s)\n", offset,
+                     std::strerror(errno));
         return false;
     }
     out.resize(out.size() - dstLeft);

@@ -124,6 +124,17 @@ TEST_F(Download, ATargetThatCantBeCreatedFailsWithoutWriting)
     EXPECT_TRUE(std::filesystem::is_directory(box.path() / "taken"));
 }
 
+TEST_F(Download, ALinkAtTheTargetIsNotWrittenThrough)
+{
+    farm.serve("/f", page("payload"));
+    box.write("elsewhere.txt", "untouched");
+    std::filesystem::create_symlink(box.path() / "elsewhere.txt", box.path() / "f.bin");
+    DownloadRecord &r = download(farm.url("/f"));
+    EXPECT_EQ(r.status, -15);
+    EXPECT_EQ(box.read("elsewhere.txt"), "untouched");
+    EXPECT_TRUE(released(r));
+}
+
 TEST_F(Download, StagesAndGrowingByteCount)
 {
     farm.serve("/slow", page(std::string(64000, 's')).withDelay(300ms).withDrip(16000, 100ms));

@@ -10,8 +10,7 @@
 
 namespace testsupport {
 
-Sandbox::Sandbox()
-    : previous_(std::filesystem::current_path())
+Sandbox::Sandbox() : previous_(std::filesystem::current_path())
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
