@@ -59,7 +59,7 @@ using namespace settingrules;
 
 namespace {
 
-struct NumericSpec {
+struct NumericControls {
     const char *field;
     const char *updown;
     const char *label;
@@ -69,7 +69,7 @@ struct NumericSpec {
 };
 
 // Field, buttons, label, caption, setting and range of the four numeric fields, top to bottom.
-const std::array<NumericSpec, 4> kNumeric = {{
+const std::array<NumericControls, 4> kNumeric = {{
     {"TBTime", "UDTime", "LBTime", "検索時間(秒)", &Settings::LimitTime, {0, 3600}},
     {"TBLink", "UDLink", "LBLink", "サイトごとのリンク数", &Settings::LimitLink, {1, 100}},
     {"TBCheckWait",
@@ -144,17 +144,18 @@ void Setting::buildControls()
 
     y += 14;
     for (size_t i = 0; i < kNumeric.size(); ++i) {
-        const NumericSpec &spec = kNumeric[i];
+        const NumericControls &controls = kNumeric[i];
         Numeric &n = numeric[i];
-        n.label = label(this, spec.label, QString::fromUtf8(spec.caption), {28, y, 330, 26});
-        n.field = make<QLineEdit>(this, spec.field, {364, y, 80, 26});
+        n.label =
+            label(this, controls.label, QString::fromUtf8(controls.caption), {28, y, 330, 26});
+        n.field = make<QLineEdit>(this, controls.field, {364, y, 80, 26});
         n.field->setAlignment(Qt::AlignRight);
-        n.updown = make<QWidget>(this, spec.updown, {446, y, 20, 26});
+        n.updown = make<QWidget>(this, controls.updown, {446, y, 20, 26});
         n.up = make<QToolButton>(n.updown, "up", {0, 0, 20, 13});
         n.up->setArrowType(Qt::UpArrow);
         n.down = make<QToolButton>(n.updown, "down", {0, 13, 20, 13});
         n.down->setArrowType(Qt::DownArrow);
-        n.value = spec.value;
+        n.value = controls.value;
         connect(n.field, &QLineEdit::textChanged, this, [this, &n] { numberChanged(n); });
         connect(n.up, &QToolButton::clicked, this, [this, &n] { step(n, true); });
         connect(n.down, &QToolButton::clicked, this, [this, &n] { step(n, false); });
