@@ -25,6 +25,8 @@ private Q_SLOTS:
 private:
     // Serves one result page of these links (and statuses for them) and searches for it.
     void searchLinks(Stage &stage, const std::vector<std::string> &urls);
+    // Lists a dead link and one whose check stalls, with AutoDelete on and no time limit.
+    void searchDeadAndStalled(Stage &stage);
 };
 
 void LinkCheckTest::texts()
@@ -58,6 +60,15 @@ void LinkCheckTest::searchLinks(Stage &stage, const std::vector<std::string> &ur
     settings().LimitLink = static_cast<int32_t>(urls.size());
     stage.search(QStringLiteral("abc"));
     QCOMPARE(HitCount, static_cast<int32_t>(urls.size()));
+}
+
+void LinkCheckTest::searchDeadAndStalled(Stage &stage)
+{
+    stage.farm.serve("/gone", testsupport::status(404));
+    stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    searchLinks(stage, {stage.farm.url("/gone"), stage.farm.url("/hang")});
+    settings().CheckWait = 0;
+    settings().AutoDelete = 1;
 }
 
 // Every kind of answer gets its icon; a refused or stalled check leaves its hit unchecked;
@@ -188,11 +199,7 @@ void LinkCheckTest::autoCheckAndDeleteAfterSearch()
 void LinkCheckTest::stopDuringCheckStillRemoves()
 {
     Stage stage;
-    stage.farm.serve("/gone", testsupport::status(404));
-    stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
-    searchLinks(stage, {stage.farm.url("/gone"), stage.farm.url("/hang")});
-    settings().CheckWait = 0;
-    settings().AutoDelete = 1;
+    searchDeadAndStalled(stage);
     settings().ShowChecking = 1;
     QString caption;
     Stage::when([] { return DeadCount == 1; },
@@ -237,11 +244,7 @@ void LinkCheckTest::stoppedSearchIsStillChecked()
 void LinkCheckTest::closingDuringCheckRemovesNothing()
 {
     Stage stage;
-    stage.farm.serve("/gone", testsupport::status(404));
-    stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
-    searchLinks(stage, {stage.farm.url("/gone"), stage.farm.url("/hang")});
-    settings().CheckWait = 0;
-    settings().AutoDelete = 1;
+    searchDeadAndStalled(stage);
     Form1 *form = stage.form.get();
     Stage::when([] { return DeadCount == 1; }, [form] { form->close(); });
     msgbox::clearShown();
