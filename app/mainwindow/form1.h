@@ -103,8 +103,6 @@ public:
     void Do_HideWeb2();
     // The splitter's hit zone for the present face; ends a drag.
     void UpdateSplitterZone();
-    // Moves the splitter as if dragged by dx (browse face) or dy (search face) twips.
-    void ApplySplitterDrag(int dx, int dy);
     // The layout in twips, as last placed.
     const layout::Layout &windowLayout() const { return layout_; }
     int twipsPerPixel() const { return twips_; }
@@ -196,6 +194,9 @@ private:
     bool laidOut_ = false;
     bool refDead_ = false; // the reused hand-off to the desktop's browser has failed once
 };
+
+// The entries of the method chooser TMethod: all words (search mode 0), any word (1).
+QStringList MethodCaptions();
 
 // The program's one main window, or nullptr before it is made and after it is gone.
 Form1 *MainForm();

@@ -113,11 +113,15 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 // ---- start-up pieces ----
 
+QStringList MethodCaptions()
+{
+    return {QStringLiteral("すべての語を含む"), QStringLiteral("いずれかの語を含む")};
+}
+
 void Form1::Init_TMethod()
 {
     TMethod->clear();
-    TMethod->addItem(QStringLiteral("すべての語を含む"));
-    TMethod->addItem(QStringLiteral("いずれかの語を含む"));
+    TMethod->addItems(MethodCaptions());
     // Every start begins with all words, whatever the settings file held.
     settings().SearchMode = 0;
     TMethod->setCurrentIndex(0);

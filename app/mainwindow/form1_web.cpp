@@ -258,8 +258,10 @@ void Form1::InitLayout()
     d.labelWidth = label * t;
     d.methodLabelWidth = LMethod->sizeHint().width() * t;
     // The chooser's entries are added later; make room for the longer one and the arrow.
-    d.methodWidth =
-        (TMethod->fontMetrics().horizontalAdvance(QStringLiteral("いずれかの語を含む")) + 40) * t;
+    int method = 0;
+    for (const QString &caption : MethodCaptions())
+        method = std::max(method, TMethod->fontMetrics().horizontalAdvance(caption));
+    d.methodWidth = (method + 40) * t;
     // Wide enough for every caption the button takes ("検索開始", "検索中止", "確認中止").
     d.searchWidth =
         std::max(Search->sizeHint().width(),
@@ -323,10 +325,4 @@ void Form1::UpdateSplitterZone()
     layout::UpdateSplitterZone(layout_, layoutMode, PreviewShown);
     if (surface_)
         surface_->unsetCursor();
-}
-
-void Form1::ApplySplitterDrag(int dx, int dy)
-{
-    layout::ApplySplitterDrag(layout_, layoutMode, PreviewShown, dx, dy);
-    placeControls();
 }
