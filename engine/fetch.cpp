@@ -23,6 +23,8 @@ public:
     }
 
     bool receiving() const { return receiving_; }
+    // The status code of the final response; 0 until its headers are complete.
+    long code() const { return code_; }
 
     void connected() override
     {
@@ -32,8 +34,9 @@ public:
         }
     }
 
-    bool responseStarts(long) override
+    bool responseStarts(long code) override
     {
+        code_ = code;
         receive();
         return true;
     }
@@ -77,9 +80,41 @@ private:
     char *page_;
     bool post_;
     bool receiving_ = false;
+    long code_ = 0;
     int32_t bytes_ = 0;
     int32_t reads_ = 0;
 };
+
+// What a transfer that got no answer tells of why, in the terms a user can act on.
+int32_t failureKind(CURLcode result)
+{
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return TESSEL_FETCH_NAME;
+    case CURLE_COULDNT_CONNECT:
+        return TESSEL_FETCH_CONNECT;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+        return TESSEL_FETCH_TLS;
+    case CURLE_OPERATION_TIMEDOUT:
+        return TESSEL_FETCH_TIMEOUT;
+    default:
+        return TESSEL_FETCH_NO_ANSWER;
+    }
+}
 
 bool startsWith(const char *text, const char *prefix)
 {
@@ -95,8 +130,10 @@ void fetchWorker(int32_t slot, FetchRecord *record)
     bool post = startsWith(request, "post://");
     PageFetch stages(record, pageBuffer(slot), post);
     Transfer transfer(slotToken(slot), stages, agent, true);
-    if (!transfer.valid())
+    if (!transfer.valid()) {
+        setSlotOutcome(slot, TESSEL_FETCH_NO_ANSWER);
         return;
+    }
     CURL *easy = transfer.easy();
     curl_slist *headers = nullptr;
     std::string url;
@@ -124,6 +161,7 @@ void fetchWorker(int32_t slot, FetchRecord *record)
         curl_easy_setopt(easy, CURLOPT_DEFAULT_PROTOCOL, "http");
         put(record->status, -12);
     } else {
+        setSlotOutcome(slot, TESSEL_FETCH_BAD_REQUEST);
         return; // no scheme a fetch knows: the status stays -10
     }
     // DEL passes the request's cut but no client sends it raw; it goes escaped.
@@ -132,14 +170,22 @@ void fetchWorker(int32_t slot, FetchRecord *record)
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     CURLcode result = transfer.run();
     curl_slist_free_all(headers);
-    if (result == CURLE_ABORTED_BY_CALLBACK && slotToken(slot).cancelled())
+    if (result == CURLE_ABORTED_BY_CALLBACK && slotToken(slot).cancelled()) {
+        setSlotOutcome(slot, TESSEL_FETCH_CANCELLED);
         return; // Kill writes the rest once this thread has ended
+    }
     // A body that broke off still ends the read loop: the page holds what came.
     if (stages.receiving() || result == CURLE_OK) {
-        if (!stages.receiving())
-            stages.responseStarts(0);
+        if (!stages.receiving()) {
+            long code = 0;
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+            stages.responseStarts(code);
+        }
         put(record->status, -20);
     }
+    // A response counts by its status even when its body broke off; the page holds what came.
+    setSlotOutcome(slot,
+                   stages.code() > 0 ? static_cast<int32_t>(stages.code()) : failureKind(result));
 }
 
 } // namespace
@@ -178,6 +224,13 @@ int32_t iGet(FetchRecord *record, const char *url)
 int32_t Status(FetchRecord *record)
 {
     return record && slotRunning(record->slot) ? 1 : 0;
+}
+
+int32_t FetchResult(const FetchRecord *record)
+{
+    if (!record || slotOwner(record->slot) != record || !pageBuffer(record->slot))
+        return 0;
+    return slotOutcome(record->slot);
 }
 
 int32_t Kill(FetchRecord *record)

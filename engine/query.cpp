@@ -83,30 +83,32 @@ struct Words {
 };
 
 // Splits the keyword text into at most ten escaped words. The text ends at its first
-// control byte; blanks and ideographic spaces (81 40) separate words, but an ideographic
-// space right after a letter belongs to the word. False when a word doesn't fit its field.
+// control byte; blanks and ideographic spaces (81 40) separate words, wherever they stand:
+// an input method types the ideographic one. The text is walked a character at a time, as
+// the escape pairs it (a byte from 0x80 up takes the next, unless that is a blank), so the
+// second byte of a character is never read as the start of a space. False when a word doesn't fit
+// its field.
 bool splitWords(const char *keywords, bool utf8, Words &words)
 {
     const auto *t = reinterpret_cast<const unsigned char *>(keywords ? keywords : "");
     int end = 0;
     while (t[end] >= 0x20)
         ++end;
-    int pos = 0;
-    auto skip = [&] {
-        while (pos < end) {
-            if (t[pos] <= 0x20)
-                ++pos;
-            else if (t[pos] == 0x81 && pos + 1 < end && t[pos + 1] == 0x40)
-                pos += 2;
-            else
-                break;
-        }
+    auto spaceAt = [&](int at) {
+        return t[at] <= 0x20 || (t[at] == 0x81 && at + 1 < end && t[at + 1] == 0x40);
     };
-    skip();
+    auto next = [&](int at) {
+        return t[at] >= 0x80 && at + 1 < end && t[at + 1] > 0x20 ? at + 2 : at + 1;
+    };
+    int pos = 0;
     while (pos < end && words.count < kMaxWords) {
+        if (spaceAt(pos)) {
+            pos = next(pos);
+            continue;
+        }
         int start = pos;
-        while (pos < end && t[pos] > 0x20)
-            ++pos;
+        while (pos < end && !spaceAt(pos))
+            pos = next(pos);
         Field &f = words.word[words.count++];
         if (utf8)
             escapeUtf8(t + start, pos - start, f);
@@ -114,7 +116,6 @@ bool splitWords(const char *keywords, bool utf8, Words &words)
             escapeCp932(t + start, pos - start, f);
         if (!f.ok)
             return false;
-        skip();
     }
     return true;
 }

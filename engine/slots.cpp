@@ -16,6 +16,7 @@ struct SlotThread {
     WorkerThread thread;
     bool started = false;             // caller's thread only: the slot has had a thread
     std::atomic<bool> running{false}; // written last by the worker, so the page is complete
+    std::atomic<int32_t> outcome{0};  // how the last fetch ended; see FetchResult
     CancelToken token;
     char request[kRequestSize] = {};
 };
@@ -76,6 +77,7 @@ bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorke
     std::memcpy(entry.request, request, length);
     entry.request[length] = '\0';
     entry.token.reset();
+    entry.outcome.store(0, std::memory_order_relaxed);
     entry.started = true;
     entry.running.store(true, std::memory_order_release);
     bool started = entry.thread.start([slot, record, worker] {
@@ -103,6 +105,19 @@ bool stopSlot(int32_t slot)
     if (entry.thread.joinable())
         entry.thread.join();
     return true;
+}
+
+void setSlotOutcome(int32_t slot, int32_t outcome)
+{
+    if (inRange(slot))
+        threads.slot[slot].outcome.store(outcome, std::memory_order_relaxed);
+}
+
+int32_t slotOutcome(int32_t slot)
+{
+    if (!inRange(slot) || threads.slot[slot].running.load(std::memory_order_acquire))
+        return 0;
+    return threads.slot[slot].outcome.load(std::memory_order_relaxed);
 }
 
 const char *slotRequest(int32_t slot)

@@ -36,6 +36,10 @@ bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorke
 bool slotRunning(int32_t slot);
 // Cancels the slot's transfer and joins its thread; false when the slot never had a thread.
 bool stopSlot(int32_t slot);
+// How the slot's last fetch ended (FetchResult's answer): set by the worker before its thread
+// ends, 0 from every start and while the thread runs.
+void setSlotOutcome(int32_t slot, int32_t outcome);
+int32_t slotOutcome(int32_t slot);
 // The worker's view of its slot: the request text and the token that cancels it.
 const char *slotRequest(int32_t slot);
 CancelToken &slotToken(int32_t slot);

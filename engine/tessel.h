@@ -72,6 +72,18 @@ enum {
     TESSEL_E_NO_SITE = -5004           /* SiteHeader: not a site index of the catalogue */
 };
 
+/* How a fetch ended without an answer: FetchResult's results other than an HTTP status code.
+ * Always add new kinds last; never remove one. */
+enum {
+    TESSEL_FETCH_NAME = -6001,        /* the host name could not be resolved */
+    TESSEL_FETCH_CONNECT = -6002,     /* no connection: refused or unreachable */
+    TESSEL_FETCH_TLS = -6003,         /* the secure connection failed (handshake, certificate) */
+    TESSEL_FETCH_TIMEOUT = -6004,     /* the transfer gave up waiting */
+    TESSEL_FETCH_NO_ANSWER = -6005,   /* connected, but no response came (closed, reset, ...) */
+    TESSEL_FETCH_BAD_REQUEST = -6006, /* the request names no scheme a fetch knows */
+    TESSEL_FETCH_CANCELLED = -6007    /* Kill ended it before an answer came */
+};
+
 /* ---- Site catalogue and query building ---- */
 
 /* Loads "sitelist.dat" from the current directory (every byte stored complemented) and
@@ -95,7 +107,9 @@ TESSEL_API int32_t SiteHeader(char *record, int32_t site);
  * Returns 0, or TESSEL_E_REQUEST_TOO_LONG (request, a word or a template part would not
  * fit), TESSEL_E_BAD_NUM, TESSEL_E_NO_KEYWORD, TESSEL_E_ONE_WORD_SITE or TESSEL_E_NO_LIST
  * (also for a site index not in the catalogue); on an error request is left unchanged.
- * Sites whose memo holds "UTF8" get their keywords escaped as UTF-8 bytes. */
+ * Blanks and ideographic spaces (81 40) separate the words. Sites whose memo holds "UTF8"
+ * get their keywords escaped as UTF-8 bytes; to send such a site characters CP932 lacks,
+ * pass the words already escaped ("%F0%9F%98%80"): ASCII, '%' included, passes unchanged. */
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords,
                          char *request);
 
@@ -114,10 +128,16 @@ TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *k
  * Kill: cancels the slot's transfer in any stage, waits for its thread (well under 100 ms),
  * then sets bytes 0 and status -24, also when the thread had already ended. A slot that never
  * had a thread is left alone. Returns 0.
- * All three on the caller's (user-interface) thread. */
+ * FetchResult: how the record's last fetch ended, once Status says 0: the status code of the
+ * final response (redirects followed; 100..599, also when its body broke off), else one of
+ * TESSEL_FETCH_*. 0 while it runs, when the slot's last work was a link check, or when the
+ * record is not the one the slot's last fetch was started with. Kill after the end keeps it.
+ * The record's status tells how far a fetch got; only this tells why it stopped there.
+ * All four on the caller's (user-interface) thread. */
 TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
+TESSEL_API int32_t FetchResult(const FetchRecord *record);
 
 /* ---- Result store ----
  * The hits of one search, at most 1000, in the order extracted. A hit's result index (0 ..

@@ -30,6 +30,16 @@
 // Item data: the row's key "j=N" and the index of its picture in the image list.
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
+// A topic-view row's address: the site's root. Its column 1 shows the language, which is no
+// address at all.
+constexpr int kAddressRole = Qt::UserRole + 2;
+
+// The address a row opens, copies or hands to the browser.
+static QString rowAddress(const QTreeWidgetItem *item)
+{
+    const QVariant root = item->data(0, kAddressRole);
+    return root.isValid() ? root.toString() : item->text(1);
+}
 // TView node data: the node's tag ("top" or the site's root address).
 constexpr int kTagRole = Qt::UserRole;
 
@@ -178,6 +188,7 @@ void Form1::LView_Current()
         auto *item = new QTreeWidgetItem({site.name, site.language, site.type, site.searchKey});
         item->setIcon(0, ListImage(kLinkTopic));
         item->setData(0, kImageRole, int(kLinkTopic));
+        item->setData(0, kAddressRole, site.root);
         rows.append(item);
     }
     LView->addTopLevelItems(rows);
@@ -328,7 +339,7 @@ void Form1::LView_ItemClick(QTreeWidgetItem *item)
 {
     if (rightPending_ || !item || LView->indexOfTopLevelItem(item) < 0)
         return;
-    TargetURL = item->text(1);
+    TargetURL = rowAddress(item);
     RunCommand(24);
 }
 
@@ -352,7 +363,7 @@ void Form1::mCopyURL_Click()
         return;
     QClipboard *clipboard = QApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(LView->topLevelItem(position - 1)->text(1));
+    clipboard->setText(rowAddress(LView->topLevelItem(position - 1)));
     setStatusText(QStringLiteral("Copied URl of Item ") + QString::number(position));
 }
 
@@ -361,7 +372,7 @@ void Form1::mBrowser_Click()
     const int position = selectedPosition();
     if (position < 1)
         return;
-    TargetURL = LView->topLevelItem(position - 1)->text(1);
+    TargetURL = rowAddress(LView->topLevelItem(position - 1));
     RunCommand(25);
 }
 

@@ -8,6 +8,7 @@
 #include "tessel.h"
 #include "topics/topicstore.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -97,6 +98,20 @@ int32_t &screenDpi()
     return dpi;
 }
 
+void ClampSettings(Settings &values)
+{
+    const auto clamp = [](int32_t &value, SettingRange range) {
+        value = std::clamp(value, range.minimum, range.maximum);
+    };
+    clamp(values.LimitTime, kLimitTimeRange);
+    clamp(values.LimitLink, kLimitLinkRange);
+    clamp(values.CheckWait, kCheckWaitRange);
+    clamp(values.FontSize, kFontSizeRange);
+    for (int32_t *flag :
+         {&values.ShowSearching, &values.ShowChecking, &values.AutoCheck, &values.AutoDelete})
+        clamp(*flag, kFlagRange);
+}
+
 Settings ParseSettings(const QByteArray &bytes)
 {
     Settings values;
@@ -113,6 +128,7 @@ Settings ParseSettings(const QByteArray &bytes)
         if (start < text.size() && text.at(start) == u'\n')
             ++start;
     }
+    ClampSettings(values);
     return values;
 }
 

@@ -25,6 +25,21 @@ struct Settings {
     int32_t FontSize = 9;
 };
 
+// The values a number setting may take: what the settings window accepts.
+struct SettingRange {
+    int32_t minimum = 0;
+    int32_t maximum = 0;
+};
+constexpr SettingRange kLimitTimeRange{0, 3600};
+constexpr SettingRange kLimitLinkRange{1, 100};
+constexpr SettingRange kCheckWaitRange{1, 3600};
+constexpr SettingRange kFontSizeRange{1, 64};
+constexpr SettingRange kFlagRange{0, 1}; // the four check boxes
+
+// Brings every number the settings window edits into its range, the nearest end for a value
+// outside it: a hand-edited LimitLink=-5 would make every search return nothing.
+void ClampSettings(Settings &values);
+
 // Program-wide state.
 Settings &settings();
 int32_t &screenDpi(); // DPI from GetDPI at start-up
@@ -32,8 +47,8 @@ int32_t &screenDpi(); // DPI from GetDPI at start-up
 // Sets the defaults, then reads "STARTUP.DAT" from the program directory (a missing file
 // keeps the defaults).
 void LoadSettings();
-// The defaults overridden by the lines of CP932 file bytes; the part of LoadSettings that
-// needs no file.
+// The defaults overridden by the lines of CP932 file bytes, clamped (ClampSettings); the part
+// of LoadSettings that needs no file.
 Settings ParseSettings(const QByteArray &bytes);
 
 // Writes all settings to "STARTUP.DAT", replacing the file atomically. On failure the old

@@ -70,20 +70,12 @@ struct NumericControls {
 
 // Field, buttons, label, caption, setting and range of the four numeric fields, top to bottom.
 const std::array<NumericControls, 4> kNumeric = {{
-    {"TBTime", "UDTime", "LBTime", "検索時間(秒)", &Settings::LimitTime, {0, 3600}},
-    {"TBLink", "UDLink", "LBLink", "サイトごとのリンク数", &Settings::LimitLink, {1, 100}},
-    {"TBCheckWait",
-     "UDCheckWait",
-     "LBCheckWait",
-     "リンク確認時の各サイトの待ち時間(秒)",
-     &Settings::CheckWait,
-     {1, 3600}},
-    {"TBFontSize",
-     "UDFontSize",
-     "LBFontSize",
-     "検索結果一覧のフォントサイズ(ポイント)",
-     &Settings::FontSize,
-     {1, 64}},
+    {"TBTime", "UDTime", "LBTime", "検索時間(秒)", &Settings::LimitTime, kLimitTimeRange},
+    {"TBLink", "UDLink", "LBLink", "サイトごとのリンク数", &Settings::LimitLink, kLimitLinkRange},
+    {"TBCheckWait", "UDCheckWait", "LBCheckWait", "リンク確認時の各サイトの待ち時間(秒)",
+     &Settings::CheckWait, kCheckWaitRange},
+    {"TBFontSize", "UDFontSize", "LBFontSize", "検索結果一覧のフォントサイズ(ポイント)",
+     &Settings::FontSize, kFontSizeRange},
 }};
 
 template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)

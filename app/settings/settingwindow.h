@@ -23,10 +23,7 @@ class QWidget;
 // The numeric fields' rules as plain functions, usable without a window.
 namespace settingrules {
 
-struct Range {
-    int32_t minimum = 0;
-    int32_t maximum = 0;
-};
+using Range = SettingRange;
 
 // Character check: false when the text holds a character above code 255 (a full-width digit,
 // a Japanese character). An empty text passes.

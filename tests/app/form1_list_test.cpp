@@ -72,6 +72,7 @@ private Q_SLOTS:
     void columnsAndResize();
     void sortingFlipsOnEveryClick();
     void rowClicksAndPopupMenu();
+    void topicRowOpensTheSiteRoot();
     void deleteWithoutSelection();
     void capturedTextIsDecoded();
     void browseModeTree();
@@ -186,6 +187,20 @@ void Form1ListTest::rowClicksAndPopupMenu()
     QCOMPARE(stage.column(0), QStringList({"one", "two", "four"}));
     for (int j = 0; j < HitCount; ++j)
         QVERIFY(HitOrder[j] != idx);
+}
+
+// A topic-view row shows the site's language in column 1, but opens and copies its root.
+void Form1ListTest::topicRowOpensTheSiteRoot()
+{
+    Stage stage;
+    stage.open({{"list", "日本語", "/list/search"}}, {{"t", {"list"}}});
+    Form1 *form = stage.form.get();
+    const QString root = QString::fromStdString(stage.farm.url("/list/"));
+    QCOMPARE(stage.column(1), QStringList({QStringLiteral("日本語")}));
+    QTest::mouseClick(form->LView->viewport(), Qt::LeftButton, {}, rowPoint(form, 0));
+    QCOMPARE(form->TargetURL, root);
+    form->mCopyURL->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), root);
 }
 
 void Form1ListTest::deleteWithoutSelection()

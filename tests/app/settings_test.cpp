@@ -75,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(values.LimitLink, 10);
         QCOMPARE(values.HomeURL, QStringLiteral("http://h/a"));
         QCOMPARE(values.Title, QString::fromUtf8("検索=速い"));
-        QCOMPARE(values.CheckWait, -40);
+        QCOMPARE(values.CheckWait, 1); // read as it stands, then clamped
     }
 
     void emptyTitleAndASingleLine()
@@ -98,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(values.iTopic, 3);
         QCOMPARE(values.LimitTime, 120);
         QCOMPARE(values.LimitLink, 25);
-        QCOMPARE(values.FontSize, INT32_MIN);
+        QCOMPARE(values.FontSize, 1);
         QCOMPARE(values.CheckWait, 60);
         QCOMPARE(values.SearchMode, 0);
         QCOMPARE(values.AutoCheck, 0);
@@ -137,6 +137,37 @@ private Q_SLOTS:
         QCOMPARE(msgbox::shown().size(), 1);
         QVERIFY(msgbox::shown().at(0).text.startsWith(
             QString::fromUtf8("STARTUP.DATを保存できませんでした。")));
+        QCOMPARE(QByteArray::fromStdString(box.read("STARTUP.DAT")), expected);
+    }
+
+    // Hand-edited numbers come into the ranges the settings window accepts, and the file
+    // written back holds what the program used.
+    void numbersAreClampedOnLoadAndWrittenBackClamped()
+    {
+        testsupport::Sandbox box;
+        box.write("STARTUP.DAT", "LimitTime=-1\r\nLimitLink=-5\r\nCheckWait=99999\r\n"
+                                 "FontSize=0\r\nShowSearching=7\r\nAutoCheck=-2\r\n"
+                                 "ShowChecking=1\r\nSearchMode=5\r\niTopic=4\r\n");
+        LoadSettings();
+        const Settings &s = settings();
+        QCOMPARE(s.LimitTime, 0);
+        QCOMPARE(s.LimitLink, 1);
+        QCOMPARE(s.CheckWait, 3600);
+        QCOMPARE(s.FontSize, 1);
+        QCOMPARE(s.ShowSearching, 1);
+        QCOMPARE(s.AutoCheck, 0);
+        QCOMPARE(s.ShowChecking, 1);
+        QCOMPARE(s.SearchMode, 5); // not the settings window's: left as it stands
+        QVERIFY(SaveSettings());
+        QByteArray expected = kDefaultsFile;
+        expected.replace("iTopic=0", "iTopic=4")
+            .replace("LimitTime=120", "LimitTime=0")
+            .replace("LimitLink=10", "LimitLink=1")
+            .replace("SearchMode=0", "SearchMode=5")
+            .replace("ShowSearching=0", "ShowSearching=1")
+            .replace("ShowChecking=0", "ShowChecking=1")
+            .replace("CheckWait=60", "CheckWait=3600")
+            .replace("FontSize=9", "FontSize=1");
         QCOMPARE(QByteArray::fromStdString(box.read("STARTUP.DAT")), expected);
     }
 

@@ -178,6 +178,44 @@ TEST_F(Fetch, FailuresBeforeTheBodyKeepTheirStageAndNoBytes)
     }
 }
 
+// FetchResult tells why a fetch ended where the status alone can't: the final response's
+// code, or what kept an answer from coming.
+TEST_F(Fetch, FetchResultTellsTheFinalCodeOrWhyNoAnswerCame)
+{
+    SiteFarm secure{SiteFarm::Tls{}};
+    secure.serve("/page", page("over TLS"));
+    farm.serve("/old", status(302).withHeader("Location", "/gone"));
+    farm.serve("/gone", page("no such page").withStatus(404));
+    farm.serve("/fails", status(500));
+    farm.serve("/ok", page("fine"));
+    farm.serve("/cut", page(std::string(9000, 'c')).withFault(Fault::CutOff, 3000));
+    farm.serve("/reset", page("x").withFault(Fault::Reset));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/";
+    const std::pair<std::string, int32_t> cases[] = {
+        {farm.url("/ok"), 200},
+        {farm.url("/old"), 404},
+        {farm.url("/fails"), 500},
+        {farm.url("/cut"), 200}, // broke off: the page holds what came
+        {"http://nowhere.unresolvable.test/", TESSEL_FETCH_NAME},
+        {refused, TESSEL_FETCH_CONNECT},
+        {secure.url("/page"), TESSEL_FETCH_TLS}, // self-signed, not trusted
+        {farm.url("/reset"), TESSEL_FETCH_NO_ANSWER},
+        {"ftp://127.0.0.1/x", TESSEL_FETCH_BAD_REQUEST},
+    };
+    for (const auto &[url, expected] : cases)
+        EXPECT_EQ(FetchResult(&fetch(url, 4)), expected) << url;
+
+    farm.serve("/hang", page("x").withFault(Fault::StallBeforeHeaders));
+    FetchRecord &r = record(5);
+    ASSERT_EQ(iGet(&r, farm.url("/hang").c_str()), 1);
+    EXPECT_EQ(FetchResult(&r), 0); // still running
+    Kill(&r);
+    EXPECT_EQ(FetchResult(&r), TESSEL_FETCH_CANCELLED);
+    FetchRecord stranger = r; // same slot, not the record the fetch was started with
+    EXPECT_EQ(FetchResult(&stranger), 0);
+    EXPECT_EQ(FetchResult(nullptr), 0);
+}
+
 TEST_F(Fetch, BodyThatBreaksOffEndsTheReadLoopWithWhatCame)
 {
     std::string body(20000, 'c');

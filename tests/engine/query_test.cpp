@@ -83,9 +83,11 @@ TEST_F(QueryTest, EscapesShiftJisPairsAndLeavesAsciiAlone)
     // 日本 is 93 FA 96 7B in Shift_JIS: each character becomes six bytes.
     EXPECT_EQ(formUtf8(kBoth, 0, 0, "日本"), "http://b/0?q=%93%FA%96%7B&n=10");
     EXPECT_EQ(form(kBoth, 0, 0, "a&b=c%+"), "http://b/0?q=a&b=c%+&n=10");
-    // An ideographic space right after a letter belongs to the word; between words it
-    // separates like a blank.
-    EXPECT_EQ(formUtf8(kBoth, 0, 0, "\u3000a\u3000 \u3000b"), "http://b/0?q=a%81%40+b&n=10");
+    // An ideographic space separates words like a blank, right after a letter too, in both
+    // lists; the second byte of a character (88 81) never starts one.
+    EXPECT_EQ(formUtf8(kBoth, 0, 0, "\u3000a\u3000 \u3000b"), "http://b/0?q=a+b&n=10");
+    EXPECT_EQ(formUtf8(kBoth, 1, 0, "a\u3000b"), "post://b/or?q=a|b&s=0");
+    EXPECT_EQ(form(kBoth, 0, 0, "\x88\x81\x40"), "http://b/0?q=%88%81@&n=10");
     // A lead byte with no partner is escaped alone; it never takes the blank after it.
     EXPECT_EQ(form(kBoth, 0, 0, "a\x82 b"), "http://b/0?q=a%82+b&n=10");
 }
@@ -94,6 +96,9 @@ TEST_F(QueryTest, Utf8SitesGetUtf8Escapes)
 {
     EXPECT_EQ(formUtf8(kUtf8, 0, 0, "日本 語"), "http://u/?q=%E6%97%A5%E6%9C%AC+%E8%AA%9E");
     EXPECT_EQ(form(kUtf8, 0, 0, "abc"), "http://u/?q=abc");
+    // Characters CP932 lacks reach such a site escaped by the caller, unchanged.
+    EXPECT_EQ(form(kUtf8, 0, 0, "%F0%9F%98%80 %F0%A0%AE%B7"),
+              "http://u/?q=%F0%9F%98%80+%F0%A0%AE%B7");
 }
 
 TEST_F(QueryTest, WordCountAndModeChooseTheList)
