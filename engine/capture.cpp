@@ -244,6 +244,32 @@ size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t m
     return pos;
 }
 
+size_t skipLeadingTags(const Page &page, size_t pos, size_t end)
+{
+    const unsigned char *s = page.text;
+    for (pos = skipBlanks(s, pos, end); pos < end && s[pos] == '<'; pos = skipBlanks(s, pos, end)) {
+        size_t at = pos + 1;
+        if (pos + 3 < end && std::memcmp(s + pos, "<!--", 4) == 0) {
+            at = pos + 4;
+            while (at < end && !(s[at] == '>' && s[at - 1] == '-' && s[at - 2] == '-')) {
+                ++at;
+            }
+        } else {
+            // A ">" inside a quoted attribute value doesn't close the tag.
+            unsigned char quote = 0;
+            for (; at < end && (quote != 0 || s[at] != '>'); ++at) {
+                if (quote == 0 && (s[at] == '"' || s[at] == '\'')) {
+                    quote = s[at];
+                } else if (s[at] == quote) {
+                    quote = 0;
+                }
+            }
+        }
+        pos = at < end ? at + 1 : end;
+    }
+    return pos;
+}
+
 size_t skipWord(const Page &page, size_t pos, size_t end)
 {
     pos = skipSpace(page, pos, end);

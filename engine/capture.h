@@ -34,6 +34,10 @@ size_t skipSpace(const Page &page, size_t pos, size_t end);
 // position where the capture stopped: end, or the start of a tag that is not inline.
 size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t most);
 
+// The position of the first text at or after pos, stepping over blanks, tags and comments,
+// below end.
+size_t skipLeadingTags(const Page &page, size_t pos, size_t end);
+
 // TOKEN: steps over the whitespace, one word and the whitespace after it, below end.
 size_t skipWord(const Page &page, size_t pos, size_t end);
 

@@ -20,6 +20,12 @@ inline bool isLetter(unsigned char c)
     return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
 }
 
+// A byte of a tag or attribute name.
+bool nameByte(unsigned char c)
+{
+    return isLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
+}
+
 // A search text prepared once per run: its length in the page (a lone lead byte at the end
 // still takes a second page byte), and two byte positions that filter start candidates.
 struct Needle {
@@ -30,12 +36,26 @@ struct Needle {
     bool filter = false; // the filter below may be used
     size_t at0 = 0, at1 = 0;
     unsigned char or0 = 0, or1 = 0, want0 = 0, want1 = 0;
+    // "<name.class": text is "<name"; a match must be that start tag carrying the class, and
+    // it covers the whole tag.
+    const unsigned char *cls = nullptr;
+    size_t clsLength = 0;
 };
+
+// A word with "|" inside is a set of alternatives; a search finds the earliest of them.
+constexpr int kMaxAlternatives = 4;
 
 struct Token {
     TokenKind kind = kText;
     FieldKind field = kNotField;
-    Needle needle;
+    bool leadingTags = false; // a field word ending in "*": tags before its text are skipped
+    int alternatives = 1;
+    Needle needle[kMaxAlternatives];
+};
+
+// Where a search text was found: its start and the end of what it covers.
+struct Match {
+    size_t start, end;
 };
 
 struct Run {
@@ -124,6 +144,70 @@ void prepare(Needle &nd, const char *word, size_t n, bool euc)
     nd.or1 = isLetter(c1) ? 0x20 : 0;
     nd.want0 = c0 | nd.or0;
     nd.want1 = c1 | nd.or1;
+}
+
+// "<name.class": a tag name of letters, digits and "-", a dot, and a class of bytes that
+// can stand in a class attribute. Anything else is a plain text.
+bool prepareTagClass(Needle &nd, const char *word, size_t n, bool euc)
+{
+    size_t dot = 1;
+    while (dot < n && nameByte(static_cast<unsigned char>(word[dot])) && word[dot] != ':') {
+        ++dot;
+    }
+    if (n < 4 || word[0] != '<' || dot == 1 || dot + 1 >= n || word[dot] != '.' ||
+        !isLetter(static_cast<unsigned char>(word[1]))) {
+        return false;
+    }
+    for (size_t i = dot + 1; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        if (c < 0x21 || c >= 0x80 || c == '<' || c == '>' || c == '"' || c == '\'' || c == '=' ||
+            c == '.') {
+            return false;
+        }
+    }
+    prepare(nd, word, dot, euc);
+    nd.cls = reinterpret_cast<const unsigned char *>(word + dot + 1);
+    nd.clsLength = n - dot - 1;
+    return true;
+}
+
+// Prepares a word's alternatives: parts between "|", each a plain text or "<name.class".
+// A word whose parts would be empty, or that has more than kMaxAlternatives of them, is one
+// plain text, as is every keyword.
+void prepareWord(Token &t, const char *word, size_t n, bool euc)
+{
+    size_t cuts[kMaxAlternatives + 1];
+    int parts = 0;
+    bool split = t.kind == kText && t.field == kNotField;
+    size_t from = 0;
+    for (size_t i = 0; split && i <= n; ++i) {
+        if (i < n && word[i] != '|') {
+            continue;
+        }
+        if (i == from || parts == kMaxAlternatives) {
+            split = false;
+            break;
+        }
+        cuts[parts++] = from;
+        from = i + 1;
+    }
+    if (!split) {
+        parts = 1;
+        cuts[0] = 0;
+    }
+    t.alternatives = parts;
+    for (int a = 0; a < parts; ++a) {
+        Needle &nd = t.needle[a];
+        const size_t start = cuts[a];
+        const size_t end = split && a + 1 < parts ? cuts[a + 1] - 1 : n;
+        nd.cls = nullptr;
+        nd.clsLength = 0;
+        if (!split && parts == 1 && t.kind != kText) {
+            prepare(nd, word, n, euc);
+        } else if (!prepareTagClass(nd, word + start, end - start, euc)) {
+            prepare(nd, word + start, end - start, euc);
+        }
+    }
 }
 
 // Does the needle match at page position i? i + span is within the page.
@@ -228,6 +312,108 @@ size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
     return bound;
 }
 
+// Is the start tag at i (its "<name" already matched) one whose class attribute holds the
+// needle's class among its blank-separated words? tagEnd receives the position after its ">".
+bool tagHasClass(const Page &page, size_t i, const Needle &nd, size_t &tagEnd)
+{
+    const unsigned char *s = page.text;
+    const size_t n = page.size;
+    size_t p = i + nd.length;
+    if (p < n && nameByte(s[p])) {
+        return false; // a longer tag name
+    }
+    bool found = false;
+    while (p < n && s[p] != '>') {
+        if (s[p] <= 0x20 || s[p] == '/') {
+            ++p;
+            continue;
+        }
+        const size_t name = p;
+        while (p < n && s[p] > 0x20 && s[p] != '=' && s[p] != '>' && s[p] != '/') {
+            ++p;
+        }
+        const bool isClass = p - name == 5 && (s[name] | 0x20) == 'c' &&
+                             (s[name + 1] | 0x20) == 'l' && (s[name + 2] | 0x20) == 'a' &&
+                             (s[name + 3] | 0x20) == 's' && (s[name + 4] | 0x20) == 's';
+        while (p < n && s[p] <= 0x20) {
+            ++p;
+        }
+        if (p >= n || s[p] != '=') {
+            continue; // an attribute without a value
+        }
+        ++p;
+        while (p < n && s[p] <= 0x20) {
+            ++p;
+        }
+        size_t valueEnd = p;
+        if (p < n && (s[p] == '"' || s[p] == '\'')) {
+            const unsigned char quote = s[p++];
+            valueEnd = p;
+            while (valueEnd < n && s[valueEnd] != quote) {
+                ++valueEnd;
+            }
+        } else {
+            while (valueEnd < n && s[valueEnd] > 0x20 && s[valueEnd] != '>') {
+                ++valueEnd;
+            }
+        }
+        if (isClass && !found) {
+            for (size_t w = p; w < valueEnd;) {
+                while (w < valueEnd && s[w] <= 0x20) {
+                    ++w;
+                }
+                size_t e = w;
+                while (e < valueEnd && s[e] > 0x20) {
+                    ++e;
+                }
+                if (e - w == nd.clsLength && e > w) {
+                    size_t k = 0;
+                    while (k < nd.clsLength &&
+                           (s[w + k] == nd.cls[k] ||
+                            (isLetter(nd.cls[k]) && (s[w + k] | 0x20) == (nd.cls[k] | 0x20)))) {
+                        ++k;
+                    }
+                    found = found || k == nd.clsLength;
+                }
+                w = e;
+            }
+        }
+        p = valueEnd < n && (s[valueEnd] == '"' || s[valueEnd] == '\'') ? valueEnd + 1 : valueEnd;
+    }
+    if (p >= n || !found) {
+        return false;
+    }
+    tagEnd = p + 1;
+    return true;
+}
+
+// The first match of any of the token's alternatives that starts at or after pos and below
+// bound (the earliest start wins, then the first listed); {bound, bound} when there is none.
+Match find(const Page &page, size_t pos, size_t bound, const Token &t)
+{
+    Match best{bound, bound};
+    for (int a = 0; a < t.alternatives; ++a) {
+        const Needle &nd = t.needle[a];
+        for (size_t from = pos;;) {
+            const size_t at = find(page, from, best.start, nd);
+            if (at >= best.start) {
+                break;
+            }
+            if (nd.cls == nullptr) {
+                best = {at, at + nd.span};
+                break;
+            }
+            size_t tagEnd = 0;
+            if (tagHasClass(page, at, nd, tagEnd)) {
+                best = {at, tagEnd};
+                break;
+            }
+            from = at + 1;
+        }
+    }
+    return best;
+}
+
 char *currentRecord(Run &r)
 {
     return r.out.count < kMaxResults ? r.out.records[r.out.count] : r.scratch;
@@ -277,7 +463,7 @@ void runField(Run &r, int at, size_t limit)
     const Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
     size_t end = limit;
     if (term.field == kNotField) {
-        end = find(r.page, r.pos, limit, term.needle);
+        end = find(r.page, r.pos, limit, term).start;
     }
     if (field.field == kTokenField) {
         r.pos = skipWord(r.page, r.pos, end);
@@ -285,7 +471,11 @@ void runField(Run &r, int at, size_t limit)
     }
     const ResultField f = fieldOf(field.field);
     char *text = currentRecord(r) + f.offset;
-    r.pos = captureText(r.page, r.pos, end, text, static_cast<size_t>(f.width - 1));
+    size_t from = r.pos;
+    if (field.leadingTags) {
+        from = skipLeadingTags(r.page, from, end);
+    }
+    r.pos = captureText(r.page, from, end, text, static_cast<size_t>(f.width - 1));
     if (field.field == kUrlField) {
         completeUrl(text, r.page.host);
     }
@@ -304,11 +494,11 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
                 if (endif < 0) {
                     return kNoEndif;
                 }
-                const size_t at = find(r.page, r.pos, limit, r.tokens[i + 1].needle);
-                if (at >= limit) {
+                const Match m = find(r.page, r.pos, limit, r.tokens[i + 1]);
+                if (m.start >= limit) {
                     r.pos = limit;
                 } else {
-                    r.pos = at + r.tokens[i + 1].needle.span;
+                    r.pos = m.end;
                     if (const int32_t error = runBlock(r, i + 3, endif, limit)) {
                         return error;
                     }
@@ -329,14 +519,14 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             }
             break;
         case kSkipto:
-            r.pos = find(r.page, r.pos, limit, r.tokens[i + 1].needle);
+            r.pos = find(r.page, r.pos, limit, r.tokens[i + 1]).start;
             i += 2;
             break;
         case kUntill:
             if (r.tokens[i + 1].kind == kEof && i + 1 < r.count) {
                 limit = r.page.size;
             } else {
-                limit = find(r.page, r.pos, r.page.size, r.tokens[i + 1].needle);
+                limit = find(r.page, r.pos, r.page.size, r.tokens[i + 1]).start;
             }
             i += 2;
             break;
@@ -344,8 +534,8 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             if (t.field != kNotField) {
                 runField(r, i, limit);
             } else {
-                const size_t at = find(r.page, r.pos, limit, t.needle);
-                r.pos = at < limit ? at + t.needle.span : limit;
+                const Match m = find(r.page, r.pos, limit, t);
+                r.pos = m.start < limit ? m.end : limit;
             }
             i += 1;
             break;
@@ -367,11 +557,12 @@ int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
         Token &t = r.tokens[r.count++];
         t.kind = keyword(w, n);
         t.field = t.kind == kText ? fieldKind(w, n) : kNotField;
-        prepare(t.needle, w, n, page.euc);
+        t.leadingTags = t.field != kNotField && t.field != kTokenField && w[n - 1] == '*';
+        prepareWord(t, w, n, page.euc);
         w += n + 1;
     }
     // The word after the last one is empty: as a terminator it ends a field where it starts.
-    prepare(r.tokens[r.count].needle, "", 0, page.euc);
+    prepareWord(r.tokens[r.count], "", 0, page.euc);
     if (r.count == 0) {
         return 0;
     }

@@ -206,6 +206,46 @@ TEST(ScriptRun, FieldTerminators)
     EXPECT_EQ(r.date(0), "");
 }
 
+TEST(ScriptRun, AlternativesFindTheEarliestOfThem)
+{
+    EXPECT_EQ(run("<h3>|<h2> TITLE <", "<h1>a<h2>b<h3>c<").title(0), "b");
+    // The first listed wins a tie; the position moves past the one that matched.
+    EXPECT_EQ(run("<b|<b> TITLE <", "<b>x<").title(0), ">x");
+    // As an UNTILL text and as a terminator.
+    EXPECT_EQ(run("UNTILL <hr>|<p> LOOP <i> TITLE </i> ENDLOOP", "<i>1</i> <p><i>2</i>").count, 2);
+    EXPECT_EQ(run("<b> TITLE .|! ", "<b>Hi! there.").title(0), "Hi");
+    // A word with an empty part, or more than four parts, is one plain text.
+    EXPECT_EQ(run("a||b TITLE <", "a<b>x a||b y<").title(0), "y");
+    EXPECT_EQ(run("| TITLE <", "a|b<").title(0), "b");
+    EXPECT_EQ(run("a|b|c|d|e TITLE <", "e<x a|b|c|d|e y<").title(0), "y");
+}
+
+TEST(ScriptRun, TagWithClassMatchesAClassAmongSeveral)
+{
+    const std::string page = R"(<div class="hit">no</div><li class="hit-wide">no</li>)"
+                             R"(<lix class="hit">no</lix><li data-class="hit">no</li>)"
+                             R"(<LI id=3 CLASS='big  Hit wide'>yes</li><li class=hit>also</li>)";
+    DirectRun r = run("LOOP <li.hit TITLE </li> ENDLOOP", page);
+    ASSERT_EQ(r.count, 2);
+    EXPECT_EQ(r.title(0), "yes"); // the match covers the whole tag
+    EXPECT_EQ(r.title(1), "also");
+    // A tag that never closes is no match; nor is a word that only looks like the form.
+    EXPECT_EQ(run("<li.hit TITLE <", "<li class=\"hit\"").title(0), "");
+    EXPECT_EQ(run("<li.hit.x TITLE <", "<li.hit.x y<").title(0), "y");
+    // SKIPTO stops at the tag's start, so the same text finds it again.
+    EXPECT_EQ(run("SKIPTO <p.x <p.x TITLE </p>", "<p>a</p><p class=x>b</p>").title(0), "b");
+}
+
+TEST(ScriptRun, StarredFieldSkipsTheTagsBeforeItsText)
+{
+    const std::string page = "<span class=t>\n <div class=icon><img alt=\"<>\"></div>"
+                             "<!-- a > b --><em></em>The <b>title</b>\n</span><cite>x</cite></a>";
+    EXPECT_EQ(run("class=t> TITLE* </a>", page).title(0), "The title");
+    EXPECT_EQ(run("class=t> TITLE </a>", page).title(0), "");
+    // No text before the terminator: nothing, and the position stops at it.
+    EXPECT_EQ(run("class=t> TITLE* <em> DATE <", page).title(0), "");
+}
+
 TEST(ScriptRun, TokenStepsOverOneWord)
 {
     EXPECT_EQ(run("<td> TOKEN DATE </td>", "<td>  12KB  2003/01/02 </td>").date(0), "2003/01/02");

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <set>
 #include <string>
@@ -94,7 +95,8 @@ const std::vector<SiteCase> &siteCases()
          "search",
          "offset",
          {"0", "20", "40"},
-         {{"mediawiki.html", "mediawiki.expect"}}},
+         {{"mediawiki.html", "mediawiki.expect"},
+          {"mediawiki-files.html", "mediawiki-files.expect"}}},
         {"JaWikisource",
          "ウィキソース日本語版",
          true,
@@ -102,7 +104,8 @@ const std::vector<SiteCase> &siteCases()
          "search",
          "offset",
          {"0", "20", "40"},
-         {{"mediawiki.html", "mediawiki.expect"}}},
+         {{"mediawiki.html", "mediawiki.expect"},
+          {"mediawiki-files.html", "mediawiki-files.expect"}}},
         {"BingJapan",
          "Bing（日本）",
          true,
@@ -427,6 +430,77 @@ TEST_P(ShippedSite, TakesTheHitsOfItsResultPages)
 INSTANTIATE_TEST_SUITE_P(Sites, ShippedSite, ::testing::ValuesIn(siteCases()),
                          [](const ::testing::TestParamInfo<SiteCase> &info) {
                              return std::string(info.param.id);
+                         });
+
+// ---- real result pages the sites served over the years ----
+
+// tests/realpages/more: each page through its site's shipped script, fetched as a search
+// fetches it, must give the organic hits a reader sees there, in order, nothing else, with
+// the titles the reader sees (character references decoded, as the hit list shows them).
+struct ReaderPage {
+    std::string file; // without .html
+    std::string site; // the shipped site whose script reads it
+};
+
+std::vector<ReaderPage> readerPages()
+{
+    const std::pair<const char *, const char *> engines[] = {
+        {"bing-", "Bing（日本）"},
+        {"brave-", "Brave Search"},
+        {"wikimedia-", "ウィキペディア日本語版"}};
+    std::vector<ReaderPage> pages;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(shipped::sourcePath("tests/realpages/more"))) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".html")
+            continue;
+        // A page of no known engine stays in the list with no site, and fails.
+        pages.push_back({entry.path().stem().string(), ""});
+        for (const auto &[prefix, site] : engines)
+            if (name.rfind(prefix, 0) == 0)
+                pages.back().site = site;
+    }
+    std::sort(pages.begin(), pages.end(),
+              [](const auto &a, const auto &b) { return a.file < b.file; });
+    return pages;
+}
+
+void PrintTo(const ReaderPage &p, std::ostream *out)
+{
+    *out << p.file;
+}
+
+class RealPage : public Catalogue, public ::testing::WithParamInterface<ReaderPage> {};
+
+TEST_P(RealPage, GivesTheOrganicHitsAReaderSees)
+{
+    const ReaderPage &p = GetParam();
+    const int32_t site = indexOf(p.site);
+    ASSERT_GE(site, 0);
+    const std::string base = shipped::sourcePath("tests/realpages/more/" + p.file).string();
+    const std::string tsv = readFile(base + ".hits.tsv");
+    std::vector<shipped::ReaderHit> expected = shipped::readerHits(tsv);
+    ASSERT_FALSE(expected.empty());
+    // Relative links on the page take the site's HOST, not the server the page came from.
+    const std::string server = shipped::serverOf(shipped::readerPageAddress(tsv)) + "/";
+    const std::string host = tessel::site(site)->field[tessel::kHost];
+    for (shipped::ReaderHit &h : expected)
+        if (h.url.rfind(server, 0) == 0)
+            h.url = host + h.url.substr(server.size());
+
+    testsupport::SiteFarm farm;
+    farm.serve("/page", testsupport::page(readFile(base + ".html"), "text/html; charset=utf-8"));
+    std::vector<shipped::ReaderHit> got;
+    for (const shipped::Hit &h : shipped::searchAndParse(farm, site, host + "page"))
+        got.push_back({shipped::decodeReferences(h.url), shipped::decodeReferences(h.title)});
+    EXPECT_EQ(got, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(More, RealPage, ::testing::ValuesIn(readerPages()),
+                         [](const ::testing::TestParamInfo<ReaderPage> &info) {
+                             std::string n = info.param.file.substr(0, info.param.file.rfind('-'));
+                             std::replace(n.begin(), n.end(), '-', '_');
+                             return n;
                          });
 
 } // namespace

@@ -204,3 +204,104 @@ inline std::string fixturePage(const std::string &file)
 }
 
 } // namespace shipped
+
+namespace shipped {
+
+// The hits a reader sees on a saved real page: tests/realpages/more/<name>.hits.tsv, rows
+// "rank<TAB>url<TAB>title<TAB>kind"; only the organic ones, in page order.
+struct ReaderHit {
+    std::string url, title;
+    bool operator==(const ReaderHit &) const = default;
+};
+
+inline std::ostream &operator<<(std::ostream &out, const ReaderHit &h)
+{
+    return out << h.title << '\t' << h.url;
+}
+
+// The address the page was requested from ("# page: ..." in the file).
+inline std::string readerPageAddress(const std::string &tsv)
+{
+    const size_t at = tsv.find("# page: ");
+    return at == std::string::npos ? "" : tsv.substr(at + 8, tsv.find('\n', at) - at - 8);
+}
+
+inline std::vector<ReaderHit> readerHits(const std::string &tsv)
+{
+    std::vector<ReaderHit> hits;
+    std::istringstream in(tsv);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> cells;
+        for (size_t from = 0;;) {
+            const size_t tab = line.find('\t', from);
+            cells.push_back(line.substr(from, tab - from));
+            if (tab == std::string::npos)
+                break;
+            from = tab + 1;
+        }
+        if (cells.size() == 4 && cells[3] == "organic")
+            hits.push_back({cells[1], cells[2]});
+    }
+    return hits;
+}
+
+inline std::string utf8(unsigned long code)
+{
+    std::string out;
+    if (code == 0 || code > 0x10ffff)
+        return out;
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xc0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xe0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else {
+        out += static_cast<char>(0xf0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    }
+    return out;
+}
+
+// Character references as the hit list shows them decoded: numeric ones and the few named
+// ones result pages use in titles and links.
+inline std::string decodeReferences(const std::string &text)
+{
+    static const std::pair<const char *, const char *> named[] = {
+        {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"}, {"nbsp", "\u00a0"}};
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const size_t semi = text[i] == '&' ? text.find(';', i) : std::string::npos;
+        if (semi == std::string::npos || semi - i > 12) {
+            out += text[i];
+            continue;
+        }
+        const std::string body = text.substr(i + 1, semi - i - 1);
+        std::string replacement;
+        if (body.size() > 1 && body[0] == '#') {
+            const bool hex = body[1] == 'x' || body[1] == 'X';
+            const unsigned long code =
+                std::strtoul(body.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10);
+            replacement = utf8(code);
+        }
+        for (const auto &[name, value] : named)
+            if (body == name)
+                replacement = value;
+        if (replacement.empty()) {
+            out += text[i];
+            continue;
+        }
+        out += replacement;
+        i = semi;
+    }
+    return out;
+}
+
+} // namespace shipped
