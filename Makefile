@@ -2,8 +2,9 @@
 BUILD   ?= build
 JOBS    ?= 2
 CMAKE_FLAGS ?=
+PREFIX  ?= $(HOME)/.local
 
-.PHONY: run test build deps configure bench fuzz sanitize tsan install clean
+.PHONY: run test build deps configure bench fuzz sanitize tsan install package clean
 
 deps:
 	@tools/install-deps
@@ -41,10 +42,13 @@ fuzz: configure
 	@cmake --build $(BUILD)-fuzz -j$(JOBS)
 	@tools/run-fuzzers $(BUILD)-fuzz $(FUZZ_SECONDS)
 
-# A per-user installation: the program keeps its data files beside itself, so the program
-# directory must be writable by the user.
+# An installation under PREFIX (per user by default); the user's files stay in their folders.
 install: build
-	@tools/install-user $(BUILD)/bin
+	@tools/install-user $(BUILD) $(PREFIX)
+
+# The Debian package, built from the build directory into it.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz

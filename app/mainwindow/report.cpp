@@ -61,7 +61,7 @@ bool SaveReport(const QString &path)
 
 void SaveAsHtml(Form1 *form)
 {
-    const QString filter = QStringLiteral("*.htm");
+    const QString filter = QStringLiteral("HTMLファイル (*.htm *.html)");
     const QString proposed = form->Word->text();
     const QString path = reportDialog() ? reportDialog()(form, filter, proposed)
                                         : askFileName(form, filter, proposed);
@@ -71,7 +71,7 @@ void SaveAsHtml(Form1 *form)
 
 void ViewInBrowser(Form1 *form)
 {
-    const QString path = dataPath(QStringLiteral("Current.htm"));
+    const QString path = userDataPath(QStringLiteral("Current.htm"));
     // An old page of that name would show another list: nothing is opened when it failed.
     if (!SaveReport(path))
         return;

@@ -136,7 +136,7 @@ void LoadSettings()
 {
     QByteArray bytes;
     bool exists = false;
-    const bool read = readWholeFile(dataPath(kSettingsFile), kSettingsFileLimit, bytes, &exists);
+    const bool read = readWholeFile(configPath(kSettingsFile), kSettingsFileLimit, bytes, &exists);
     g_keepUnreadableFile = exists && !read;
     if (g_keepUnreadableFile) {
         bytes.clear();
@@ -178,7 +178,7 @@ bool SaveSettings()
     bool lossless = true;
     const QByteArray bytes = SettingsFileBytes(settings(), &lossless);
     QString error;
-    if (!writeFileAtomically(dataPath(kSettingsFile), bytes, &error)) {
+    if (!writeFileAtomically(configPath(kSettingsFile), bytes, &error)) {
         MsgBox(QStringLiteral(
                    "STARTUP.DATを保存できませんでした。以前のファイルはそのまま残っています。\n") +
                    error,

@@ -60,7 +60,7 @@ void LoadTopics()
     bool exists = false;
     bool truncated = false;
     const bool read =
-        readWholeFile(dataPath(kTopicsFile), kTopicsFileLimit, bytes, &exists, &truncated);
+        readWholeFile(configPath(kTopicsFile), kTopicsFileLimit, bytes, &exists, &truncated);
     g_keepUnreadableFile = exists && !read;
     if (g_keepUnreadableFile) {
         bytes.clear();
@@ -100,7 +100,7 @@ bool SaveTopics()
     bool lossless = true;
     const QByteArray bytes = TopicsFileBytes(&lossless);
     QString error;
-    if (!writeFileAtomically(dataPath(kTopicsFile), bytes, &error)) {
+    if (!writeFileAtomically(configPath(kTopicsFile), bytes, &error)) {
         MsgBox(QStringLiteral(
                    "TOPICS.DATを保存できませんでした。以前のファイルはそのまま残っています。\n") +
                    error,

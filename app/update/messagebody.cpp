@@ -1,10 +1,17 @@
 #include "update/messagebody.h"
 
 #include "common/encoding.h"
+#include "common/progdir.h"
 #include "tessel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 QByteArray MessageBody(const QString &name, const QString &address, const QString &text,
                        const QByteArray &block)
@@ -23,8 +30,27 @@ QByteArray MessageBody(const QString &name, const QString &address, const QStrin
 QByteArray InstallationBlock()
 {
     static_assert(TESSEL_ENVIRON_SIZE == kEnvironLimit);
+    // The library reads both files from the current directory, the program directory. Where
+    // the user's files live elsewhere (an installed program keeps them in two of the user's
+    // folders), it reads copies of them from a scratch directory instead, and the program
+    // directory is made current again at once: later relative reads depend on it.
+    const QString settingsFile = configPath(QStringLiteral("STARTUP.DAT"));
+    const QString releaseFile = userDataPath(QStringLiteral("release.dat"));
+    const QString here = QDir::currentPath();
+    std::optional<QTemporaryDir> scratch;
+    if (QFileInfo(settingsFile).absolutePath() != here ||
+        QFileInfo(releaseFile).absolutePath() != here) {
+        scratch.emplace();
+        if (!scratch->isValid())
+            return QByteArray();
+        QFile::copy(settingsFile, scratch->filePath(QStringLiteral("STARTUP.DAT")));
+        QFile::copy(releaseFile, scratch->filePath(QStringLiteral("release.dat")));
+        QDir::setCurrent(scratch->path());
+    }
     std::array<char, TESSEL_ENVIRON_SIZE> text{};
     const int32_t length = GetEnviron(text.data());
+    if (scratch)
+        QDir::setCurrent(here);
     if (length <= 0)
         return QByteArray();
     return QByteArray(text.data(), std::min<int32_t>(length, kEnvironLimit));

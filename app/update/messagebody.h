@@ -14,7 +14,8 @@ QByteArray MessageBody(const QString &name, const QString &address, const QStrin
                        const QByteArray &block);
 
 // The installation block as the library assembles it (GetEnviron): the time of sending,
-// "release.dat" and "STARTUP.DAT" of the current directory; empty when it has no length.
+// the user's "release.dat" and "STARTUP.DAT" as they stand on disk; empty when it has no
+// length.
 QByteArray InstallationBlock();
 
 // The status bar's text for a transfer state 0..12; "unknown" for any other number.

@@ -68,7 +68,7 @@ void waitForEvents()
 // One file into the folder "update"; true only when the whole body arrived.
 bool downloadFile(const UpdateView &view, const ListedFile &file)
 {
-    const QString folder = programDir() + QLatin1String("/update");
+    const QString folder = userDataPath(QStringLiteral("update"));
     QDir().mkpath(folder);
     const QString target = folder + QLatin1Char('/') + file.name;
     // A link left at the target would let the download write wherever it points.
@@ -177,7 +177,7 @@ bool FetchUpdateList(QByteArray &body, QString &reason)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     bool ok = false;
     if (tooLarge)
-        reason = QStringLiteral("answer larger than %1 bytes").arg(kListLimit);
+        reason = QStringLiteral("応答が%1バイトを超えています。").arg(kListLimit);
     else if (status != 0 && (status < 200 || status > 299))
         reason = QStringLiteral("HTTP %1").arg(status);
     else if (reply->error() != QNetworkReply::NoError)
@@ -197,7 +197,7 @@ UpdateOutcome RunUpdate(const UpdateView &view)
     RunState = kRunUpdate;
     view.log(kChecking);
     ReleaseList record;
-    const QString recordPath = dataPath(QStringLiteral("release.dat"));
+    const QString recordPath = userDataPath(QStringLiteral("release.dat"));
     if (ReadReleaseList(recordPath, record))
         view.log(kLastUpdate + record.lastUpdate + kDesu);
     view.log(QString());

@@ -2,7 +2,7 @@
 """Draws every picture the program ships: list, tree and help icons, the splash, the report
 banner, the search animation and the desktop icon.
 
-    python3 data/artwork/draw.py            # writes data/images/*
+    python3 data/artwork/draw.py            # writes data/images/* and data/icons/*
 
 Needs ImageMagick's `convert` and the DejaVu and Noto CJK fonts. Everything is drawn here from
 simple shapes; nothing is taken from elsewhere. The file names are fixed: the program loads
@@ -20,6 +20,7 @@ from raster import Canvas  # noqa: E402
 
 DATA = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 IMAGES = os.path.join(DATA, "images")
+ICONS = os.path.join(DATA, "icons")
 
 LATIN_BOLD = "DejaVu-Sans-Bold"
 JAPANESE = "Noto-Sans-CJK-JP"
@@ -51,21 +52,29 @@ def page(c, lines=(150, 156, 170), line_rows=(6, 8, 10, 12), line_end=11):
         c.rect(4, y, line_end, y + 1, lines)
 
 
+# Continents: blobs at a longitude (radians) and latitude, with their half-widths.
+CONTINENTS = [(-0.6, -0.35, 0.42, 0.30), (0.35, -0.45, 0.30, 0.22), (0.2, 0.25, 0.32, 0.40),
+              (-0.5, 0.45, 0.20, 0.18), (1.7, 0.05, 0.35, 0.45), (2.6, -0.4, 0.3, 0.25),
+              (-2.2, 0.1, 0.3, 0.35), (-1.5, -0.5, 0.22, 0.2)]
+
+
+def continents(cx, cy, r, turn):
+    """The ellipses (x, y, rx, ry) of the continents on the visible face of a globe; turn
+    (0..1) moves them round once."""
+    for lon0, by, brx, bry in CONTINENTS:
+        lon = (lon0 + turn * 2 * math.pi + math.pi) % (2 * math.pi) - math.pi
+        if abs(lon) > 1.45:
+            continue
+        squash = max(0.2, math.cos(lon))
+        yield cx + math.sin(lon) * r * 0.95, cy + by * r, brx * r * squash, bry * r
+
+
 def globe(c, cx, cy, r, sea=SEA, land=LAND, rim=SEA_DARK, grid=True, turn=0.0):
     """A globe of radius r; turn (0..1) moves the continents and meridians round."""
     inside = lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= (r - 0.2) ** 2
     c.circle(cx, cy, r, sea)
-    # Continents: blobs at a longitude (radians) and latitude; turn moves them round once.
-    blobs = [(-0.6, -0.35, 0.42, 0.30), (0.35, -0.45, 0.30, 0.22), (0.2, 0.25, 0.32, 0.40),
-             (-0.5, 0.45, 0.20, 0.18), (1.7, 0.05, 0.35, 0.45), (2.6, -0.4, 0.3, 0.25),
-             (-2.2, 0.1, 0.3, 0.35), (-1.5, -0.5, 0.22, 0.2)]
-    for lon0, by, brx, bry in blobs:
-        lon = (lon0 + turn * 2 * math.pi + math.pi) % (2 * math.pi) - math.pi
-        if abs(lon) > 1.45:
-            continue
-        x = cx + math.sin(lon) * r * 0.95
-        squash = max(0.2, math.cos(lon))
-        c.ellipse(x, cy + by * r, brx * r * squash, bry * r, land, clip=inside)
+    for x, y, rx, ry in continents(cx, cy, r, turn):
+        c.ellipse(x, y, rx, ry, land, clip=inside)
     if grid:
         lw = max(0.6, r / 9.0)
         c.line([(cx - r, cy), (cx + r, cy)], lw, WHITE, 0.45, clip=inside)
@@ -261,6 +270,60 @@ def app_icon():
     c.save(out("velmora.png"))
 
 
+def desktop_icons():
+    """The mark at the icon theme's sizes, for menus and software centres."""
+    os.makedirs(ICONS, exist_ok=True)
+    for n in (16, 32, 48, 64, 128, 256):
+        c = Canvas(n, n, ss=3 if n <= 64 else 2)
+        emblem(c, 0, 0, n)
+        c.save(os.path.join(ICONS, "velmora-%d.png" % n))
+
+
+def scalable_icon():
+    """The mark as SVG, the same shapes as emblem() on a 64-unit box."""
+    rgb = lambda col: "rgb(%d,%d,%d)" % col
+    cx = cy = 27.0
+    r = 23.0
+    turn = 0.12
+    parts = ['<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64" viewBox="0 0 64 64">',
+             '<defs><clipPath id="globe"><circle cx="%g" cy="%g" r="%g"/></clipPath></defs>'
+             % (cx, cy, r - 0.2),
+             '<circle cx="%g" cy="%g" r="%g" fill="%s"/>' % (cx, cy, r, rgb(SEA)),
+             '<g clip-path="url(#globe)">']
+    for x, y, rx, ry in continents(cx, cy, r, turn):
+        parts.append('<ellipse cx="%.2f" cy="%.2f" rx="%.2f" ry="%.2f" fill="%s"/>'
+                     % (x, y, rx, ry, rgb(LAND)))
+    lw = r / 9.0
+    grid = 'fill="none" stroke="white" stroke-opacity="0.45" stroke-width="%.2f"' % lw
+    parts.append('<line x1="%g" y1="%g" x2="%g" y2="%g" %s/>' % (cx - r, cy, cx + r, cy, grid))
+    for k in range(3):
+        w = abs(math.cos(((turn + k / 3.0) % 1.0) * math.pi)) * r
+        parts.append('<ellipse cx="%g" cy="%g" rx="%.2f" ry="%g" %s/>' % (cx, cy, w, r, grid))
+    parts.append('<circle cx="%.2f" cy="%.2f" r="%.2f" fill="white" fill-opacity="0.22"/>'
+                 % (cx - r * 0.35, cy - r * 0.4, r * 0.35))
+    parts.append('</g>')
+    rim = r / 8.0
+    parts.append('<circle cx="%g" cy="%g" r="%.2f" fill="none" stroke="%s" stroke-width="%.2f"/>'
+                 % (cx, cy, r - rim / 2, rgb(SEA_DARK), rim))
+    # the magnifier
+    mx = my = 40.0
+    mr, width = 13.0, 3.6
+    angle = math.atan2(61 - my, 61 - mx)
+    parts.append('<line x1="%.2f" y1="%.2f" x2="61" y2="61" stroke="rgb(150,84,32)" '
+                 'stroke-width="%.2f" stroke-linecap="round"/>'
+                 % (mx + math.cos(angle) * mr, my + math.sin(angle) * mr, width * 1.9))
+    parts.append('<circle cx="%g" cy="%g" r="%g" fill="rgb(205,230,252)" fill-opacity="0.55"/>'
+                 % (mx, my, mr))
+    parts.append('<circle cx="%g" cy="%g" r="%.2f" fill="none" stroke="rgb(70,74,86)" '
+                 'stroke-width="%.2f"/>' % (mx, my, mr - width / 2, width))
+    parts.append('<circle cx="%.2f" cy="%.2f" r="%.2f" fill="white" fill-opacity="0.8"/>'
+                 % (mx - mr * 0.35, my - mr * 0.35, mr * 0.22))
+    parts.append('</svg>')
+    os.makedirs(ICONS, exist_ok=True)
+    with open(os.path.join(ICONS, "velmora.svg"), "w") as f:
+        f.write("\n".join(parts) + "\n")
+
+
 def splash():
     width, height = 480, 300
     c = Canvas(width, height, ss=2)
@@ -326,7 +389,7 @@ def main():
     os.makedirs(IMAGES, exist_ok=True)
     for draw in (tocheck, html, error, unknown, engine, discon, forbidden, japan, world, books,
                  site, help_closed, help_open, help_page, help_question, app_icon, splash,
-                 mapbar, animation):
+                 mapbar, animation, desktop_icons, scalable_icon):
         draw()
         print("drew", draw.__name__)
 

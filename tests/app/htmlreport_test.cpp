@@ -2,11 +2,13 @@
 // of the file in the order the hits were found, "Current.htm" for the desktop's browser, and
 // the cases that must write nothing.
 #include "common/encoding.h"
+#include "common/translations.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/report.h"
 #include "runfixture.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -116,9 +118,14 @@ class HtmlReportTest : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { msgbox::setAutoAnswer(true); }
-    void cleanup() { setReportDialog({}); }
+    void cleanup()
+    {
+        setReportDialog({});
+        msgbox::setAutoAnswer(true);
+    }
     void reportFollowsTheOrderFound();
     void saveDialog();
+    void standardDialogsSpeakJapanese();
     void nothingToSave();
     void currentPageRewrittenEachTime();
     void nameOutsideTheCodePage();
@@ -159,7 +166,7 @@ void HtmlReportTest::reportFollowsTheOrderFound()
     RunCommand(7);
     const int32_t after = GetTime();
     QCOMPARE(parent, stage.form.get());
-    QCOMPARE(filter, QStringLiteral("*.htm"));
+    QCOMPARE(filter, QStringLiteral("HTMLファイル (*.htm *.html)"));
     QCOMPARE(proposed, keyword);
     // The library gives the file the extension ".htm".
     QCOMPARE(reportsIn(stage), QStringList{"result.htm"});
@@ -178,7 +185,7 @@ void HtmlReportTest::reportFollowsTheOrderFound()
     QVERIFY(QString::fromStdString(stage.sandbox.read("result.htm")).endsWith("</html>\r\n"));
 }
 
-// Without the test hook the save dialog is the program's own: "*.htm", the keyword proposed;
+// Without the test hook the save dialog is the program's own: HTML files, the keyword proposed;
 // the name chosen gets the report, a cancel writes nothing.
 void HtmlReportTest::saveDialog()
 {
@@ -202,7 +209,7 @@ void HtmlReportTest::saveDialog()
     });
     RunCommand(7);
     QCOMPARE(objectName, QStringLiteral("CommonDialog1"));
-    QCOMPARE(filters, QStringList{"*.htm"});
+    QCOMPARE(filters, QStringList{"HTMLファイル (*.htm *.html)"});
     QVERIFY(saving);
     QCOMPARE(proposed, QStringLiteral("abc"));
     QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
@@ -211,6 +218,38 @@ void HtmlReportTest::saveDialog()
     stage.form->Word->setText(QStringLiteral("other"));
     RunCommand(7);
     QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
+}
+
+// The toolkit's own texts are Japanese too: the save dialog's labels and buttons, and the
+// buttons of a question box.
+void HtmlReportTest::standardDialogsSpeakJapanese()
+{
+    QVERIFY(InstallJapanese());
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("abc"));
+    QStringList texts;
+    onModal([&](QDialog *dialog) {
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        auto *label = dialog->findChild<QLabel *>(QStringLiteral("fileNameLabel"));
+        if (buttons && label) {
+            texts << buttons->button(QDialogButtonBox::Save)->text()
+                  << buttons->button(QDialogButtonBox::Cancel)->text() << label->text();
+        }
+        dialog->reject();
+    });
+    RunCommand(7);
+    QCOMPARE(texts, QStringList({"保存(&S)", "キャンセル", "ファイル名(&N):"}));
+
+    texts.clear();
+    msgbox::setAutoAnswer(false);
+    onModal([&](QDialog *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (box)
+            texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+        dialog->reject();
+    });
+    MsgBox(QStringLiteral("よろしいですか？"), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(texts, QStringList({"はい(&Y)", "いいえ(&N)"}));
 }
 
 // An empty list: neither save nor view does anything, not even ask for a name. A cancelled

@@ -1,4 +1,5 @@
-// Start-up from a program directory and the orderly end that writes the user's files back.
+// Start-up from a program directory or an installation, and the orderly end that writes the
+// user's files back.
 #include "common/messagebox.h"
 #include "common/pause.h"
 #include "common/progdir.h"
@@ -18,13 +19,24 @@ namespace fs = std::filesystem;
 namespace {
 
 // The delivered program directory, without the program and the library themselves.
-void copyProgramData(const testsupport::Sandbox &box)
+void copyProgramData(const fs::path &to)
 {
+    fs::create_directories(to);
     for (const auto &entry : fs::directory_iterator(VELMORA_PROGRAM_DIR)) {
         const std::string name = entry.path().filename().string();
         if (entry.is_regular_file() && name != "velmora" && name != "libtessel.so")
-            fs::copy_file(entry.path(), box.path() / name);
+            fs::copy_file(entry.path(), to / name);
     }
+}
+
+void copyProgramData(const testsupport::Sandbox &box)
+{
+    copyProgramData(box.path());
+}
+
+QString qpath(const fs::path &path)
+{
+    return QString::fromStdString(path.string());
 }
 
 std::string catalogue(const std::string &utf8)
@@ -181,6 +193,63 @@ private Q_SLOTS:
         Pause(120);
         QVERIFY(clock.elapsed() >= 120);
         QVERIFY(handled);
+    }
+
+    // The build's program directory and a copy on a stick keep everything beside the program;
+    // a program directory without its own settings and without installed data still reads
+    // its data beside itself.
+    void aProgramDirWithItsOwnSettingsIsPortable()
+    {
+        testsupport::Sandbox box;
+        box.write("stick/STARTUP.DAT", "");
+        const ProgramPlaces stick = FindProgramPlaces(qpath(box.path() / "stick"),
+                                                      QStringLiteral("/c"), QStringLiteral("/d"));
+        QVERIFY(stick.portable);
+        QCOMPARE(QStringList({stick.data, stick.config, stick.userData}),
+                 QStringList(3, qpath(box.path() / "stick")));
+
+        fs::create_directories(box.path() / "bare");
+        const ProgramPlaces bare = FindProgramPlaces(qpath(box.path() / "bare"),
+                                                     QStringLiteral("/c"), QStringLiteral("/d"));
+        QVERIFY(!bare.portable);
+        QCOMPARE(QStringList({bare.data, bare.config, bare.userData}),
+                 QStringList({qpath(box.path() / "bare"), "/c", "/d"}));
+    }
+
+    // Installed, the program reads its data from share/velmora beside its bin folder, gives the
+    // user the default topics and settings once, and writes them back to the user's folder,
+    // never into the data.
+    void anInstalledProgramKeepsTheUsersFilesInTheirFolder()
+    {
+        testsupport::Sandbox box;
+        const fs::path shared = box.path() / "usr/share/velmora";
+        copyProgramData(shared);
+        fs::create_directories(box.path() / "usr/bin");
+        const std::string delivered = box.read("usr/share/velmora/STARTUP.DAT");
+        const std::string topics = box.read("usr/share/velmora/TOPICS.DAT");
+        const ProgramPlaces places =
+            FindProgramPlaces(qpath(box.path() / "usr/bin"), qpath(box.path() / "home/config"),
+                              qpath(box.path() / "home/data"));
+        QVERIFY(!places.portable);
+        QCOMPARE(places.data, qpath(shared));
+
+        QVERIFY(SeedUserFiles(places));
+        QCOMPARE(box.read("home/config/STARTUP.DAT"), delivered);
+        setProgramPlaces(places);
+        QVERIFY(QDir::setCurrent(places.data));
+        QVERIFY(StartProgram(0));
+        QVERIFY(siteInfoList().count > 0);
+        settings().LimitLink = 25;
+        fs::remove(box.path() / "home/config/TOPICS.DAT");
+        closeMainWindow();
+        QVERIFY(box.read("home/config/STARTUP.DAT").find("\r\nLimitLink=25\r\n") !=
+                std::string::npos);
+        QCOMPARE(box.read("home/config/TOPICS.DAT"), topics);
+        QCOMPARE(box.read("usr/share/velmora/STARTUP.DAT"), delivered);
+
+        // A later start leaves the user's own files alone.
+        QVERIFY(SeedUserFiles(places));
+        QVERIFY(box.read("home/config/STARTUP.DAT") != delivered);
     }
 
     void aCatalogueThatFailsEndsTheStart()

@@ -2,6 +2,7 @@
 // receives it, the transfer states in the status bar, busy handling and the close question.
 #include "common/encoding.h"
 #include "common/messagebox.h"
+#include "common/progdir.h"
 #include "sandbox.h"
 #include "update/makerhost.h"
 #include "update/messagebody.h"
@@ -61,6 +62,7 @@ private Q_SLOTS:
     void bodyArrivesByteForByte();
     void withoutReleaseTheBlockGoesStraightToSettings();
     void blockIsCutAt16000Bytes();
+    void blockReadsTheUsersFilesFromTheirFolders();
     void stateTexts_data();
     void stateTexts();
     void statesFollowTheTransfer();
@@ -98,6 +100,7 @@ void ToHalvaneTest::cleanup()
     form_.reset();
     farm_.reset();
     SetMakerHost(QString());
+    setProgramDir(QString());
     sandbox_.reset();
 }
 
@@ -181,6 +184,24 @@ void ToHalvaneTest::blockIsCutAt16000Bytes()
     QCOMPARE(body.size(), head.size() + 16000 + 2);
     QCOMPARE(body, head + timeLine +
                        QByteArray::fromStdString(settings).left(16000 - timeLine.size()) + "\r\n");
+}
+
+// Installed, the settings and the release record live in two of the user's folders and the
+// program directory holds only the delivered defaults: the block carries the user's files,
+// and the program directory stays the current directory.
+void ToHalvaneTest::blockReadsTheUsersFilesFromTheirFolders()
+{
+    const QString data = QString::fromStdString(sandbox_->path().string());
+    sandbox_->write("STARTUP.DAT", "Title=delivered\r\n");
+    sandbox_->write("release.dat", "delivered\r\n");
+    QVERIFY(QDir().mkpath(data + "/config") && QDir().mkpath(data + "/user"));
+    sandbox_->write("config/STARTUP.DAT", "Title=mine\r\n");
+    sandbox_->write("user/release.dat", "2001.01.01.00:00:00\r\n");
+    setProgramPlaces({data, data + "/config", data + "/user", false});
+
+    const QByteArray block = InstallationBlock();
+    QCOMPARE(block, sendTimeLine(block) + "2001.01.01.00:00:00\r\nTitle=mine\r\n");
+    QCOMPARE(QDir::currentPath(), data);
 }
 
 void ToHalvaneTest::stateTexts_data()

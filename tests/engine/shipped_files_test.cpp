@@ -1,7 +1,6 @@
 // The other delivered files, read the way the program and library read them: the default
 // topics against the shipped catalogue, the default settings, the help index (through the
-// library's reader and the help window's tree rule) with its pages, the pictures, and the
-// per-user installer with its desktop entry.
+// library's reader and the help window's tree rule) with its pages and the pictures.
 #include "sandbox.h"
 #include "shipped_sites/shipped.h"
 #include "tessel.h"
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -333,88 +331,6 @@ TEST(Pictures, HaveTheNamesAndSizesTheProgramLoads)
     EXPECT_EQ(animation.height, 32);
     EXPECT_GE(animation.frames, 8);
     EXPECT_EQ(inspect("velmora.png").format, "png");
-}
-
-// ---- installation ----
-
-class Installer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        program_ = sandbox_.path() / "build bin";
-        home_ = sandbox_.path() / "home of user";
-        fs::create_directories(program_ / "update");
-        for (const char *name : {"libtessel.so", "sitelist.dat", "splash.png", "TOPICS.DAT",
-                                 "STARTUP.DAT", "Current.htm", "release.dat"})
-            put(program_ / name, std::string("delivered ") + name);
-        put(program_ / "velmora", "#!/bin/sh\n");
-        fs::permissions(program_ / "velmora", fs::perms::owner_all, fs::perm_options::add);
-    }
-
-    static void put(const fs::path &path, const std::string &text)
-    {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-
-    int install() const
-    {
-        const std::string command = "HOME='" + home_.string() + "' XDG_DATA_HOME= '" +
-                                    sourcePath("tools/install-user").string() + "' '" +
-                                    program_.string() + "' >/dev/null 2>&1";
-        return std::system(command.c_str());
-    }
-
-    fs::path target() const { return home_ / ".local/lib/velmora"; }
-    fs::path entry() const { return home_ / ".local/share/applications/velmora.desktop"; }
-
-    testsupport::Sandbox sandbox_;
-    fs::path program_, home_;
-};
-
-TEST_F(Installer, CopiesTheProgramDirectoryAndWritesTheMenuEntry)
-{
-    ASSERT_EQ(install(), 0);
-    for (const char *name :
-         {"velmora", "libtessel.so", "sitelist.dat", "splash.png", "TOPICS.DAT", "STARTUP.DAT"})
-        EXPECT_EQ(readFile(target() / name), readFile(program_ / name)) << name;
-    EXPECT_TRUE((fs::status(target() / "velmora").permissions() & fs::perms::owner_exec) !=
-                fs::perms::none);
-    // What a run of the build's program left behind is no part of an installation.
-    for (const char *name : {"Current.htm", "release.dat", "update"})
-        EXPECT_FALSE(fs::exists(target() / name)) << name;
-
-    const std::string desktop = readFile(entry());
-    const std::string program = (target() / "velmora").string();
-    // The home path has blanks: Exec quotes it, the other keys take it as it is.
-    EXPECT_NE(desktop.find("\nExec=\"" + program + "\"\n"), std::string::npos) << desktop;
-    EXPECT_NE(desktop.find("\nIcon=" + (target() / "velmora.png").string() + "\n"),
-              std::string::npos);
-    EXPECT_NE(desktop.find("\nPath=" + target().string() + "\n"), std::string::npos);
-    EXPECT_NE(desktop.find("[Desktop Entry]"), std::string::npos);
-    EXPECT_NE(desktop.find("\nName=Velmora\n"), std::string::npos);
-}
-
-TEST_F(Installer, KeepsTheUsersFilesAndReplacesTheDeliveredOnes)
-{
-    ASSERT_EQ(install(), 0);
-    put(target() / "TOPICS.DAT", "my topics");
-    put(target() / "STARTUP.DAT", "my settings");
-    put(program_ / "sitelist.dat", "newer catalogue");
-    ASSERT_EQ(install(), 0);
-    EXPECT_EQ(readFile(target() / "TOPICS.DAT"), "my topics");
-    EXPECT_EQ(readFile(target() / "STARTUP.DAT"), "my settings");
-    EXPECT_EQ(readFile(target() / "sitelist.dat"), "newer catalogue");
-    for (const auto &file : fs::directory_iterator(target()))
-        EXPECT_EQ(file.path().filename().string().rfind(".install-", 0), std::string::npos)
-            << "temporary file left: " << file.path();
-}
-
-TEST_F(Installer, RefusesADirectoryWithoutTheProgram)
-{
-    fs::remove(program_ / "velmora");
-    EXPECT_NE(install(), 0);
-    EXPECT_FALSE(fs::exists(target()));
-    EXPECT_FALSE(fs::exists(entry()));
 }
 
 } // namespace
