@@ -28,6 +28,9 @@ static QString askFileName(QWidget *parent, const QString &filter, const QString
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // The desktop's own dialog speaks the desktop's language; the toolkit's speaks Japanese
+    // like every other window of the program.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilter(filter);
     dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -129,6 +129,8 @@ env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" \
 # The prefix has a blank: Exec quotes the program's full path.
 grep -qx "Exec=\"$prefix/bin/velmora\"" "$prefix/share/applications/velmora.desktop" ||
   fail "menu entry: $(grep Exec "$prefix/share/applications/velmora.desktop")"
+grep -qx "Icon=$prefix/share/icons/hicolor/256x256/apps/velmora.png" \
+  "$prefix/share/applications/velmora.desktop" || fail "menu entry's icon"
 desktop-file-validate "$prefix/share/applications/velmora.desktop" || fail "installed desktop entry"
 "$prefix/bin/velmora" --version >/dev/null || fail "the installed program does not start"
 echo "package test passed in ${SECONDS}s"
