@@ -5,6 +5,7 @@
 #include "settings/startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMainWindow>
 
 #include <unistd.h>
@@ -29,6 +30,10 @@ int main(int argc, char **argv)
     // The library reads its files from the current directory: enter the program's own
     // directory before anything else touches a file.
     enterProgramDir();
+    // Ties the windows to the menu entry and its icon (taskbars, window switchers).
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velmora"),
+                                                 QIcon(dataPath(QStringLiteral("velmora.png")))));
     // Asked to end while start-up still loads the user's files: the window closes once it
     // stands, so nothing is written before everything was read.
     bool endRequested = false;
