@@ -7,8 +7,14 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QScopedValueRollback>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QWebEngineHistory>
 #include <QWebEngineView>
 
 namespace helptree {
@@ -113,6 +119,14 @@ QIcon drawnIcon(int number)
     return QIcon(picture);
 }
 
+// Two addresses of the same help page: a link's #part or ?query still names the page.
+bool samePage(const QUrl &a, const QUrl &b)
+{
+    constexpr auto kPageOnly =
+        QUrl::RemoveFragment | QUrl::RemoveQuery | QUrl::NormalizePathSegments;
+    return a.adjusted(kPageOnly) == b.adjusted(kPageOnly);
+}
+
 } // namespace
 
 Help::Help(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -134,6 +148,33 @@ Help::Help(QWidget *parent) : QWidget(parent, Qt::Window)
     statusLine_ = new QLabel(SHelp);
     statusLine_->setTextFormat(Qt::PlainText);
     SHelp->addWidget(statusLine_, 1);
+    // Back and forward sit at the status bar's right end, so the tree and the page keep the
+    // whole height above it.
+    auto historyButton = [this](const char *name, const QString &caption,
+                                QStyle::StandardPixmap picture, const QString &tip) {
+        auto *b = new QToolButton(SHelp);
+        b->setObjectName(QLatin1String(name));
+        b->setText(caption);
+        b->setIcon(style()->standardIcon(picture));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        b->setToolTip(tip);
+        b->setEnabled(false);
+        SHelp->addPermanentWidget(b);
+        return b;
+    };
+    cmdBack = historyButton("cmdBack", QStringLiteral("戻る"), QStyle::SP_ArrowBack,
+                            QStringLiteral("前のページへ戻る (Alt+←)"));
+    cmdForward = historyButton("cmdForward", QStringLiteral("進む"), QStyle::SP_ArrowForward,
+                               QStringLiteral("次のページへ進む (Alt+→)"));
+    connect(cmdBack, &QToolButton::clicked, this, &Help::GoBack);
+    connect(cmdForward, &QToolButton::clicked, this, &Help::GoForward);
+    for (const auto &[key, go] :
+         {std::pair{Qt::Key_Left, &Help::GoBack}, std::pair{Qt::Key_Right, &Help::GoForward}}) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, go);
+    }
 
     for (int k = 0; k < kMaxIcons; ++k) {
         const QString path = dataPath(QStringLiteral("help%1.png").arg(k));
@@ -143,6 +184,18 @@ Help::Help(QWidget *parent) : QWidget(parent, Qt::Window)
     }
 
     connect(THelp, &QTreeWidget::itemClicked, this, &Help::THelp_NodeClick);
+    // The arrow keys open the page of each entry they move to.
+    connect(THelp, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *node) {
+        if (!following_)
+            THelp_NodeClick(node);
+    });
+    connect(WHelp, &QWebEngineView::urlChanged, this, &Help::WHelp_UrlChanged);
+    connect(WHelp, &QWebEngineView::loadFinished, this, &Help::updateHistoryButtons);
+    // A page a link led to that has no entry of its own is named by its title.
+    connect(WHelp, &QWebEngineView::titleChanged, this, [this](const QString &title) {
+        if (!THelp->currentItem() && !samePage(WHelp->url(), requestedUrl_))
+            statusLine_->setText(title);
+    });
     Form_Load();
 }
 
@@ -209,8 +262,56 @@ QUrl Help::pageUrl(const QString &page)
 void Help::showPage(const QString &title, const QString &page)
 {
     statusLine_->setText(title);
-    shownUrl_ = pageUrl(page);
-    WHelp->setUrl(shownUrl_);
+    const QUrl url = pageUrl(page);
+    // A second click on the entry whose page is showing adds no step to the history.
+    if (!shownUrl_.isEmpty() && samePage(url, shownUrl_))
+        return;
+    shownUrl_ = url;
+    requestedUrl_ = url;
+    WHelp->setUrl(url);
+}
+
+void Help::WHelp_UrlChanged(const QUrl &url)
+{
+    shownUrl_ = url;
+    updateHistoryButtons();
+    QTreeWidgetItem *entry = nullptr;
+    for (QTreeWidgetItemIterator it(THelp); *it; ++it) {
+        if (samePage(pageUrl((*it)->data(0, Qt::UserRole).toString()), url)) {
+            entry = *it;
+            break;
+        }
+    }
+    const QScopedValueRollback<bool> quiet(following_, true);
+    if (entry) {
+        THelp->setCurrentItem(entry);
+        THelp->scrollToItem(entry);
+        statusLine_->setText(entry->text(0));
+    } else if (!samePage(url, requestedUrl_)) {
+        THelp->setCurrentItem(nullptr);
+        THelp->clearSelection();
+        statusLine_->setText(WHelp->title());
+    }
+}
+
+void Help::updateHistoryButtons()
+{
+    cmdBack->setEnabled(WHelp->history()->canGoBack());
+    cmdForward->setEnabled(WHelp->history()->canGoForward());
+}
+
+void Help::GoBack()
+{
+    QWebEngineHistory *history = WHelp->history();
+    if (history->canGoBack())
+        history->goToItem(history->backItem());
+}
+
+void Help::GoForward()
+{
+    QWebEngineHistory *history = WHelp->history();
+    if (history->canGoForward())
+        history->goToItem(history->forwardItem());
 }
 
 QString Help::statusText() const

@@ -13,6 +13,7 @@
 
 class QLabel;
 class QStatusBar;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWebEngineView;
@@ -43,6 +44,9 @@ public:
 
     void Init_THelp();
     void THelp_NodeClick(QTreeWidgetItem *node);
+    // The page history of the web view: one page back or forward (Alt+Left, Alt+Right).
+    void GoBack();
+    void GoForward();
     // The address of a help page: the program directory, a "/" and the page's file name.
     static QUrl pageUrl(const QString &page);
     QString statusText() const;
@@ -54,6 +58,8 @@ public:
     QTreeWidget *THelp = nullptr;
     QWebEngineView *WHelp = nullptr;
     QStatusBar *SHelp = nullptr;
+    QToolButton *cmdBack = nullptr;
+    QToolButton *cmdForward = nullptr;
     QList<QIcon> CImage;
 
 protected:
@@ -63,9 +69,15 @@ private:
     void Form_Load();
     void Form_Resize();
     void showPage(const QString &title, const QString &page);
+    // The web view is at a new address (a click on a link, back, forward): the tree selects
+    // the entry of that page and the status bar names it.
+    void WHelp_UrlChanged(const QUrl &url);
+    void updateHistoryButtons();
 
     QLabel *statusLine_ = nullptr;
     QUrl shownUrl_;
+    QUrl requestedUrl_;      // the page the window itself asked for last
+    bool following_ = false; // the tree is being moved to the page the view shows
     int rightMargin_ = 0;
     int bottomMargin_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "sandbox.h"
 
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEngineView>
 #include <QtTest>
@@ -97,6 +98,13 @@ private Q_SLOTS:
                                                       "2 2.1 テーマ gone.htm\r\n"));
         writePage("intro.htm", "はじめにのページ");
         writePage("search.htm", "検索のページ");
+        box->write(
+            "screen.htm",
+            testsupport::encode(page("画面のページ")
+                                    .replace(QStringLiteral("</body>"),
+                                             QStringLiteral("<a id=\"go\" href=\"search.htm#top\">"
+                                                            "検索</a></body>"))
+                                    .toStdString()));
         // Icon 0 has a picture of its own (plain red); icons 1 and 2 fall back to drawings.
         QImage red(16, 16, QImage::Format_ARGB32);
         red.fill(Qt::red);
@@ -148,6 +156,40 @@ private Q_SLOTS:
         QCOMPARE(w->statusText(), QStringLiteral("テーマ"));
         QVERIFY(w->shownUrl().toLocalFile().endsWith(QStringLiteral("/gone.htm")));
         QVERIFY(w->isVisible());
+    }
+
+    // The arrow keys open each entry's page; a link selects the entry of the page it led to;
+    // back and forward (buttons and Alt+arrows) walk the pages shown, the tree following.
+    void theTreeFollowsThePageShown()
+    {
+        w = std::make_unique<Help>();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto current = [this] {
+            return w->THelp->currentItem() ? w->THelp->currentItem()->text(0) : QString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(w->WHelp->title(), QStringLiteral("はじめにのページ"), 20000);
+        QCOMPARE(current(), QStringLiteral("はじめに"));
+        QVERIFY(!w->cmdBack->isEnabled());
+        w->THelp->expandAll();
+        w->THelp->setFocus();
+        QTest::keyClick(w->THelp, Qt::Key_Down);
+        QCOMPARE(w->statusText(), QStringLiteral("画面"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->WHelp->title(), QStringLiteral("画面のページ"), 20000);
+
+        w->WHelp->page()->runJavaScript(QStringLiteral("document.getElementById('go').click()"));
+        QTRY_COMPARE_WITH_TIMEOUT(current(), QStringLiteral("検索"), 20000);
+        QCOMPARE(w->statusText(), QStringLiteral("検索"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->WHelp->title(), QStringLiteral("検索のページ"), 20000);
+
+        QTRY_VERIFY(w->cmdBack->isEnabled());
+        QTest::keyClick(w->THelp, Qt::Key_Left, Qt::AltModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(current(), QStringLiteral("画面"), 20000);
+        QCOMPARE(w->statusText(), QStringLiteral("画面"));
+        QTRY_VERIFY(w->cmdForward->isEnabled());
+        QTest::mouseClick(w->cmdForward, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(current(), QStringLiteral("検索"), 20000);
+        QCOMPARE(w->statusText(), QStringLiteral("検索"));
     }
 
     void layoutFollowsTheWindowSize()
