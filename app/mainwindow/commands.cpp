@@ -5,11 +5,11 @@
 #include "driver/confirm.h"
 #include "driver/searching.h"
 #include "help/helpwindow.h"
+#include "help/productinfo.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/report.h"
 #include "settings/settings.h"
 #include "settings/settingwindow.h"
-#include "settings/splash.h"
 #include "settings/startup.h"
 #include "topics/topicswindow.h"
 #include "update/download.h"
@@ -110,8 +110,8 @@ void RunCommand(int command)
         if (RunState == kRunIdle && !form->BrowseMode)
             ShowDownloadWindow(form);
         break;
-    case 17: // product information: the start-up window again, not blocking
-        ShowSplash();
+    case 17: // product information, not blocking
+        ShowProductInfo(form);
         break;
     case 18: // settings
         if (!busy())

@@ -4,10 +4,10 @@
 // opening, the report written, the panes and modes switching.
 #include "driver/check.h"
 #include "help/helpwindow.h"
+#include "help/productinfo.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/report.h"
 #include "runfixture.h"
-#include "settings/splash.h"
 #include "settings/startup.h"
 #include "update/makerhost.h"
 
@@ -385,10 +385,24 @@ void CommandsTest::windowsOfOtherParts()
     QVERIFY(help && help->isVisible());
     help->close();
 
-    HideSplash();
+    // Product information names the program, its version and the libraries this process
+    // runs on; Esc closes it.
     QCOMPARE(observer.effects(17), QStringList());
-    QVERIFY(shownSplash() && shownSplash()->isVisible());
-    HideSplash();
+    QPointer<ProductInfo> info = stage.form->findChild<ProductInfo *>();
+    QVERIFY(info && info->isVisible());
+    QCOMPARE(info->LBName->text(), QStringLiteral("Velmora"));
+    QVERIFY(QRegularExpression(QStringLiteral("^バージョン \\d+\\.\\d+"))
+                .match(info->LBVersion->text())
+                .hasMatch());
+    const QString libraries = info->LBLibraries->text();
+    QVERIFY2(
+        libraries.contains(QStringLiteral("Qt ") + QLatin1String(qVersion())) &&
+            QRegularExpression(QStringLiteral("libcurl \\d+\\.\\d+")).match(libraries).hasMatch(),
+        qPrintable(libraries));
+    QVERIFY(info->LBMaker->text().contains(MakerUrl("/")));
+    QVERIFY(QTest::qWaitForWindowActive(info));
+    QTest::keyClick(info, Qt::Key_Escape);
+    QTRY_VERIFY(!info);
 
     QCOMPARE(observer.effects(15), QStringList{"target"});
     QCOMPARE(stage.form->TargetURL, MakerUrl(kSupportPagePath));
