@@ -192,6 +192,7 @@ private:
     layout::Layout layout_;
     int twips_ = 15;
     bool laidOut_ = false;
+    QString searchStatus_; // the status line as the search face left it for browse mode
     bool refDead_ = false; // the reused hand-off to the desktop's browser has failed once
 };
 

@@ -1,6 +1,7 @@
 // Form1's result list LView (topic view and result view), the site tree TView, and the
 // switch between search mode and browse mode.
 #include "common/progdir.h"
+#include "common/viewtips.h"
 #include "driver/cfind.h"
 #include "driver/check.h"
 #include "driver/runrules.h"
@@ -58,6 +59,7 @@ void Form1::buildList(QWidget *surface)
     LView->header()->setStretchLastSection(false);
     LView->setIconSize(QSize(16, 16));
     LView->viewport()->installEventFilter(this);
+    ShowCutOffTips(LView);
     connect(LView->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { LView_ColumnClick(column); });
     connect(LView, &QTreeWidget::itemClicked, this,
@@ -69,6 +71,7 @@ void Form1::buildList(QWidget *surface)
     TView->setObjectName(QStringLiteral("TView"));
     TView->setHeaderHidden(true);
     TView->setIconSize(QSize(16, 16));
+    ShowCutOffTips(TView);
     connect(TView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *node, int) { TView_NodeClick(node); });
 
@@ -395,6 +398,10 @@ static void setExchangeCaption(QObject *form, const QString &caption)
 
 void Form1::ListMode()
 {
+    // The browse pane's addresses mean nothing on the search face: the status line goes back
+    // to what it said when browse mode began (a run's end, the hit count).
+    if (BrowseMode)
+        setStatusText(searchStatus_);
     layoutMode = LayoutMode::Search;
     BrowseMode = false;
     for (QWidget *w : {static_cast<QWidget *>(ADR), static_cast<QWidget *>(URL),
@@ -414,6 +421,8 @@ void Form1::ListMode()
 
 void Form1::TreeMode()
 {
+    if (!BrowseMode)
+        searchStatus_ = statusText();
     layoutMode = LayoutMode::Browse;
     BrowseMode = true;
     for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),

@@ -2,6 +2,7 @@
 // busy animation, the status line and the elapsed-time timer.
 #include "common/messagebox.h"
 #include "common/progdir.h"
+#include "common/viewtips.h"
 #include "driver/cfind.h"
 #include "driver/confirm.h"
 #include "driver/runtexts.h"
@@ -41,6 +42,7 @@ void Form1::buildSearchFace(QWidget *surface)
 
     Topic = new QComboBox(surface);
     Topic->setObjectName(QStringLiteral("Topic"));
+    ElideChooser(Topic, 48);
     connect(Topic, &QComboBox::activated, this, [this](int) { Topic_Click(); });
 
     Word = new QLineEdit(surface);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -93,6 +94,29 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geom
     return l;
 }
 
+// A click on a check box's label ticks the box, as a check box's own text would.
+class LabelTicks : public QObject {
+public:
+    LabelTicks(QLabel *label, QCheckBox *box) : QObject(label), box_(box) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseButtonRelease ||
+            static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton || !box_->isEnabled())
+            return false;
+        box_->click();
+        return true;
+    }
+
+private:
+    QCheckBox *box_;
+};
+
+void tickOnClick(QLabel *label, QCheckBox *box)
+{
+    label->installEventFilter(new LabelTicks(label, box));
+    label->setCursor(Qt::PointingHandCursor);
+}
+
 } // namespace
 
 Setting::Setting(QWidget *parent) : QDialog(parent)
@@ -131,6 +155,7 @@ void Setting::buildControls()
     for (const Flag &f : flags) {
         *f.box = make<QCheckBox>(this, f.boxName, {28, y, 22, 26});
         *f.label = label(this, f.labelName, QString::fromUtf8(f.caption), {54, y, 500, 26});
+        tickOnClick(*f.label, *f.box);
         y += 32;
     }
 

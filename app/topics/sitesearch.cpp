@@ -1,5 +1,6 @@
 #include "topics/sitesearch.h"
 
+#include "common/viewtips.h"
 #include "topics/topicswindow.h"
 
 #include <QPushButton>
@@ -17,6 +18,7 @@ SiteSearch::SiteSearch(Topics *owner) : QDialog(owner), owner_(owner)
     LVSiteSearch->setRootIsDecorated(false);
     LVSiteSearch->setUniformRowHeights(true);
     LVSiteSearch->setAllColumnsShowFocus(true);
+    ShowCutOffTips(LVSiteSearch);
     OKButton = new QPushButton(QStringLiteral("適用して閉じる"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setGeometry(356, 334, 150, 30);

@@ -1,6 +1,7 @@
 #include "topics/topicswindow.h"
 
 #include "common/messagebox.h"
+#include "common/viewtips.h"
 #include "settings/settings.h"
 #include "topics/newtopic.h"
 #include "topics/sitesearch.h"
@@ -170,6 +171,7 @@ void Topics::buildControls()
     place(SitePicture, "SitePicture", 12, 10, 48, 48);
     TopicList = new QComboBox;
     place(TopicList, "TopicList", 72, 12, 300, 28);
+    ElideChooser(TopicList, 48);
     AddTopic = button("AddTopic", QStringLiteral("新規テーマ"), 384, 12, 120);
     DelTopic = button("DelTopic", QStringLiteral("テーマの削除"), 512, 12, 120);
     LBTopics = new QLabel(QStringLiteral("検索テーマ："));
@@ -180,6 +182,7 @@ void Topics::buildControls()
     LVSite->setRootIsDecorated(false);
     LVSite->setUniformRowHeights(true);
     LVSite->setAllColumnsShowFocus(true);
+    ShowCutOffTips(LVSite);
     LVSite->header()->setSectionsClickable(true);
     LVSite->header()->setSortIndicatorShown(false);
 

@@ -37,7 +37,10 @@ Download::Download(QWidget *parent) : QDialog(parent)
     PGOne_->setObjectName(QStringLiteral("PGOne"));
     PGOne_->setRange(0, 100);
     PGOne_->setValue(0);
-    PGOne_->setTextVisible(false);
+    // The percentage inside the bar: an empty bar without it reads as an empty text box.
+    PGOne_->setTextVisible(true);
+    PGOne_->setFormat(QStringLiteral("%p%"));
+    PGOne_->setAlignment(Qt::AlignCenter);
     cmdDo_ = makeButton(QStringLiteral("cmdDo"), QStringLiteral("ダウンロード"), this);
     cmdCancel_ = makeButton(QStringLiteral("cmdCancel"), QStringLiteral("中止"), this);
     cmdOK_ = makeButton(QStringLiteral("cmdOK"), QStringLiteral("閉じる"), this);

@@ -141,6 +141,15 @@ void ToHalvane::reject()
     cCancel_Click();
 }
 
+void ToHalvane::showEvent(QShowEvent *event)
+{
+    // A new opening starts with a clean status bar: the last send's outcome belongs to that
+    // send. A send still on its way keeps reporting.
+    if (reply_ == nullptr)
+        Status_->clearMessage();
+    QDialog::showEvent(event);
+}
+
 void ToHalvane::closeEvent(QCloseEvent *event)
 {
     discarded_ = true;

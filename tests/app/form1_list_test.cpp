@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QToolTip>
 
 using namespace runfixture;
 
@@ -76,6 +78,8 @@ private Q_SLOTS:
     void deleteWithoutSelection();
     void capturedTextIsDecoded();
     void browseModeTree();
+    void cutOffCellsShowTheirText();
+    void searchStatusSurvivesBrowseMode();
 };
 
 void Form1ListTest::charRefs()
@@ -307,6 +311,43 @@ void Form1ListTest::browseModeTree()
     QCOMPARE(topicStore().count, 1);
     QCOMPARE(form->TView->topLevelItemCount(), 3);
     QCOMPARE(form->TView->topLevelItem(2)->text(0), QStringLiteral("two"));
+}
+
+// A cell too narrow for its text shows the whole text as its tool tip; one that fits shows
+// none.
+void Form1ListTest::cutOffCellsShowTheirText()
+{
+    Stage stage;
+    const std::string longTitle = "とても長い題名の文書 " + std::string(120, 'x');
+    openHits(stage, {{longTitle, "1KB"}});
+    QTreeWidget *list = stage.form->LView;
+    QTreeWidgetItem *row = list->topLevelItem(0);
+    auto tipAt = [list, row](int column) {
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+            return QStringLiteral("(a tool tip stayed)");
+        const QRect cell = list->visualItemRect(row);
+        const QPoint at(list->header()->sectionViewportPosition(column) + 8, cell.center().y());
+        QHelpEvent event(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(0), QString::fromStdString(longTitle));
+    QCOMPARE(tipAt(4), QString()); // "1KB" fits
+}
+
+// The browse pane's addresses stay in browse mode: back on the search face, the status line
+// says again what it said before.
+void Form1ListTest::searchStatusSurvivesBrowseMode()
+{
+    Stage stage;
+    openHits(stage, {{"one", "1KB"}});
+    const QString afterSearch = stage.form->statusText();
+    QVERIFY(!afterSearch.isEmpty());
+    RunCommand(26);
+    QVERIFY(stage.form->statusText().startsWith(QStringLiteral("アクセス中： ")));
+    RunCommand(26);
+    QCOMPARE(stage.form->statusText(), afterSearch);
 }
 
 QTEST_MAIN(Form1ListTest)

@@ -97,6 +97,16 @@ private Q_SLOTS:
         QVERIFY(msgbox::shown().isEmpty());
     }
 
+    // A click on a check box's label ticks the box, and a second click clears it.
+    void aLabelClickTicksItsBox()
+    {
+        QVERIFY(!w->CBSearching->isChecked());
+        QTest::mouseClick(w->LBSearching, Qt::LeftButton);
+        QVERIFY(w->CBSearching->isChecked());
+        QTest::mouseClick(w->LBSearching, Qt::LeftButton);
+        QVERIFY(!w->CBSearching->isChecked());
+    }
+
     void eachKeystrokeIsChecked()
     {
         emptyField(time().field);

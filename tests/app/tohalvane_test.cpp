@@ -262,6 +262,11 @@ void ToHalvaneTest::errorKeepsTheFormBusyButSendable()
     QCOMPARE(msgbox::shown().size(), 0);
     QCOMPARE(form_->findChild<QPlainTextEdit *>("TBMail")->toPlainText(), QStringLiteral("text"));
 
+    // Closed and opened again, the form no longer reports the failed send.
+    form_->hide();
+    form_->show();
+    QCOMPARE(status(), QString());
+
     farm_->setMessageAnswer(testsupport::page("OK", "text/plain"));
     send();
     QTRY_COMPARE_WITH_TIMEOUT(status(), kArrived, 10000);

@@ -1,6 +1,7 @@
 // The Topics window driven as a user drives it: ticking sites, sorting, applying, cancelling,
 // deleting topics, filtering and closing; checked against the topic store and the texts shown.
 #include "common/messagebox.h"
+#include "common/viewtips.h"
 #include "settings/settings.h"
 #include "topics/sitesearch.h"
 #include "topics/topicstore.h"
@@ -155,6 +156,24 @@ private Q_SLOTS:
         QCOMPARE(t.LBTopics->text(),
                  QStringLiteral("検索テーマ：（指定されたサイト数=1、テーマ総数=3）"));
         QVERIFY(!t.modified());
+    }
+
+    // A long topic name is elided in the drop-down, which stays within the window, and the
+    // row's tool tip gives the whole name.
+    void aLongTopicNameIsElided()
+    {
+        const QString name = QStringLiteral("とても長い名前の検索テーマ").repeated(12);
+        addTopic(name, {});
+        open();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->TopicList->showPopup();
+        QWidget *popup = w->TopicList->view()->window();
+        QTRY_VERIFY(popup->isVisible());
+        QVERIFY2(popup->width() < w->width(), qPrintable(QString::number(popup->width())));
+        QAbstractItemView *rows = w->TopicList->view();
+        QCOMPARE(CutOffText(rows, rows->model()->index(3, 0)), name);
+        QCOMPARE(CutOffText(rows, rows->model()->index(0, 0)), QString());
+        w->TopicList->hidePopup();
     }
 
     void tickingCountsAndApplyingStoresAscendingOrder()

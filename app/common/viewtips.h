@@ -1,0 +1,21 @@
+// Reading what a narrow column or chooser cuts off: the full text of a cut-off cell as its
+// tool tip, and choosers that elide long entries instead of growing with them.
+#pragma once
+
+#include <QString>
+
+class QAbstractItemView;
+class QComboBox;
+class QModelIndex;
+
+// The full text of a cell whose text doesn't fit the part of it on screen; empty when it
+// fits (or when the cell has no text).
+QString CutOffText(const QAbstractItemView *view, const QModelIndex &index);
+
+// From now on the view shows a cut-off cell's full text as its tool tip. Cells that carry a
+// tool tip of their own keep it.
+void ShowCutOffTips(QAbstractItemView *view);
+
+// The chooser and its drop-down list stay at most widthChars average characters wide; a
+// longer entry is elided in the middle, and its full text is the drop-down row's tool tip.
+void ElideChooser(QComboBox *box, int widthChars);
