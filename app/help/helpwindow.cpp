@@ -90,7 +90,8 @@ constexpr int kMaxIcons = 64;
 // The drawn icons: a closed book, an open book and a page, in the colours of the help pages.
 QIcon drawnIcon(int number)
 {
-    QPixmap picture(16, 16);
+    QPixmap picture(32, 32);
+    picture.setDevicePixelRatio(2);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);

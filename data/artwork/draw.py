@@ -16,6 +16,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import raster  # noqa: E402
 from raster import Canvas  # noqa: E402
 
 DATA = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -37,6 +38,9 @@ WHITE = (255, 255, 255)
 
 
 def out(name):
+    if raster.SCALE != 1:
+        stem, ext = os.path.splitext(name)
+        name = "%s@%dx%s" % (stem, raster.SCALE, ext)
     return os.path.join(IMAGES, name)
 
 
@@ -392,6 +396,14 @@ def main():
                  mapbar, animation, desktop_icons, scalable_icon):
         draw()
         print("drew", draw.__name__)
+    # The small icons again at twice the density; the program's icons pick them by name on
+    # screens that scale by 2.
+    raster.SCALE = 2
+    for draw in (tocheck, html, error, unknown, engine, discon, forbidden, japan, world, books,
+                 site, help_closed, help_open, help_page, help_question):
+        draw()
+        print("drew", draw.__name__, "@2x")
+    raster.SCALE = 1
 
 
 if __name__ == "__main__":

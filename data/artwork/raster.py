@@ -7,8 +7,16 @@ import math
 import subprocess
 
 
+# Device pixels per drawing unit of the canvases made from now on: 2 draws the same picture
+# for screens at twice the density ("name@2x.png"). Shapes are given in drawing units either
+# way; text added at saving is not scaled.
+SCALE = 1
+
+
 class Canvas:
     def __init__(self, width, height, ss=4, background=(0, 0, 0, 0)):
+        self.scale = SCALE
+        width, height = width * SCALE, height * SCALE
         self.w, self.h, self.ss = width, height, ss
         r, g, b, a = background
         a = a / 255.0
@@ -19,18 +27,18 @@ class Canvas:
         """Paints colour where inside(x, y) holds; box = (x0, y0, x1, y1) bounds the shape."""
         r, g, b = (c / 255.0 for c in colour[:3])
         alpha = (colour[3] / 255.0 if len(colour) > 3 else 1.0) * opacity
-        ss = self.ss
-        x0 = max(0, int(math.floor(box[0])))
-        y0 = max(0, int(math.floor(box[1])))
-        x1 = min(self.w, int(math.ceil(box[2])))
-        y1 = min(self.h, int(math.ceil(box[3])))
+        ss, k = self.ss, self.scale
+        x0 = max(0, int(math.floor(box[0] * k)))
+        y0 = max(0, int(math.floor(box[1] * k)))
+        x1 = min(self.w, int(math.ceil(box[2] * k)))
+        y1 = min(self.h, int(math.ceil(box[3] * k)))
         offsets = [(i + 0.5) / ss for i in range(ss)]
         for y in range(y0, y1):
             for x in range(x0, x1):
                 hits = 0
                 for oy in offsets:
                     for ox in offsets:
-                        if inside(x + ox, y + oy):
+                        if inside((x + ox) / k, (y + oy) / k):
                             hits += 1
                 if not hits:
                     continue

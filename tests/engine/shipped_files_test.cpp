@@ -316,6 +316,11 @@ TEST(Pictures, HaveTheNamesAndSizesTheProgramLoads)
         EXPECT_EQ(p.format, "png") << icon;
         EXPECT_EQ(p.width, 16) << icon;
         EXPECT_EQ(p.height, 16) << icon;
+        // Drawn again for screens that scale by 2: the icons load "name@2x.png" there.
+        const Picture sharp = inspect(std::string(icon) + "@2x.png");
+        EXPECT_EQ(sharp.format, "png") << icon;
+        EXPECT_EQ(sharp.width, 32) << icon;
+        EXPECT_EQ(sharp.height, 32) << icon;
     }
     const Picture splash = inspect("splash.png");
     EXPECT_EQ(splash.format, "png");
