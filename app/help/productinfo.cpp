@@ -37,7 +37,6 @@ QLabel *line(QWidget *parent, const char *name, const QString &text)
     l->setObjectName(QLatin1String(name));
     l->setTextFormat(Qt::PlainText);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    l->setWordWrap(true);
     return l;
 }
 
