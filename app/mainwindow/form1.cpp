@@ -55,6 +55,8 @@ void Form1::Form_Load(int waitMs)
     // The lists take their column widths from their size, so the layout must have placed
     // them before they are filled, even though the window isn't shown yet.
     InitLayout();
+    if (rememberPlace)
+        restorePlace();
     Init_TMethod();
     Init_finder();
     Init_Topic();
@@ -62,6 +64,8 @@ void Form1::Form_Load(int waitMs)
     PreviewShown = false;
     Before_Search();
     show();
+    if (rememberPlace)
+        restoreSplits();
     HideSplash();
     Pause(waitMs);
 }

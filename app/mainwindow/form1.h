@@ -11,6 +11,7 @@
 #include "mainwindow/layout.h"
 
 #include <QIcon>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QUrl;
 class QWebEngineView;
+class SplitterGrip;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -46,6 +48,11 @@ public:
     // start-up window and waits one second while handling events. waitMs lets tests shorten
     // the wait.
     void Form_Load(int waitMs = 1000);
+    // The program's own main window comes back as the user left it: Form_Load restores its
+    // size, place, splits and column shares from the user's configuration, and the orderly
+    // end saves them (savePlace). Off for windows a test makes.
+    bool rememberPlace = false;
+    void savePlace() const;
 
     // ---- search face (form1_search.cpp) ----
     void Init_TMethod();
@@ -159,6 +166,10 @@ private:
     void setPreview(bool shown);
     bool paneEvent(QObject *watched, QEvent *event);
     void URL_KeyPress(int key);
+    void splitterPress(QPoint at, bool onGrip);
+    void splitterMove(QPoint at);
+    void splitterRelease(QPoint at);
+    void placeGrip();
     void Web_DownloadComplete();
     void Web2_DownloadComplete();
     friend class PaneEvents;
@@ -180,6 +191,9 @@ private:
     void mDelLink_Click();
 
     void insertSorted(QTreeWidgetItem *item);
+    void restorePlace();
+    void restoreSplits();
+    void keepResultShares();
     void holdListPaint();
 
     QWidget *surface_ = nullptr;
@@ -190,8 +204,16 @@ private:
     bool rightPending_ = false;
     bool paintHeld_ = false;
     layout::Layout layout_;
+    layout::Layout pressed_; // the layout when the splitter was caught
+    SplitterGrip *grip_ = nullptr;
     int twips_ = 15;
     bool laidOut_ = false;
+    // The result columns' shares of the list's width (per mille) once the user has dragged
+    // a column edge; empty: the built-in proportions.
+    QList<int> resultShares_;
+    bool fittingColumns_ = false;
+    int keptPreviewHeight_ = 0; // splits read at start-up, put back once shown (twips)
+    int keptTreeWidth_ = 0;
     QString searchStatus_; // the status line as the search face left it for browse mode
     bool refDead_ = false; // the reused hand-off to the desktop's browser has failed once
 };

@@ -7,6 +7,7 @@
 #include "driver/runrules.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/windowmemory.h"
 #include "settings/settings.h"
 #include "topics/topicstore.h"
 
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -62,6 +64,7 @@ void Form1::buildList(QWidget *surface)
     ShowCutOffTips(LView);
     connect(LView->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { LView_ColumnClick(column); });
+    connect(LView->header(), &QHeaderView::sectionResized, this, [this] { keepResultShares(); });
     connect(LView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item, int) { LView_ItemClick(item); });
     connect(LView, &QTreeWidget::itemDoubleClicked, this,
@@ -95,10 +98,11 @@ void Form1::buildList(QWidget *surface)
 static QIcon loadImage(const char *file, QColor color, QChar mark)
 {
     const QString path = dataPath(QString::fromLatin1(file));
-    QPixmap pixmap;
-    if (pixmap.load(path))
-        return QIcon(pixmap);
-    QPixmap drawn(16, 16);
+    // Loaded by name, the icon also takes "name@2x.png" for screens that scale by 2.
+    if (QPixmap pixmap; pixmap.load(path))
+        return QIcon(path);
+    QPixmap drawn(32, 32);
+    drawn.setDevicePixelRatio(2);
     drawn.fill(Qt::transparent);
     QPainter p(&drawn);
     p.setRenderHint(QPainter::Antialiasing);
@@ -161,6 +165,7 @@ static int listWidth(const QTreeWidget *list)
 
 void Form1::Init_LVTopic()
 {
+    const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     LView->clear();
     applyFontSize(LView);
     LView->setColumnCount(4);
@@ -207,6 +212,8 @@ void Form1::Init_LVResult()
 
 void Form1::Init_LView(const QStringList &headers)
 {
+    // New columns come with widths of their own; they are not the user's.
+    const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     LView->clear();
     applyFontSize(LView);
     LView->setColumnCount(int(headers.size()));
@@ -219,9 +226,27 @@ void Form1::Resize_LView()
     if (!LView || LView->columnCount() < 7)
         return;
     const int w = listWidth(LView);
-    const int widths[7] = {w / 4, w / 8, 3 * w / 8, w / 16, w / 16, w / 16, w / 16};
+    int widths[7] = {w / 4, w / 8, 3 * w / 8, w / 16, w / 16, w / 16, w / 16};
+    // Columns the user widened keep their shares through every resize and the next session.
+    if (resultShares_.size() == 7) {
+        for (int c = 0; c < 7; ++c)
+            widths[c] = w * resultShares_[c] / 1000;
+    }
+    const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     for (int c = 0; c < 7; ++c)
         LView->setColumnWidth(c, widths[c]);
+}
+
+void Form1::keepResultShares()
+{
+    const int w = listWidth(LView);
+    if (fittingColumns_ || !resultView() || w <= 0)
+        return;
+    QList<int> shares;
+    for (int c = 0; c < 7; ++c)
+        shares << std::max(1, LView->columnWidth(c) * 1000 / w);
+    // Columns dragged wider than the list together keep their widths (and the scroll bar).
+    resultShares_ = CheckedResultShares(shares);
 }
 
 bool Form1::resultView() const

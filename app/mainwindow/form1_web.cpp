@@ -3,6 +3,7 @@
 // between the panes. The arithmetic is in layout.cpp; this file measures and places.
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/splittergrip.h"
 #include "settings/settings.h"
 
 #include <QComboBox>
@@ -118,6 +119,11 @@ void Form1::buildWebPanes(QWidget *surface)
     Web2->hide();
     connect(Web2, &QWebEngineView::loadFinished, this, [this](bool) { Web2_DownloadComplete(); });
 
+    grip_ = new SplitterGrip(surface, {[this](QPoint at) { splitterPress(at, true); },
+                                       [this](QPoint at) { splitterMove(at); },
+                                       [this](QPoint at) { splitterRelease(at); }});
+    grip_->hide();
+
     auto *filter = new PaneEvents(this);
     surface->installEventFilter(filter);
     surface->setMouseTracking(true);
@@ -203,19 +209,15 @@ bool Form1::paneEvent(QObject *watched, QEvent *event)
     case QEvent::Resize:
         Form_Resize();
         break;
-    case QEvent::MouseButtonPress: {
-        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-        layout::SplitterDown(layout_, at.x() * twips_, at.y() * twips_);
+    case QEvent::MouseButtonPress:
+        splitterPress(static_cast<QMouseEvent *>(event)->position().toPoint(), false);
         break;
-    }
-    case QEvent::MouseButtonRelease: {
-        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-        if (layout::SplitterUp(layout_, layoutMode, PreviewShown, at.x() * twips_, at.y() * twips_))
-            placeControls();
+    case QEvent::MouseButtonRelease:
+        splitterRelease(static_cast<QMouseEvent *>(event)->position().toPoint());
         break;
-    }
     case QEvent::MouseMove: {
         const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        splitterMove(at);
         if (layout_.dragging || layout_.zone.holds(at.x() * twips_, at.y() * twips_))
             surface_->setCursor(layoutMode == LayoutMode::Browse ? Qt::SplitHCursor
                                                                  : Qt::SplitVCursor);
@@ -227,6 +229,57 @@ bool Form1::paneEvent(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+// ---- splitter ----
+
+// A press in the zone (or anywhere on the grip) starts a drag; while the button is held the
+// panes follow the mouse, each step worked out from the layout at the press, so the release
+// leaves them where a single move by the whole distance would.
+void Form1::splitterPress(QPoint at, bool onGrip)
+{
+    const int x = at.x() * twips_;
+    const int y = at.y() * twips_;
+    if (onGrip)
+        layout::SplitterGrab(layout_, x, y);
+    else if (!layout::SplitterDown(layout_, x, y))
+        return;
+    pressed_ = layout_;
+}
+
+void Form1::splitterMove(QPoint at)
+{
+    if (!layout_.dragging)
+        return;
+    layout::SplitterFollow(layout_, pressed_, layoutMode, PreviewShown, at.x() * twips_,
+                           at.y() * twips_);
+    placeControls();
+}
+
+void Form1::splitterRelease(QPoint at)
+{
+    if (!layout_.dragging)
+        return;
+    splitterMove(at);
+    UpdateSplitterZone();
+}
+
+void Form1::placeGrip()
+{
+    if (!grip_)
+        return;
+    const layout::Box box = layout::SplitterHandle(layout_, layoutMode, PreviewShown);
+    grip_->setOrientation(layoutMode == LayoutMode::Browse ? Qt::Horizontal : Qt::Vertical);
+    // At least kPaneMin across on screen too, however the twips round to pixels.
+    QRect r = pixels(box, twips_);
+    const int least = (layout::kPaneMin + twips_ - 1) / twips_;
+    if (layoutMode == LayoutMode::Browse && r.width() < least)
+        r.adjust(-(least - r.width()) / 2, 0, (least - r.width() + 1) / 2, 0);
+    else if (layoutMode == LayoutMode::Search && r.height() < least)
+        r.adjust(0, -(least - r.height()) / 2, 0, (least - r.height() + 1) / 2);
+    grip_->setGeometry(r);
+    grip_->setVisible(laidOut_ && box.width > 0 && box.height > 0);
+    grip_->raise();
 }
 
 // ---- layout ----
@@ -299,6 +352,7 @@ void Form1::placeControls()
     Web->setGeometry(pixels(l.web, t));
     LView->setGeometry(pixels(l.list, t));
     Web2->setGeometry(pixels(l.web2, t));
+    placeGrip();
 }
 
 void Form1::Form_Resize()
@@ -325,4 +379,5 @@ void Form1::UpdateSplitterZone()
     layout::UpdateSplitterZone(layout_, layoutMode, PreviewShown);
     if (surface_)
         surface_->unsetCursor();
+    placeGrip();
 }

@@ -112,6 +112,36 @@ bool SplitterDown(Layout &l, int x, int y)
     return true;
 }
 
+void SplitterGrab(Layout &l, int x, int y)
+{
+    l.dragX = x;
+    l.dragY = y;
+    l.dragging = true;
+}
+
+void SplitterFollow(Layout &l, const Layout &pressed, Mode mode, bool previewShown, int x, int y)
+{
+    l = pressed;
+    ApplySplitterDrag(l, mode, previewShown, x - pressed.dragX, y - pressed.dragY);
+    SplitterGrab(l, pressed.dragX, pressed.dragY);
+}
+
+Box SplitterHandle(const Layout &l, Mode mode, bool previewShown)
+{
+    // The zone proper, edge to edge; a press counts strictly inside it.
+    if (mode == Mode::Browse) {
+        const int gap = l.web.left - l.tree.right();
+        const int across = std::max(gap, kPaneMin);
+        return {l.tree.right() + gap / 2 - across / 2, l.tree.top, across,
+                l.web.bottom() - l.tree.top};
+    }
+    if (!previewShown)
+        return {};
+    const int gap = l.web2.top - l.list.bottom();
+    const int across = std::max(gap, kPaneMin);
+    return {l.list.left, l.list.bottom() + gap / 2 - across / 2, l.list.width, across};
+}
+
 bool SplitterUp(Layout &l, Mode mode, bool previewShown, int x, int y)
 {
     if (!l.dragging)
@@ -144,6 +174,27 @@ void ApplySplitterDrag(Layout &l, Mode mode, bool previewShown, int dx, int dy)
         l.previewListHeight = l.list.height;
         l.web2.height -= d;
         l.web2.top += d;
+    }
+    UpdateSplitterZone(l, mode, previewShown);
+}
+
+void RestoreSplits(Layout &l, Mode mode, bool previewShown, int previewListHeight, int treeWidth)
+{
+    if (previewListHeight > 0) {
+        const int most = std::max(kPaneMin, l.fullListHeight - kGap - kPaneMin);
+        const int h = std::clamp(previewListHeight, kPaneMin, most);
+        l.previewListHeight = h;
+        l.web2.top = l.list.top + h + kGap;
+        l.web2.height = l.fullListHeight - h - kGap;
+        l.list.height = previewShown ? h : l.fullListHeight;
+    }
+    if (treeWidth > 0) {
+        const int most = std::max(kPaneMin, l.web.right() - kGap - kPaneMin - l.tree.left);
+        const int w = std::clamp(treeWidth, kPaneMin, most);
+        const int d = w - l.tree.width;
+        l.tree.width += d;
+        l.web.width -= d;
+        l.web.left += d;
     }
     UpdateSplitterZone(l, mode, previewShown);
 }

@@ -99,8 +99,23 @@ void UpdateSplitterZone(Layout &l, Mode mode, bool previewShown);
 
 // A mouse press at (x, y) on the surface: starts a drag when strictly inside the zone.
 bool SplitterDown(Layout &l, int x, int y);
+// A press on the splitter's handle: starts a drag at (x, y) wherever the handle was caught.
+void SplitterGrab(Layout &l, int x, int y);
+// The mouse moved to (x, y) during a drag: the panes as a release there would leave them,
+// worked out from the layout at the press (pressed), so the splitter follows the mouse.
+// The drag goes on.
+void SplitterFollow(Layout &l, const Layout &pressed, Mode mode, bool previewShown, int x, int y);
+
+// Where the splitter's handle is drawn and caught: the zone, widened to kPaneMin across
+// when the gap between the panes is narrower. Empty when nothing can be dragged.
+Box SplitterHandle(const Layout &l, Mode mode, bool previewShown);
 // The mouse released at (x, y): applies the drag begun by SplitterDown; false when none was.
 bool SplitterUp(Layout &l, Mode mode, bool previewShown, int x, int y);
+
+// Puts back splits the user made in an earlier session: the list's height while the preview
+// is shown and the tree's width, each kept within what the present window allows (0 keeps
+// the present one). Recomputes the zone.
+void RestoreSplits(Layout &l, Mode mode, bool previewShown, int previewListHeight, int treeWidth);
 
 // Moves the splitter by the dragged distance (dx in browse mode, dy in search mode), keeping
 // the first pane at least kPaneMin; then recomputes the zone.

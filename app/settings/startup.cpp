@@ -40,6 +40,7 @@ bool StartProgram(int mainWaitMs)
     // Closing hides the window but keeps it: a run's polling loop may still be on the stack
     // when the user closes it, and must find the window alive. main() deletes it at the end.
     auto *form = new Form1;
+    form->rememberPlace = true;
     g_mainWindow = form;
     QObject::connect(form, &QObject::destroyed, [] { g_mainWindow = nullptr; });
     form->Form_Load(mainWaitMs);
@@ -60,6 +61,8 @@ void EndProgram()
         hooks.stopRun();
     SaveSettings();
     SaveTopics();
+    if (Form1 *form = MainForm(); form && form->rememberPlace)
+        form->savePlace();
     QCoreApplication::exit(0);
 }
 

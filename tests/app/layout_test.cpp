@@ -183,6 +183,27 @@ private Q_SLOTS:
         QCOMPARE(l.web2.bottom(), start.web2.bottom());
     }
 
+    // Splits kept from an earlier session come back within what this window allows: a kept
+    // list taller than the window still leaves the preview its 64 twips, a kept tree its web.
+    void keptSplitsAreFittedToTheWindow()
+    {
+        Layout l = InitLayout(design());
+        SetPreviewShown(l, true);
+        const Layout start = l;
+        RestoreSplits(l, Mode::Search, true, 2000, 0);
+        QCOMPARE(l.list.height, 2000);
+        QCOMPARE(l.web2.top, l.list.bottom() + 50);
+        QCOMPARE(l.web2.bottom(), start.list.top + start.fullListHeight);
+        QCOMPARE(l.tree, start.tree);
+
+        RestoreSplits(l, Mode::Search, true, 999999, 999999);
+        QCOMPARE(l.web2.height, 64);
+        QCOMPARE(l.list.bottom() + 50, l.web2.top);
+        QCOMPARE(l.web.width, 64);
+        QCOMPARE(l.web.left, l.tree.right() + 50);
+        QCOMPARE(l.web.right(), start.web.right());
+    }
+
     void browseSplitter()
     {
         Layout l = InitLayout(design());

@@ -5,13 +5,17 @@
 #include "common/progdir.h"
 #include "common/runhooks.h"
 #include "help/helptable.h"
+#include "mainwindow/commands.h"
+#include "mainwindow/form1.h"
 #include "sandbox.h"
 #include "settings/settings.h"
 #include "settings/splash.h"
 #include "settings/startup.h"
 #include "topics/topicstore.h"
 
+#include <QHeaderView>
 #include <QMainWindow>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace fs = std::filesystem;
@@ -105,6 +109,7 @@ private Q_SLOTS:
         fs::remove(box.path() / "STARTUP.DAT");
         closeMainWindow();
         QCOMPARE(bytesOf(box, "STARTUP.DAT"), startup);
+        QVERIFY(fs::exists(box.path() / "window.ini"));
         QCOMPARE(bytesOf(box, "TOPICS.DAT"), topics);
     }
 
@@ -157,6 +162,43 @@ private Q_SLOTS:
         box.write("STARTUP.DAT", "x");
         EndProgram();
         QCOMPARE(box.read("STARTUP.DAT"), std::string("x"));
+    }
+
+    // Size, place, the preview split and a widened column come back at the next start; the
+    // delivered files are not where they are kept.
+    void theWindowComesBackAsTheUserLeftIt()
+    {
+        testsupport::Sandbox box;
+        copyProgramData(box);
+        fs::remove(box.path() / "replace.bmp");
+        QVERIFY(StartProgram(0));
+        Form1 *form = MainForm();
+        form->setGeometry(QRect(40, 30, 960, 640));
+        form->Init_LVResult();
+        QHeaderView *header = form->LView->header();
+        header->resizeSection(1, header->sectionSize(1) + 90);
+        RunCommand(11);
+        QWidget *surface = form->centralWidget();
+        const layout::Zone zone = form->windowLayout().zone;
+        const int t = form->twipsPerPixel();
+        const QPoint grab((zone.xFrom + zone.xTo) / 2 / t, (zone.yFrom + zone.yTo) / 2 / t);
+        QTest::mousePress(surface, Qt::LeftButton, {}, grab);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, grab + QPoint(0, 60));
+        const QRect geometry = form->geometry();
+        const int split = form->windowLayout().previewListHeight;
+        const int urlWidth = header->sectionSize(1);
+        const QByteArray startup = bytesOf(box, "STARTUP.DAT");
+        closeMainWindow();
+        QCOMPARE(bytesOf(box, "STARTUP.DAT"), startup);
+
+        QVERIFY(StartProgram(0));
+        form = MainForm();
+        QCOMPARE(form->geometry(), geometry);
+        QCOMPARE(form->windowLayout().previewListHeight, split);
+        form->Init_LVResult();
+        QVERIFY2(qAbs(form->LView->header()->sectionSize(1) - urlWidth) <= 2,
+                 qPrintable(QString::number(form->LView->header()->sectionSize(1))));
+        closeMainWindow();
     }
 
     void aPictureReplacesTheSplash()

@@ -102,6 +102,7 @@ private Q_SLOTS:
     void faces();
     void clickedHitOpensInThePreview();
     void splitterDraggedWithTheMouse();
+    void theGripFollowsTheMouse();
     void resizeKeepsTheListAndSizesThePreview();
     void browsePaneAndAddressBox();
     void desktopBrowserHandoff();
@@ -227,6 +228,47 @@ void WebPanesTest::splitterDraggedWithTheMouse()
     QCOMPARE(f->TView->width(), tree.width() + 60);
     QCOMPARE(f->Web->geometry().left(), web.left() + 60);
     QCOMPARE(f->Web->geometry().right(), web.right());
+}
+
+// A visible grip at least 64 twips across, with the resize cursor, sits between the panes;
+// while the button is held the panes follow the mouse, and the release leaves them there.
+void WebPanesTest::theGripFollowsTheMouse()
+{
+    Stage stage;
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    auto *grip = surface(f)->findChild<QWidget *>(QStringLiteral("splitter"));
+    QVERIFY(grip && !grip->isVisible()); // nothing to drag without the preview
+    RunCommand(11);
+    QVERIFY(grip->isVisible());
+    QVERIFY(grip->height() * f->twipsPerPixel() >= 64);
+    QCOMPARE(grip->cursor().shape(), Qt::SplitVCursor);
+    const QRect list = f->LView->geometry();
+    const QRect pane = f->Web2->geometry();
+    QVERIFY(grip->geometry().contains(QPoint(list.center().x(), list.bottom() + 2)));
+
+    const QPoint at = grip->rect().center();
+    QTest::mousePress(grip, Qt::LeftButton, {}, at);
+    QTest::mouseMove(grip, at + QPoint(0, 30));
+    QCOMPARE(f->LView->height(), list.height() + 30);
+    QCOMPARE(f->Web2->geometry().top(), pane.top() + 30);
+    // The grip went along; the pointer is now at its middle again.
+    QTest::mouseMove(grip, grip->rect().center() + QPoint(0, -50));
+    QCOMPARE(f->LView->height(), list.height() - 20);
+    QTest::mouseRelease(grip, Qt::LeftButton, {}, grip->rect().center());
+    QCOMPARE(f->LView->height(), list.height() - 20);
+    QCOMPARE(f->Web2->geometry().bottom(), pane.bottom());
+
+    // Browse mode: a grip down the tree's edge, dragged sideways.
+    RunCommand(26);
+    QVERIFY(grip->isVisible());
+    QCOMPARE(grip->cursor().shape(), Qt::SplitHCursor);
+    const QRect tree = f->TView->geometry();
+    QTest::mousePress(grip, Qt::LeftButton, {}, grip->rect().center());
+    QTest::mouseMove(grip, grip->rect().center() + QPoint(45, 0));
+    QCOMPARE(f->TView->width(), tree.width() + 45);
+    QTest::mouseRelease(grip, Qt::LeftButton, {}, grip->rect().center());
+    QCOMPARE(f->TView->width(), tree.width() + 45);
 }
 
 // The window's resize reaches the controls: taller with the preview shown, only the preview

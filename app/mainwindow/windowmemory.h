@@ -1,0 +1,24 @@
+// How the user left the main window: its size and place, the two splits and the shares of
+// the result list's columns. Kept in "window.ini" beside the user's topics and settings (the
+// user's configuration folder), apart from STARTUP.DAT, whose format is fixed.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+struct WindowMemory {
+    QByteArray geometry;       // as QWidget::saveGeometry gives it; empty: none kept
+    int previewListHeight = 0; // twips; 0: none kept
+    int treeWidth = 0;         // twips; 0: none kept
+    QList<int> resultShares;   // the result columns' shares of the list's width, per mille;
+                               // empty: the built-in 4 : 2 : 6 : 1 : 1 : 1 : 1
+};
+
+WindowMemory ReadWindowMemory();
+void WriteWindowMemory(const WindowMemory &memory);
+
+// Shares read back from a file a person may have edited: seven, each 1 to kMostShare;
+// anything else is dropped (empty). Together they may pass 1000: columns dragged wider than
+// the list keep their widths.
+inline constexpr int kMostShare = 4000;
+QList<int> CheckedResultShares(const QList<int> &shares);
