@@ -275,3 +275,10 @@ extern "C" int32_t SiteHeader(char *record, int32_t index)
         copyField(record + h.offset, h.width, s ? s->field[h.field] : "");
     return s ? 0 : TESSEL_E_NO_SITE;
 }
+
+extern "C" int32_t SiteTest(char *text, int32_t index)
+{
+    const SiteRecord *s = site(index);
+    copyField(text, TESSEL_SITE_TEST_SIZE, s ? s->field[kTest] : "");
+    return s ? 0 : TESSEL_E_NO_SITE;
+}

@@ -49,6 +49,7 @@ typedef struct DownloadRecord {
 /* clang-format off */
 enum {
     TESSEL_SITE_HEADER_SIZE = 3072, /* SiteHeader record: name, language, type, key, root, memo */
+    TESSEL_SITE_TEST_SIZE = 256,    /* SiteTest text, NUL included */
     TESSEL_RESULT_SIZE = 3328,      /* GetResult record: site, title, URL, preview, score, size, date */
     TESSEL_REQUEST_SIZE = 1024,     /* iForm request buffer */
     TESSEL_ENVIRON_SIZE = 16000,    /* GetEnviron buffer */
@@ -100,6 +101,12 @@ TESSEL_API int32_t LoadSite(void);
  * character) and padded with NULs. Returns 0, or TESSEL_E_NO_SITE when site is not below
  * the count LoadSite returned (the record then holds six empty fields). */
 TESSEL_API int32_t SiteHeader(char *record, int32_t site);
+
+/* Copies the site's test keywords (its TEST line: words that should always find hits, for a
+ * health check of the catalogue) into the caller's buffer of TESSEL_SITE_TEST_SIZE (256)
+ * bytes, cut like a header field and NUL-padded. Returns 0, or TESSEL_E_NO_SITE (the buffer
+ * then holds an empty text). */
+TESSEL_API int32_t SiteTest(char *text, int32_t site);
 
 /* Writes into request (caller's, at least TESSEL_REQUEST_SIZE = 1024 bytes) the GET URL or
  * "post://" form for page (0 first; negative counts as 0) of site, from its AND list or,

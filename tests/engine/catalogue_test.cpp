@@ -259,6 +259,24 @@ TEST(SiteHeader, FillsSixFieldsWithinTheirWidths)
     EXPECT_EQ(h.at(0), "");
 }
 
+TEST(SiteTest, GivesTheTestKeywordsWithinTheirWidth)
+{
+    Sandbox box;
+    writeSiteList(box, "SITE a\nTEST 富士山 登山\nENDSITE\nSITE b\nTEST " + std::string(300, 'w') +
+                           "\nENDSITE\nSITE c\nENDSITE\n");
+    ASSERT_EQ(LoadSite(), 3);
+    char text[TESSEL_SITE_TEST_SIZE + 4];
+    std::memset(text, '#', sizeof text);
+    ASSERT_EQ(SiteTest(text, 0), 0);
+    EXPECT_EQ(decode(text), "富士山 登山");
+    ASSERT_EQ(SiteTest(text, 1), 0);
+    EXPECT_EQ(std::string(text), std::string(255, 'w'));
+    EXPECT_EQ(std::string(text + TESSEL_SITE_TEST_SIZE, 4), "####");
+    ASSERT_EQ(SiteTest(text, 2), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(SiteTest(text, 3), TESSEL_E_NO_SITE);
+}
+
 TEST(LoadSite, TheDeliveredCatalogueLoads)
 {
     Sandbox box;
