@@ -2,6 +2,7 @@
 
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/keys.h"
 
 #include <QAction>
 #include <QEvent>
@@ -293,4 +294,5 @@ void BuildMenus(Form1 *form)
                          [action] { Tool_ButtonClick(action->objectName()); });
     }
     tool->adjustSize();
+    BindKeys(form);
 }

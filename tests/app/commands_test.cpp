@@ -154,6 +154,7 @@ private Q_SLOTS:
     void backAndForward();
     void stopEndsTheShownPanesLoading();
     void windowsOfOtherParts();
+    void keysReachTheirCommands();
     void exitEndsProgram();
 };
 
@@ -426,6 +427,48 @@ void CommandsTest::windowsOfOtherParts()
 }
 
 // Exit ends the program the orderly way: the settings and the topics are written.
+// Ctrl+S saves, F1 opens the help, Ctrl+L goes to the address box in browse mode only,
+// Ctrl+Q is the exit entry (the end itself is the next test's).
+void CommandsTest::keysReachTheirCommands()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    stage.search(QStringLiteral("abc"));
+    Form1 *form = stage.form.get();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    int dialogs = 0;
+    setReportDialog([&dialogs](QWidget *, const QString &, const QString &) {
+        ++dialogs;
+        return QString();
+    });
+    QTest::keyClick(form->Word, Qt::Key_S, Qt::ControlModifier);
+    setReportDialog({});
+    QCOMPARE(dialogs, 1);
+
+    QTest::keyClick(form->LView, Qt::Key_F1);
+    auto *help = form->findChild<Help *>();
+    QVERIFY(help && help->isVisible());
+    help->close();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+
+    form->Word->setFocus();
+    QTest::keyClick(form->Word, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(form->Word->hasFocus());
+    RunCommand(26);
+    form->URL->setText(QStringLiteral("http://127.0.0.1/typed"));
+    form->TView->setFocus();
+    QTest::keyClick(form->TView, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(form->URL->hasFocus());
+    QTRY_COMPARE(form->URL->selectedText(), form->URL->text());
+
+    auto *exit = form->findChild<QAction *>(QStringLiteral("mExit"));
+    exit->disconnect();
+    QSignalSpy exits(exit, &QAction::triggered);
+    QTest::keyClick(form->TView, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(exits.count(), 1);
+    QVERIFY(!ProgramEnded());
+}
+
 void CommandsTest::exitEndsProgram()
 {
     Stage stage;
