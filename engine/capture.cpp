@@ -157,6 +157,27 @@ inline void copyBytes(char *to, const unsigned char *from, size_t n, size_t toRo
     std::memcpy(to, from, n);
 }
 
+// The bytes of the character at pos, whose first byte is 0x81 or above. Shift_JIS keeps
+// half-width katakana (0xA1-0xDF) in one byte. A lead byte pairs only with a byte that can
+// end a character (0x40-0x7E or 0x80-0xFC in Shift_JIS, 0xA1-0xFE in EUC-JP); before
+// anything else it stands alone, so a '<', a blank or a quote after it is never taken into a
+// field as the second half of a character. Captured text ends up in the HTML report, so
+// this is what keeps a page's tags out of it.
+inline size_t characterWidth(const Page &page, size_t pos)
+{
+    const unsigned char lead = page.text[pos];
+    if (!page.euc && lead >= 0xA1 && lead <= 0xDF) {
+        return 1;
+    }
+    if (pos + 1 >= page.size) {
+        return 1;
+    }
+    const unsigned char b = page.text[pos + 1];
+    const bool ends =
+        page.euc ? b >= 0xA1 && b <= 0xFE : (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+    return ends ? 2 : 1;
+}
+
 inline size_t skipBlanks(const unsigned char *s, size_t pos, size_t end)
 {
     while (pos < end) {
@@ -210,34 +231,32 @@ size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t m
             out[n++] = ' ';
         }
         blank = false;
-        size_t run = pos;
         if (c <= 0x80) {
             // A run of one-byte characters, kept while there is room.
-            run = plainRun(s, pos, end);
+            const size_t run = plainRun(s, pos, end);
             const size_t take = std::min(run - pos, most - n);
             copyBytes(out + n, s + pos, take, most - n, page.size - pos);
             n += take;
             pos = run;
             continue;
         }
-        // A run of two-byte characters: each takes its lead and the byte after it, whatever
-        // that is, and is kept whole or not at all.
-        while (run < end && run + 1 < page.size && s[run] >= 0x81) {
-            run += 2;
-        }
-        if (run == pos) {
-            pos = page.size; // a lead byte at the page's very end
-            break;
-        }
-        const size_t take = std::min(run - pos, (most - n) & ~size_t{1});
-        copyBytes(out + n, s + pos, take, most - n, page.size - pos);
-        if (page.euc) {
-            for (size_t i = n; i < n + take; i += 2) {
-                auto *a = reinterpret_cast<unsigned char *>(out + i);
-                eucToSjis(a[0], a[1]);
+        // A run of characters from 0x81 up, each kept whole or not at all.
+        size_t run = pos;
+        while (run < end && s[run] >= 0x81) {
+            const size_t width = characterWidth(page, run);
+            if (n + width <= most) {
+                out[n] = static_cast<char>(s[run]);
+                if (width == 2) {
+                    out[n + 1] = static_cast<char>(s[run + 1]);
+                    if (page.euc) {
+                        auto *a = reinterpret_cast<unsigned char *>(out + n);
+                        eucToSjis(a[0], a[1]);
+                    }
+                }
+                n += width;
             }
+            run += width;
         }
-        n += take;
         pos = run;
     }
     out[n] = '\0';

@@ -77,7 +77,7 @@ void checkWorker(int32_t slot, FetchRecord *record)
     std::string origin = std::string(url, scheme) + rest.substr(0, rest.find('/')) + "/";
     std::string object = objectOf(rest);
     CURL *easy = transfer.easy();
-    curl_easy_setopt(easy, CURLOPT_URL, origin.c_str());
+    transfer.setUrl(origin.c_str());
     curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, object.c_str());
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));

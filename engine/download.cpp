@@ -1,4 +1,5 @@
 // File download: iDown, Status_iDown, Exit_iDown. One download at a time, on its own thread.
+#include "cp932.h"
 #include "record.h"
 #include "tessel.h"
 #include "transfer.h"
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 namespace tessel {
@@ -81,9 +83,10 @@ public:
                 return false;
             done += static_cast<std::size_t>(written);
         }
-        bytes_ += static_cast<int32_t>(size);
-        put(record_->bytes, bytes_);
-        return true;
+        bytes_ += static_cast<std::int64_t>(size);
+        put(record_->bytes, saturated(bytes_));
+        // No update file comes near this; a body that does is not one of them.
+        return bytes_ <= transferLimits().downloadMost;
     }
 
     // False when the data did not reach the disk whole.
@@ -101,7 +104,7 @@ private:
     DownloadRecord *record_;
     const std::string &path_;
     int fd_ = -1;
-    int32_t bytes_ = 0;
+    std::int64_t bytes_ = 0;
 };
 
 void downloadWorker()
@@ -115,7 +118,7 @@ void downloadWorker()
         if (transfer.valid()) {
             put(record->inet, newId());
             put(record->status, -11);
-            curl_easy_setopt(transfer.easy(), CURLOPT_URL, download.url.c_str());
+            transfer.setUrl(download.url.c_str());
             curl_easy_setopt(transfer.easy(), CURLOPT_BUFFERSIZE, kReadSize);
             complete = transfer.run() == CURLE_OK && sink.open();
             complete = sink.close() && complete;
@@ -149,7 +152,7 @@ int32_t iDown(DownloadRecord *record, const char *url, const char *path)
     // and cleans up after itself first.
     download.finish();
     download.url = url ? url : "";
-    download.path = path ? path : "";
+    download.path = nativePath(path);
     download.record = record;
     put(record->status, -1);
     put(record->bytes, 0);

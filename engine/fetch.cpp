@@ -13,6 +13,9 @@ namespace tessel {
 namespace {
 
 constexpr int kDrainRead = 8192;
+// A result page is well below a megabyte; past this much body the rest is no longer
+// drained but cut off, so an endless answer ends even in a run without a time limit.
+constexpr std::int64_t kBodyMost = 16 << 20;
 
 // The stages of a fetch and the page it stores. Every call comes on the worker's thread.
 class PageFetch : public TransferStages {
@@ -46,6 +49,7 @@ public:
     bool body(const char *data, std::size_t size) override
     {
         receive();
+        received_ += static_cast<std::int64_t>(size);
         while (size > 0) {
             std::size_t piece;
             if (bytes_ < kPageFillLimit) {
@@ -56,13 +60,14 @@ public:
             } else {
                 piece = std::min<std::size_t>(size, kDrainRead);
             }
-            ++reads_;
+            if (reads_ < INT32_MAX)
+                ++reads_;
             data += piece;
             size -= piece;
             put(record_->bytes, bytes_);
             put(record_->reads, reads_);
         }
-        return true;
+        return received_ <= kBodyMost;
     }
 
 private:
@@ -83,6 +88,7 @@ private:
     long code_ = 0;
     int32_t bytes_ = 0;
     int32_t reads_ = 0;
+    std::int64_t received_ = 0;
 };
 
 // What a transfer that got no answer tells of why, in the terms a user can act on.
@@ -167,7 +173,7 @@ void fetchWorker(int32_t slot, FetchRecord *record)
     // DEL passes the request's cut but no client sends it raw; it goes escaped.
     for (std::size_t at = url.find('\x7F'); at != std::string::npos; at = url.find('\x7F', at))
         url.replace(at, 1, "%7F");
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    transfer.setUrl(url.c_str());
     CURLcode result = transfer.run();
     curl_slist_free_all(headers);
     if (result == CURLE_ABORTED_BY_CALLBACK && slotToken(slot).cancelled()) {

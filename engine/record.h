@@ -18,4 +18,11 @@ inline int32_t get(int32_t &field)
     return std::atomic_ref<int32_t>(field).load(std::memory_order_acquire);
 }
 
+// A count for a record field: one that no longer fits stays at the largest value instead of
+// turning negative.
+inline int32_t saturated(std::int64_t count)
+{
+    return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
+}
+
 } // namespace tessel

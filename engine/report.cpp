@@ -54,18 +54,35 @@ std::string htmName(const char *path)
     return name + ".htm";
 }
 
-// The URL for inside href="...": a '"' would end the attribute, so it is written as %22.
-std::string quotedUrl(const char *url)
+// Text from a page or from the user as the report writes it. "<" and ">" become character
+// references, so nothing a page sends can become a tag in the report, which the program opens
+// in the user's browser; "&" stays, since captures keep a page's own references. Inside a
+// double-quoted attribute (href, src) a '"' would end the attribute, so it is written as %22.
+std::string escaped(const char *text, bool attribute)
 {
     std::string out;
-    for (const char *p = url; *p; ++p) {
-        if (*p == '"') {
+    for (const char *p = text; *p; ++p) {
+        if (*p == '<') {
+            out += "&lt;";
+        } else if (*p == '>') {
+            out += "&gt;";
+        } else if (*p == '"' && attribute) {
             out += "%22";
         } else {
             out += *p;
         }
     }
     return out;
+}
+
+std::string bodyText(const char *text)
+{
+    return escaped(text, false);
+}
+
+std::string attributeText(const char *text)
+{
+    return escaped(text, true);
 }
 
 } // namespace
@@ -107,7 +124,8 @@ int32_t HTMLOpen(const char *keyword, int32_t count, const char *path)
     formatSlashed(GetTime(), now);
     FILE *f = report.file;
     std::fputs("<html>\r\n<body>\r\n<center>\r\n", f);
-    std::fprintf(f, "<img src=\"%s/mapbar.gif\"><br>\r\n", catalogue().startDir);
+    std::fprintf(f, "<img src=\"%s/mapbar.gif\"><br>\r\n",
+                 attributeText(catalogue().startDir).c_str());
     std::fprintf(f, "<table border=\"%d\" cellpadding=\"%d\" width=\"%s\">\r\n", 0, 3, "100%");
     std::fputs("<tr>\r\n", f);
     std::fprintf(f, "<td align=\"%s\" valign=\"%s\" width=\"%s\"></td>\r\n", "right", "top", "10%");
@@ -115,7 +133,7 @@ int32_t HTMLOpen(const char *keyword, int32_t count, const char *path)
     // Velmoraの検索結果 / キーワード： / 検索結果数： / 保存時間： in CP932
     std::fputs("<center>Velmora\x82\xcc\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca</center><br>\r\n", f);
     std::fprintf(f, "\x83\x4c\x81\x5b\x83\x8f\x81\x5b\x83\x68\x81\x46 %s<br>\r\n",
-                 keyword ? keyword : "");
+                 bodyText(keyword ? keyword : "").c_str());
     std::fprintf(f, "\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca\x90\x94\x81\x46 %d<br>\r\n", count);
     std::fprintf(f, "\x95\xdb\x91\xb6\x8e\x9e\x8a\xd4\x81\x46 %s<br>\r\n", now);
     std::fputs("<p></p>\r\n", f);
@@ -130,12 +148,13 @@ int32_t HTMLSave(int32_t position, int32_t index)
     }
     FILE *f = report.file;
     std::fprintf(f, "%d <a href=\"%s\"><B>%s</B></a><br>\r\n", position + 1,
-                 quotedUrl(record + kUrl.offset).c_str(), record + kTitle.offset);
+                 attributeText(record + kUrl.offset).c_str(),
+                 bodyText(record + kTitle.offset).c_str());
     if (record[kPreview.offset] != '\0') {
-        std::fprintf(f, "%s<br>\r\n", record + kPreview.offset);
+        std::fprintf(f, "%s<br>\r\n", bodyText(record + kPreview.offset).c_str());
     }
-    std::fprintf(f, "%s %s %s<br>\r\n", record + kScore.offset, record + kDate.offset,
-                 record + kSize.offset);
+    std::fprintf(f, "%s %s %s<br>\r\n", bodyText(record + kScore.offset).c_str(),
+                 bodyText(record + kDate.offset).c_str(), bodyText(record + kSize.offset).c_str());
     std::fputs("<p></p>\r\n", f);
     return 0;
 }

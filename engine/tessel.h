@@ -120,12 +120,18 @@ TESSEL_API int32_t SiteTest(char *text, int32_t site);
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords,
                          char *request);
 
-/* ---- Fetch slots ---- */
+/* ---- Fetch slots ----
+ * Every transfer (fetch, check, download) that starts on https follows no redirect to plain
+ * http, and ends as a failure of the stage it is in when no byte arrives for 60 seconds or
+ * when the heads of its answers pass 256 KB. The library never changes its host process:
+ * a caller that runs many fetches and checks at once (up to 999 checks, each with a socket
+ * and a wake-up pair) raises the process's open-file limit (RLIMIT_NOFILE) itself. */
 /* iGet: starts a fetch of url (the request text of iForm: "http://", "https://" or
  * "post://host[:port]/path?body") on the record's slot, 0..49, whose page buffer receives the
- * body (up to 1,000,000 bytes; the rest is read and dropped). The request ends at its first
- * byte outside 0x21..0x7F and at 1023 bytes. GET follows redirects; a post sends the body with
- * "Content-Type: application/x-www-form-urlencoded" to port 80 unless the host names a port.
+ * body (up to 1,000,000 bytes; the rest is read and dropped, up to 16 MB of body in all,
+ * after which the answer is cut off and the fetch ends at -20 with its page). The request ends at
+ * its first byte outside 0x21..0x7F and at 1023 bytes. GET follows redirects; a post sends the body
+ * with "Content-Type: application/x-www-form-urlencoded" to port 80 unless the host names a port.
  * Sets bytes 0 and status -1, then the worker moves status through -10, -11 (GET) or -12,
  * -13, -14 (post), -15 (body) to -20; a failure leaves the stage it failed at, bytes 0 when
  * no body came. Returns 1 when the thread started; 0 when it could not, when the slot is not
@@ -184,17 +190,17 @@ TESSEL_API int32_t iCheck(FetchRecord *record, int32_t index);
 TESSEL_API int32_t ExitCheck(FetchRecord *record);
 
 /* ---- File download ---- */
-/* iDown: downloads url (redirects followed) into the file path, replacing it. One download at
- * a time: a running one is cancelled first. Status -1, -10, -11 (opening the URL), -15
- * (writing; bytes counts what is in the file) and -20 when the whole body is in the file. A
- * failure keeps its stage and removes the target, an older file of that name included: an
- * address that can't be opened or answers 400 or above leaves -11, a body that breaks off or a
- * target that can't be created (a symbolic link there included: it is never written through)
- * leaves -15. Returns 1 when the thread started, else 0.
- * Status_iDown: 1 while the download's thread runs, else 0.
- * Exit_iDown: cancels in any stage, waits for the thread, and removes the target file (even
- * a completed one); inet, url and file are 0 afterwards. Returns 0.
- * All three on the caller's thread; the record must outlive the download. */
+/* iDown: downloads url (redirects followed) into the file path (CP932), replacing it. One download
+ * at a time: a running one is cancelled first. Status -1, -10, -11 (opening the URL), -15 (writing;
+ * bytes counts what is in the file) and -20 when the whole body is in the file. A failure keeps its
+ * stage and removes the target, an older file of that name included: an address that can't be
+ * opened or answers 400 or above leaves -11, a body that breaks off or a target that can't be
+ * created (a symbolic link there included: it is never written through) or a body past 512 MB
+ * leaves -15. A caller that knows the file's size cancels a download that passes it. Returns 1 when
+ * the thread started, else 0. Status_iDown: 1 while the download's thread runs, else 0. Exit_iDown:
+ * cancels in any stage, waits for the thread, and removes the target file (even a completed one);
+ * inet, url and file are 0 afterwards. Returns 0. All three on the caller's thread; the record must
+ * outlive the download. */
 TESSEL_API int32_t iDown(DownloadRecord *record, const char *url, const char *path);
 TESSEL_API int32_t Status_iDown(void);
 TESSEL_API int32_t Exit_iDown(DownloadRecord *record);
@@ -207,7 +213,9 @@ TESSEL_API int32_t Exit_iDown(DownloadRecord *record);
  *   none: ".htm" is added). Writes the head with the keyword, count and the time; the image
  *   is mapbar.gif in the directory LoadSite started in. 0, or -1 for an empty path or a
  *   file that can't be created. A report still open is dropped.
- * HTMLSave: appends hit index as entry position + 1 (a '"' in its URL written as %22);
+ * HTMLSave: appends hit index as entry position + 1. Every text from a page or the caller
+ *   (keyword, folder, URL, title, preview, score, date, size) has its "<" and ">" written as
+ *   "&lt;" and "&gt;" ("&" stays as captured); a '"' in the URL or folder is written as %22;
  *   0, or -1 when no report is open or index is not a hit of the store.
  * HTMLClose: writes the tail and puts the file in place; 0, or -1 when no report is open
  *   or the file could not be written whole (the temporary file is removed). */

@@ -3,7 +3,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <strings.h>
-#include <sys/resource.h>
 
 #include <cstring>
 
@@ -13,17 +12,7 @@ namespace {
 
 // Set up once when the library loads, before any worker thread can exist.
 struct Startup {
-    Startup()
-    {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        // A check run holds up to 999 transfers at once, each with a socket and the wake-up
-        // pair of its multi handle; the usual soft limit of 1024 descriptors is far too low.
-        rlimit limit{};
-        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            setrlimit(RLIMIT_NOFILE, &limit);
-        }
-    }
+    Startup() { curl_global_init(CURL_GLOBAL_DEFAULT); }
 } startup;
 
 std::mutex trustLock;
@@ -115,6 +104,12 @@ void WorkerThread::join()
     }
 }
 
+TransferLimits &transferLimits()
+{
+    static TransferLimits limits;
+    return limits;
+}
+
 void trustCertificates(const std::string &bundle)
 {
     std::lock_guard<std::mutex> lock(trustLock);
@@ -149,6 +144,12 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
     curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
     curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
+    // A server that stops sending, or drips a byte now and then, must not hold a transfer
+    // for ever: nothing else ends a fetch when the run has no time limit. A connect or TLS
+    // handshake that gets no answer is the same silence.
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, transferLimits().stallSeconds);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, transferLimits().stallSeconds);
     if (follow_) {
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
@@ -165,6 +166,13 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
     curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, onDebug);
     curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
+}
+
+void Transfer::setUrl(const char *url)
+{
+    curl_easy_setopt(easy_, CURLOPT_URL, url);
+    if (strncasecmp(url, "https://", 8) == 0)
+        curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "https");
 }
 
 Transfer::~Transfer()
@@ -219,6 +227,11 @@ size_t Transfer::onHeader(char *data, size_t size, size_t count, void *self)
 {
     auto &transfer = *static_cast<Transfer *>(self);
     size_t length = size * count;
+    // Header lines are kept by libcurl as they come; a server that never ends its head
+    // would otherwise grow this process without bound.
+    transfer.headerBytes_ += length;
+    if (transfer.headerBytes_ > transferLimits().headerMost)
+        return 0;
     if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
         transfer.location_ = false; // a new response begins
     else if (length >= 9 && strncasecmp(data, "location:", 9) == 0)

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -61,6 +62,10 @@ public:
     bool valid() const { return easy_ && multi_; }
     CURL *easy() const { return easy_; }
 
+    // The address to ask. A transfer that starts on https follows no redirect to plain
+    // http: what began private stays private.
+    void setUrl(const char *url);
+
     // Drives the transfer to its end: CURLE_OK, the failure, or CURLE_ABORTED_BY_CALLBACK
     // when the token was cancelled (before or during the run).
     CURLcode run();
@@ -74,7 +79,8 @@ private:
     CancelToken &token_;
     TransferStages &stages_;
     bool follow_;
-    bool location_ = false; // the response being read carries a Location header
+    bool location_ = false;       // the response being read carries a Location header
+    std::size_t headerBytes_ = 0; // of every response of this transfer, redirects included
     CURLM *multi_ = nullptr;
     CURL *easy_ = nullptr;
 };
@@ -97,6 +103,17 @@ private:
     pthread_t thread_{};
     bool started_ = false;
 };
+
+// What a hostile server may cost a transfer. A transfer that receives no byte for
+// stallSeconds ends as a failure of the stage it is in; the header lines of all its
+// responses together may not pass headerMost bytes; a download fails once its body passes
+// downloadMost bytes. Tests lower them; set them before any transfer starts.
+struct TransferLimits {
+    long stallSeconds = 60;
+    std::size_t headerMost = 256 * 1024;
+    std::int64_t downloadMost = std::int64_t{512} << 20;
+};
+TransferLimits &transferLimits();
 
 // Tests only: verify TLS peers against this bundle instead of the system store. An empty
 // text restores the system store. Call before any transfer starts.

@@ -43,6 +43,8 @@ QMessageBox::StandardButton MsgBox(const QString &text, QMessageBox::StandardBut
     } else {
         QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
         box.setObjectName(QStringLiteral("MsgBox"));
+        // Messages carry names and addresses from the catalogue and the network: never markup.
+        box.setTextFormat(Qt::PlainText);
         answer = QMessageBox::StandardButton(box.exec());
     }
     // The log is for tests; bounded so a long session never grows it without end.

@@ -14,6 +14,7 @@ Confirm::Confirm(QWidget *parent)
 {
     LBCheck = new QLabel(this);
     LBCheck->setObjectName(QStringLiteral("LBCheck"));
+    LBCheck->setTextFormat(Qt::PlainText);
     TBCheck = new QLineEdit(this);
     TBCheck->setObjectName(QStringLiteral("TBCheck"));
     TBCheck->setReadOnly(true);

@@ -22,6 +22,7 @@ Searching::Searching(QWidget *parent)
     PGSearch->setValue(0);
     LBSearch = new QLabel(this);
     LBSearch->setObjectName(QStringLiteral("LBSearch"));
+    LBSearch->setTextFormat(Qt::PlainText);
     TBSearch = new QLineEdit(this);
     TBSearch->setObjectName(QStringLiteral("TBSearch"));
     TBSearch->setReadOnly(true);

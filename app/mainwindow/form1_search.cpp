@@ -70,6 +70,8 @@ void Form1::buildSearchFace(QWidget *surface)
     Status->setSizeGripEnabled(false);
     StatusLine = new QLabel(Status);
     StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    // It shows addresses from pages with their character references decoded: never markup.
+    StatusLine->setTextFormat(Qt::PlainText);
     StatusLine->setTextInteractionFlags(Qt::NoTextInteraction);
     Status->addWidget(StatusLine, 1);
     Status->installEventFilter(this);

@@ -175,6 +175,7 @@ void Topics::buildControls()
     AddTopic = button("AddTopic", QStringLiteral("新規テーマ"), 384, 12, 120);
     DelTopic = button("DelTopic", QStringLiteral("テーマの削除"), 512, 12, 120);
     LBTopics = new QLabel(QStringLiteral("検索テーマ："));
+    LBTopics->setTextFormat(Qt::PlainText);
     place(LBTopics, "LBTopics", 72, 44, 660, 22);
 
     LVSite = new QTreeWidget;

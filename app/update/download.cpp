@@ -33,6 +33,8 @@ Download::Download(QWidget *parent) : QDialog(parent)
     msg_->setReadOnly(true);
     LBOne_ = new QLabel(this);
     LBOne_->setObjectName(QStringLiteral("LBOne"));
+    // File names come from the server: never markup.
+    LBOne_->setTextFormat(Qt::PlainText);
     PGOne_ = new QProgressBar(this);
     PGOne_->setObjectName(QStringLiteral("PGOne"));
     PGOne_->setRange(0, 100);

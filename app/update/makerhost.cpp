@@ -31,6 +31,14 @@ QString MakerUrl(const char *path)
     while (host.endsWith(QLatin1Char('/')))
         host.chop(1);
     if (!host.contains(QLatin1String("://")))
-        host.prepend(QLatin1String("http://"));
+        host.prepend(QLatin1String("https://"));
     return host + QLatin1String(path);
+}
+
+bool MakerAddressAllowed(const QString &address)
+{
+    if (address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        return true;
+    return address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
+           MakerHost().startsWith(QLatin1String("http://"), Qt::CaseInsensitive);
 }

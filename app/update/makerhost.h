@@ -15,5 +15,9 @@ QString MakerHost();
 // Replaces the host for this process; an empty text goes back to the build setting.
 void SetMakerHost(const QString &host);
 // The address of a path on the maker's server, e.g. MakerUrl(kUpdateListPath). A host without
-// a scheme is reached over http.
+// a scheme is reached over https.
 QString MakerUrl(const char *path);
+// Whether the program may exchange data with this address on the maker's behalf: update
+// files and messages carry the user's name, mail and settings, so only https, unless the
+// maker's host itself is written as plain "http://" (a local server).
+bool MakerAddressAllowed(const QString &address);

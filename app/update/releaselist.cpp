@@ -2,6 +2,7 @@
 
 #include "common/encoding.h"
 #include "common/text.h"
+#include "update/makerhost.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -140,6 +141,5 @@ bool UpdateNameRefused(const QString &name)
 
 bool UpdateAddressRefused(const QString &address)
 {
-    return !address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
-           !address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    return !MakerAddressAllowed(address);
 }

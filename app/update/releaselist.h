@@ -69,5 +69,6 @@ QList<ListedFile> ParseUpdateList(const QString &body);
 // True when a file name from the server must not become a path: empty, ".", holding "/",
 // "\", "..", or a control character.
 bool UpdateNameRefused(const QString &name);
-// True when the address is not an http or https address.
+// True when a file may not be fetched from the address: anything but https, unless the
+// maker's own host is plain http (MakerAddressAllowed).
 bool UpdateAddressRefused(const QString &address);

@@ -27,6 +27,7 @@ const QString kArrived =
     QStringLiteral("送信内容はHalvaneサーバに届きました。ありがとうございます。");
 const QString kCloseQuestion = QStringLiteral("閉じたら入力内容は消去されます。よろしいですか？");
 const QString kCloseTitle = QStringLiteral("終了確認");
+constexpr int kError = 11;
 constexpr int kComplete = 12;
 // A server that stops answering ends in "通信エラー" instead of leaving the form busy.
 constexpr int kTransferTimeoutMs = 30000;
@@ -95,7 +96,16 @@ void ToHalvane::cSend_Click()
     const QByteArray body =
         MessageBody(TBName_->text(), TBAdr_->text(), TBMail_->toPlainText(), InstallationBlock());
     busy_ = true;
-    QNetworkRequest request{QUrl(MakerUrl(kMessagePath))};
+    const QString address = MakerUrl(kMessagePath);
+    // The body holds the user's name, mail address and settings: it goes out in clear only
+    // to a maker's host that is itself plain http (a local server).
+    if (!MakerAddressAllowed(address)) {
+        umail_StateChanged(kError);
+        return;
+    }
+    QNetworkRequest request{QUrl(address)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     // The body is lines of text as they stand, not an encoded form; saying so keeps a server
     // from parsing (and size-limiting) it as form fields.
     request.setHeader(QNetworkRequest::ContentTypeHeader,

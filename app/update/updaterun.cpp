@@ -48,6 +48,8 @@ constexpr int kListTimeoutMs = 30000;
 // How long one poll waits for window events before it asks the download again.
 constexpr int kPollMs = 2;
 constexpr int32_t kDownloadComplete = -20;
+// The cap of a file whose size the list does not give.
+constexpr int kUnannouncedMost = 512 << 20;
 
 // The library keeps this record's address while its download thread runs, and the worker
 // writes status and bytes, so it is static and read with atomic loads.
@@ -76,17 +78,21 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
         QFile::remove(target);
 
     const QByteArray url = toCp932(file.address);
-    const QByteArray path = QFile::encodeName(target);
+    const QByteArray path = toCp932(target);
     if (iDown(&downloadRecord, url.constData(), path.constData()) == 0)
         return false;
 
     const int maximum = std::max(file.size, 0);
     view.bar(0, maximum);
     view.showOne(file.name + kFetching + QLatin1Char('0'));
+    // A body larger than the list announced is not the file the list names.
+    const int most = file.size > 0 ? file.size : kUnannouncedMost;
     int shown = 0;
     while (Status_iDown() != 0 && StopFlag != 1) {
         waitForEvents();
         const int count = loadField(downloadRecord.bytes);
+        if (count > most)
+            break;
         if (count != shown) {
             shown = count;
             view.showOne(file.name + kFetching + QString::number(shown));
@@ -104,7 +110,9 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
     view.bar(ClampProgress(received, maximum), maximum);
     // The download thread ends the same way whether or not the body arrived; only the
     // complete status tells a fetched file from a failed one.
-    if (loadField(downloadRecord.status) != kDownloadComplete) {
+    if (loadField(downloadRecord.status) != kDownloadComplete || received > most) {
+        if (received > most)
+            Exit_iDown(&downloadRecord); // stops it and removes what arrived
         view.showOne(file.name + kFailedOne);
         return false;
     }
@@ -158,8 +166,15 @@ int ClampProgress(int count, int maximum)
 bool FetchUpdateList(QByteArray &body, QString &reason)
 {
     body.clear();
+    const QString address = MakerUrl(kUpdateListPath);
+    if (!MakerAddressAllowed(address)) {
+        reason = QStringLiteral("not an https address: ") + address;
+        return false;
+    }
     QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(MakerUrl(kUpdateListPath))};
+    QNetworkRequest request{QUrl(address)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(kListTimeoutMs);
     QNetworkReply *reply = manager.get(request);
     bool tooLarge = false;

@@ -2,6 +2,7 @@
 // topic change and its question, the elapsed-time line, the status bar and the animation.
 #include "mainwindow/commands.h"
 #include "runfixture.h"
+#include "update/download.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -49,6 +50,7 @@ private Q_SLOTS:
     void emptyTopicStore();
     void elapsedTimeLine();
     void statusBarClickCopies();
+    void outsideTextShowsAsWritten();
     void animationRunsDuringSearch();
 };
 
@@ -272,6 +274,24 @@ void Form1SearchTest::statusBarClickCopies()
     QTest::mouseClick(stage.form->Status, Qt::LeftButton, {},
                       QPoint(stage.form->Status->width() - 3, 3));
     QCOMPARE(QApplication::clipboard()->text(), QString());
+}
+
+// Addresses, site names and file names come from pages and servers: a label shows their
+// markup characters as they are, never as markup.
+void Form1SearchTest::outsideTextShowsAsWritten()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    Searching searching;
+    Confirm confirm;
+    Download download;
+    const QString markup = QStringLiteral("<b>x</b><img src=y>&amp;");
+    for (QLabel *label : {stage.form->StatusLine, searching.LBSearch, confirm.LBCheck,
+                          download.findChild<QLabel *>(QStringLiteral("LBOne"))}) {
+        label->setText(markup);
+        QVERIFY2(label->sizeHint().width() >= label->fontMetrics().horizontalAdvance(markup),
+                 qPrintable(label->objectName()));
+    }
 }
 
 // The animation plays while a search runs; without its file a drawn one stands in.

@@ -295,18 +295,24 @@ void ReleaseListTest::refusesUnsafeNames()
 
 void ReleaseListTest::refusesOtherSchemes()
 {
-    QVERIFY(!UpdateAddressRefused(QStringLiteral("http://host/a")));
+    // Files come over https only, unless the maker's host itself is plain http.
+    SetMakerHost(QString());
+    QVERIFY(UpdateAddressRefused(QStringLiteral("http://host/a")));
     QVERIFY(!UpdateAddressRefused(QStringLiteral("HTTPS://host/a")));
     QVERIFY(UpdateAddressRefused(QStringLiteral("file:///etc/passwd")));
     QVERIFY(UpdateAddressRefused(QStringLiteral("ftp://host/a")));
     QVERIFY(UpdateAddressRefused(QString()));
+    SetMakerHost(QStringLiteral("http://127.0.0.1:8080"));
+    QVERIFY(!UpdateAddressRefused(QStringLiteral("http://host/a")));
+    QVERIFY(UpdateAddressRefused(QStringLiteral("ftp://host/a")));
+    SetMakerHost(QString());
 }
 
 void ReleaseListTest::makerUrlFollowsTheHost()
 {
     SetMakerHost(QStringLiteral("127.0.0.1:8080"));
     QCOMPARE(MakerUrl(kUpdateListPath),
-             QStringLiteral("http://127.0.0.1:8080/halvane/velmora/update/update3.cgi"));
+             QStringLiteral("https://127.0.0.1:8080/halvane/velmora/update/update3.cgi"));
     SetMakerHost(QStringLiteral("https://example.test/"));
     QCOMPARE(MakerUrl(kMessagePath),
              QStringLiteral("https://example.test/halvane/velmora/update/umail.cgi"));

@@ -240,7 +240,7 @@ void ToHalvaneTest::statesFollowTheTransfer()
     QCOMPARE(refused.last(), 11);
     QVERIFY(!refused.contains(12));
 
-    const QString deadHost = QStringLiteral("127.0.0.1:%1").arg(farm_->farm().port());
+    const QString deadHost = QStringLiteral("http://127.0.0.1:%1").arg(farm_->farm().port());
     farm_.reset();
     SetMakerHost(deadHost);
     QNetworkRequest dead{QUrl(MakerUrl(kMessagePath))};

@@ -317,7 +317,10 @@ void UpdateTest::hostileListWritesNothingOutsideUpdate()
         list += farm_->entry("9", name, evilAddress.toStdString(), evil);
     list += farm_->entry("9", "local.bin", 4, "file:///etc/hostname");
     list += farm_->entry("9", "missing.bin", 4, farm_->farm().url("/files/none"));
-    // The stated size is far below the body: the bar must stay within its range.
+    const std::string good = bytesOf(1000, 'g');
+    list += farm_->entry("9", "good.bin", farm_->addFile("good", good), good);
+    // A body far beyond its stated size is not the file listed: it is refused and removed,
+    // and the bar stays within its range.
     list += farm_->entry("9", "big.bin", 10, farm_->addFile("big", big));
     farm_->setList(list);
     // A link left at a target must not carry the download outside the folder.
@@ -328,12 +331,11 @@ void UpdateTest::hostileListWritesNothingOutsideUpdate()
     runUpdate();
 
     QCOMPARE(readFile(outside), QByteArray("untouched"));
-    QVERIFY(!QFileInfo(program("update/big.bin")).isSymLink());
     QVERIFY(QFile::remove(outside));
     QVERIFY2(farm_->fileRequests("evil") == 0, qPrintable(log()));
-    QCOMPARE(readFile(program("update/big.bin")), QByteArray::fromStdString(big));
+    QCOMPARE(farm_->fileRequests("big"), std::size_t(1));
     QCOMPARE(programFiles(), (QStringList{"program", "program/release.dat", "program/update",
-                                          "program/update/big.bin"}));
+                                          "program/update/good.bin"}));
     const QString text = log();
     for (const char *name : {"../escape.bin", "/tmp/absolute.bin", "sub/inner.bin"})
         QVERIFY2(text.contains(QStringLiteral("ファイル名が不正なためダウンロードしません：") +
@@ -343,12 +345,13 @@ void UpdateTest::hostileListWritesNothingOutsideUpdate()
     QVERIFY(text.contains(
         QStringLiteral("アドレスが不正なためダウンロードしません：file:///etc/hostname\n")));
     QVERIFY(text.contains(QStringLiteral("ダウンロードできませんでした：missing.bin\n")));
+    QVERIFY(text.contains(QStringLiteral("ダウンロードできませんでした：big.bin\n")));
     QVERIFY(text.contains(QStringLiteral("\n1個ファイルがダウンロードされました。\n")));
     auto *bar = window_->findChild<QProgressBar *>("PGOne");
     QCOMPARE(bar->maximum(), 10);
     QCOMPARE(bar->value(), 10);
     const QByteArray record = readFile(program("release.dat"));
-    QCOMPARE(record.mid(record.indexOf('\n') + 1), QByteArray("9>big.bin\r\n"));
+    QCOMPARE(record.mid(record.indexOf('\n') + 1), QByteArray("9>good.bin\r\n"));
 }
 
 void UpdateTest::fullRecordSkipsNewFilesOnly()

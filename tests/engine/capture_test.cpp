@@ -118,6 +118,25 @@ TEST(Capture, WidthNeverSplitsATwoByteCharacter)
               "b");
 }
 
+TEST(Capture, LeadBytesPairOnlyWithAByteThatEndsACharacter)
+{
+    // Half-width katakana is one byte in Shift_JIS: it neither swallows a tag's "<" nor the
+    // next character of the title.
+    EXPECT_EQ(capture("\xb1<a href=x>y"), "\xb1");
+    EXPECT_EQ(capture("\xb1<img src=x onerror=alert(1)>z"), "\xb1z");
+    EXPECT_EQ(capture("\xb1\xb2" + encode("あ") + "A\xdf"), "\xb1\xb2" + encode("あ") + "A\xdf");
+    // A lead byte before anything that can't end a character stands alone.
+    EXPECT_EQ(capture("\x82<p>more"), "\x82");
+    EXPECT_EQ(capture("\x82 \x82\"x"), "\x82 \x82\"x");
+    EXPECT_EQ(capture("x\x82"), "x\x82");
+    // One byte of room left holds a katakana but not a pair.
+    EXPECT_EQ(capture(std::string(254, 'a') + "\xb1").size(), 255u);
+    EXPECT_EQ(capture(std::string(254, 'a') + encode("あ")).size(), 254u);
+    // EUC-JP pairs end in 0xA1-0xFE; its katakana lead 0xA1-0xDF starts a pair there.
+    EXPECT_EQ(capture("\xa4<p>", 255, true), "\xa4");
+    EXPECT_EQ(capture("\xb1\xa1", 255, true), encode("院"));
+}
+
 TEST(Capture, EucPairsArriveAsShiftJis)
 {
     EXPECT_EQ(capture(encode("日本語の検索", "EUC-JP"), 255, true), encode("日本語の検索"));

@@ -68,6 +68,15 @@ TEST_F(Download, WritesTheWholeBodyReplacingAnOldFile)
     EXPECT_EQ(log[0].header("User-Agent"), "Down2File");
 }
 
+TEST_F(Download, ThePathIsCp932AndLandsInTheFileSystemsUtf8)
+{
+    farm.serve("/f", page("payload"));
+    std::filesystem::create_directory(box.path() / "更新フォルダ");
+    DownloadRecord &r = download(farm.url("/f"), encode("更新フォルダ/新版.bin"));
+    EXPECT_EQ(r.status, -20);
+    EXPECT_EQ(box.read("更新フォルダ/新版.bin"), "payload");
+}
+
 TEST_F(Download, FollowsRedirectsAndKeepsAnEmptyBodyAsAnEmptyFile)
 {
     farm.serve("/old", status(301).withHeader("Location", "/new"));

@@ -124,9 +124,10 @@ TEST_F(Report, FileNameGetsHtm)
         EXPECT_TRUE(std::filesystem::exists(written)) << given;
     }
     // A CP932 name is written as the file system's UTF-8.
-    ASSERT_EQ(HTMLOpen("k", 0, encode("検索.txt").c_str()), 0);
+    std::filesystem::create_directory("保存先");
+    ASSERT_EQ(HTMLOpen("k", 0, encode("保存先/検索.txt").c_str()), 0);
     ASSERT_EQ(HTMLClose(), 0);
-    EXPECT_TRUE(std::filesystem::exists("検索.htm"));
+    EXPECT_TRUE(std::filesystem::exists("保存先/検索.htm"));
 }
 
 TEST_F(Report, RefusalsAndNothingOpen)
@@ -162,4 +163,22 @@ TEST_F(Report, AppearsOnlyWholeAndReplacesAtomically)
     ASSERT_EQ(HTMLClose(), 0);
     EXPECT_FALSE(std::filesystem::exists("first.htm"));
     EXPECT_TRUE(std::filesystem::exists("second.htm"));
+}
+
+TEST_F(Report, PageAndUserTextNeverBecomeMarkup)
+{
+    InitResult();
+    // Half-width katakana before a tag, then every markup character in every field.
+    const std::string page = "<h>http://a.jp/\"'&>x</h><t>\xb1<img src=x onerror=alert(1)></t>"
+                             "<p>a>b\"c'd&amp;</p><s>1>0</s><z>\"'></z><d>></d>";
+    ASSERT_EQ(iData(0, page.data(), int32_t(page.size())), 1);
+    ASSERT_EQ(HTMLOpen("<script>k</script>&", 1, "r"), 0);
+    ASSERT_EQ(HTMLSave(0, 0), 0);
+    ASSERT_EQ(HTMLClose(), 0);
+    const std::vector<std::string> got = lines(testsupport::decode(box.read("r.htm")));
+    ASSERT_EQ(got.size(), 13u + 4 + 7);
+    EXPECT_EQ(got[9], "キーワード： &lt;script&gt;k&lt;/script&gt;&<br>");
+    EXPECT_EQ(got[13], "1 <a href=\"http://a.jp/%22'&&gt;x\"><B>ｱ</B></a><br>");
+    EXPECT_EQ(got[14], "a&gt;b\"c'd&amp;<br>");
+    EXPECT_EQ(got[15], "1&gt;0 &gt; \"'&gt;<br>");
 }

@@ -71,6 +71,7 @@ enum class Fault {
     StallMidBody,       // headers and faultAfter body bytes, then nothing more
     CutOff,             // headers with the full Content-Length, faultAfter bytes, then close
     ResetMidBody,       // headers and faultAfter body bytes, then reset
+    Endless,            // headers without a length, then the body over and over, never ending
 };
 
 struct Answer {
@@ -95,6 +96,8 @@ struct Answer {
 Answer page(std::string body, std::string contentType = "text/html");
 // An answer with this status and a short text body.
 Answer status(int code);
+// A gzip stream that inflates to this many zero bytes (a few bytes per kilobyte inflated).
+std::string gzipOfZeros(std::size_t inflated);
 
 // One request as the farm received it.
 struct Request {

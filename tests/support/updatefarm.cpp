@@ -10,7 +10,7 @@ UpdateFarm::UpdateFarm()
 
 std::string UpdateFarm::host() const
 {
-    return "127.0.0.1:" + std::to_string(farm_.port());
+    return "http://127.0.0.1:" + std::to_string(farm_.port());
 }
 
 void UpdateFarm::setList(const std::string &body)

@@ -27,7 +27,8 @@ public:
 
     UpdateFarm();
 
-    // "127.0.0.1:<port>", the form the program's maker host takes.
+    // "http://127.0.0.1:<port>", the form the program's maker host takes; written with its
+    // scheme, since the program reaches a host without one over https.
     std::string host() const;
 
     // The body of the list answer (200), as raw bytes.
