@@ -42,6 +42,7 @@ double checkAll(FetchRecord *records, const std::vector<std::string> &urls)
 
 void NineHundredNinetyNineChecks(benchmark::State &state)
 {
+    testsupport::raiseOpenFileLimit();
     testsupport::Sandbox box;
     testsupport::SiteFarm farm;
     farm.servePrefix("/hit/",

@@ -233,6 +233,7 @@ TEST_F(Check, NineHundredNinetyNineChecksAtOnceAllComplete)
     farm.servePrefix("/hit/", [](const Request &request) {
         return status(request.path.ends_with("7") ? 404 : 200);
     });
+    raiseOpenFileLimit();
     const int descriptors = openDescriptors();
     const int threads = runningThreads();
     for (int32_t slot = 0; slot < 999; ++slot) {

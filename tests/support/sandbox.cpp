@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <iterator>
@@ -67,6 +68,15 @@ static std::string convert(const std::string &in, const char *to, const char *fr
         throw std::runtime_error("text can't be converted");
     out.resize(out.size() - dstLeft);
     return out;
+}
+
+void raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 std::string encode(const std::string &utf8, const char *charset)

@@ -32,6 +32,10 @@ private:
 bool waitFor(const std::function<bool()> &predicate,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Raises this process's open-file limit to its hard limit, as the program does at start:
+// the library leaves it alone, and a run of 999 checks needs several descriptors each.
+void raiseOpenFileLimit();
+
 // UTF-8 -> CP932 (or EUC-JP with "EUC-JP") for writing test fixtures.
 std::string encode(const std::string &utf8, const char *charset = "CP932");
 std::string decode(const std::string &bytes, const char *charset = "CP932");
