@@ -8,8 +8,9 @@
 struct RunHooks {
     // True while fetches or checks of a run are still active (ActiveCount above 0).
     std::function<bool()> runActive;
-    // Stops the active run (Do_Stop); returns when every worker thread has ended.
-    std::function<void()> stopRun;
+    // Stops the active run for good (Do_Stop; nothing follows it) and calls done once every
+    // worker thread has ended. Returns at once.
+    std::function<void(std::function<void()> done)> stopRun;
     // Resets the hits taken per slot (SiteHits) of entries 0 .. count - 1 (UseTopic).
     std::function<void(int32_t count)> resetSiteHits;
 };

@@ -1,8 +1,7 @@
 #include "driver/confirm.h"
 
-#include "driver/cfind.h"
-#include "driver/check.h"
-#include "mainwindow/form1.h"
+#include "driver/runcontroller.h"
+#include "driver/runwindows.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,8 +35,7 @@ void Confirm::onActivated()
 
 void Confirm::onStop()
 {
-    StopFlag = 1;
-    Do_Stop();
+    runController().Do_Stop();
 }
 
 Confirm *ConfirmForm()
@@ -45,6 +43,6 @@ Confirm *ConfirmForm()
     // Owned by the main window; made again if a main window went away with it.
     static QPointer<Confirm> form;
     if (!form)
-        form = new Confirm(MainForm());
+        form = new Confirm(progressOwner());
     return form;
 }

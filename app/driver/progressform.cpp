@@ -1,6 +1,6 @@
 #include "driver/progressform.h"
 
-#include "mainwindow/form1.h"
+#include "common/pictures.h"
 
 #include <QCloseEvent>
 #include <QEvent>

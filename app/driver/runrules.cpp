@@ -1,6 +1,6 @@
 #include "driver/runrules.h"
 
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
 
 #include <cmath>
 

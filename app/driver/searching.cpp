@@ -1,9 +1,8 @@
 #include "driver/searching.h"
 
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
 #include "driver/runtexts.h"
-#include "driver/searchrun.h"
-#include "mainwindow/form1.h"
+#include "driver/runwindows.h"
 #include "topics/topicstore.h"
 
 #include <QLabel>
@@ -35,12 +34,13 @@ void Searching::Init_Form()
 {
     Table->hide();
     Init_Table({QStringLiteral("サイト"), QStringLiteral("検索結果"), QStringLiteral("Status")});
+    const RunController &run = runController();
     const RunSiteList &sites = runSites();
     const SiteInfoList &info = siteInfoList();
     for (int k = 0; k < sites.count; ++k) {
         const int32_t s = sites.sites[k];
         const QString name = (s >= 0 && s < info.count) ? info.sites[s].name : QString();
-        Add_Table({name, SiteFoundRowText(RowHits(k)), QString()});
+        Add_Table({name, SiteFoundRowText(run.RowHits(k)), QString()});
     }
     Table->show();
     Up_Progress(0);
@@ -61,8 +61,7 @@ void Searching::onActivated()
 void Searching::onStop()
 {
     LBSearch->setText(StoppingText());
-    StopFlag = 1;
-    Do_Stop();
+    runController().Do_Stop();
 }
 
 Searching *SearchingForm()
@@ -70,6 +69,6 @@ Searching *SearchingForm()
     // Owned by the main window; made again if a main window went away with it.
     static QPointer<Searching> form;
     if (!form)
-        form = new Searching(MainForm());
+        form = new Searching(progressOwner());
     return form;
 }

@@ -1,8 +1,7 @@
 #include "mainwindow/commands.h"
 
-#include "driver/cfind.h"
-#include "driver/check.h"
 #include "driver/confirm.h"
+#include "driver/runcontroller.h"
 #include "driver/searching.h"
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
@@ -22,7 +21,8 @@
 // A run is busy while a search or a link check goes on.
 static bool busy()
 {
-    return RunState == kRunSearch || RunState == kRunCheck;
+    const int32_t state = runController().RunState;
+    return state == kRunSearch || state == kRunCheck;
 }
 
 static void showMonitor(QWidget *window)
@@ -53,37 +53,38 @@ void RunCommand(int command)
     Form1 *form = MainForm();
     if (!form)
         return;
+    RunController &run = runController();
     switch (command) {
     case 1: // change topic
         form->ChangeTopic();
         break;
     case 2: // search
-        if (RunState == kRunIdle && !form->BrowseMode)
-            Do_Toggle();
+        if (run.RunState == kRunIdle && !form->BrowseMode)
+            run.Do_Toggle();
         break;
     case 3: // link check
-        if (RunState == kRunIdle && !form->BrowseMode && HitCount >= 1)
-            Do_Check();
+        if (run.RunState == kRunIdle && !form->BrowseMode && run.HitCount >= 1)
+            run.Do_Check();
         break;
     case 4: // delete dead links
-        if (!busy() && HitCount >= 1)
-            Do_DelDead();
+        if (!busy() && run.HitCount >= 1)
+            run.Do_DelDead();
         break;
     case 5: // stop: in browse mode only the browse pane's loading
         if (QWebEngineView *pane = activePane(form))
             pane->stop();
         if (!form->BrowseMode)
-            Do_Stop();
+            run.Do_Stop();
         break;
     case 6: // exit
         EndProgram();
         break;
     case 7: // save as HTML
-        if (!busy() && HitCount >= 1)
+        if (!busy() && run.HitCount >= 1)
             SaveAsHtml(form);
         break;
     case 8: // view the list in the desktop's browser
-        if (!busy() && HitCount >= 1)
+        if (!busy() && run.HitCount >= 1)
             ViewInBrowser(form);
         break;
     case 9: // show the search monitor
@@ -107,7 +108,7 @@ void RunCommand(int command)
         openInBrowser(form, MakerUrl(kSupportPagePath));
         break;
     case 16: // update
-        if (RunState == kRunIdle && !form->BrowseMode)
+        if (run.RunState == kRunIdle && !form->BrowseMode)
             ShowDownloadWindow(form);
         break;
     case 17: // product information, not blocking

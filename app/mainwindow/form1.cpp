@@ -2,7 +2,8 @@
 #include "mainwindow/form1.h"
 
 #include "common/pause.h"
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
+#include "driver/runwindows.h"
 #include "mainwindow/menus.h"
 #include "settings/settings.h"
 #include "settings/splash.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,6 +33,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     theForm = this;
     InstallRunHooks();
+    runController().setView(this);
+    setProgressOwner(this);
 
     surface_ = new QWidget(this);
     surface_->setObjectName(QStringLiteral("surface"));
@@ -46,6 +50,8 @@ Form1::~Form1()
 {
     if (theForm == this)
         theForm = nullptr;
+    if (runController().view() == this)
+        runController().setView(nullptr);
 }
 
 void Form1::Form_Load(int waitMs)
@@ -72,7 +78,20 @@ void Form1::Form_Load(int waitMs)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // Closing the window is the exit command: the orderly end saves settings and topics.
+    // Closing the window is the exit command: the orderly end saves settings and topics. A run
+    // still going keeps the window up, with the stop notice, until its threads are gone; then
+    // the window closes again, and for good.
+    if (runController().ActiveCount > 0 && !ProgramEnded()) {
+        event->ignore();
+        QPointer<Form1> self(this);
+        runController().Do_Stop(
+            [self] {
+                if (self)
+                    self->close();
+            },
+            true);
+        return;
+    }
     event->accept();
     EndProgram();
 }

@@ -8,6 +8,8 @@
 // drivers and the tests reach them as the window's own code does.
 #pragma once
 
+#include "common/pictures.h"
+#include "driver/runcontroller.h"
 #include "mainwindow/layout.h"
 
 #include <QIcon>
@@ -35,7 +37,7 @@ class QUrl;
 class QWebEngineView;
 class SplitterGrip;
 
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public RunView {
     Q_OBJECT
 
 public:
@@ -68,7 +70,7 @@ public:
     // The status line: one text.
     void setStatusText(const QString &text);
     QString statusText() const;
-    // The status line as a run shows it: StatusText followed by the elapsed time.
+    // The status line as a run shows it: the run's StatusText followed by the elapsed time.
     void ShowElapsed();
 
     // ---- list and tree (form1_list.cpp) ----
@@ -82,9 +84,9 @@ public:
     void Add_LView(const QStringList &row, int32_t index);
     void Item_LinkCheck(int32_t index, int32_t state);
     void Item_LinkDel(int position); // 1-based
-    int listCount() const;
-    QString itemKey(int position) const; // 1-based; empty when there is no such row
-    int selectedPosition() const;        // 1-based; 0 when no row is selected
+    int listCount() const override;
+    QString itemKey(int position) const override; // 1-based; empty when there is no such row
+    int selectedPosition() const override;        // 1-based; 0 when no row is selected
     bool resultView() const;
     void ListMode();
     void TreeMode();
@@ -153,6 +155,24 @@ public:
     bool sortOn = false;
     int sortKey = 0;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
+
+    // ---- what a run shows (form1_run.cpp) ----
+    QString searchWords() const override;
+    void statusChanged(const QString &text) override;
+    void clockStarted() override;
+    void clockStopped() override;
+    void stopNotice(bool shown) override;
+    void message(const QString &text, const QString &title) override;
+    void searchStarted() override;
+    void hitAdded(const QStringList &row, int32_t index) override;
+    bool takesHits() const override;
+    void searchSlotDone(int slot) override;
+    void searchEnded(const QString &endText) override;
+    void checkStarted() override;
+    void checkSlotDone(int slot, int32_t state) override;
+    void checkEnded(const QString &counted, const QString &dead) override;
+    void removeItem(int position) override;
+    void linkChecked(int32_t index, int32_t state) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -223,12 +243,6 @@ QStringList MethodCaptions();
 
 // The program's one main window, or nullptr before it is made and after it is gone.
 Form1 *MainForm();
-
-// The pictures of the list (1 tocheck, 2 html, 3 error, 4 unknown, 5 engine, 6 discon,
-// 7 forbidden) and of the tree (1 japan, 2 world, 3 books, 4 site), from the program
-// directory; drawn stand-ins when a file is missing. Other indexes give an empty icon.
-QIcon ListImage(int index);
-QIcon TreeImage(int index);
 
 // How an address reaches the desktop's browser. reuse hands it to the browser the desktop
 // already runs (QDesktopServices::openUrl); fresh starts a new opener process (a detached

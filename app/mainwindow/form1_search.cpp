@@ -3,8 +3,8 @@
 #include "common/messagebox.h"
 #include "common/progdir.h"
 #include "common/viewtips.h"
-#include "driver/cfind.h"
 #include "driver/confirm.h"
+#include "driver/runcontroller.h"
 #include "driver/runtexts.h"
 #include "driver/searching.h"
 #include "mainwindow/commands.h"
@@ -223,8 +223,9 @@ void Form1::Topic_Click()
 
 void Form1::ChangeTopic()
 {
-    const bool running = RunState == kRunSearch || RunState == kRunCheck;
-    if (running || HitCount > 0) {
+    RunController &run = runController();
+    const bool running = run.RunState == kRunSearch || run.RunState == kRunCheck;
+    if (running || run.HitCount > 0) {
         const auto answer =
             MsgBox(QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"),
                    QMessageBox::Yes | QMessageBox::No, QStringLiteral("検索テーマを変える前に"));
@@ -232,9 +233,12 @@ void Form1::ChangeTopic()
             Topic->setCurrentIndex(settings().iTopic);
             return;
         }
-        // The run would go on writing hits into the new topic's site list: end it first.
-        if (running)
-            Do_Stop();
+        // The run would go on writing hits into the new topic's site list: end it first. It
+        // may have ended while the question was open.
+        if (run.RunState == kRunSearch || run.RunState == kRunCheck) {
+            run.Do_Stop([this] { Do_SetTopic(); });
+            return;
+        }
     }
     Do_SetTopic();
 }
@@ -249,7 +253,7 @@ void Form1::Before_Search()
 {
     UseTopic();
     LView_Current();
-    HitCount = 0;
+    runController().HitCount = 0;
     SearchingForm()->Init_Form();
     ConfirmForm()->Init_Form();
 }
@@ -259,12 +263,12 @@ void Form1::Before_Search()
 void Form1::Word_KeyPress(int key)
 {
     if (key == 13)
-        Do_Toggle();
+        runController().Do_Toggle();
 }
 
 void Form1::Search_Click()
 {
-    Do_Toggle();
+    runController().Do_Toggle();
 }
 
 void Form1::TMethod_Click()
@@ -286,12 +290,13 @@ QString Form1::statusText() const
 
 void Form1::ShowElapsed()
 {
-    setStatusText(ElapsedText(StatusText, ElapsedTicks));
+    const RunController &run = runController();
+    setStatusText(ElapsedText(run.StatusText, run.ElapsedTicks));
 }
 
 void Form1::Timer1_Timer()
 {
-    ElapsedTicks += 1;
+    runController().ElapsedTicks += 1;
     ShowElapsed();
 }
 

@@ -3,7 +3,7 @@
 #include "common/encoding.h"
 #include "common/messagebox.h"
 #include "common/progdir.h"
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
 #include "mainwindow/form1.h"
 #include "tessel.h"
 
@@ -51,10 +51,11 @@ bool SaveReport(const QString &path)
     }
     // The writer puts the file in place whole or not at all; when it couldn't, the user is
     // told rather than left believing the list was saved.
-    bool written =
-        HTMLOpen(toCp932(form->Word->text()).constData(), HitCount, toCp932(path).constData()) == 0;
-    for (int32_t i = 0; written && i < HitCount && i < kRunTables; ++i)
-        HTMLSave(i, HitOrder[i]);
+    const RunController &run = runController();
+    bool written = HTMLOpen(toCp932(form->Word->text()).constData(), run.HitCount,
+                            toCp932(path).constData()) == 0;
+    for (int32_t i = 0; written && i < run.HitCount && i < kRunTables; ++i)
+        HTMLSave(i, run.HitOrder[i]);
     written = HTMLClose() == 0 && written;
     if (!written)
         MsgBox(QStringLiteral("HTMLファイルを保存できませんでした。\n") + path, QMessageBox::Ok,

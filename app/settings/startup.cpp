@@ -56,14 +56,20 @@ void EndProgram()
     if (g_ended)
         return;
     g_ended = true;
+    const auto finish = [] {
+        SaveSettings();
+        SaveTopics();
+        if (Form1 *form = MainForm(); form && form->rememberPlace)
+            form->savePlace();
+        QCoreApplication::exit(0);
+    };
+    // The run's threads must be gone before the program ends; the stop shows its notice
+    // while the event loop goes on.
     const RunHooks &hooks = runHooks();
     if (hooks.runActive && hooks.stopRun && hooks.runActive())
-        hooks.stopRun();
-    SaveSettings();
-    SaveTopics();
-    if (Form1 *form = MainForm(); form && form->rememberPlace)
-        form->savePlace();
-    QCoreApplication::exit(0);
+        hooks.stopRun(finish);
+    else
+        finish();
 }
 
 bool ProgramEnded()

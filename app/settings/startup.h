@@ -11,7 +11,8 @@ class QMainWindow;
 bool StartProgram(int mainWaitMs = 1000);
 
 // The orderly end: stops an active run, saves the settings, then the topics, then quits the
-// event loop. Runs once; later calls do nothing.
+// event loop. Runs once; later calls do nothing. With a run active, the saving and the quit
+// follow once the stop has ended its threads (a second later); this returns at once.
 void EndProgram();
 
 // True once EndProgram has run (possibly while start-up was still waiting).

@@ -2,7 +2,7 @@
 
 #include "common/encoding.h"
 #include "common/progdir.h"
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
 #include "tessel.h"
 #include "update/makerhost.h"
 #include "update/releaselist.h"
@@ -88,7 +88,7 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
     // A body larger than the list announced is not the file the list names.
     const int most = file.size > 0 ? file.size : kUnannouncedMost;
     int shown = 0;
-    while (Status_iDown() != 0 && StopFlag != 1) {
+    while (Status_iDown() != 0 && runController().StopFlag != 1) {
         waitForEvents();
         const int count = loadField(downloadRecord.bytes);
         if (count > most)
@@ -99,7 +99,7 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
             view.bar(ClampProgress(shown, maximum), maximum);
         }
     }
-    if (StopFlag == 1) {
+    if (runController().StopFlag == 1) {
         if (Status_iDown() != 0)
             Exit_iDown(&downloadRecord);
         view.bar(ClampProgress(shown, maximum), maximum);
@@ -138,12 +138,12 @@ int fetchListed(const UpdateView &view, const QList<ListedFile> &files, ReleaseL
                     record.entries[entry] = ReleaseEntry{file.version, file.name};
                     view.log(kDownloaded + file.name);
                     ++downloaded;
-                } else if (StopFlag != 1) {
+                } else if (runController().StopFlag != 1) {
                     view.log(kFailedFile + file.name);
                 }
             }
         }
-        if (StopFlag == 1)
+        if (runController().StopFlag == 1)
             break;
     }
     return downloaded;
@@ -207,9 +207,9 @@ bool FetchUpdateList(QByteArray &body, QString &reason)
 
 UpdateOutcome RunUpdate(const UpdateView &view)
 {
-    if (RunState != kRunIdle)
+    if (runController().RunState != kRunIdle)
         return UpdateOutcome::NotRun;
-    RunState = kRunUpdate;
+    runController().RunState = kRunUpdate;
     view.log(kChecking);
     ReleaseList record;
     const QString recordPath = userDataPath(QStringLiteral("release.dat"));
@@ -222,15 +222,15 @@ UpdateOutcome RunUpdate(const UpdateView &view)
     if (!FetchUpdateList(body, reason)) {
         view.log(kListFailed);
         view.log(reason);
-        RunState = kRunIdle;
+        runController().RunState = kRunIdle;
         return UpdateOutcome::ListFailed;
     }
 
-    StopFlag = 0;
+    runController().StopFlag = 0;
     const int downloaded = fetchListed(view, ParseUpdateList(fromCp932(body)), record);
     UpdateOutcome outcome = UpdateOutcome::Downloaded;
     view.log(QString());
-    if (StopFlag == 1) {
+    if (runController().StopFlag == 1) {
         view.log(kCancelled);
         outcome = UpdateOutcome::Cancelled;
     } else if (downloaded == 0) {
@@ -245,13 +245,13 @@ UpdateOutcome RunUpdate(const UpdateView &view)
         if (!WriteReleaseList(recordPath, record, currentTimeText()))
             view.log(kRecordFailed);
     }
-    RunState = kRunIdle;
+    runController().RunState = kRunIdle;
     return outcome;
 }
 
 void CancelUpdate()
 {
-    StopFlag = 1;
+    runController().StopFlag = 1;
     // Only a download in progress is stopped: the library's cancel removes the file at its
     // last target, which after a finished download is a complete file.
     if (Status_iDown() != 0)

@@ -2,7 +2,6 @@
 // state of the window and of a run (idle, search running, check running, update, browse mode,
 // no hits), judged by what it visibly does: requests reaching the fixture server, windows
 // opening, the report written, the panes and modes switching.
-#include "driver/check.h"
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
 #include "mainwindow/commands.h"
@@ -40,14 +39,15 @@ public:
 
     QStringList effects(int command)
     {
-        const int gets = countRequests("GET");
+        const int gets = countSearches();
         const int heads = countRequests("HEAD");
+        const bool busy = runController().busy();
         const int dialogs = dialogs_;
         const qsizetype boxes = msgbox::shown().size();
         const bool preview = stage_.form->PreviewShown;
         const bool browse = stage_.form->BrowseMode;
         const QString target = stage_.form->TargetURL;
-        const int32_t stop = StopFlag;
+        const int32_t stop = runController().StopFlag;
         QFile::remove(dataPath(QStringLiteral("Current.htm")));
         modals_.clear();
 
@@ -60,12 +60,17 @@ public:
         });
         closer.start(10);
         RunCommand(command);
+        // A run the command started is over before its effects are judged (a command given
+        // during a run is judged at once: the run is still on).
+        const bool settled = busy || Stage::settle();
         closer.stop();
 
         QStringList seen = modals_;
+        if (!settled)
+            seen << QStringLiteral("unfinished");
         // A search's GETs and a check's HEADs arrive from worker threads; they are logged
-        // before the run that sent them ends, which RunCommand waits for when it starts one.
-        if (countRequests("GET") > gets)
+        // before the run that sent them ends.
+        if (countSearches() > gets)
             seen << QStringLiteral("search");
         if (countRequests("HEAD") > heads)
             seen << QStringLiteral("check");
@@ -81,7 +86,7 @@ public:
             seen << QStringLiteral("mode");
         if (stage_.form->TargetURL != target)
             seen << QStringLiteral("target");
-        if (StopFlag == 1 && stop == 0)
+        if (runController().StopFlag == 1 && stop == 0)
             seen << QStringLiteral("stop");
         return seen;
     }
@@ -99,6 +104,16 @@ public:
     }
 
 private:
+    // Requests for result pages only: a browse pane may load the home address from the same
+    // server whenever the event loop runs.
+    int countSearches() const
+    {
+        int n = 0;
+        for (const auto &r : stage_.farm.requests())
+            n += r.method == "GET" && r.path.ends_with("/search");
+        return n;
+    }
+
     int countRequests(const char *method) const
     {
         int n = 0;
@@ -171,10 +186,10 @@ void CommandsTest::idleSearchMode()
              QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:Download",
                           "18:Setting", "19:Topics", "22:-", "2:search"}));
     // The search of command 2 left three hits.
-    QCOMPARE(HitCount, 3);
+    QCOMPARE(runController().HitCount, 3);
     QCOMPARE(observer.effects(3), QStringList{"check"});
     QCOMPARE(observer.effects(4), QStringList{"box"}); // one dead link gone, one repeat
-    QCOMPARE(HitCount, 1);
+    QCOMPARE(runController().HitCount, 1);
     QCOMPARE(observer.effects(7), QStringList{"dialog"});
     QCOMPARE(observer.effects(8), QStringList({"report", "target"}));
     QCOMPARE(stage.form->TargetURL, dataPath(QStringLiteral("Current.htm")));
@@ -186,7 +201,7 @@ void CommandsTest::idleSearchMode()
     // Closing the Topics window while hits are listed asks before they are given up (the
     // box is answered No, so the hits stay).
     QCOMPARE(observer.effects(19), QStringList({"Topics", "box"}));
-    QCOMPARE(HitCount, 1);
+    QCOMPARE(runController().HitCount, 1);
 }
 
 // Browse mode: no search, check or update; saving, removal, settings and topics as in search
@@ -196,7 +211,7 @@ void CommandsTest::idleBrowseMode()
     Stage stage;
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, 2);
+    QCOMPARE(runController().HitCount, 2);
     Observer observer(stage);
     QCOMPARE(observer.effects(26), QStringList({"mode", "target"}));
     QVERIFY(stage.form->BrowseMode);
@@ -220,16 +235,17 @@ static void expectRefusedDuringRun(Stage &stage, int32_t kind, std::function<boo
     QStringList stop;
     int32_t state = -1;
     Stage::when(std::move(reached), [&] {
-        state = RunState;
+        state = runController().RunState;
         during = observer.matrix();
         stop = observer.effects(5);
     });
     startRun();
+    QVERIFY(Stage::settle());
     QCOMPARE(state, kind);
     QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
                                   "18:-", "19:-", "22:-", "2:-"}));
     QCOMPARE(stop, QStringList{"stop"});
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
 }
 
 void CommandsTest::refusedWhileSearchRuns()
@@ -237,7 +253,10 @@ void CommandsTest::refusedWhileSearchRuns()
     Stage stage;
     openWithLinks(stage, {"/ok", "/gone"}, true);
     expectRefusedDuringRun(
-        stage, kRunSearch, [] { return HitCount == 2; },
+        stage, kRunSearch,
+        [&] {
+            return runController().HitCount == 2 && !stage.farm.requests("/stall/search").empty();
+        },
         [&] { stage.search(QStringLiteral("abc")); });
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝2"));
 }
@@ -248,7 +267,12 @@ void CommandsTest::refusedWhileCheckRuns()
     openWithLinks(stage, {"/ok", "/hang"});
     stage.search(QStringLiteral("abc"));
     expectRefusedDuringRun(
-        stage, kRunCheck, [] { return RunState == kRunCheck && LinkState[HitOrder[0]] == 2; },
+        stage, kRunCheck,
+        [&] {
+            const RunController &run = runController();
+            return run.RunState == kRunCheck && run.LinkState[run.HitOrder[0]] == 2 &&
+                   !stage.farm.requests("/hang").empty();
+        },
         [] { RunCommand(3); });
 }
 
@@ -260,9 +284,9 @@ void CommandsTest::updateRunRefusesOnlyItsOwnKind()
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
     Observer observer(stage);
-    RunState = kRunUpdate;
+    runController().RunState = kRunUpdate;
     const QStringList seen = observer.matrix();
-    RunState = kRunIdle;
+    runController().RunState = kRunIdle;
     QCOMPARE(seen,
              QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview", "12:preview",
                           "16:-", "18:Setting", "19:Topics,box", "22:-", "2:-"}));
@@ -277,7 +301,7 @@ void CommandsTest::stopInBrowseModeLeavesTheRun()
     Observer observer(stage);
     QStringList inBrowse;
     QStringList inSearch;
-    Stage::when([] { return HitCount == 1; },
+    Stage::when([] { return runController().HitCount == 1; },
                 [&] {
                     RunCommand(26);
                     inBrowse = observer.effects(5);
@@ -287,7 +311,7 @@ void CommandsTest::stopInBrowseModeLeavesTheRun()
     stage.search(QStringLiteral("abc"));
     QCOMPARE(inBrowse, QStringList());
     QCOMPARE(inSearch, QStringList{"stop"});
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
 }
 
 // Back and forward move the browse pane in browse mode, the preview pane in search mode while

@@ -6,6 +6,7 @@
 #include "mainwindow/commands.h"
 #include "mainwindow/msgform.h"
 #include "runfixture.h"
+#include "settings/startup.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -152,7 +153,7 @@ void DriverTest::wholeTopicSearch()
     QString during;
     Stage::when(
         [&] {
-            return RunState == kRunSearch &&
+            return runController().RunState == kRunSearch &&
                    stage.form->statusText().contains(QStringLiteral("リンク数"));
         },
         [&] { during = stage.form->statusText(); });
@@ -160,7 +161,7 @@ void DriverTest::wholeTopicSearch()
 
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝100"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
     QVERIFY2(
         QRegularExpression(
             QStringLiteral("^検索中の接続数=\\d+。検索結果のリンク数＝\\d+\\(時間経過=\\d+秒\\)$"))
@@ -193,7 +194,7 @@ void DriverTest::wholeTopicSearch()
     // unchecked.
     for (int row = 0; row < stage.form->listCount(); ++row) {
         QCOMPARE(stage.form->itemKey(row + 1),
-                 QStringLiteral("j=") + QString::number(HitOrder[row]));
+                 QStringLiteral("j=") + QString::number(runController().HitOrder[row]));
         QCOMPARE(stage.image(row), 1);
     }
     QVERIFY(stage.column(1).at(0).startsWith(QStringLiteral("http://127.0.0.1:")));
@@ -261,8 +262,8 @@ void DriverTest::stalledSiteEndsAtTimeLimit()
 
     QVERIFY2(took >= 2000 && took < 4000, qPrintable(QString::number(took)));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
-    QCOMPARE(ActiveCount, 0);
-    QCOMPARE(Status(&FetchRecords[1]), 0);
+    QCOMPARE(runController().ActiveCount, 0);
+    QCOMPARE(Status(&runController().FetchRecords[1]), 0);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 
     // The next search starts both slots again and finds the hits of the answering site.
@@ -282,7 +283,7 @@ void DriverTest::enterStopsRun()
     QString caption;
     bool noticeShown = false;
     QString noticeText;
-    Stage::when([] { return HitCount == 10; },
+    Stage::when([] { return runController().HitCount == 10; },
                 [&] {
                     caption = stage.form->Search->text();
                     Stage::at(400, [&] {
@@ -301,9 +302,9 @@ void DriverTest::enterStopsRun()
     QVERIFY(!msgform()->isVisible());
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝10"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(SlotCount, 0);
-    QCOMPARE(Status(&FetchRecords[1]), 0);
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().SlotCount, 0);
+    QCOMPARE(Status(&runController().FetchRecords[1]), 0);
+    QCOMPARE(runController().RunState, kRunIdle);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
@@ -339,7 +340,7 @@ void DriverTest::listStopsAt999()
     clock.start();
     stage.search(QStringLiteral("abc"));
 
-    QCOMPARE(HitCount, 999);
+    QCOMPARE(runController().HitCount, 999);
     QCOMPARE(stage.form->listCount(), 999);
     QCOMPARE(stage.form->itemKey(999), QStringLiteral("j=998"));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝999"));
@@ -384,14 +385,16 @@ void DriverTest::closingWindowEndsRunAndProgram()
     Form1 *form = stage.form.release(); // from here the window deletes itself when closed
     form->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<Form1> alive = form;
-    Stage::when([] { return HitCount == 10; }, [form] { form->close(); });
+    Stage::when([] { return runController().HitCount == 10; }, [form] { form->close(); });
     stage.form.reset();
     form->Word->setText(QStringLiteral("abc"));
     QTest::keyClick(form->Word, Qt::Key_Return);
+    QVERIFY(Stage::settle());
 
-    QCOMPARE(RunState, kRunIdle);
-    QCOMPARE(StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
-    QCOMPARE(SlotsOfKind(kRunCheck), 0);
+    QVERIFY(ProgramEnded());
+    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(runController().StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
+    QCOMPARE(runController().SlotsOfKind(kRunCheck), 0);
     QCOMPARE(msgbox::shown().size(), qsizetype(0));
     QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
     QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
@@ -412,7 +415,7 @@ void DriverTest::deletingAHitDuringTheRun()
     settings().LimitLink = 20;
     settings().LimitTime = 0;
     QString deleted;
-    Stage::when([] { return HitCount == 10; },
+    Stage::when([] { return runController().HitCount == 10; },
                 [&] {
                     QTreeWidgetItem *first = stage.form->LView->topLevelItem(0);
                     deleted = first->text(1);
@@ -421,13 +424,13 @@ void DriverTest::deletingAHitDuringTheRun()
                 });
     stage.search(QStringLiteral("abc"));
 
-    QCOMPARE(HitCount, 19);
+    QCOMPARE(runController().HitCount, 19);
     const QStringList urls = stage.column(1);
     QCOMPARE(urls.size(), 19);
     QCOMPARE(QSet<QString>(urls.begin(), urls.end()).size(), 19);
     QVERIFY(!deleted.isEmpty() && !urls.contains(deleted));
     // Every listed row's key names the hit the row shows.
-    for (int position = 1; position <= HitCount; ++position) {
+    for (int position = 1; position <= runController().HitCount; ++position) {
         char record[TESSEL_RESULT_SIZE];
         QCOMPARE(GetResult(KeyIndex(stage.form->itemKey(position)), record), 0);
         QCOMPARE(HitRow(record).value(1), urls[position - 1]);
@@ -441,17 +444,13 @@ void DriverTest::stopWithoutRun()
     openOkAndStall(stage);
     settings().LimitTime = 1;
     stage.search(QStringLiteral("abc"));
-    const int32_t active = ActiveCount;
-    bool shown = false;
-    Stage::at(500, [&] { shown = msgform()->isVisible(); });
-    QElapsedTimer clock;
-    clock.start();
+    const int32_t active = runController().ActiveCount;
     RunCommand(5);
-    QVERIFY(clock.elapsed() >= 1000);
-    QVERIFY(shown);
+    QVERIFY(msgform()->isVisible());
+    QVERIFY(Stage::settle());
     QVERIFY(!msgform()->isVisible());
-    QCOMPARE(SlotCount, 0);
-    QCOMPARE(ActiveCount, active);
+    QCOMPARE(runController().SlotCount, 0);
+    QCOMPARE(runController().ActiveCount, active);
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
 }
 

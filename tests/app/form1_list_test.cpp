@@ -36,7 +36,7 @@ void openHits(Stage &stage, const std::vector<std::pair<std::string, std::string
     stage.open({{"list", "日本語", "/list/search"}}, {{"t", {"list"}}}, adjust);
     settings().LimitLink = static_cast<int32_t>(hits.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, static_cast<int32_t>(hits.size()));
+    QCOMPARE(runController().HitCount, static_cast<int32_t>(hits.size()));
 }
 
 void clickHeader(Form1 *form, int column)
@@ -185,12 +185,12 @@ void Form1ListTest::rowClicksAndPopupMenu()
     const int32_t idx = KeyIndex(key);
     form->mDelLink->trigger();
     QCOMPARE(form->listCount(), 3);
-    QCOMPARE(HitCount, 3);
+    QCOMPARE(runController().HitCount, 3);
     QCOMPARE(form->statusText(),
              QStringLiteral("j=") + QString::number(idx) + QStringLiteral(" n=2"));
     QCOMPARE(stage.column(0), QStringList({"one", "two", "four"}));
-    for (int j = 0; j < HitCount; ++j)
-        QVERIFY(HitOrder[j] != idx);
+    for (int j = 0; j < runController().HitCount; ++j)
+        QVERIFY(runController().HitOrder[j] != idx);
 }
 
 // A topic-view row shows the site's language in column 1, but opens and copies its root.
@@ -213,13 +213,13 @@ void Form1ListTest::deleteWithoutSelection()
     openHits(stage, {{"one", "1KB"}, {"two", "2KB"}});
     stage.form->LView->clearSelection();
     msgbox::clearShown();
-    Do_DelOne(1);
+    runController().Do_DelOne(1);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QCOMPARE(msgbox::shown()[0].text, QStringLiteral("Do_DelOne error"));
     QCOMPARE(stage.form->listCount(), 2);
     // Positions outside the list are ignored without a word.
-    Do_DelOne(3);
-    Do_DelOne(0);
+    runController().Do_DelOne(3);
+    runController().Do_DelOne(0);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
 }
 

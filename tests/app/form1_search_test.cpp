@@ -116,7 +116,7 @@ void Form1SearchTest::topicChangeAsksWhenResultsListed()
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
 
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, 20);
+    QCOMPARE(runController().HitCount, 20);
 
     msgbox::setNextAnswer(QMessageBox::No);
     QTest::keyClick(stage.form->Topic, Qt::Key_Down);
@@ -134,7 +134,7 @@ void Form1SearchTest::topicChangeAsksWhenResultsListed()
     QTest::keyClick(stage.form->Topic, Qt::Key_Down);
     QCOMPARE(msgbox::shown().size(), qsizetype(2));
     QCOMPARE(settings().iTopic, 1);
-    QCOMPARE(HitCount, 0);
+    QCOMPARE(runController().HitCount, 0);
     QVERIFY(!stage.form->resultView());
     QCOMPARE(stage.column(0), QStringList({"c"}));
     QCOMPARE(stage.column(1), QStringList({"英語"}));
@@ -150,14 +150,14 @@ void Form1SearchTest::topicChangeDuringRunStopsItFirst()
     stage.form->Topic->setCurrentIndex(2);
     RunCommand(1);
     settings().LimitTime = 0;
-    Stage::when([] { return HitCount == 10; },
+    Stage::when([] { return runController().HitCount == 10; },
                 [&] {
                     msgbox::setNextAnswer(QMessageBox::Yes);
                     stage.form->Topic->setCurrentIndex(0);
                     RunCommand(1);
                 });
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QVERIFY(!stage.form->resultView());
@@ -186,8 +186,8 @@ void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
         });
     stage.search(QStringLiteral("abc"));
     QObject::disconnect(third);
-    QCOMPARE(RunState, kRunIdle);
-    QCOMPARE(HitCount, 0);
+    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(runController().HitCount, 0);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QVERIFY(!stage.form->resultView());
@@ -209,7 +209,7 @@ void Form1SearchTest::topicsRebuiltAskAgain()
     msgbox::setNextAnswer(QMessageBox::Yes);
     stage.form->Init_Topic();
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
-    QCOMPARE(HitCount, 0);
+    QCOMPARE(runController().HitCount, 0);
 }
 
 // No topic at all: nothing to choose, an empty site list, and a search that ends at once.
@@ -231,19 +231,21 @@ void Form1SearchTest::elapsedTimeLine()
 {
     Stage stage;
     openTwoTopics(stage);
-    StatusText = QStringLiteral("確認中の接続数=5");
-    ElapsedTicks = 0;
+    runController().StatusText = QStringLiteral("確認中の接続数=5");
+    runController().ElapsedTicks = 0;
     stage.form->Timer1->start(10);
-    QTRY_VERIFY(ElapsedTicks >= 3);
+    QTRY_VERIFY(runController().ElapsedTicks >= 3);
     stage.form->Timer1->stop();
     QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
-                                           QString::number(ElapsedTicks) + QStringLiteral("秒)"));
-    ElapsedTicks = 3;
+                                           QString::number(runController().ElapsedTicks) +
+                                           QStringLiteral("秒)"));
+    runController().ElapsedTicks = 3;
     stage.form->Timer1->start(200);
-    QTRY_VERIFY(ElapsedTicks >= 4);
+    QTRY_VERIFY(runController().ElapsedTicks >= 4);
     stage.form->Timer1->stop();
     QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
-                                           QString::number(ElapsedTicks) + QStringLiteral("秒)"));
+                                           QString::number(runController().ElapsedTicks) +
+                                           QStringLiteral("秒)"));
 
     stage.form->Topic->setCurrentIndex(2);
     RunCommand(1);
@@ -258,7 +260,7 @@ void Form1SearchTest::elapsedTimeLine()
     QCOMPARE(interval, 1000);
     QVERIFY(active);
     QVERIFY(!stage.form->Timer1->isActive());
-    QCOMPARE(ElapsedTicks, 0);
+    QCOMPARE(runController().ElapsedTicks, 0);
 }
 
 void Form1SearchTest::statusBarClickCopies()

@@ -64,13 +64,13 @@ QStringList expectedLines(const Stage &stage, const QString &keyword)
         R"(<td valign="top" width="80%">)",
         "<center>Velmoraの検索結果</center><br>",
         "キーワード： " + keyword + "<br>",
-        "検索結果数： " + QString::number(HitCount) + "<br>",
+        "検索結果数： " + QString::number(runController().HitCount) + "<br>",
         "(time)",
         "<p></p>",
     };
     std::vector<char> record(TESSEL_RESULT_SIZE);
-    for (int i = 0; i < HitCount; ++i) {
-        GetResult(HitOrder[i], record.data());
+    for (int i = 0; i < runController().HitCount; ++i) {
+        GetResult(runController().HitOrder[i], record.data());
         auto field = [&](int offset, int width) {
             return readCp932Field(record.data() + offset, width);
         };
@@ -138,7 +138,7 @@ void HtmlReportTest::reportFollowsTheOrderFound()
     Stage stage;
     const QString keyword = QStringLiteral("富士 山");
     searchTwoSites(stage, keyword);
-    QCOMPARE(HitCount, 20);
+    QCOMPARE(runController().HitCount, 20);
 
     // Sort the list by title, descending: its order is no longer the order found.
     stage.form->LView->header()->sectionClicked(0);
@@ -146,10 +146,10 @@ void HtmlReportTest::reportFollowsTheOrderFound()
         stage.column(0).first() < stage.column(0).last())
         stage.form->LView->header()->sectionClicked(0);
     QStringList foundOrder;
-    for (int i = 0; i < HitCount; ++i)
-        foundOrder << QStringLiteral("j=") + QString::number(HitOrder[i]);
+    for (int i = 0; i < runController().HitCount; ++i)
+        foundOrder << QStringLiteral("j=") + QString::number(runController().HitOrder[i]);
     QStringList listOrder;
-    for (int row = 1; row <= HitCount; ++row)
+    for (int row = 1; row <= runController().HitCount; ++row)
         listOrder << stage.form->itemKey(row);
     QVERIFY(listOrder != foundOrder);
 
@@ -272,7 +272,7 @@ void HtmlReportTest::nothingToSave()
     QVERIFY(stage.form->TargetURL.isEmpty());
 
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, 10);
+    QCOMPARE(runController().HitCount, 10);
     RunCommand(7);
     QCOMPARE(asked, 1);
     QCOMPARE(reportsIn(stage), QStringList());

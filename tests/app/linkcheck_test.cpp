@@ -59,7 +59,7 @@ void LinkCheckTest::searchLinks(Stage &stage, const std::vector<std::string> &ur
     stage.open({{"links", "日本語", "/links/search"}}, {{"t", {"links"}}});
     settings().LimitLink = static_cast<int32_t>(urls.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, static_cast<int32_t>(urls.size()));
+    QCOMPARE(runController().HitCount, static_cast<int32_t>(urls.size()));
 }
 
 void LinkCheckTest::searchDeadAndStalled(Stage &stage)
@@ -101,6 +101,7 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     settings().ShowChecking = 1;
     settings().CheckWait = 2;
     RunCommand(3);
+    QVERIFY(Stage::settle());
 
     // 200 OK, 403 and 402 Forbidden, 404 Not Found, 502 Not Connect, 301 and 500 Other Case.
     // The stalled and the refused check end without a status code: their hits stay
@@ -108,12 +109,12 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     const QList<int> want = {2, 7, 7, 3, 6, 4, 4, 2, 2, 3, 1, 1};
     for (int row = 0; row < want.size(); ++row)
         QCOMPARE(stage.image(row), want[row]);
-    QCOMPARE(DeadCount, 2);
-    QCOMPARE(CheckLeft, 2);
+    QCOMPARE(runController().DeadCount, 2);
+    QCOMPARE(runController().CheckLeft, 2);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。10/12件が確認済み、2件リンク切れが見つかりました。"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
     // HEAD requests, one per hit (the refused one never reached the farm).
     QCOMPARE(stage.farm.requests("/gone").back().method, std::string("HEAD"));
 
@@ -128,6 +129,10 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     QCOMPARE(window->cell(10, 1), QString());
     QCOMPARE(window->cell(10, 2), QString());
     QVERIFY(window->cell(6, 2).toDouble() > 0);
+    // A finished check shows its time, even one under the clock's hundredth.
+    bool timed = false;
+    window->cell(0, 2).toDouble(&timed);
+    QVERIFY(timed);
     QCOMPARE(window->LBCheck->text(), QStringLiteral("10/12件が確認済み、"));
     QCOMPARE(window->TBCheck->text(), QStringLiteral("2件リンク切れが見つかりました。"));
     window->hide();
@@ -135,7 +140,7 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     // Removal: the two dead hits, and the two repeats of the first hit's URL.
     msgbox::clearShown();
     RunCommand(4);
-    QCOMPARE(HitCount, 8);
+    QCOMPARE(runController().HitCount, 8);
     QCOMPARE(stage.form->listCount(), 8);
     QCOMPARE(stage.form->statusText(), QStringLiteral("有効リンク数は12個から8個になりました。"));
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
@@ -147,8 +152,9 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     QCOMPARE(kept.count(QString::fromStdString(urls[0])), 1);
     for (int dropped : {3, 8, 9})
         QVERIFY(!kept.contains(QString::fromStdString(urls[dropped])));
-    for (int j = 0; j < HitCount; ++j)
-        QCOMPARE(stage.form->itemKey(j + 1), QStringLiteral("j=") + QString::number(HitOrder[j]));
+    for (int j = 0; j < runController().HitCount; ++j)
+        QCOMPARE(stage.form->itemKey(j + 1),
+                 QStringLiteral("j=") + QString::number(runController().HitOrder[j]));
 
     // Nothing left to remove: the list stays as it is.
     RunCommand(4);
@@ -159,6 +165,7 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     stage.farm.clearLog();
     settings().CheckWait = 1;
     RunCommand(3);
+    QVERIFY(Stage::settle());
     QCOMPARE(window->rowCount(), 2);
     QCOMPARE(stage.farm.requests("/ok").size(), size_t(0));
     QCOMPARE(stage.form->statusText(),
@@ -190,6 +197,7 @@ void LinkCheckTest::autoCheckAndDeleteAfterSearch()
     stage.farm.clearLog();
     settings().AutoDelete = 0;
     RunCommand(3);
+    QVERIFY(Stage::settle());
     QCOMPARE(stage.farm.requestCount(), size_t(0));
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。1/1件が確認済み、リンク切れが見つかりませんでした。"));
@@ -203,13 +211,14 @@ void LinkCheckTest::stopDuringCheckStillRemoves()
     searchDeadAndStalled(stage);
     settings().ShowChecking = 1;
     QString caption;
-    Stage::when([] { return DeadCount == 1; },
+    Stage::when([] { return runController().DeadCount == 1; },
                 [&] {
                     caption = stage.form->Search->text();
                     QTest::mouseClick(ConfirmForm()->cmdExit, Qt::LeftButton);
                 });
     msgbox::clearShown();
     RunCommand(3);
+    QVERIFY(Stage::settle());
 
     QCOMPARE(caption, QStringLiteral("確認中止"));
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
@@ -231,7 +240,7 @@ void LinkCheckTest::stoppedSearchIsStillChecked()
     settings().LimitLink = 1;
     settings().LimitTime = 0;
     settings().AutoCheck = 1;
-    Stage::when([] { return HitCount == 1; },
+    Stage::when([] { return runController().HitCount == 1; },
                 [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); });
     stage.search(QStringLiteral("abc"));
 
@@ -247,15 +256,16 @@ void LinkCheckTest::closingDuringCheckRemovesNothing()
     Stage stage;
     searchDeadAndStalled(stage);
     Form1 *form = stage.form.get();
-    Stage::when([] { return DeadCount == 1; }, [form] { form->close(); });
+    Stage::when([] { return runController().DeadCount == 1; }, [form] { form->close(); });
     msgbox::clearShown();
     RunCommand(3);
+    QVERIFY(Stage::settle());
 
     QVERIFY(ProgramEnded());
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
     QCOMPARE(msgbox::shown().size(), qsizetype(0));
     QCOMPARE(form->listCount(), 2);
-    QCOMPARE(HitCount, 2);
+    QCOMPARE(runController().HitCount, 2);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 

@@ -85,11 +85,11 @@ void MenusTest::menuBar()
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",
                           "mUpdate=最新版ダウンロード(&U)", "-", "mProduct=製品情報(&P)"}));
     // Nothing is ever greyed out, whatever the state.
-    RunState = kRunSearch;
+    runController().RunState = kRunSearch;
     for (const QAction *menu : menus)
         for (const QAction *a : menu->menu()->actions())
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
-    RunState = kRunIdle;
+    runController().RunState = kRunIdle;
 }
 
 void MenusTest::toolbar()
@@ -153,23 +153,26 @@ void MenusTest::clicksReachTheirCommands()
     // The toolbar's search starts a search; the menu's "検索" too.
     stage.form->Word->setText(QStringLiteral("abc"));
     QTest::mouseClick(button("search"), Qt::LeftButton);
+    QVERIFY(Stage::settle());
     QCOMPARE(stage.farm.requests("/a/search").size(), size_t(1));
-    QCOMPARE(HitCount, 10);
+    QCOMPARE(runController().HitCount, 10);
     entry("mSearch")->trigger();
+    QVERIFY(Stage::settle());
     QCOMPARE(stage.farm.requests("/a/search").size(), size_t(2));
 
     // While a search runs they do nothing, but the Search push button stops it.
     bool refused = false;
-    Stage::when([] { return RunState == kRunSearch; },
+    Stage::when([] { return runController().RunState == kRunSearch; },
                 [&] {
                     QTest::mouseClick(button("search"), Qt::LeftButton);
                     entry("mSearch")->trigger();
-                    refused = RunState == kRunSearch && StopFlag == 0;
+                    refused =
+                        runController().RunState == kRunSearch && runController().StopFlag == 0;
                     QTest::mouseClick(stage.form->Search, Qt::LeftButton);
                 });
     stage.search(QStringLiteral("abc"));
     QVERIFY(refused);
-    QCOMPARE(StopFlag, 1);
+    QCOMPARE(runController().StopFlag, 1);
 
     // Preview pane: the View menu's entry hides it.
     RunCommand(11);

@@ -90,30 +90,29 @@ void ProgressTest::searchingFollowsRun()
     Searching *window = SearchingForm();
     QString receiving, sending, fastCell, lines, summary;
     bool shown = false;
-    Stage::when([] { return HitCount == 10; },
+    Stage::when(
+        [] { return runController().HitCount == 10; },
+        [&] {
+            shown = window->isVisible();
+            stage.form->activateWindow();
+            Stage::when(
+                [&] { return stage.form->isActiveWindow(); },
                 [&] {
-                    shown = window->isVisible();
-                    stage.form->activateWindow();
-                    Stage::when([&] { return stage.form->isActiveWindow(); },
-                                [&] {
-                                    RunCommand(9);
-                                    Stage::when(
-                                        [&] { return window->isActiveWindow(); },
-                                        [&] {
-                                            receiving = window->cell(1, 2);
-                                            sending = window->cell(2, 2);
-                                            fastCell = window->cell(0, 1) + QLatin1Char('|') +
-                                                       window->cell(0, 2);
-                                            summary = window->LBSearch->text();
-                                            lines = window->TBSearch->text();
-                                            Stage::when([] { return HitCount == 11; },
-                                                        [&] {
-                                                            QTest::mouseClick(window->cmdExit,
-                                                                              Qt::LeftButton);
-                                                        });
-                                        });
-                                });
+                    RunCommand(9);
+                    Stage::when(
+                        [&] { return window->isActiveWindow(); },
+                        [&] {
+                            receiving = window->cell(1, 2);
+                            sending = window->cell(2, 2);
+                            fastCell = window->cell(0, 1) + QLatin1Char('|') + window->cell(0, 2);
+                            summary = window->LBSearch->text();
+                            lines = window->TBSearch->text();
+                            Stage::when(
+                                [] { return runController().HitCount == 11; },
+                                [&] { QTest::mouseClick(window->cmdExit, Qt::LeftButton); });
+                        });
                 });
+        });
     stage.search(QStringLiteral("abc"));
 
     QVERIFY(shown);
@@ -141,7 +140,7 @@ void ProgressTest::hiddenWindowIsFilledAndRefreshed()
     Searching *window = SearchingForm();
     bool hiddenAtStart = true;
     QString beforeShow, afterShow, afterShowLine;
-    Stage::when([] { return HitCount == 10; },
+    Stage::when([] { return runController().HitCount == 10; },
                 [&] {
                     hiddenAtStart = !window->isVisible();
                     beforeShow = window->cell(0, 1);
@@ -176,13 +175,13 @@ void ProgressTest::closeDoesNotStopButStopDoes()
     Stage::at(300, [&] {
         QTest::mouseClick(window->cmdOK, Qt::LeftButton);
         hidden = !window->isVisible();
-        stateAfterClose = RunState;
+        stateAfterClose = runController().RunState;
     });
     stage.search(QStringLiteral("abc"));
     QVERIFY(hidden);
     QCOMPARE(stateAfterClose, int(kRunSearch));
-    QCOMPARE(stage.form->statusText(),
-             QStringLiteral("終了しました。検索結果のリンク数＝") + QString::number(HitCount));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝") +
+                                           QString::number(runController().HitCount));
     // The hidden window kept taking updates.
     QCOMPARE(window->LBSearch->text(), QStringLiteral("終了しました。"));
 
@@ -193,12 +192,14 @@ void ProgressTest::closeDoesNotStopButStopDoes()
     settings().ShowChecking = 1;
     settings().CheckWait = 0;
     Confirm *confirm = ConfirmForm();
-    Stage::when([&] { return CheckLeft == stalled; },
+    Stage::when([&] { return runController().CheckLeft == stalled; },
                 [&] { QTest::mouseClick(confirm->cmdExit, Qt::LeftButton); });
     RunCommand(3);
-    const QString counted = QString::number(HitCount - stalled) + QLatin1Char('/') +
-                            QString::number(HitCount) + QStringLiteral("件が確認済み、");
-    QCOMPARE(confirm->rowCount(), HitCount);
+    QVERIFY(Stage::settle());
+    const QString counted = QString::number(runController().HitCount - stalled) + QLatin1Char('/') +
+                            QString::number(runController().HitCount) +
+                            QStringLiteral("件が確認済み、");
+    QCOMPARE(confirm->rowCount(), runController().HitCount);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。") + counted +
                                            QStringLiteral("リンク切れが見つかりませんでした。"));
     QCOMPARE(confirm->LBCheck->text(), counted);

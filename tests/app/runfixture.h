@@ -4,9 +4,9 @@
 
 #include "common/messagebox.h"
 #include "common/progdir.h"
-#include "driver/cfind.h"
-#include "driver/check.h"
 #include "driver/confirm.h"
+#include "driver/runcontroller.h"
+#include "driver/runwindows.h"
 #include "driver/searching.h"
 #include "mainwindow/form1.h"
 #include "sandbox.h"
@@ -126,6 +126,17 @@ public:
     testsupport::SiteFarm farm;
     std::unique_ptr<Form1> form;
 
+    // A run or stop a test left behind ends here, before its window and server go, so the
+    // next test starts with the controller idle.
+    ~Stage()
+    {
+        RunController &run = runController();
+        if (run.RunState == kRunSearch || run.RunState == kRunCheck)
+            run.Do_Stop();
+        if (!settle())
+            qWarning("a run did not end");
+    }
+
     // Writes the catalogue and topics, loads them, and opens the main window on topic 0.
     // The adjustment is made to the settings before the window loads.
     void open(const std::vector<Site> &sites, const std::vector<Topic> &topics,
@@ -140,7 +151,7 @@ public:
         settings().iTopic = 0;
         msgbox::setAutoAnswer(true);
         msgbox::clearShown();
-        HitCount = 0; // as at program start: the hits of an earlier stage are gone
+        runController().HitCount = 0; // as at program start: the hits of an earlier stage are gone
         if (adjust)
             adjust(settings());
         form = std::make_unique<Form1>();
@@ -154,6 +165,13 @@ public:
         form->Word->setFocus();
         form->Word->setText(words);
         QTest::keyClick(form->Word, Qt::Key_Return);
+        QVERIFY(settle());
+    }
+
+    // Waits until no run is on and no stop pending (false after a minute).
+    [[nodiscard]] static bool settle()
+    {
+        return QTest::qWaitFor([] { return !runController().busy(); }, 60000);
     }
 
     // Runs the action once, at the given time into what follows (a run in progress polls the

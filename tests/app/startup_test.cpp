@@ -151,13 +151,20 @@ private Q_SLOTS:
         bool filesUntouchedAtStop = false;
         const auto before = fs::last_write_time(box.path() / "STARTUP.DAT");
         runHooks().runActive = [&] { return active; };
-        runHooks().stopRun = [&] {
+        std::function<void()> stopped;
+        runHooks().stopRun = [&](std::function<void()> done) {
             filesUntouchedAtStop = fs::last_write_time(box.path() / "STARTUP.DAT") == before;
             active = false;
+            stopped = std::move(done);
         };
         closeMainWindow();
         QVERIFY(!active);
         QVERIFY(filesUntouchedAtStop);
+        // Nothing is written while the stop still waits for the run's threads.
+        box.write("STARTUP.DAT", "x");
+        QVERIFY(stopped);
+        stopped();
+        QVERIFY(box.read("STARTUP.DAT") != std::string("x"));
         // The end runs once however often it is asked for.
         box.write("STARTUP.DAT", "x");
         EndProgram();

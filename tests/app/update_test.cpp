@@ -3,7 +3,7 @@
 #include "common/encoding.h"
 #include "common/messagebox.h"
 #include "common/progdir.h"
-#include "driver/cfind.h"
+#include "driver/runcontroller.h"
 #include "sandbox.h"
 #include "update/download.h"
 #include "update/makerhost.h"
@@ -122,8 +122,8 @@ void UpdateTest::init()
     farm_ = std::make_unique<UpdateFarm>();
     SetMakerHost(QString::fromStdString(farm_->host()));
     msgbox::clearShown();
-    RunState = kRunIdle;
-    StopFlag = 0;
+    runController().RunState = kRunIdle;
+    runController().StopFlag = 0;
 }
 
 void UpdateTest::cleanup()
@@ -200,7 +200,7 @@ void UpdateTest::freshInstallFetchesEveryFile()
     auto *bar = window_->findChild<QProgressBar *>("PGOne");
     QCOMPARE(bar->maximum(), int(help.size()));
     QCOMPARE(bar->value(), int(help.size()));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
     QVERIFY(!window_->busy());
     QCOMPARE(farm_->listRequests(), std::size_t(1));
     QCOMPARE(farm_->farm().requests(UpdateFarm::kListPath).at(0).query, std::string());
@@ -261,7 +261,7 @@ void UpdateTest::serverErrorIsReportedNotTakenForUpToDate()
                         QStringLiteral("最後の更新時期は2001.01.01.00:00:00です。\n\n"
                                        "製品の最新情報を取得できませんでした。\nHTTP 500\n"));
     QCOMPARE(readFile(program("release.dat")), record);
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
 
     // No server at all: the same, with the client's reason.
     farm_.reset();
@@ -270,7 +270,7 @@ void UpdateTest::serverErrorIsReportedNotTakenForUpToDate()
     QVERIFY2(log().contains(QStringLiteral("製品の最新情報を取得できませんでした。\n")),
              qPrintable(log()));
     QVERIFY(!log().contains(QStringLiteral("最新版です")));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
 }
 
 void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
@@ -301,8 +301,8 @@ void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
     QCOMPARE(readFile(program("update/first.bin")), QByteArray::fromStdString(first));
     QCOMPARE(farm_->fileRequests("never"), std::size_t(0));
     QCOMPARE(readFile(program("release.dat")), record);
-    QCOMPARE(RunState, kRunIdle);
-    QCOMPARE(StopFlag, 1);
+    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(runController().StopFlag, 1);
     QVERIFY(!window_->busy());
 }
 
@@ -402,11 +402,11 @@ void UpdateTest::busyWindowRefusesToClose()
 void UpdateTest::runOnlyWhenIdle()
 {
     farm_->setList(farm_->entry("1", "a.bin", farm_->addFile("a", "a"), "a"));
-    RunState = kRunSearch;
+    runController().RunState = kRunSearch;
     runUpdate();
     QCOMPARE(log(), kOpening);
     QCOMPARE(farm_->listRequests(), std::size_t(0));
-    QCOMPARE(RunState, kRunSearch);
+    QCOMPARE(runController().RunState, kRunSearch);
 }
 
 void UpdateTest::windowKeepsItsLogUntilTheCloseBox()

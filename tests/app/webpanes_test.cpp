@@ -40,7 +40,7 @@ void openWithHits(Stage &stage, const std::vector<std::string> &paths,
     });
     settings().LimitLink = static_cast<int32_t>(paths.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(HitCount, static_cast<int32_t>(paths.size()));
+    QCOMPARE(runController().HitCount, static_cast<int32_t>(paths.size()));
 }
 
 QPoint rowPoint(Form1 *form, int row)

@@ -1,0 +1,552 @@
+#include "driver/runcontroller.h"
+
+#include "common/encoding.h"
+#include "common/runhooks.h"
+#include "common/text.h"
+#include "driver/hitrow.h"
+#include "driver/runrules.h"
+#include "driver/runtexts.h"
+#include "settings/settings.h"
+#include "topics/topicstore.h"
+
+#include <algorithm>
+#include <atomic>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The wait after a pass over the slots that harvested nothing grows from 2 ms to 8 ms while
+// the sites are silent, to 32 ms once they have been silent for a second, and drops back at
+// the next harvest: a finished page is still taken within a few milliseconds of a busy
+// stretch, and a run waiting on slow sites costs almost no processor.
+constexpr int kIdleWaitMin = 2; // ms
+constexpr int kIdleWaitMax = 8;
+constexpr std::chrono::milliseconds kQuietAfter{1000};
+constexpr int kQuietWaitMax = 32;
+// A page's hits go into the list in slices of at most this long, with the windows' events
+// handled between slices: a page may bring hundreds of hits.
+constexpr std::chrono::milliseconds kHitSlice{4};
+// How long the stop notice shows before the run's threads are cancelled.
+constexpr int kStopWaitMs = 1000;
+
+} // namespace
+
+RunController &runController()
+{
+    // Never destroyed: worker threads may still hold its records while the program exits.
+    static RunController *controller = new RunController;
+    return *controller;
+}
+
+double RunClock()
+{
+    using namespace std::chrono;
+    return duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+int32_t RecordStatus(const FetchRecord &record)
+{
+    return std::atomic_ref<int32_t>(const_cast<int32_t &>(record.status))
+        .load(std::memory_order_acquire);
+}
+
+RunController::RunController()
+{
+    pollTimer_.setSingleShot(true);
+    pollTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&pollTimer_, &QTimer::timeout, this, &RunController::poll);
+    stopTimer_.setSingleShot(true);
+    connect(&stopTimer_, &QTimer::timeout, this, &RunController::completeStop);
+}
+
+RunController::~RunController()
+{
+    // No thread may outlive the record it writes into.
+    for (int i = 0; i < SlotCount; ++i) {
+        if (Status(&FetchRecords[i]) != 0)
+            cancelSlot(i, runKind_);
+    }
+}
+
+void RunController::setView(RunView *view)
+{
+    view_ = view;
+}
+
+int32_t RunController::SlotsOfKind(int32_t kind) const
+{
+    return runKind_ == kind ? SlotCount : 0;
+}
+
+int32_t RunController::RowHits(int k) const
+{
+    const int32_t slots = SlotsOfKind(kRunSearch);
+    for (int n = 0; n < slots; ++n) {
+        if (SlotRow[n] == k)
+            return SiteHits[n];
+    }
+    return 0;
+}
+
+double RunController::RunSeconds() const
+{
+    return RunClock() - RunStart;
+}
+
+QString RunController::SlotUrl(int k) const
+{
+    char record[TESSEL_RESULT_SIZE];
+    if (GetResult(FetchRecords[k].slot, record) != 0)
+        return QString();
+    return HitRow(record).value(1);
+}
+
+// Cancels the work of slot i of the current tables and waits for its thread to end.
+void RunController::cancelSlot(int i, int32_t kind)
+{
+    if (kind == kRunSearch)
+        Kill(&FetchRecords[i]);
+    else if (kind == kRunCheck)
+        ExitCheck(&FetchRecords[i]);
+}
+
+void RunController::Do_Toggle()
+{
+    if (RunState != kRunIdle)
+        Do_Stop();
+    else
+        Do_Search();
+}
+
+void RunController::Do_Search()
+{
+    if (RunState != kRunIdle || stopping_ || !view_)
+        return;
+    const QString words = view_->searchWords();
+    if (words.isEmpty())
+        return;
+
+    RunState = kRunSearch;
+    InitResult();
+    storeNext_ = 0;
+    HitCount = 0;
+    StopFlag = 0;
+    keywords_ = toCp932(words);
+    const bool wide = WideWord(words) != 0;
+
+    const RunSiteList &sites = runSites();
+    const SiteInfoList &info = siteInfoList();
+    int n = 0;
+    for (int k = 0; k < sites.count && n < TESSEL_PAGE_SLOTS; ++k) {
+        const int32_t site = sites.sites[k];
+        if (site < 0 || site >= info.count)
+            continue;
+        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語"))
+            continue;
+        FetchRecord &record = FetchRecords[n];
+        record.status = 0;
+        record.slot = n;
+        record.bytes = 0;
+        record.site = site;
+        record.page = 0;
+        SiteHits[n] = 0;
+        SlotRow[n] = k;
+        iForm(site, settings().SearchMode, 0, keywords_.constData(), request_);
+        iGet(&record, request_);
+        SlotBusy[n] = 1;
+        ++n;
+    }
+    ActiveCount = SlotCount = n;
+    RunStart = RunClock();
+    RunLimit = settings().LimitTime;
+    startRun(kRunSearch);
+}
+
+void RunController::Do_Check()
+{
+    if (HitCount == 0 || RunState != kRunIdle || stopping_)
+        return;
+    RunState = kRunCheck;
+    StopFlag = 0;
+    DeadCount = 0;
+    int n = 0;
+    for (int j = 0; j < HitCount; ++j) {
+        const int32_t d = HitOrder[j];
+        if (LinkState[d] == kLinkNoCheck) {
+            SlotBusy[n] = 1;
+            FetchRecord &record = FetchRecords[n];
+            record.slot = d;
+            record.status = 0;
+            record.bytes = 0;
+            CheckTime[n] = 0;
+            CheckDone[n] = false;
+            iCheck(&record, d);
+            ++n;
+        } else if (LinkState[d] == kLinkNotFound) {
+            DeadCount += 1;
+        }
+    }
+    ActiveCount = CheckLeft = SlotCount = n;
+    RunStart = RunClock();
+    RunLimit = settings().CheckWait;
+    startRun(kRunCheck);
+}
+
+void RunController::startRun(int32_t kind)
+{
+    runKind_ = kind;
+    ending_ = false;
+    pendingSlot_ = -1;
+    pending_.clear();
+    nextSlot_ = 0;
+    passHarvested_ = false;
+    if (kind == kRunSearch) {
+        StatusText = SearchActiveText(ActiveCount);
+        if (view_)
+            view_->searchStarted();
+    } else {
+        StatusText = CheckActiveText(ActiveCount);
+        if (view_)
+            view_->checkStarted();
+    }
+    ElapsedTicks = 0;
+    if (view_) {
+        view_->clockStarted();
+        view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
+    }
+    idleWait_ = kIdleWaitMin;
+    lastHarvest_ = Clock::now();
+    schedule(0);
+}
+
+void RunController::schedule(int milliseconds)
+{
+    pollTimer_.start(milliseconds);
+}
+
+// One step of a run: a slice of a page's hits, or the rest of the current pass over the slots
+// up to the next finished one. Window events are handled between steps.
+void RunController::poll()
+{
+    if (stopping_ || (RunState != kRunSearch && RunState != kRunCheck))
+        return;
+    if (pendingSlot_ >= 0) {
+        if (addPendingHits(Clock::now() + kHitSlice))
+            finishSearchSlot(pendingSlot_);
+        schedule(0);
+        return;
+    }
+    if (nextSlot_ == 0) {
+        if (ActiveCount <= 0) {
+            finishRun(false);
+            return;
+        }
+        // The time limit is tested once per pass over the slots.
+        if (RunLimit > 0 && RunSeconds() > RunLimit) {
+            finishRun(true);
+            return;
+        }
+    }
+    const int count = SlotCount;
+    for (int i = nextSlot_; i < count; ++i) {
+        if (Status(&FetchRecords[i]) != 0 || SlotBusy[i] < 1)
+            continue;
+        SlotBusy[i] = 0;
+        nextSlot_ = i + 1;
+        passHarvested_ = true;
+        if (runKind_ == kRunSearch) {
+            harvestSearch(i);
+            if (addPendingHits(Clock::now() + kHitSlice))
+                finishSearchSlot(i);
+        } else {
+            harvestCheck(i);
+        }
+        schedule(0);
+        return;
+    }
+    nextSlot_ = 0;
+    if (ActiveCount <= 0) {
+        finishRun(false);
+        return;
+    }
+    if (passHarvested_) {
+        passHarvested_ = false;
+        idleWait_ = kIdleWaitMin;
+        lastHarvest_ = Clock::now();
+        schedule(0);
+    } else {
+        schedule(idleWait_);
+        const bool quiet = Clock::now() - lastHarvest_ > kQuietAfter;
+        idleWait_ = std::min(idleWait_ * 2, quiet ? kQuietWaitMax : kIdleWaitMax);
+    }
+}
+
+// Reads the slot's page into the library's store and lines up the hits the list takes.
+void RunController::harvestSearch(int i)
+{
+    const int32_t limit = settings().LimitLink;
+    const int32_t k = iParse(i, HarvestMost(limit, SiteHits[i]));
+    pendingSlot_ = i;
+    pending_.clear();
+    pendingNext_ = 0;
+    dropped_ = false;
+    if (k <= 0)
+        return;
+    const int32_t take = HarvestTake(k, HitCount, SiteHits[i], limit);
+    const int32_t first = storeNext_;
+    storeNext_ += k;
+    for (int32_t added = 0; added < take && first + added < kRunTables; ++added)
+        pending_.push_back(first + added);
+}
+
+// Adds lined-up hits to the list until the deadline; true once none is left.
+bool RunController::addPendingHits(Clock::time_point until)
+{
+    const int i = pendingSlot_;
+    char record[TESSEL_RESULT_SIZE];
+    while (pendingNext_ < pending_.size()) {
+        // A topic change agreed to meanwhile has given the list to the new topic's sites:
+        // the rest of this page belongs to no list any more.
+        if (view_ && !view_->takesHits()) {
+            dropped_ = true;
+            break;
+        }
+        const int32_t r = pending_[pendingNext_++];
+        if (GetResult(r, record) != 0)
+            break;
+        HitOrder[HitCount] = r;
+        LinkState[r] = kLinkNoCheck;
+        // Counted before the list hears of it: a hit deleted between slices is found in
+        // HitOrder, and the next hit goes to the place after the list's last.
+        HitCount += 1;
+        SiteHits[i] += 1;
+        if (view_)
+            view_->hitAdded(HitRow(record), r);
+        if (Clock::now() >= until && pendingNext_ < pending_.size())
+            return false;
+    }
+    pending_.clear();
+    pendingNext_ = 0;
+    return true;
+}
+
+// The slot's page is in the list: ask for the next page while the site still wants hits.
+void RunController::finishSearchSlot(int i)
+{
+    pendingSlot_ = -1;
+    const int32_t limit = settings().LimitLink;
+    // After a stop a page asked for now would start a thread that nothing cancels any more.
+    // A full list takes no further hit, so asking any site for more would only keep the run
+    // going until its time limit.
+    FetchRecord &slot = FetchRecords[i];
+    if (!dropped_ && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
+        HitCount < kMaxListHits) {
+        slot.page += 1;
+        if (MayFetchPage(SiteHits[i], slot.page)) {
+            iForm(slot.site, settings().SearchMode, slot.page, keywords_.constData(), request_);
+            iGet(&slot, request_);
+            SlotBusy[i] = 1;
+            ActiveCount += 1;
+        }
+    }
+    ActiveCount -= 1;
+    StatusText = SearchActiveText(ActiveCount);
+    if (view_)
+        view_->searchSlotDone(i);
+    StatusText += RunningHitsSuffix(HitCount);
+    if (view_)
+        view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
+}
+
+int32_t RunController::ClassifySlot(int k)
+{
+    const int32_t state = LinkStateOf(RecordStatus(FetchRecords[k]));
+    if (state != 0)
+        LinkState[FetchRecords[k].slot] = state;
+    return state;
+}
+
+void RunController::harvestCheck(int i)
+{
+    CheckTime[i] = Hundredths(RunSeconds());
+    CheckDone[i] = true;
+    const int32_t state = ClassifySlot(i);
+    if (state != 0) {
+        if (view_)
+            view_->linkChecked(FetchRecords[i].slot, state);
+        CheckLeft -= 1;
+        if (state == kLinkNotFound)
+            DeadCount += 1;
+    }
+    ActiveCount -= 1;
+    StatusText = CheckActiveText(ActiveCount);
+    if (view_) {
+        view_->checkSlotDone(i, state);
+        view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
+    }
+}
+
+// The time limit ends the run without harvesting what is still outstanding. Those fetches or
+// checks are cancelled here, before the run ends, so that no thread of this run still holds a
+// FetchRecords entry or an engine slot when the next run starts them again. Their hits are not
+// taken (a check's hit stays "No Check" and is checked by the next check run).
+void RunController::cancelOutstanding(int32_t kind)
+{
+    for (int i = 0; i < SlotCount; ++i) {
+        if (Status(&FetchRecords[i]) != 0)
+            cancelSlot(i, kind);
+        if (SlotBusy[i] > 0) {
+            SlotBusy[i] = 0;
+            ActiveCount -= 1;
+        }
+    }
+}
+
+void RunController::finishRun(bool timedOut)
+{
+    pollTimer_.stop();
+    const int32_t kind = runKind_;
+    if (timedOut)
+        cancelOutstanding(kind);
+    if (kind == kRunSearch) {
+        const QString end = RunEndText(StopFlag == 1);
+        StatusText = end + EndHitsSuffix(HitCount);
+        if (view_)
+            view_->searchEnded(end);
+    } else {
+        const QString counted = CheckedText(HitCount, CheckLeft);
+        const QString dead = DeadEndText(DeadCount);
+        StatusText = RunEndText(StopFlag == 1) + counted + dead;
+        if (view_)
+            view_->checkEnded(counted, dead);
+    }
+    if (view_)
+        view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
+    ElapsedTicks = 0;
+    if (view_) {
+        view_->clockStopped();
+        view_->statusChanged(StatusText);
+    }
+    RunState = kRunIdle;
+    // A run stopped because the program is closing has nothing after it. Otherwise the check
+    // follows however the search ended, a stop included; a topic change during the run leaves
+    // no hit to check or clean up.
+    if (!ending_ && kind == kRunSearch && settings().AutoCheck > 0)
+        Do_Check();
+    else if (!ending_ && kind == kRunCheck && settings().AutoDelete != 0 && HitCount > 0)
+        Do_DelDead();
+    if (!busy())
+        Q_EMIT settled();
+}
+
+void RunController::Do_Stop(std::function<void()> then, bool ending)
+{
+    StopFlag = 1;
+    if (then)
+        afterStop_.push_back(std::move(then));
+    if (ending)
+        ending_ = true;
+    stopping_ = true;
+    if (view_)
+        view_->stopNotice(true);
+    stopTimer_.start(kStopWaitMs);
+}
+
+void RunController::completeStop()
+{
+    const int32_t kind = RunState;
+    for (int i = 0; i < SlotCount; ++i) {
+        if (Status(&FetchRecords[i]) != 0) {
+            cancelSlot(i, kind);
+            ActiveCount -= 1;
+        }
+    }
+    if (view_)
+        view_->stopNotice(false);
+    SlotCount = 0;
+    stopping_ = false;
+    const std::vector<std::function<void()>> then = std::move(afterStop_);
+    afterStop_.clear();
+    for (const auto &fn : then)
+        fn();
+    if (RunState != kRunSearch && RunState != kRunCheck) {
+        if (!busy())
+            Q_EMIT settled();
+        return;
+    }
+    // The page being listed when the stop came is listed to its end, then the run ends.
+    if (pendingSlot_ >= 0 && runKind_ == kRunSearch) {
+        addPendingHits(Clock::time_point::max());
+        finishSearchSlot(pendingSlot_);
+    }
+    finishRun(false);
+}
+
+void RunController::Do_DelDead()
+{
+    if (!view_)
+        return;
+    view_->statusChanged(QStringLiteral("リンク切れの削除中です。"));
+    const int32_t before = HitCount;
+    int32_t kept = 0;
+    int position = 1;
+    while (position <= view_->listCount()) {
+        const int32_t idx = KeyIndex(view_->itemKey(position));
+        bool repeated = false;
+        for (int k = 0; k < kept && !repeated; ++k)
+            repeated = URLSame(idx, HitOrder[k]) != 0;
+        const bool dead = idx >= 0 && idx < kRunTables && LinkState[idx] == kLinkNotFound;
+        if (!dead && !repeated && kept < kRunTables) {
+            HitOrder[kept] = idx;
+            kept += 1;
+            position += 1;
+        } else {
+            // The next row moves up into this position and is examined there.
+            view_->removeItem(position);
+        }
+    }
+    view_->statusChanged(QStringLiteral("リンク切れの削除が終わりました。"));
+    HitCount = kept;
+    const QString result = DelDeadResultText(before, kept);
+    view_->statusChanged(result);
+    view_->message(result, QStringLiteral("リンク切れ削除"));
+}
+
+void RunController::Do_DelOne(int position)
+{
+    if (!view_ || position > view_->listCount() || position < 1)
+        return;
+    const QString key = view_->itemKey(view_->selectedPosition());
+    bool ok = false;
+    const int32_t idx = key.startsWith(QStringLiteral("j=")) ? key.mid(2).toInt(&ok) : 0;
+    if (!ok) {
+        view_->message(QStringLiteral("Do_DelOne error"), QString());
+        return;
+    }
+    int j = 0;
+    while (j < HitCount && HitOrder[j] != idx)
+        ++j;
+    if (j >= HitCount)
+        return;
+    view_->removeItem(position);
+    view_->statusChanged(QStringLiteral("j=") + QString::number(idx) + QStringLiteral(" n=") +
+                         QString::number(j));
+    for (int k = j; k + 1 < HitCount; ++k)
+        HitOrder[k] = HitOrder[k + 1];
+    HitCount -= 1;
+}
+
+void InstallRunHooks()
+{
+    RunHooks &hooks = runHooks();
+    hooks.runActive = [] { return runController().ActiveCount > 0; };
+    hooks.stopRun = [](std::function<void()> done) {
+        runController().Do_Stop(std::move(done), true);
+    };
+    hooks.resetSiteHits = [](int32_t count) {
+        RunController &run = runController();
+        for (int32_t k = 0; k < count && k < kRunTables; ++k)
+            run.SiteHits[k] = 0;
+    };
+}

@@ -1,0 +1,221 @@
+// The run controller: a search run, a link-check run, the dead-link removal and the removal of
+// one hit, carried over the library on the user-interface thread. QtCore only: it knows the
+// program's windows (or a console) only through RunView.
+//
+// A run advances from a timer and the library's record status; nothing here nests an event
+// loop. Every call returns at once: Do_Search and Do_Check start a run, Do_Stop asks for the
+// stop, and the view hears how each goes on.
+//
+// The library's threads touch only the FetchRecords entry they were started with (status,
+// bytes, reads). The controller reads a record's status with an atomic load (RecordStatus)
+// while its thread may run, and keeps the table at one address for its whole life, so a
+// controller must outlive every run it starts (its destructor cancels what still runs).
+#pragma once
+
+#include "tessel.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Every per-slot and per-hit table has this many entries (0 .. 1000).
+constexpr int kRunTables = 1001;
+// The hit list takes at most this many hits from one search (list positions 0 .. 998).
+constexpr int kMaxListHits = 999;
+
+enum : int32_t {
+    kRunIdle = 0,
+    kRunSearch = 2,
+    kRunCheck = 3,
+    kRunUpdate = 4, // set and cleared by the update run
+};
+
+// What a run tells the user, and the list it works on. The controller calls these on the
+// user-interface thread, in the order the user sees them; the run's numbers are readable on
+// the controller when each call arrives. A view must not start or stop runs from inside a call.
+class RunView {
+public:
+    virtual ~RunView() = default;
+
+    // ---- both runs ----
+    // The status line: the whole text to show.
+    virtual void statusChanged(const QString &text) = 0;
+    // The elapsed-time clock of a run: ElapsedTicks was set to 0; a view that counts seconds
+    // adds 1 to it each second and shows ElapsedText(StatusText, ElapsedTicks).
+    virtual void clockStarted() = 0;
+    virtual void clockStopped() = 0;
+    // The notice "中止の準備中です。しばらくお待ちください。" while a stop waits for the threads.
+    virtual void stopNotice(bool shown) = 0;
+    // A message the user acknowledges (the dead-link removal's result, a failed removal).
+    virtual void message(const QString &text, const QString &title) = 0;
+
+    // ---- search run ----
+    // The keywords of the search about to start, as typed. A search queries the sites of
+    // RunSites in order (at most 50); wide words (a character above U+00FF) only the sites
+    // whose language begins with "日本語".
+    virtual QString searchWords() const = 0;
+    // The slots are started; StatusText holds the first progress text.
+    virtual void searchStarted() = 0;
+    // One hit for the list: the seven texts (title, URL, preview, date, size, score, site)
+    // and its result index. HitCount already counts it.
+    virtual void hitAdded(const QStringList &row, int32_t index) = 0;
+    // False once the list shows something else than this run's hits (a topic change took
+    // it): the rest of a page is then dropped.
+    virtual bool takesHits() const = 0;
+    // Slot i was harvested; its hits, ActiveCount, HitCount and StatusText are up to date.
+    virtual void searchSlotDone(int slot) = 0;
+    // The run ended; endText is "終了しました。" or "中止しました。", StatusText the whole end
+    // line.
+    virtual void searchEnded(const QString &endText) = 0;
+
+    // ---- check run ----
+    // The checks are started, one per slot; StatusText holds the first progress text.
+    virtual void checkStarted() = 0;
+    // Slot i's check was classified (state, a link state) or ended without a status code
+    // (state 0). CheckTime[i] / CheckDone[i] tell its time.
+    virtual void checkSlotDone(int slot, int32_t state) = 0;
+    // The run ended: the counted and dead texts of its end; StatusText the whole end line.
+    virtual void checkEnded(const QString &counted, const QString &dead) = 0;
+
+    // ---- the list (1-based positions, in the order the user sees it) ----
+    virtual int listCount() const = 0;
+    virtual QString itemKey(int position) const = 0; // "j=N"; empty without such a row
+    virtual int selectedPosition() const = 0;        // 0 when no row is selected
+    virtual void removeItem(int position) = 0;
+    virtual void linkChecked(int32_t index, int32_t state) = 0; // the hit's new link state
+};
+
+class RunController : public QObject {
+    Q_OBJECT
+
+public:
+    RunController();
+    ~RunController() override;
+    RunController(const RunController &) = delete;
+    RunController &operator=(const RunController &) = delete;
+
+    // The view that hears about runs; nullptr for none. Not owned.
+    void setView(RunView *view);
+    RunView *view() const { return view_; }
+
+    // Search button, Enter in the keyword box, the search command: asks for a stop when a
+    // run is active, else starts a search.
+    void Do_Toggle();
+    // Starts a search over RunSites with the view's words; nothing when they are empty. With
+    // AutoCheck the link check follows the search's end.
+    void Do_Search();
+    // Starts a check of every hit still "No Check"; nothing without hits. With AutoDelete
+    // the dead-link removal follows its end.
+    void Do_Check();
+    // Removes dead and repeated hits from the list; reports through the view.
+    void Do_DelDead();
+    // Removes the selected hit; position is its 1-based place in the list.
+    void Do_DelOne(int position);
+
+    // Asks for a stop: StopFlag = 1 and the stop notice for one second, then every running
+    // fetch or check of the current run is cancelled, the notice hidden, SlotCount = 0, then
+    // is called (once every worker thread has ended), and the run ends with the stopped
+    // text. A stop while one is pending waits a second from the later request. With ending,
+    // nothing follows the run (no AutoCheck, no AutoDelete): the program is closing.
+    void Do_Stop(std::function<void()> then = {}, bool ending = false);
+
+    // True while a run is on or a stop is pending.
+    bool busy() const { return RunState != kRunIdle || stopping_; }
+
+Q_SIGNALS:
+    // A run or stop ended and nothing follows it: busy() is false.
+    void settled();
+
+public:
+    bool stopping() const { return stopping_; }
+
+    // SlotCount when the current or last run is of this kind (kRunSearch or kRunCheck),
+    // else 0: the progress window of the other kind must not read these tables as its own.
+    int32_t SlotsOfKind(int32_t kind) const;
+    // The hits the slot shown in row k of the Searching window found (0 when none shows it).
+    int32_t RowHits(int k) const;
+    // Classifies check slot k again from its record (LinkState only; nothing counted, the
+    // list not told). Returns the state, 0 while the check has no status code.
+    int32_t ClassifySlot(int k);
+    // The URL of the hit check slot k checks.
+    QString SlotUrl(int k) const;
+    // Seconds since RunStart.
+    double RunSeconds() const;
+
+    // ---- the run tables ----
+    // 0 idle, 2 search, 3 link check, 4 update. The commands refuse work while a run is on.
+    int32_t RunState = kRunIdle;
+    // 1 once the user asked to stop the current run; 0 when a run starts.
+    int32_t StopFlag = 0;
+    // Entry n is the record of slot n of the current run. The library keeps the address of
+    // an entry while its thread runs.
+    FetchRecord FetchRecords[kRunTables] = {};
+    int32_t SlotBusy[kRunTables] = {};  // 1 after work started in the slot, until harvested
+    int32_t SiteHits[kRunTables] = {};  // hits taken from the slot's site in this search
+    int32_t SlotRow[kRunTables] = {};   // row of the Searching window that shows slot n
+    int32_t SlotCount = 0;              // slots used by the current run
+    int32_t ActiveCount = 0;            // fetches or checks started and not yet harvested
+    int32_t HitCount = 0;               // hits in the list
+    int32_t HitOrder[kRunTables] = {};  // list position -> result index
+    int32_t LinkState[kRunTables] = {}; // link state by result index
+    double RunStart = 0;                // RunClock() when the run began
+    int32_t RunLimit = 0;               // seconds; 0 means none
+    int32_t ElapsedTicks = 0;           // seconds counted by the view's clock
+    QString StatusText;                 // the current progress text
+    // Hundredths of a second from RunStart to when check slot n was found finished, and
+    // whether it was: a check under 5 ms finishes at 0 hundredths.
+    int32_t CheckTime[kRunTables] = {};
+    bool CheckDone[kRunTables] = {};
+    int32_t CheckLeft = 0; // checks started and not yet classified
+    int32_t DeadCount = 0; // hits whose link state is 3 ("Not Found")
+
+private:
+    void startRun(int32_t kind);
+    void schedule(int milliseconds);
+    void poll();
+    bool addPendingHits(std::chrono::steady_clock::time_point until);
+    void harvestSearch(int i);
+    void finishSearchSlot(int i);
+    void harvestCheck(int i);
+    void cancelSlot(int i, int32_t kind);
+    void cancelOutstanding(int32_t kind);
+    void completeStop();
+    void finishRun(bool timedOut);
+
+    RunView *view_ = nullptr;
+    QByteArray keywords_; // CP932
+    char request_[TESSEL_REQUEST_SIZE] = {};
+    int32_t runKind_ = kRunIdle; // kind of the current or last run
+    int32_t storeNext_ = 0;      // hits read from the library's store in this search
+    QTimer pollTimer_;
+    QTimer stopTimer_;
+    bool stopping_ = false;
+    bool ending_ = false;
+    std::vector<std::function<void()>> afterStop_;
+    // The page being taken into the list: its slot (-1 for none) and its result indexes.
+    int pendingSlot_ = -1;
+    std::vector<int32_t> pending_;
+    std::size_t pendingNext_ = 0;
+    bool dropped_ = false; // the rest of the page was dropped: no next page for the slot
+    // Where the current pass over the slots goes on, and whether it harvested anything.
+    int nextSlot_ = 0;
+    bool passHarvested_ = false;
+    int idleWait_ = 0;
+    std::chrono::steady_clock::time_point lastHarvest_;
+};
+
+// The program's one controller, made on first use and never destroyed before exit.
+RunController &runController();
+
+// Seconds with fractions from a clock that never runs backwards.
+double RunClock();
+// The record's status, read atomically (a worker thread may be writing it).
+int32_t RecordStatus(const FetchRecord &record);
+// Lets the program's start-up and end reach the controller (runHooks in common/runhooks.h).
+void InstallRunHooks();

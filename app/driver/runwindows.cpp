@@ -1,0 +1,162 @@
+#include "driver/runwindows.h"
+
+#include "driver/confirm.h"
+#include "driver/runcontroller.h"
+#include "driver/runrules.h"
+#include "driver/runtexts.h"
+#include "driver/searching.h"
+#include "settings/settings.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+
+static QPointer<QWidget> &owner()
+{
+    static QPointer<QWidget> widget;
+    return widget;
+}
+
+void setProgressOwner(QWidget *widget)
+{
+    owner() = widget;
+}
+
+QWidget *progressOwner()
+{
+    return owner();
+}
+
+// Column 3 of the slot's row: the stage of a running fetch; emptied once its thread ended;
+// left as it is for a stage without a text.
+static void refreshStatusCell(Searching *window, int row, FetchRecord &record)
+{
+    if (Status(&record) != 0) {
+        const QString text = FetchStageText(RecordStatus(record));
+        if (!text.isNull())
+            window->Sub2_Table(row, text);
+    } else {
+        window->Sub2_Table(row, QString());
+    }
+}
+
+// Column 2 and the status cell of the slot's row, the bar and both lines.
+static void showSlot(Searching *window, RunController &run, int i)
+{
+    window->Sub1_Table(run.SlotRow[i], SiteFoundText(run.SiteHits[i]));
+    refreshStatusCell(window, run.SlotRow[i], run.FetchRecords[i]);
+}
+
+static void showCounts(Searching *window, const RunController &run)
+{
+    window->Up_Progress(WholeSeconds(run.RunSeconds()));
+    window->LBSearch->setText(SearchSitesText(run.ActiveCount));
+    window->TBSearch->setText(HitCountText(run.HitCount));
+}
+
+// A run's start: the window is closed for updates, shown (which opens it) when the setting
+// asks for it, and reset for the run in any case.
+template <typename Window> static void openForRun(Window *window, int32_t show)
+{
+    window->openFlag = false;
+    if (show != 0) {
+        window->show();
+        window->openFlag = true;
+    }
+    window->Init_Form();
+}
+
+void SearchWindowStart(RunController &run)
+{
+    Searching *window = SearchingForm();
+    openForRun(window, settings().ShowSearching);
+    if (window->openFlag) {
+        for (int i = 0; i < run.SlotCount; ++i)
+            refreshStatusCell(window, run.SlotRow[i], run.FetchRecords[i]);
+        window->Up_Progress(0);
+        window->LBSearch->setText(run.StatusText);
+        window->TBSearch->setText(HitCountText(run.HitCount));
+    }
+}
+
+void SearchWindowSlot(RunController &run, int slot)
+{
+    Searching *window = SearchingForm();
+    if (!window->openFlag)
+        return;
+    showSlot(window, run, slot);
+    showCounts(window, run);
+}
+
+void SearchWindowEnd(RunController &run, const QString &endText)
+{
+    Searching *window = SearchingForm();
+    if (window->openFlag) {
+        window->LBSearch->setText(endText);
+        window->TBSearch->setText(HitCountText(run.HitCount));
+    }
+}
+
+void RefreshSearching()
+{
+    RunController &run = runController();
+    Searching *window = SearchingForm();
+    const int32_t slots = run.SlotsOfKind(kRunSearch);
+    for (int i = 0; i < slots; ++i)
+        showSlot(window, run, i);
+    showCounts(window, run);
+}
+
+// A classified check's row: its state and, once found finished, its time.
+static void showCheck(Confirm *window, const RunController &run, int slot, int32_t state)
+{
+    window->Sub1_Table(slot, LinkStateText(state));
+    if (run.CheckDone[slot])
+        window->Sub2_Table(slot, CheckSecondsText(run.CheckTime[slot]));
+}
+
+void CheckWindowStart(RunController &run)
+{
+    Confirm *window = ConfirmForm();
+    openForRun(window, settings().ShowChecking);
+    for (int k = 0; k < run.SlotCount; ++k)
+        window->Add_Table({run.SlotUrl(k), QString(), QString()});
+    if (window->openFlag) {
+        window->LBCheck->setText(run.StatusText);
+        window->TBCheck->setText(DeadLineText(run.DeadCount));
+    }
+}
+
+void CheckWindowSlot(RunController &run, int slot, int32_t state)
+{
+    Confirm *window = ConfirmForm();
+    if (!window->openFlag)
+        return;
+    if (state != 0)
+        showCheck(window, run, slot, state);
+    window->LBCheck->setText(CheckingText(run.HitCount));
+    window->TBCheck->setText(DeadFoundText(run.DeadCount));
+}
+
+void CheckWindowEnd(const QString &counted, const QString &dead)
+{
+    Confirm *window = ConfirmForm();
+    if (window->openFlag) {
+        window->LBCheck->setText(counted);
+        window->TBCheck->setText(dead);
+    }
+}
+
+void RefreshConfirm()
+{
+    RunController &run = runController();
+    Confirm *window = ConfirmForm();
+    const int32_t slots = run.SlotsOfKind(kRunCheck);
+    for (int k = 0; k < slots; ++k) {
+        const int32_t state = run.ClassifySlot(k);
+        if (state != 0)
+            showCheck(window, run, k, state);
+    }
+    window->LBCheck->setText(CheckingText(run.HitCount));
+    window->TBCheck->setText(DeadFoundText(run.DeadCount));
+}

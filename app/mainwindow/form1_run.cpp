@@ -1,0 +1,107 @@
+// Form1 as the view of the run controller: what a search or a link check shows in the main
+// window, the progress windows and the stop notice.
+#include "common/messagebox.h"
+#include "driver/runtexts.h"
+#include "driver/runwindows.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/msgform.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+QString Form1::searchWords() const
+{
+    return Word->text();
+}
+
+void Form1::statusChanged(const QString &text)
+{
+    setStatusText(text);
+}
+
+void Form1::clockStarted()
+{
+    Timer1->setInterval(1000);
+    Timer1->start();
+}
+
+void Form1::clockStopped()
+{
+    Timer1->stop();
+}
+
+void Form1::stopNotice(bool shown)
+{
+    MsgForm *notice = msgform();
+    if (shown) {
+        notice->msg->setText(StoppingText());
+        notice->show();
+    } else if (notice->isVisible()) {
+        notice->hide();
+    }
+}
+
+void Form1::message(const QString &text, const QString &title)
+{
+    MsgBox(text, QMessageBox::Ok, title);
+}
+
+void Form1::searchStarted()
+{
+    Search->setText(QStringLiteral("検索中止"));
+    Do_HideWeb2();
+    Start_finder();
+    ListMode();
+    Init_LVResult();
+    SearchWindowStart(runController());
+}
+
+void Form1::hitAdded(const QStringList &row, int32_t index)
+{
+    Add_LView(row, index);
+}
+
+bool Form1::takesHits() const
+{
+    return resultView();
+}
+
+void Form1::searchSlotDone(int slot)
+{
+    SearchWindowSlot(runController(), slot);
+}
+
+void Form1::searchEnded(const QString &endText)
+{
+    Search->setText(QStringLiteral("検索開始"));
+    Stop_finder();
+    SearchWindowEnd(runController(), endText);
+}
+
+void Form1::checkStarted()
+{
+    Search->setText(QStringLiteral("確認中止"));
+    CheckWindowStart(runController());
+}
+
+void Form1::checkSlotDone(int slot, int32_t state)
+{
+    CheckWindowSlot(runController(), slot, state);
+}
+
+void Form1::checkEnded(const QString &counted, const QString &dead)
+{
+    Search->setText(QStringLiteral("検索開始"));
+    CheckWindowEnd(counted, dead);
+}
+
+void Form1::removeItem(int position)
+{
+    Item_LinkDel(position);
+}
+
+void Form1::linkChecked(int32_t index, int32_t state)
+{
+    Item_LinkCheck(index, state);
+}

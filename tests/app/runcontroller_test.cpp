@@ -1,0 +1,178 @@
+// The run controller without any window: a plain view records what a run tells it, as a
+// console front end would, under a QCoreApplication.
+#include "driver/runcontroller.h"
+#include "driver/runrules.h"
+#include "runfixture.h"
+
+#include <QCoreApplication>
+
+using namespace runfixture;
+
+namespace {
+
+// Keeps the list in the order hits arrive and writes every call down.
+class LogView : public RunView {
+public:
+    QString words = QStringLiteral("abc");
+    QStringList log;
+    QStringList keys;
+    QStringList messages;
+
+    QString searchWords() const override { return words; }
+    void statusChanged(const QString &text) override { status = text; }
+    void clockStarted() override { log << QStringLiteral("clock"); }
+    void clockStopped() override { log << QStringLiteral("clock end"); }
+    void stopNotice(bool shown) override
+    {
+        log << (shown ? QStringLiteral("notice") : QStringLiteral("notice end"));
+    }
+    void message(const QString &text, const QString &) override { messages << text; }
+    void searchStarted() override { log << QStringLiteral("search"); }
+    void hitAdded(const QStringList &row, int32_t index) override
+    {
+        QCOMPARE(row.size(), 7);
+        keys << IndexKey(index);
+    }
+    bool takesHits() const override { return true; }
+    void searchSlotDone(int slot) override { log << QStringLiteral("slot %1").arg(slot); }
+    void searchEnded(const QString &endText) override { log << endText; }
+    void checkStarted() override { log << QStringLiteral("check"); }
+    void checkSlotDone(int slot, int32_t state) override
+    {
+        log << QStringLiteral("checked %1:%2").arg(slot).arg(state);
+    }
+    void checkEnded(const QString &counted, const QString &dead) override { log << counted + dead; }
+    int listCount() const override { return int(keys.size()); }
+    QString itemKey(int position) const override { return keys.value(position - 1); }
+    int selectedPosition() const override { return 0; }
+    void removeItem(int position) override { keys.removeAt(position - 1); }
+    void linkChecked(int32_t, int32_t) override {}
+
+    QString status;
+};
+
+// The catalogue and topic of the given sites, loaded as the program loads them, without a
+// window; the first topic's sites are the next search's.
+void openSites(testsupport::Sandbox &sandbox, const testsupport::SiteFarm &farm,
+               const std::vector<Site> &sites)
+{
+    sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
+    settings() = Settings();
+    QVERIFY(LoadSiteInfo() == static_cast<int32_t>(sites.size()));
+    std::vector<std::string> members;
+    for (const Site &s : sites)
+        members.push_back(s.name);
+    LoadTopicsFrom(topicsBytes(farm, {{"t", members}}));
+    settings().iTopic = 0;
+    UseTopic();
+}
+
+bool idle()
+{
+    return QTest::qWaitFor([] { return !runController().busy(); }, 60000);
+}
+
+} // namespace
+
+class RunControllerTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { runController().setView(&view); }
+    void cleanup()
+    {
+        runController().setView(nullptr);
+        view = LogView();
+    }
+    void searchReportsInOrderWithoutBlocking();
+    void stopWaitsThenCancelsAndEnds();
+    void checkAndRemovalThroughTheView();
+
+private:
+    LogView view;
+};
+
+// Do_Search returns before any page is taken; the view hears start, hits, each harvested
+// slot and the end, in that order, and the status line ends with the end text.
+void RunControllerTest::searchReportsInOrderWithoutBlocking()
+{
+    testsupport::Sandbox sandbox;
+    testsupport::SiteFarm farm;
+    testsupport::SearchSite site;
+    site.totalHits = 30;
+    farm.serveSearch("/a/search", site);
+    openSites(sandbox, farm, {{"a", "日本語", "/a/search"}});
+
+    RunController &run = runController();
+    run.Do_Search();
+    QCOMPARE(run.RunState, kRunSearch);
+    QCOMPARE(view.keys.size(), 0);
+    QVERIFY(idle());
+
+    QCOMPARE(view.keys.size(), 10);
+    QCOMPARE(view.keys.first(), QStringLiteral("j=0"));
+    QCOMPARE(run.HitCount, 10);
+    QCOMPARE(view.log, QStringList({"search", "clock", "slot 0", "終了しました。", "clock end"}));
+    QCOMPARE(view.status, QStringLiteral("終了しました。検索結果のリンク数＝10"));
+}
+
+// A stop shows the notice, holds the run for its wait, then cancels the stalled fetch, runs
+// what was to follow the stop, and ends the run with the stopped text; nothing follows a
+// stop for the program's end.
+void RunControllerTest::stopWaitsThenCancelsAndEnds()
+{
+    testsupport::Sandbox sandbox;
+    testsupport::SiteFarm farm;
+    farm.serve("/hang/search",
+               testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
+    openSites(sandbox, farm, {{"hang", "日本語", "/hang/search"}});
+    settings().LimitTime = 0;
+    settings().AutoCheck = 1;
+
+    RunController &run = runController();
+    run.Do_Search();
+    QVERIFY(farm.waitForRequests(1));
+    bool followed = false;
+    run.Do_Stop([&] { followed = view.log.last() == QStringLiteral("notice end"); }, true);
+    QCOMPARE(run.StopFlag, 1);
+    QVERIFY(run.stopping());
+    QCOMPARE(view.log.last(), QStringLiteral("notice"));
+    QCOMPARE(run.RunState, kRunSearch);
+    QVERIFY(idle());
+
+    QVERIFY(followed);
+    QCOMPARE(view.log.mid(view.log.size() - 4),
+             QStringList({"notice", "notice end", "中止しました。", "clock end"}));
+    QCOMPARE(run.SlotCount, 0);
+    QCOMPARE(run.ActiveCount, 0);
+    QVERIFY(QTest::qWaitFor([&] { return farm.openConnections() == 0; }));
+}
+
+// A check classifies each hit through the view's list; the removal then walks that list and
+// reports its result as a message.
+void RunControllerTest::checkAndRemovalThroughTheView()
+{
+    testsupport::Sandbox sandbox;
+    testsupport::SiteFarm farm;
+    farm.serve("/ok", testsupport::page("ok"));
+    farm.serve("/gone", testsupport::status(404));
+    farm.serve("/links/search", testsupport::page(resultPage(
+                                    {farm.url("/ok"), farm.url("/gone"), farm.url("/ok")})));
+    openSites(sandbox, farm, {{"links", "日本語", "/links/search"}});
+    settings().LimitLink = 3;
+    settings().AutoCheck = 1;
+    settings().AutoDelete = 1;
+
+    runController().Do_Search();
+    QVERIFY(idle());
+
+    QVERIFY(view.log.contains(QStringLiteral("check")));
+    QVERIFY(view.log.contains(QStringLiteral("3/3件が確認済み、1件リンク切れが見つかりました。")));
+    QCOMPARE(runController().LinkState[1], kLinkNotFound);
+    QCOMPARE(view.keys, QStringList{"j=0"});
+    QCOMPARE(view.messages, QStringList{"有効リンク数は3個から1個になりました。"});
+    QCOMPARE(runController().HitCount, 1);
+}
+
+QTEST_GUILESS_MAIN(RunControllerTest)
+#include "runcontroller_test.moc"
