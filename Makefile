@@ -22,6 +22,12 @@ run: build
 test: build sanitize
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# The whole suite N times (default 10) beside two busy loops, as CI's loaded machine runs it:
+# prints "P passed, F failed".
+N ?= 10
+test-repeat: build
+	@tools/test-repeat $(BUILD) $(N)
+
 sanitize: configure
 	@cmake -S . -B $(BUILD)-asan -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS)
@@ -30,7 +36,7 @@ sanitize: configure
 tsan: configure
 	@cmake -S . -B $(BUILD)-tsan -DVELMORA_TSAN=ON -DVELMORA_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(BUILD)-tsan -j$(JOBS)
-	cd $(BUILD)-tsan && ctest --output-on-failure -j$(JOBS) -L engine
+	cd $(BUILD)-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/support/tsan.supp" ctest --output-on-failure -j$(JOBS) -L engine
 
 bench: configure
 	@cmake -S . -B $(BUILD)-bench -DVELMORA_BUILD_BENCH=ON -DVELMORA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null

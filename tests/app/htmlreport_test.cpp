@@ -102,7 +102,10 @@ void onModal(std::function<void(QDialog *)> fn)
 {
     auto *timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, fn] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+        // Once the dialog is active, as a user meets it: before that its fields may still
+        // be set up by its own activation.
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isActiveWindow()) {
             timer->stop();
             timer->deleteLater();
             fn(dialog);
@@ -202,9 +205,12 @@ void HtmlReportTest::saveDialog()
         objectName = files->objectName();
         filters = files->nameFilters();
         saving = files->acceptMode() == QFileDialog::AcceptSave;
-        if (auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            proposed = edit->text();
-        files->selectFile(chosen);
+        auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(edit);
+        proposed = edit->text();
+        // The name typed over the proposed one; selectFile would leave a focused field alone.
+        edit->selectAll();
+        QTest::keyClicks(edit, chosen);
         static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, as "保存" does
     });
     RunCommand(7);
