@@ -86,6 +86,7 @@ private Q_SLOTS:
     void upToDateLeavesTheRecordAlone();
     void emptyAnswerFetchesNothing();
     void serverErrorIsReportedNotTakenForUpToDate();
+    void compressedBombListIsRefused();
     void cancelMidFileRemovesThePartAndKeepsTheRecord();
     void hostileListWritesNothingOutsideUpdate();
     void fullRecordSkipsNewFilesOnly();
@@ -271,6 +272,21 @@ void UpdateTest::serverErrorIsReportedNotTakenForUpToDate()
              qPrintable(log()));
     QVERIFY(!log().contains(QStringLiteral("最新版です")));
     QCOMPARE(runController().RunState, kRunIdle);
+}
+
+// The list's client accepts compression: an answer that inflates to a gigabyte is refused
+// long before it is held in memory.
+void UpdateTest::compressedBombListIsRefused()
+{
+    farm_->setListAnswer(testsupport::page(testsupport::gzipOfZeros(std::size_t{1} << 30))
+                             .withHeader("Content-Encoding", "gzip"));
+    runUpdate();
+    QVERIFY2(log().contains(QStringLiteral("製品の最新情報を取得できませんでした。\n")),
+             qPrintable(log()));
+    const auto asked = farm_->farm().requests(UpdateFarm::kListPath);
+    QCOMPARE(asked.size(), std::size_t(1));
+    QVERIFY(QString::fromStdString(asked[0].header("Accept-Encoding")).contains("gzip"));
+    QCOMPARE(RunState, kRunIdle);
 }
 
 void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
