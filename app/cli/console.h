@@ -1,0 +1,131 @@
+// velmora-search: the console front end. It searches like the window does, through the same
+// run controller, catalogue, topics and settings, and writes hits to standard output as they
+// arrive and each site's outcome to standard error. QtCore only: it runs without a display.
+#pragma once
+
+#include "driver/outcome.h"
+#include "driver/runcontroller.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <vector>
+
+// Exit statuses.
+enum : int {
+    kExitHits = 0,   // the search took hits; every site of --check-sites passed
+    kExitNoHits = 1, // no hit; a site of --check-sites failed
+    kExitUsage = 2,  // the command line could not be used
+    kExitBroken = 3, // the program directory or the catalogue could not be read
+};
+
+enum class HitFormat { Tsv, Json, Csv };
+
+// One line of output for a hit: the seven texts of the list (title, URL, preview, date,
+// size, score, site) and, after a link check, the hit's state ("OK", "Not Found" ...).
+QString FormatHit(HitFormat format, const QStringList &row, const QString &state);
+// The line before the first hit, or an empty text when the format has none.
+QString FormatHeader(HitFormat format, bool withState);
+
+// One site of a finished search: its outcome and the figures the site checker prints.
+struct SiteReport {
+    int32_t site = -1; // catalogue index
+    SiteResult result;
+    int32_t status = 0; // FetchResult of its last page
+    int32_t bytes = 0;  // of its last page
+    int32_t hits = 0;
+    int32_t emptyTitles = 0;
+    double seconds = 0;
+};
+
+// A site that takes no hit, or leaves more than a tenth of its titles empty, needs its script
+// mended.
+bool SiteFails(const SiteReport &report);
+
+// The checker's line for a site: name, verdict, outcome, HTTP status, bytes, hits, empty,
+// seconds.
+QString SiteCheckLine(const QString &name, const SiteReport &report);
+
+// The console program after its options are read. start() returns at once; finished() tells
+// the exit status once everything is written. Signals that ask to end (Ctrl+C) stop the run
+// in order: every library thread is joined before finished().
+class ConsoleSearch : public QObject, public RunView {
+    Q_OBJECT
+
+public:
+    // out and err must outlive the object; errTerminal turns on the progress line.
+    ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal);
+    ~ConsoleSearch() override;
+
+    // Reads the command line (arguments without the program's name) and starts the work.
+    // Returns -1 when work was started (wait for finished()), else the exit status.
+    int start(const QStringList &arguments);
+
+    // Asks a running search or check to stop (Ctrl+C).
+    void interrupt();
+
+Q_SIGNALS:
+    void finished(int status);
+
+public:
+    // ---- RunView ----
+    void statusChanged(const QString &text) override;
+    void clockStarted() override {}
+    void clockStopped() override {}
+    void stopNotice(bool shown) override;
+    void message(const QString &text, const QString &title) override;
+    QString searchWords() const override { return words_; }
+    void searchStarted() override;
+    void hitAdded(const QStringList &row, int32_t index) override;
+    bool takesHits() const override { return true; }
+    void searchSlotDone(int slot) override;
+    void searchEnded(const QString &endText) override;
+    void checkStarted() override {}
+    void checkSlotDone(int slot, int32_t state) override;
+    void checkEnded(const QString &counted, const QString &dead) override;
+    int listCount() const override { return int(hits_.size()); }
+    QString itemKey(int position) const override;
+    int selectedPosition() const override { return 0; }
+    void removeItem(int position) override;
+    void linkChecked(int32_t index, int32_t state) override;
+
+private:
+    struct Hit {
+        QStringList row;
+        int32_t index = 0;
+    };
+
+    int parse(const QStringList &arguments);
+    void searchNext();
+    void writeHit(const Hit &hit, const QString &state);
+    void writeOutcomes();
+    bool writeReport();
+    void finish();
+    void progress(const QString &text);
+    void endProgress();
+
+    QTextStream &out_;
+    QTextStream &err_;
+    bool terminal_ = false;
+    bool progressShown_ = false;
+
+    // The command line.
+    HitFormat format_ = HitFormat::Tsv;
+    bool check_ = false;
+    bool checkSites_ = false;
+    QString report_;
+    QString words_;
+    std::vector<int32_t> sites_; // catalogue indexes to search
+
+    // The run.
+    std::vector<Hit> hits_;
+    std::vector<SiteReport> reports_;
+    std::vector<int32_t> slotSites_; // slot -> catalogue index, as the search started
+    double started_ = 0;
+    bool interrupted_ = false;
+    bool headerWritten_ = false;
+    size_t nextCheckSite_ = 0; // --check-sites: the next site to search
+    int32_t totalHits_ = 0;
+};
