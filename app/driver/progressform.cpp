@@ -58,11 +58,13 @@ void ProgressForm::Init_Table(const QStringList &headers)
 {
     Table->clear();
     Table->setHeaderLabels(headers);
-    // The table's share of the window is known only once the layout has run; a window not
-    // shown yet hasn't run it.
-    layout()->activate();
+    // The table spans the window's width inside the layout's margins. It is taken from the
+    // window, not the table: a table hidden while it is filled, or never laid out because the
+    // window was never shown, still has its first, tiny geometry.
+    const QMargins margins = layout()->contentsMargins();
+    const int tableWidth = contentsRect().width() - margins.left() - margins.right();
     const int bar = Table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Table);
-    const int w = qMax(0, Table->width() - 2 * Table->frameWidth() - bar);
+    const int w = qMax(0, tableWidth - 2 * Table->frameWidth() - bar);
     for (int c = 0; c < headers.size() && c < divisors_.size(); ++c)
         Table->setColumnWidth(c, w / divisors_[c]);
 }

@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QStyle>
 
 using namespace runfixture;
 using testsupport::Fault;
@@ -46,6 +47,7 @@ private Q_SLOTS:
     void hiddenWindowIsFilledAndRefreshed();
     void closeDoesNotStopButStopDoes();
     void progressHeldAt100();
+    void columnsAreThirdsFromTheFirstOpening();
 };
 
 void ProgressTest::windowsAsBuilt()
@@ -218,6 +220,26 @@ void ProgressTest::progressHeldAt100()
     // A Searching row that doesn't exist is left alone.
     window->Sub1_Table(7, QStringLiteral("x"));
     QCOMPARE(window->rowCount(), 3);
+}
+
+// A run that didn't show the Searching window still sized its columns: shown for the first
+// time afterwards, the three share the table's width.
+void ProgressTest::columnsAreThirdsFromTheFirstOpening()
+{
+    Stage stage;
+    stage.farm.serveSearch("/fast/search", generated(30));
+    stage.open({{"fast", "日本語", "/fast/search"}}, {{"one", {"fast"}}});
+    stage.search(QStringLiteral("abc"));
+    Searching *window = SearchingForm();
+    RunCommand(9);
+    QTRY_VERIFY(window->isVisible());
+    QTreeWidget *table = window->Table;
+    const int bar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+    const int sum = table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2);
+    QVERIFY(sum <= table->viewport()->width());
+    QVERIFY(sum >= table->viewport()->width() - bar - 3);
+    QCOMPARE(table->columnWidth(0), table->columnWidth(2));
+    window->hide();
 }
 
 QTEST_MAIN(ProgressTest)
