@@ -4,6 +4,7 @@
 #include "common/runhooks.h"
 #include "common/text.h"
 #include "driver/hitrow.h"
+#include "driver/keywords.h"
 #include "driver/runrules.h"
 #include "driver/runtexts.h"
 #include "settings/settings.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 using Clock = std::chrono::steady_clock;
 
@@ -124,7 +126,29 @@ void RunController::Do_Search()
     if (RunState != kRunIdle || stopping_ || !view_)
         return;
     const QString words = view_->searchWords();
-    if (words.isEmpty())
+    // Blanks alone, of either width, hold no word any site could be asked for.
+    if (words.isEmpty() || KeywordIsBlank(words))
+        return;
+
+    const bool wide = WideWord(words) != 0;
+    const RunSiteList &sites = runSites();
+    const SiteInfoList &info = siteInfoList();
+    // The rows of RunSites the search queries, in order.
+    std::vector<int> rows;
+    bool someNotUtf8 = false;
+    for (int k = 0; k < sites.count && int(rows.size()) < TESSEL_PAGE_SLOTS; ++k) {
+        const int32_t site = sites.sites[k];
+        if (site < 0 || site >= info.count)
+            continue;
+        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語"))
+            continue;
+        rows.push_back(k);
+        someNotUtf8 = someNotUtf8 || !MemoTakesUtf8(info.sites[site].memo);
+    }
+    // Said once, before anything is sent: which characters the CP932 and EUC-JP sites will
+    // not receive.
+    const QStringList missing = someNotUtf8 ? UnsendableCharacters(words) : QStringList();
+    if (!missing.isEmpty() && !view_->goOnWithout(missing))
         return;
 
     RunState = kRunSearch;
@@ -132,18 +156,13 @@ void RunController::Do_Search()
     storeNext_ = 0;
     HitCount = 0;
     StopFlag = 0;
-    keywords_ = toCp932(words);
-    const bool wide = WideWord(words) != 0;
+    keywords_ = KeywordBytes(words, false);
+    keywordsUtf8_ = KeywordBytes(words, true);
 
-    const RunSiteList &sites = runSites();
-    const SiteInfoList &info = siteInfoList();
     int n = 0;
-    for (int k = 0; k < sites.count && n < TESSEL_PAGE_SLOTS; ++k) {
+    int started = 0;
+    for (const int k : rows) {
         const int32_t site = sites.sites[k];
-        if (site < 0 || site >= info.count)
-            continue;
-        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語"))
-            continue;
         FetchRecord &record = FetchRecords[n];
         record.status = 0;
         record.slot = n;
@@ -152,15 +171,33 @@ void RunController::Do_Search()
         record.page = 0;
         SiteHits[n] = 0;
         SlotRow[n] = k;
-        iForm(site, settings().SearchMode, 0, keywords_.constData(), request_);
-        iGet(&record, request_);
-        SlotBusy[n] = 1;
+        SlotBusy[n] = 0;
+        if (startPage(n))
+            ++started;
         ++n;
     }
-    ActiveCount = SlotCount = n;
+    SlotCount = n;
+    ActiveCount = started;
     RunStart = RunClock();
     RunLimit = settings().LimitTime;
     startRun(kRunSearch);
+}
+
+// Builds the request for the slot's page and starts its fetch. A request that can't be built
+// is never sent: the buffer would still hold the last request of another site or search, and
+// the previous keywords would go to this site. False when nothing was started.
+bool RunController::startPage(int i)
+{
+    FetchRecord &slot = FetchRecords[i];
+    std::memset(request_, 0, sizeof request_);
+    const QByteArray &words =
+        MemoTakesUtf8(siteInfoList().sites[slot.site].memo) ? keywordsUtf8_ : keywords_;
+    NotBuilt[i] = iForm(slot.site, settings().SearchMode, slot.page, words.constData(), request_);
+    if (NotBuilt[i] != 0)
+        return false;
+    iGet(&slot, request_);
+    SlotBusy[i] = 1;
+    return true;
 }
 
 void RunController::Do_Check()
@@ -343,12 +380,8 @@ void RunController::finishSearchSlot(int i)
     if (!dropped_ && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
         HitCount < kMaxListHits) {
         slot.page += 1;
-        if (MayFetchPage(SiteHits[i], slot.page)) {
-            iForm(slot.site, settings().SearchMode, slot.page, keywords_.constData(), request_);
-            iGet(&slot, request_);
-            SlotBusy[i] = 1;
+        if (MayFetchPage(SiteHits[i], slot.page) && startPage(i))
             ActiveCount += 1;
-        }
     }
     ActiveCount -= 1;
     StatusText = SearchActiveText(ActiveCount);

@@ -60,6 +60,10 @@ public:
     // RunSites in order (at most 50); wide words (a character above U+00FF) only the sites
     // whose language begins with "日本語".
     virtual QString searchWords() const = 0;
+    // Asked once before a search whose keywords hold characters the CP932 and EUC-JP sites
+    // can't be sent (they get the keywords without them; UTF-8 sites get them all). True goes
+    // on, false starts nothing.
+    virtual bool goOnWithout(const QStringList & /*characters*/) { return true; }
     // The slots are started; StatusText holds the first progress text.
     virtual void searchStarted() = 0;
     // One hit for the list: the seven texts (title, URL, preview, date, size, score, site)
@@ -156,10 +160,12 @@ public:
     // Entry n is the record of slot n of the current run. The library keeps the address of
     // an entry while its thread runs.
     FetchRecord FetchRecords[kRunTables] = {};
-    int32_t SlotBusy[kRunTables] = {};  // 1 after work started in the slot, until harvested
-    int32_t SiteHits[kRunTables] = {};  // hits taken from the slot's site in this search
-    int32_t SlotRow[kRunTables] = {};   // row of the Searching window that shows slot n
-    int32_t SlotCount = 0;              // slots used by the current run
+    int32_t SlotBusy[kRunTables] = {}; // 1 after work started in the slot, until harvested
+    int32_t SiteHits[kRunTables] = {}; // hits taken from the slot's site in this search
+    int32_t SlotRow[kRunTables] = {};  // row of the Searching window that shows slot n
+    int32_t SlotCount = 0;             // slots used by the current run
+    // iForm's error for the slot's last page, 0 when its request was built and sent.
+    int32_t NotBuilt[kRunTables] = {};
     int32_t ActiveCount = 0;            // fetches or checks started and not yet harvested
     int32_t HitCount = 0;               // hits in the list
     int32_t HitOrder[kRunTables] = {};  // list position -> result index
@@ -180,6 +186,7 @@ private:
     void schedule(int milliseconds);
     void poll();
     bool addPendingHits(std::chrono::steady_clock::time_point until);
+    bool startPage(int i);
     void harvestSearch(int i);
     void finishSearchSlot(int i);
     void harvestCheck(int i);
@@ -189,7 +196,8 @@ private:
     void finishRun(bool timedOut);
 
     RunView *view_ = nullptr;
-    QByteArray keywords_; // CP932
+    QByteArray keywords_;     // CP932, without what it can't hold
+    QByteArray keywordsUtf8_; // for UTF-8 sites: everything from U+0080 escaped
     char request_[TESSEL_REQUEST_SIZE] = {};
     int32_t runKind_ = kRunIdle; // kind of the current or last run
     int32_t storeNext_ = 0;      // hits read from the library's store in this search

@@ -158,6 +158,7 @@ public:
 
     // ---- what a run shows (form1_run.cpp) ----
     QString searchWords() const override;
+    bool goOnWithout(const QStringList &characters) override;
     void statusChanged(const QString &text) override;
     void clockStarted() override;
     void clockStopped() override;

@@ -1,6 +1,7 @@
 // Form1 as the view of the run controller: what a search or a link check shows in the main
 // window, the progress windows and the stop notice.
 #include "common/messagebox.h"
+#include "driver/keywords.h"
 #include "driver/runtexts.h"
 #include "driver/runwindows.h"
 #include "mainwindow/form1.h"
@@ -13,6 +14,12 @@
 QString Form1::searchWords() const
 {
     return Word->text();
+}
+
+bool Form1::goOnWithout(const QStringList &characters)
+{
+    return MsgBox(UnsendableNotice(characters), QMessageBox::Yes | QMessageBox::No, QString(),
+                  QMessageBox::Question) == QMessageBox::Yes;
 }
 
 void Form1::statusChanged(const QString &text)

@@ -66,6 +66,8 @@ private Q_SLOTS:
     void wholeTopicSearch();
     void japaneseKeywordSkipsOtherSites();
     void emptyKeywordStartsNothing();
+    void unbuildableRequestIsNotSent();
+    void keywordsAsTyped();
     void stalledSiteEndsAtTimeLimit();
     void enterStopsRun();
     void searchButtonStopsRun();
@@ -241,10 +243,59 @@ void DriverTest::emptyKeywordStartsNothing()
     stage.farm.serveSearch("/a/search", generated(30));
     stage.open({{"a", "日本語", "/a/search"}}, {{"t", {"a"}}});
     stage.form->setStatusText(QStringLiteral("before"));
-    stage.search(QString());
+    // Blanks of either width are no keyword either.
+    for (const QString &words :
+         {QString(), QStringLiteral("   "), QStringLiteral("\u3000 \u3000")}) {
+        stage.search(words);
+        QCOMPARE(stage.farm.requestCount(), size_t(0));
+        QCOMPARE(stage.form->statusText(), QStringLiteral("before"));
+        QVERIFY(!stage.form->resultView());
+    }
+}
+
+// A site whose request can't be built for the keywords is not fetched at all (no earlier
+// request goes out in its place); the others are, and the next search reaches it again.
+void DriverTest::unbuildableRequestIsNotSent()
+{
+    Stage stage;
+    stage.farm.serveSearch("/mono/search", generated(30));
+    stage.farm.serveSearch("/ok/search", generated(30));
+    stage.open({{"mono", "日本語", "/mono/search", "MONO"}, {"ok", "日本語", "/ok/search"}},
+               {{"t", {"mono", "ok"}}});
+    stage.search(QStringLiteral("a b"));
+    QCOMPARE(stage.farm.requests("/mono/search").size(), size_t(0));
+    QCOMPARE(stage.farm.requests("/ok/search").size(), size_t(1));
+    QCOMPARE(runController().NotBuilt[0], int32_t(TESSEL_E_ONE_WORD_SITE));
+    stage.search(QStringLiteral("c"));
+    const auto mono = stage.farm.requests("/mono/search");
+    QCOMPARE(mono.size(), size_t(1));
+    QCOMPARE(mono.at(0).query, std::string("q=c&p=1"));
+    const auto ok = stage.farm.requests("/ok/search");
+    QCOMPARE(ok.size(), size_t(2));
+    QCOMPARE(ok.at(0).query, std::string("q=a+b&p=1"));
+    QCOMPARE(ok.at(1).query, std::string("q=c&p=1"));
+}
+
+// A UTF-8 site receives what was typed; before the run the user hears, once, what the CP932
+// site won't get, and may cancel.
+void DriverTest::keywordsAsTyped()
+{
+    Stage stage;
+    stage.farm.serveSearch("/u/search", generated(30, 10, "UTF-8"));
+    stage.farm.serveSearch("/s/search", generated(30));
+    stage.open({{"u", "日本語", "/u/search", "AND OR UTF8"}, {"s", "日本語", "/s/search"}},
+               {{"t", {"u", "s"}}});
+    const QString typed = QString::fromUtf8("😀 𠮷野家");
+    msgbox::setNextAnswer(QMessageBox::No);
+    stage.search(typed);
     QCOMPARE(stage.farm.requestCount(), size_t(0));
-    QCOMPARE(stage.form->statusText(), QStringLiteral("before"));
-    QVERIFY(!stage.form->resultView());
+    msgbox::setNextAnswer(QMessageBox::Yes);
+    stage.search(typed);
+    QCOMPARE(msgbox::shown().size(), 2);
+    QVERIFY(msgbox::shown().at(1).text.contains(QString::fromUtf8("😀 𠮷")));
+    QCOMPARE(stage.farm.requests("/u/search").at(0).query,
+             std::string("q=%F0%9F%98%80+%F0%A0%AE%B7%E9%87%8E%E5%AE%B6&p=1"));
+    QCOMPARE(stage.farm.requests("/s/search").at(0).query, std::string("q=%96%EC%89%C6&p=1"));
 }
 
 // LimitTime ends a run whose site never answers; the stalled fetch is cancelled then, so its
