@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 
 static QPointer<QWidget> &owner()
 {
@@ -25,6 +26,20 @@ void setProgressOwner(QWidget *widget)
 QWidget *progressOwner()
 {
     return owner();
+}
+
+// The end texts of the last run of each kind, kept so that a window shown after its run shows
+// how the run ended instead of the running counts; empty while a run of its kind goes on.
+static QString &searchEnd()
+{
+    static QString text;
+    return text;
+}
+
+static QStringList &checkEnd()
+{
+    static QStringList texts;
+    return texts;
 }
 
 // Column 3 of the slot's row: the stage of a running fetch; emptied once its thread ended;
@@ -58,6 +73,7 @@ static void showCounts(Searching *window, const RunController &run)
 // asks for it, and reset for the run in any case.
 template <typename Window> static void openForRun(Window *window, int32_t show)
 {
+    window->cmdExit->setEnabled(true);
     window->openFlag = false;
     if (show != 0) {
         window->show();
@@ -69,6 +85,7 @@ template <typename Window> static void openForRun(Window *window, int32_t show)
 void SearchWindowStart(RunController &run)
 {
     Searching *window = SearchingForm();
+    searchEnd().clear();
     openForRun(window, settings().ShowSearching);
     if (window->openFlag) {
         for (int i = 0; i < run.SlotCount; ++i)
@@ -88,13 +105,18 @@ void SearchWindowSlot(RunController &run, int slot)
     showCounts(window, run);
 }
 
+// The end stays in the window, hidden or not: the end text, no row saying it is still sending
+// (no thread of the run runs any more, a stopped one included), and a stop button that has
+// nothing left to stop.
 void SearchWindowEnd(RunController &run, const QString &endText)
 {
     Searching *window = SearchingForm();
-    if (window->openFlag) {
-        window->LBSearch->setText(endText);
-        window->TBSearch->setText(HitCountText(run.HitCount));
-    }
+    searchEnd() = endText;
+    for (int row = 0; row < window->rowCount(); ++row)
+        window->Sub2_Table(row, QString());
+    window->LBSearch->setText(endText);
+    window->TBSearch->setText(HitCountText(run.HitCount));
+    window->cmdExit->setEnabled(false);
 }
 
 void RefreshSearching()
@@ -105,6 +127,10 @@ void RefreshSearching()
     for (int i = 0; i < slots; ++i)
         showSlot(window, run, i);
     showCounts(window, run);
+    if (!searchEnd().isEmpty() && run.RunState != kRunSearch) {
+        window->LBSearch->setText(searchEnd());
+        window->TBSearch->setText(HitCountText(run.HitCount));
+    }
 }
 
 // A classified check's row: its state and, once found finished, its time.
@@ -118,6 +144,7 @@ static void showCheck(Confirm *window, const RunController &run, int slot, int32
 void CheckWindowStart(RunController &run)
 {
     Confirm *window = ConfirmForm();
+    checkEnd().clear();
     openForRun(window, settings().ShowChecking);
     for (int k = 0; k < run.SlotCount; ++k)
         window->Add_Table({run.SlotUrl(k), QString(), QString()});
@@ -141,10 +168,10 @@ void CheckWindowSlot(RunController &run, int slot, int32_t state)
 void CheckWindowEnd(const QString &counted, const QString &dead)
 {
     Confirm *window = ConfirmForm();
-    if (window->openFlag) {
-        window->LBCheck->setText(counted);
-        window->TBCheck->setText(dead);
-    }
+    checkEnd() = {counted, dead};
+    window->LBCheck->setText(counted);
+    window->TBCheck->setText(dead);
+    window->cmdExit->setEnabled(false);
 }
 
 void RefreshConfirm()
@@ -157,6 +184,7 @@ void RefreshConfirm()
         if (state != 0)
             showCheck(window, run, k, state);
     }
-    window->LBCheck->setText(CheckingText(run.HitCount));
-    window->TBCheck->setText(DeadFoundText(run.DeadCount));
+    const bool ended = checkEnd().size() == 2 && run.RunState != kRunCheck;
+    window->LBCheck->setText(ended ? checkEnd().at(0) : CheckingText(run.HitCount));
+    window->TBCheck->setText(ended ? checkEnd().at(1) : DeadFoundText(run.DeadCount));
 }

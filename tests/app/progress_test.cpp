@@ -48,6 +48,7 @@ private Q_SLOTS:
     void closeDoesNotStopButStopDoes();
     void progressHeldAt100();
     void columnsAreThirdsFromTheFirstOpening();
+    void windowsKeepTheEnd();
 };
 
 void ProgressTest::windowsAsBuilt()
@@ -240,6 +241,45 @@ void ProgressTest::columnsAreThirdsFromTheFirstOpening()
     QVERIFY(sum >= table->viewport()->width() - bar - 3);
     QCOMPARE(table->columnWidth(0), table->columnWidth(2));
     window->hide();
+}
+
+// After a run stopped while sites were still sending, and after a check run, each window shows
+// how its run ended: the end text, no row still sending, 中止 disabled; shown again, the same.
+void ProgressTest::windowsKeepTheEnd()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 1;
+    settings().LimitTime = 30;
+    Searching *window = SearchingForm();
+    Stage::when(
+        [&] {
+            return runController().HitCount == 10 && window->cell(2, 2) == QStringLiteral("送信中");
+        },
+        [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); });
+    stage.search(QStringLiteral("abc"));
+    const auto ended = [&] {
+        QCOMPARE(window->LBSearch->text(), QStringLiteral("中止しました。"));
+        for (int row = 0; row < window->rowCount(); ++row)
+            QCOMPARE(window->cell(row, 2), QString());
+        QVERIFY(!window->cmdExit->isEnabled());
+    };
+    ended();
+    window->hide();
+    RunCommand(9);
+    QTRY_VERIFY(window->isActiveWindow());
+    ended();
+    window->hide();
+
+    settings().ShowChecking = 0;
+    RunCommand(3);
+    QVERIFY(Stage::settle());
+    Confirm *confirm = ConfirmForm();
+    RunCommand(10);
+    QTRY_VERIFY(confirm->isActiveWindow());
+    QVERIFY(confirm->LBCheck->text().endsWith(QStringLiteral("件が確認済み、")));
+    QVERIFY(!confirm->cmdExit->isEnabled());
+    confirm->hide();
 }
 
 QTEST_MAIN(ProgressTest)
