@@ -1,5 +1,6 @@
 #include "mainwindow/keys.h"
 
+#include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 
 #include <QAction>
@@ -28,6 +29,10 @@ void BindKeys(Form1 *form)
         if (auto *entry = form->findChild<QAction *>(QLatin1String(k.entry)))
             entry->setShortcut(QKeySequence(k.key));
     }
+    // F5 searches again with the keywords in the box: the search command, refused as it is
+    // while a run goes on or in browse mode.
+    auto *again = new QShortcut(QKeySequence(Qt::Key_F5), form);
+    QObject::connect(again, &QShortcut::activated, form, [] { RunCommand(2); });
     // The address box exists in browse mode only; elsewhere the key does nothing.
     auto *address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), form);
     QObject::connect(address, &QShortcut::activated, form, [form] {

@@ -451,8 +451,8 @@ void CommandsTest::windowsOfOtherParts()
 }
 
 // Exit ends the program the orderly way: the settings and the topics are written.
-// Ctrl+S saves, F1 opens the help, Ctrl+L goes to the address box in browse mode only,
-// Ctrl+Q is the exit entry (the end itself is the next test's).
+// Ctrl+S saves, F5 searches again, F1 opens the help, Ctrl+L goes to the address box in browse mode
+// only, Ctrl+Q is the exit entry (the end itself is the next test's).
 void CommandsTest::keysReachTheirCommands()
 {
     Stage stage;
@@ -468,6 +468,13 @@ void CommandsTest::keysReachTheirCommands()
     QTest::keyClick(form->Word, Qt::Key_S, Qt::ControlModifier);
     setReportDialog({});
     QCOMPARE(dialogs, 1);
+
+    // F5 searches again with the same keywords.
+    const size_t searches = stage.farm.requests("/links/search").size();
+    QTest::keyClick(form->LView, Qt::Key_F5);
+    QTRY_VERIFY(stage.farm.requests("/links/search").size() > searches);
+    QTRY_COMPARE(form->Search->text(), QStringLiteral("検索開始"));
+    QTRY_COMPARE(form->listCount(), 1);
 
     QTest::keyClick(form->LView, Qt::Key_F1);
     auto *help = form->findChild<Help *>();
