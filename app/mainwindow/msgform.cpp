@@ -17,8 +17,16 @@ MsgForm::MsgForm(QWidget *parent) : QDialog(parent)
     msg->setReadOnly(true);
     msg->setText(QStringLiteral("中止の準備中です。しばらくお待ちください。"));
     msg->setMinimumWidth(360);
+    // A notice, not a field: no frame, the window's own background, no text cursor.
+    msg->setFrame(false);
+    msg->setAlignment(Qt::AlignCenter);
+    msg->setCursor(Qt::ArrowCursor);
+    QPalette quiet = msg->palette();
+    quiet.setBrush(QPalette::Base, quiet.brush(QPalette::Window));
+    msg->setPalette(quiet);
     msg->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 20);
     layout->addWidget(msg);
 }
 

@@ -5,6 +5,7 @@
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
 #include "mainwindow/commands.h"
+#include "mainwindow/msgform.h"
 #include "mainwindow/report.h"
 #include "runfixture.h"
 #include "settings/startup.h"
@@ -170,6 +171,7 @@ private Q_SLOTS:
     void stopEndsTheShownPanesLoading();
     void windowsOfOtherParts();
     void keysReachTheirCommands();
+    void stopNoticeReadsAsText();
     void exitEndsProgram();
 };
 
@@ -498,6 +500,17 @@ void CommandsTest::keysReachTheirCommands()
     QTest::keyClick(form->TView, Qt::Key_Q, Qt::ControlModifier);
     QCOMPARE(exits.count(), 1);
     QVERIFY(!ProgramEnded());
+}
+
+// The stop notice shows its message as text on the window, not in an editable-looking box.
+void CommandsTest::stopNoticeReadsAsText()
+{
+    MsgForm *notice = msgform();
+    QLineEdit *msg = notice->msg;
+    QVERIFY(msg->isReadOnly());
+    QVERIFY(!msg->hasFrame());
+    QCOMPARE(msg->palette().color(QPalette::Base), notice->palette().color(QPalette::Window));
+    QCOMPARE(msg->cursor().shape(), Qt::ArrowCursor);
 }
 
 void CommandsTest::exitEndsProgram()
