@@ -70,6 +70,9 @@ public:
     // The status line: one text.
     void setStatusText(const QString &text);
     QString statusText() const;
+    // A page's loading or a tree node on the status line: shown, but the search face gets its
+    // own text back when it returns from browse mode.
+    void showPageStatus(const QString &text);
     // The status line as a run shows it: the run's StatusText followed by the elapsed time.
     void ShowElapsed();
 
@@ -235,7 +238,7 @@ private:
     bool fittingColumns_ = false;
     int keptPreviewHeight_ = 0; // splits read at start-up, put back once shown (twips)
     int keptTreeWidth_ = 0;
-    QString searchStatus_; // the status line as the search face left it for browse mode
+    QString searchStatus_; // the status line's last text that was not a page's
     bool refDead_ = false; // the reused hand-off to the desktop's browser has failed once
 };
 

@@ -370,7 +370,7 @@ static void setExchangeCaption(QObject *form, const QString &caption)
 void Form1::ListMode()
 {
     // The browse pane's addresses mean nothing on the search face: the status line goes back
-    // to what it said when browse mode began (a run's end, the hit count).
+    // to the last text that was not a page's (a run's progress or end, the hit count).
     if (BrowseMode)
         setStatusText(searchStatus_);
     layoutMode = LayoutMode::Search;
@@ -392,8 +392,6 @@ void Form1::ListMode()
 
 void Form1::TreeMode()
 {
-    if (!BrowseMode)
-        searchStatus_ = statusText();
     layoutMode = LayoutMode::Browse;
     BrowseMode = true;
     for (QWidget *w : {static_cast<QWidget *>(LWord), static_cast<QWidget *>(Word),
@@ -471,7 +469,7 @@ void Form1::TView_NodeClick(QTreeWidgetItem *node)
 {
     if (!node)
         return;
-    setStatusText(node->text(0));
+    showPageStatus(node->text(0));
     const QString tag = node->data(0, kTagRole).toString();
     if (tag != QStringLiteral("top")) {
         TargetURL = tag;

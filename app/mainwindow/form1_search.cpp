@@ -281,6 +281,12 @@ void Form1::TMethod_Click()
 void Form1::setStatusText(const QString &text)
 {
     StatusLine->setText(text);
+    searchStatus_ = text;
+}
+
+void Form1::showPageStatus(const QString &text)
+{
+    StatusLine->setText(text);
 }
 
 QString Form1::statusText() const

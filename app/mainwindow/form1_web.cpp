@@ -134,14 +134,14 @@ void Form1::Do_Browse1()
 {
     Web->show();
     Web->load(addressUrl(TargetURL));
-    setStatusText(QStringLiteral("アクセス中： ") + TargetURL);
+    showPageStatus(QStringLiteral("アクセス中： ") + TargetURL);
 }
 
 void Form1::Do_Browse2()
 {
     RunCommand(11);
     Web2->load(addressUrl(TargetURL));
-    setStatusText(QStringLiteral("アクセス中： ") + TargetURL);
+    showPageStatus(QStringLiteral("アクセス中： ") + TargetURL);
 }
 
 void Form1::Do_ShowWeb2()
@@ -168,14 +168,14 @@ void Form1::Web_DownloadComplete()
     if (!BrowseMode)
         return;
     const QString shown = Web->url().toString();
-    setStatusText(QStringLiteral("表示中： ") + shown);
+    showPageStatus(QStringLiteral("表示中： ") + shown);
     URL->setText(shown);
 }
 
 void Form1::Web2_DownloadComplete()
 {
     if (PreviewShown)
-        setStatusText(QStringLiteral("表示中： ") + Web2->url().toString());
+        showPageStatus(QStringLiteral("表示中： ") + Web2->url().toString());
 }
 
 void Form1::URL_KeyPress(int key)

@@ -1,5 +1,6 @@
 #include "mainwindow/keys.h"
 
+#include "driver/runcontroller.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 
@@ -33,6 +34,16 @@ void BindKeys(Form1 *form)
     // while a run goes on or in browse mode.
     auto *again = new QShortcut(QKeySequence(Qt::Key_F5), form);
     QObject::connect(again, &QShortcut::activated, form, [] { RunCommand(2); });
+    // Esc stops a running search or check, in either face (the stop button leaves a run
+    // alone in browse mode); with no run on, or a stop already pending, it does nothing.
+    auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), form);
+    // Only with the focus in the main window: a dialog of its own closes on Esc.
+    stop->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(stop, &QShortcut::activated, form, [] {
+        RunController &run = runController();
+        if ((run.RunState == kRunSearch || run.RunState == kRunCheck) && !run.stopping())
+            run.Do_Stop();
+    });
     // The address box exists in browse mode only; elsewhere the key does nothing.
     auto *address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), form);
     QObject::connect(address, &QShortcut::activated, form, [form] {

@@ -172,6 +172,7 @@ private Q_SLOTS:
     void windowsOfOtherParts();
     void keysReachTheirCommands();
     void stopNoticeReadsAsText();
+    void escapeStopsARun();
     void exitEndsProgram();
 };
 
@@ -407,13 +408,8 @@ void CommandsTest::windowsOfOtherParts()
     openWithLinks(stage, {"/ok"});
     Observer observer(stage);
 
-    QCOMPARE(observer.effects(13), QStringList());
-    auto *help = stage.form->findChild<Help *>();
-    QVERIFY(help && help->isVisible());
-    help->close();
-
     // Product information names the program, its version and the libraries this process
-    // runs on; Esc closes it.
+    // runs on; OK closes it.
     QCOMPARE(observer.effects(17), QStringList());
     QPointer<ProductInfo> info = stage.form->findChild<ProductInfo *>();
     QVERIFY(info && info->isVisible());
@@ -427,9 +423,13 @@ void CommandsTest::windowsOfOtherParts()
             QRegularExpression(QStringLiteral("libcurl \\d+\\.\\d+")).match(libraries).hasMatch(),
         qPrintable(libraries));
     QVERIFY(info->LBMaker->text().contains(MakerUrl("/")));
-    QVERIFY(QTest::qWaitForWindowActive(info));
-    QTest::keyClick(info, Qt::Key_Escape);
+    QTest::mouseClick(info->cmdOK, Qt::LeftButton);
     QTRY_VERIFY(!info);
+
+    QCOMPARE(observer.effects(13), QStringList());
+    auto *help = stage.form->findChild<Help *>();
+    QVERIFY(help && help->isVisible());
+    help->close();
 
     QCOMPARE(observer.effects(15), QStringList{"target"});
     QCOMPARE(stage.form->TargetURL, MakerUrl(kSupportPagePath));
@@ -511,6 +511,28 @@ void CommandsTest::stopNoticeReadsAsText()
     QVERIFY(!msg->hasFrame());
     QCOMPARE(msg->palette().color(QPalette::Base), notice->palette().color(QPalette::Window));
     QCOMPARE(msg->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Esc stops a running search, in browse mode too; with no run on it does nothing. Back on the
+// search face the status line tells how the run ended, not which page was shown.
+void CommandsTest::escapeStopsARun()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"}, true);
+    Form1 *form = stage.form.get();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QTest::keyClick(form->LView, Qt::Key_Escape);
+    QVERIFY(!runController().busy());
+    Stage::when([] { return runController().HitCount == 1; },
+                [&] {
+                    RunCommand(26);
+                    QTest::keyClick(form->TView, Qt::Key_Escape);
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(runController().RunState, kRunIdle);
+    RunCommand(26);
+    QVERIFY2(form->statusText().startsWith(QStringLiteral("中止しました。")),
+             qPrintable(form->statusText()));
 }
 
 void CommandsTest::exitEndsProgram()
