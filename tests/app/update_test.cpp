@@ -286,7 +286,7 @@ void UpdateTest::compressedBombListIsRefused()
     const auto asked = farm_->farm().requests(UpdateFarm::kListPath);
     QCOMPARE(asked.size(), std::size_t(1));
     QVERIFY(QString::fromStdString(asked[0].header("Accept-Encoding")).contains("gzip"));
-    QCOMPARE(RunState, kRunIdle);
+    QCOMPARE(runController().RunState, kRunIdle);
 }
 
 void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
