@@ -462,25 +462,21 @@ void ConsoleSearch::searchSlotDone(int)
 void ConsoleSearch::searchEnded(const QString &)
 {
     endProgress();
-    // Each site's last page tells its outcome. The stop has emptied SlotCount, so the slots
-    // are the ones the search started with; a fetch still running now ran out of time.
+    // The controller keeps each site's outcome. The stop has emptied SlotCount, so the slots
+    // are the ones the search started with.
     const RunController &c = runController();
-    const bool stopped = c.StopFlag == 1;
     std::vector<SiteReport> ended;
     for (size_t i = 0; i < slotSites_.size(); ++i) {
         const FetchRecord &record = c.FetchRecords[i];
         SiteReport r;
         r.site = slotSites_[i];
         r.hits = c.SiteHits[i];
-        r.bytes = record.bytes;
-        r.status = FetchResult(&record);
-        r.result = OutcomeOfFetch(r.status, r.hits);
-        // A fetch the time limit cut off (cancelled by the controller, or still running)
-        // ran out of time; only the user's stop makes it stopped.
-        const bool cut =
-            r.result.kind == SiteOutcome::Pending || r.result.kind == SiteOutcome::Stopped;
-        if (cut)
-            r.result = {stopped ? SiteOutcome::Stopped : SiteOutcome::TimedOut};
+        r.result = c.SlotResult[i];
+        // A site whose request was never sent has no page of this search to tell of.
+        if (r.result.kind != SiteOutcome::NotBuilt) {
+            r.bytes = record.bytes;
+            r.status = FetchResult(&record);
+        }
         r.seconds = RunClock() - started_;
         ended.push_back(r);
     }
@@ -489,7 +485,7 @@ void ConsoleSearch::searchEnded(const QString &)
         if (!ended.empty())
             r = ended.front();
         else
-            r.result = {SiteOutcome::NotBuilt}; // wide test words on a site that isn't Japanese
+            r.result = {SiteOutcome::Skipped}; // wide test words on a site that isn't Japanese
         r.site = sites_[nextCheckSite_ - 1];
         for (const Hit &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;

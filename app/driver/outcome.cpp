@@ -31,7 +31,15 @@ SiteResult OutcomeOfFetch(int32_t fetchResult, int32_t siteHits)
 
 bool IsFailure(const SiteResult &result)
 {
-    return result.kind != SiteOutcome::Pending && result.kind != SiteOutcome::Found;
+    switch (result.kind) {
+    case SiteOutcome::Pending:
+    case SiteOutcome::Found:
+    case SiteOutcome::Stopped:
+    case SiteOutcome::Skipped:
+        return false;
+    default:
+        return true;
+    }
 }
 
 namespace {
@@ -102,6 +110,10 @@ QString OutcomeText(const SiteResult &result, OutcomeLanguage language)
                                  : QString());
     case SiteOutcome::Stopped:
         return pick({"中止しました", "stopped"}, language);
+    case SiteOutcome::Skipped:
+        return pick({"検索していません（全角文字を含むキーワードは日本語のサイトだけに送ります）",
+                     "not searched (keywords with wide characters go to Japanese sites only)"},
+                    language);
     }
     return QString();
 }

@@ -19,6 +19,7 @@ enum class SiteOutcome {
     HttpError,     // the site answered 400 or above (code)
     NotBuilt,      // no request could be built for the site (code: iForm's error, or 0)
     Stopped,       // the user stopped the run while the site was still being fetched
+    Skipped,       // not asked: keywords with wide characters go to Japanese sites only
 };
 
 struct SiteResult {
@@ -30,8 +31,9 @@ struct SiteResult {
 // A site that gave hits has been Found, whatever its later pages did.
 SiteResult OutcomeOfFetch(int32_t fetchResult, int32_t siteHits);
 
-// True for every ending that kept the site from giving its hits: everything but Pending and
-// Found. NoHits counts, as a script that no longer fits its site reads exactly like that.
+// True for an ending of the site's own that kept it from giving hits: everything but Pending,
+// Found, Stopped (the user's doing) and Skipped (by design). NoHits counts, as a script that
+// no longer fits its site reads exactly like that.
 bool IsFailure(const SiteResult &result);
 
 enum class OutcomeLanguage { Japanese, English };

@@ -91,6 +91,33 @@ int32_t RunController::RowHits(int k) const
     return 0;
 }
 
+SiteResult RunController::RowResult(int k) const
+{
+    if (!rowsShown_)
+        return {};
+    for (int n = 0; n < SearchSlots; ++n) {
+        if (SlotRow[n] == k)
+            return SlotResult[n];
+    }
+    if (k >= 0 && k < int(skippedRows_.size()) && skippedRows_[size_t(k)])
+        return {SiteOutcome::Skipped};
+    return {};
+}
+
+int32_t RunController::FailedSites() const
+{
+    if (!rowsShown_)
+        return 0;
+    return int32_t(std::count_if(SlotResult, SlotResult + SearchSlots, IsFailure));
+}
+
+void RunController::rowsReplaced(int32_t count)
+{
+    for (int32_t k = 0; k < count && k < kRunTables; ++k)
+        SiteHits[k] = 0;
+    rowsShown_ = false;
+}
+
 double RunController::RunSeconds() const
 {
     return RunClock() - RunStart;
@@ -135,13 +162,16 @@ void RunController::Do_Search()
     const SiteInfoList &info = siteInfoList();
     // The rows of RunSites the search queries, in order.
     std::vector<int> rows;
+    std::vector<bool> skipped(size_t(std::max<int32_t>(sites.count, 0)), false);
     bool someNotUtf8 = false;
     for (int k = 0; k < sites.count && int(rows.size()) < TESSEL_PAGE_SLOTS; ++k) {
         const int32_t site = sites.sites[k];
         if (site < 0 || site >= info.count)
             continue;
-        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語"))
+        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語")) {
+            skipped[size_t(k)] = true;
             continue;
+        }
         rows.push_back(k);
         someNotUtf8 = someNotUtf8 || !MemoTakesUtf8(info.sites[site].memo);
     }
@@ -158,6 +188,8 @@ void RunController::Do_Search()
     StopFlag = 0;
     keywords_ = KeywordBytes(words, false);
     keywordsUtf8_ = KeywordBytes(words, true);
+    skippedRows_ = std::move(skipped);
+    rowsShown_ = true;
 
     int n = 0;
     int started = 0;
@@ -172,11 +204,14 @@ void RunController::Do_Search()
         SiteHits[n] = 0;
         SlotRow[n] = k;
         SlotBusy[n] = 0;
+        SlotResult[n] = {};
         if (startPage(n))
             ++started;
+        else
+            SlotResult[n] = {SiteOutcome::NotBuilt, NotBuilt[n]};
         ++n;
     }
-    SlotCount = n;
+    SlotCount = SearchSlots = n;
     ActiveCount = started;
     RunStart = RunClock();
     RunLimit = settings().LimitTime;
@@ -377,13 +412,23 @@ void RunController::finishSearchSlot(int i)
     // A full list takes no further hit, so asking any site for more would only keep the run
     // going until its time limit.
     FetchRecord &slot = FetchRecords[i];
+    bool more = false;
     if (!dropped_ && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
         HitCount < kMaxListHits) {
         slot.page += 1;
-        if (MayFetchPage(SiteHits[i], slot.page) && startPage(i))
-            ActiveCount += 1;
+        more = MayFetchPage(SiteHits[i], slot.page) && startPage(i);
     }
-    ActiveCount -= 1;
+    if (!more) {
+        // The site's last page tells how it ended; a site that gave hits has been found,
+        // whatever a later page did.
+        ActiveCount -= 1;
+        if (SiteHits[i] > 0)
+            SlotResult[i] = {SiteOutcome::Found};
+        else if (NotBuilt[i] != 0)
+            SlotResult[i] = {SiteOutcome::NotBuilt, NotBuilt[i]};
+        else
+            SlotResult[i] = OutcomeOfFetch(FetchResult(&slot), 0);
+    }
     StatusText = SearchActiveText(ActiveCount);
     if (view_)
         view_->searchSlotDone(i);
@@ -443,6 +488,7 @@ void RunController::finishRun(bool timedOut)
     if (timedOut)
         cancelOutstanding(kind);
     if (kind == kRunSearch) {
+        settleSlotResults();
         const QString end = RunEndText(StopFlag == 1);
         StatusText = end + EndHitsSuffix(HitCount);
         if (view_)
@@ -471,6 +517,22 @@ void RunController::finishRun(bool timedOut)
         Do_DelDead();
     if (!busy())
         Q_EMIT settled();
+}
+
+// The sites still going when the search ended: cut off by the user's stop or by the time limit
+// (a stop empties SlotCount, so the search's own count is used).
+void RunController::settleSlotResults()
+{
+    for (int n = 0; n < SearchSlots; ++n) {
+        if (SlotResult[n].kind != SiteOutcome::Pending)
+            continue;
+        if (SiteHits[n] > 0)
+            SlotResult[n] = {SiteOutcome::Found};
+        else
+            SlotResult[n] = {StopFlag == 1 ? SiteOutcome::Stopped : SiteOutcome::TimedOut};
+    }
+    if (view_ && !view_->takesHits())
+        rowsShown_ = false;
 }
 
 void RunController::Do_Stop(std::function<void()> then, bool ending)
@@ -577,9 +639,5 @@ void InstallRunHooks()
     hooks.stopRun = [](std::function<void()> done) {
         runController().Do_Stop(std::move(done), true);
     };
-    hooks.resetSiteHits = [](int32_t count) {
-        RunController &run = runController();
-        for (int32_t k = 0; k < count && k < kRunTables; ++k)
-            run.SiteHits[k] = 0;
-    };
+    hooks.resetSiteHits = [](int32_t count) { runController().rowsReplaced(count); };
 }

@@ -12,6 +12,7 @@
 // controller must outlive every run it starts (its destructor cancels what still runs).
 #pragma once
 
+#include "driver/outcome.h"
 #include "tessel.h"
 
 #include <QObject>
@@ -144,6 +145,15 @@ public:
     int32_t SlotsOfKind(int32_t kind) const;
     // The hits the slot shown in row k of the Searching window found (0 when none shows it).
     int32_t RowHits(int k) const;
+    // How the site in row k of the Searching window ended in the last search: its slot's
+    // SlotResult, Skipped for a site the search passed over, Pending for none (or once a
+    // topic change gave the rows to other sites).
+    SiteResult RowResult(int k) const;
+    // Sites of the last search that failed on their own (IsFailure); 0 once its rows are gone.
+    int32_t FailedSites() const;
+    // A topic change: SiteHits of entries 0 .. count - 1 are reset and the Searching window's
+    // rows no longer show the last search's sites.
+    void rowsReplaced(int32_t count);
     // Classifies check slot k again from its record (LinkState only; nothing counted, the
     // list not told). Returns the state, 0 while the check has no status code.
     int32_t ClassifySlot(int k);
@@ -166,8 +176,12 @@ public:
     int32_t SlotCount = 0;             // slots used by the current run
     // iForm's error for the slot's last page, 0 when its request was built and sent.
     int32_t NotBuilt[kRunTables] = {};
-    int32_t ActiveCount = 0;            // fetches or checks started and not yet harvested
-    int32_t HitCount = 0;               // hits in the list
+    // How each slot's site ended in the last search: Pending while its pages go on, then its
+    // outcome, kept after the run (a stop included) until the next search starts.
+    SiteResult SlotResult[kRunTables] = {};
+    int32_t SearchSlots = 0; // slots of the last search (a stop empties SlotCount, not this)
+    int32_t ActiveCount = 0; // fetches or checks started and not yet harvested
+    int32_t HitCount = 0;    // hits in the list
     int32_t HitOrder[kRunTables] = {};  // list position -> result index
     int32_t LinkState[kRunTables] = {}; // link state by result index
     double RunStart = 0;                // RunClock() when the run began
@@ -189,6 +203,7 @@ private:
     bool startPage(int i);
     void harvestSearch(int i);
     void finishSearchSlot(int i);
+    void settleSlotResults();
     void harvestCheck(int i);
     void cancelSlot(int i, int32_t kind);
     void cancelOutstanding(int32_t kind);
@@ -199,8 +214,10 @@ private:
     QByteArray keywords_;     // CP932, without what it can't hold
     QByteArray keywordsUtf8_; // for UTF-8 sites: everything from U+0080 escaped
     char request_[TESSEL_REQUEST_SIZE] = {};
-    int32_t runKind_ = kRunIdle; // kind of the current or last run
-    int32_t storeNext_ = 0;      // hits read from the library's store in this search
+    int32_t runKind_ = kRunIdle;    // kind of the current or last run
+    std::vector<bool> skippedRows_; // rows of RunSites the last search passed over
+    bool rowsShown_ = false;        // the Searching window's rows are the last search's
+    int32_t storeNext_ = 0;         // hits read from the library's store in this search
     QTimer pollTimer_;
     QTimer stopTimer_;
     bool stopping_ = false;

@@ -97,3 +97,10 @@ QString DelDeadResultText(int32_t before, int32_t kept)
     return QStringLiteral("有効リンク数は") + num(before) + QStringLiteral("個から") + num(kept) +
            QStringLiteral("個になりました。");
 }
+
+QString FailedSitesTip(int32_t failed)
+{
+    return num(failed) + QStringLiteral("件のサイトから検索結果を取得できませんでした。"
+                                        "クリックすると「検索中」ウィンドウにサイトごとの理由を"
+                                        "表示します。");
+}

@@ -18,6 +18,8 @@ QString SiteFoundRowText(int32_t siteHits); // N件が見つかりました (Ini
 QString TopicSitesText(int32_t sites);      // 検索テーマのサイト数=N
 QString RunEndText(bool stopped);           // 終了しました。 / 中止しました。
 QString StoppingText(); // 中止の準備中です。しばらくお待ちください。
+// The tip of the status bar's mark after a search in which sites failed.
+QString FailedSitesTip(int32_t failed); // N件のサイトから検索結果を取得できませんでした。…
 
 // ---- both runs ----
 QString ElapsedText(const QString &status, int32_t ticks); // status(時間経過=N秒)

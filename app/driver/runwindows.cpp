@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 
 static QPointer<QWidget> &owner()
@@ -42,16 +43,17 @@ static QStringList &checkEnd()
     return texts;
 }
 
-// Column 3 of the slot's row: the stage of a running fetch; emptied once its thread ended;
-// left as it is for a stage without a text.
-static void refreshStatusCell(Searching *window, int row, FetchRecord &record)
+// Column 3 of the slot's row: the stage of a running fetch (left as it is for a stage without
+// a text); once the site has ended, how it ended; empty between its pages.
+static void refreshStatusCell(Searching *window, RunController &run, int i)
 {
+    FetchRecord &record = run.FetchRecords[i];
     if (Status(&record) != 0) {
         const QString text = FetchStageText(RecordStatus(record));
         if (!text.isNull())
-            window->Sub2_Table(row, text);
+            window->Sub2_Table(run.SlotRow[i], text);
     } else {
-        window->Sub2_Table(row, QString());
+        window->Sub2_Table(run.SlotRow[i], OutcomeText(run.RowResult(run.SlotRow[i])));
     }
 }
 
@@ -59,7 +61,14 @@ static void refreshStatusCell(Searching *window, int row, FetchRecord &record)
 static void showSlot(Searching *window, RunController &run, int i)
 {
     window->Sub1_Table(run.SlotRow[i], SiteFoundText(run.SiteHits[i]));
-    refreshStatusCell(window, run.SlotRow[i], run.FetchRecords[i]);
+    refreshStatusCell(window, run, i);
+}
+
+// Every row's status cell from how its site ended (empty for a site still going).
+static void showOutcomes(Searching *window, const RunController &run)
+{
+    for (int row = 0; row < window->rowCount(); ++row)
+        window->Sub2_Table(row, OutcomeText(run.RowResult(row)));
 }
 
 static void showCounts(Searching *window, const RunController &run)
@@ -87,9 +96,11 @@ void SearchWindowStart(RunController &run)
     Searching *window = SearchingForm();
     searchEnd().clear();
     openForRun(window, settings().ShowSearching);
+    // Sites passed over and sites no request could be built for have ended already.
+    showOutcomes(window, run);
     if (window->openFlag) {
         for (int i = 0; i < run.SlotCount; ++i)
-            refreshStatusCell(window, run.SlotRow[i], run.FetchRecords[i]);
+            refreshStatusCell(window, run, i);
         window->Up_Progress(0);
         window->LBSearch->setText(run.StatusText);
         window->TBSearch->setText(HitCountText(run.HitCount));
@@ -105,15 +116,15 @@ void SearchWindowSlot(RunController &run, int slot)
     showCounts(window, run);
 }
 
-// The end stays in the window, hidden or not: the end text, no row saying it is still sending
-// (no thread of the run runs any more, a stopped one included), and a stop button that has
-// nothing left to stop.
+// The end stays in the window, hidden or not: the end text, each site's outcome in its row
+// (none still sending: no thread of the run runs any more), a full bar, and a stop button that
+// has nothing left to stop.
 void SearchWindowEnd(RunController &run, const QString &endText)
 {
     Searching *window = SearchingForm();
     searchEnd() = endText;
-    for (int row = 0; row < window->rowCount(); ++row)
-        window->Sub2_Table(row, QString());
+    showOutcomes(window, run);
+    window->PGSearch->setValue(window->PGSearch->maximum());
     window->LBSearch->setText(endText);
     window->TBSearch->setText(HitCountText(run.HitCount));
     window->cmdExit->setEnabled(false);
@@ -128,6 +139,7 @@ void RefreshSearching()
         showSlot(window, run, i);
     showCounts(window, run);
     if (!searchEnd().isEmpty() && run.RunState != kRunSearch) {
+        window->PGSearch->setValue(window->PGSearch->maximum());
         window->LBSearch->setText(searchEnd());
         window->TBSearch->setText(HitCountText(run.HitCount));
     }

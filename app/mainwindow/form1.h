@@ -31,6 +31,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QUrl;
@@ -75,6 +76,8 @@ public:
     void showPageStatus(const QString &text);
     // The status line as a run shows it: the run's StatusText followed by the elapsed time.
     void ShowElapsed();
+    // The failure mark for this many failed sites (hidden for 0).
+    void showFailures(int32_t failed);
 
     // ---- list and tree (form1_list.cpp) ----
     void LView_Current();
@@ -130,6 +133,9 @@ public:
     QLabel *finder = nullptr;
     QStatusBar *Status = nullptr;
     QLabel *StatusLine = nullptr; // the one text of Status
+    // At the right of Status after a search in which sites failed: a warning mark with their
+    // count that opens Searching; hidden otherwise.
+    QToolButton *Failures = nullptr;
     QTimer *Timer1 = nullptr;
     QTreeWidget *LView = nullptr;
     // Toolbar (built with the menu bar by the commands' module)

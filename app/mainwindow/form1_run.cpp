@@ -58,6 +58,7 @@ void Form1::searchStarted()
 {
     Search->setText(QStringLiteral("検索中止"));
     Do_HideWeb2();
+    showFailures(0);
     Start_finder();
     ListMode();
     Init_LVResult();
@@ -84,6 +85,7 @@ void Form1::searchEnded(const QString &endText)
     Search->setText(QStringLiteral("検索開始"));
     Stop_finder();
     SearchWindowEnd(runController(), endText);
+    showFailures(runController().FailedSites());
 }
 
 void Form1::checkStarted()

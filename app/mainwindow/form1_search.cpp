@@ -25,7 +25,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 void Form1::buildSearchFace(QWidget *surface)
@@ -74,6 +76,15 @@ void Form1::buildSearchFace(QWidget *surface)
     StatusLine->setTextFormat(Qt::PlainText);
     StatusLine->setTextInteractionFlags(Qt::NoTextInteraction);
     Status->addWidget(StatusLine, 1);
+    Failures = new QToolButton(Status);
+    Failures->setObjectName(QStringLiteral("Failures"));
+    Failures->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    Failures->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Failures->setAutoRaise(true);
+    Failures->setFocusPolicy(Qt::NoFocus);
+    connect(Failures, &QToolButton::clicked, this, [] { RunCommand(9); });
+    Status->addPermanentWidget(Failures);
+    Failures->hide();
     Status->installEventFilter(this);
     StatusLine->installEventFilter(this);
 
@@ -254,6 +265,7 @@ void Form1::Before_Search()
     UseTopic();
     LView_Current();
     runController().HitCount = 0;
+    showFailures(0);
     SearchingForm()->Init_Form();
     ConfirmForm()->Init_Form();
 }
@@ -298,6 +310,14 @@ void Form1::ShowElapsed()
 {
     const RunController &run = runController();
     setStatusText(ElapsedText(run.StatusText, run.ElapsedTicks));
+}
+
+void Form1::showFailures(int32_t failed)
+{
+    Failures->setText(QString::number(failed));
+    Failures->setToolTip(FailedSitesTip(failed));
+    Failures->setAccessibleName(FailedSitesTip(failed));
+    Failures->setVisible(failed > 0);
 }
 
 void Form1::Timer1_Timer()

@@ -1,11 +1,14 @@
 // The progress windows Searching and Confirm as a run fills them: rows, cells, the bar, the
 // lines, the stop and close buttons, and the refresh when a window is shown mid-run.
+#include "driver/outcome.h"
+#include "fakedns.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QStyle>
+#include <QToolButton>
 
 using namespace runfixture;
 using testsupport::Fault;
@@ -49,6 +52,7 @@ private Q_SLOTS:
     void progressHeldAt100();
     void columnsAreThirdsFromTheFirstOpening();
     void windowsKeepTheEnd();
+    void eachSiteTellsHowItEnded();
 };
 
 void ProgressTest::windowsAsBuilt()
@@ -121,7 +125,7 @@ void ProgressTest::searchingFollowsRun()
     QVERIFY(shown);
     QCOMPARE(receiving, QStringLiteral("受信中"));
     QCOMPARE(sending, QStringLiteral("送信中"));
-    QCOMPARE(fastCell, QStringLiteral("10件が見つかりました。|"));
+    QCOMPARE(fastCell, QStringLiteral("10件が見つかりました。|完了"));
     QCOMPARE(summary, QStringLiteral("検索中のサイト数=2"));
     QCOMPARE(lines, QStringLiteral("検索結果のリンク数=10"));
     // The stop ends the run with the stopped text, in the window and the status line.
@@ -260,8 +264,13 @@ void ProgressTest::windowsKeepTheEnd()
     stage.search(QStringLiteral("abc"));
     const auto ended = [&] {
         QCOMPARE(window->LBSearch->text(), QStringLiteral("中止しました。"));
-        for (int row = 0; row < window->rowCount(); ++row)
-            QCOMPARE(window->cell(row, 2), QString());
+        QCOMPARE(window->PGSearch->value(), window->PGSearch->maximum());
+        const QString found = OutcomeText({SiteOutcome::Found});
+        const QString stopped = OutcomeText({SiteOutcome::Stopped});
+        QCOMPARE(window->cell(0, 2), found);
+        QVERIFY2(window->cell(1, 2) == found || window->cell(1, 2) == stopped,
+                 qPrintable(window->cell(1, 2)));
+        QCOMPARE(window->cell(2, 2), stopped);
         QVERIFY(!window->cmdExit->isEnabled());
     };
     ended();
@@ -280,6 +289,89 @@ void ProgressTest::windowsKeepTheEnd()
     QVERIFY(confirm->LBCheck->text().endsWith(QStringLiteral("件が確認済み、")));
     QVERIFY(!confirm->cmdExit->isEnabled());
     confirm->hide();
+}
+
+// Every way a site can fail ends in its own words in its Searching row, kept after the run; the
+// main window shows the count of failed sites at the right of the status bar, and the mark
+// opens Searching. A topic change takes the rows, and the mark, away.
+void ProgressTest::eachSiteTellsHowItEnded()
+{
+    Stage stage;
+    testsupport::SiteFarm secure{testsupport::SiteFarm::Tls{}};
+    stage.farm.serveSearch("/found/search", generated(5));
+    stage.farm.serve("/empty/search", testsupport::page("<html><body>0件</body></html>"));
+    stage.farm.serve("/gone/search", testsupport::status(404));
+    stage.farm.serve("/broken/search", testsupport::status(500));
+    stage.farm.serve("/closed/search", testsupport::page("").withFault(Fault::CloseBeforeHeaders));
+    stage.farm.serve("/hang/search", testsupport::page("").withFault(Fault::StallBeforeHeaders));
+    const std::string port = std::to_string(stage.farm.port());
+    const struct {
+        Site site;
+        SiteResult outcome;
+    } cases[] = {
+        {{"found", "日本語", "/found/search"}, {SiteOutcome::Found}},
+        {{"empty", "日本語", "/empty/search"}, {SiteOutcome::NoHits}},
+        {{"gone", "日本語", "/gone/search"}, {SiteOutcome::HttpError, 404}},
+        {{"broken", "日本語", "/broken/search"}, {SiteOutcome::HttpError, 500}},
+        {{"nohost",
+          "日本語",
+          "",
+          "AND OR",
+          false,
+          10,
+          {},
+          "http://nohost.unresolvable.test:" + port + "/search"},
+         {SiteOutcome::NameNotFound}},
+        {{"refused",
+          "日本語",
+          "",
+          "AND OR",
+          false,
+          10,
+          {},
+          "http://127.0.0.1:" + std::to_string(testsupport::refusedPort()) + "/search"},
+         {SiteOutcome::CannotConnect}},
+        {{"secure", "日本語", "", "AND OR", false, 10, {}, secure.url("/search")},
+         {SiteOutcome::SecureFailed}},
+        {{"closed", "日本語", "/closed/search"}, {SiteOutcome::NoAnswer}},
+        {{"oneword", "日本語", "/found/search", ""},
+         {SiteOutcome::NotBuilt, TESSEL_E_ONE_WORD_SITE}},
+        {{"english", "English", "/found/search"}, {SiteOutcome::Skipped}},
+        {{"hang", "日本語", "/hang/search"}, {SiteOutcome::TimedOut}},
+    };
+    std::vector<Site> sites;
+    Topic topic{"all", {}};
+    for (const auto &c : cases) {
+        sites.push_back(c.site);
+        topic.members.push_back(c.site.name);
+    }
+    stage.open(sites, {topic}, [](Settings &s) { s.LimitTime = 3; });
+    QVERIFY(!stage.form->Failures->isVisible());
+
+    stage.search(QStringLiteral("日本 語"));
+    Searching *window = SearchingForm();
+    QCOMPARE(window->rowCount(), int(std::size(cases)));
+    for (int row = 0; row < window->rowCount(); ++row)
+        QCOMPARE(window->cell(row, 0) + QLatin1Char('|') + window->cell(row, 2),
+                 window->cell(row, 0) + QLatin1Char('|') + OutcomeText(cases[row].outcome));
+    // The end line is the run's own; the failures have their mark beside it.
+    QVERIFY(stage.form->statusText().startsWith(QStringLiteral("終了しました。")));
+    QToolButton *mark = stage.form->Failures;
+    QVERIFY(mark->isVisible());
+    QCOMPARE(mark->text(), QStringLiteral("9"));
+    QVERIFY(mark->toolTip().startsWith(QStringLiteral("9件のサイト")));
+    QVERIFY(!window->isVisible());
+    QTest::mouseClick(mark, Qt::LeftButton);
+    QTRY_VERIFY(window->isVisible());
+    window->hide();
+
+    stage.form->Do_SetTopic();
+    QVERIFY(!mark->isVisible());
+    RunCommand(9);
+    QTRY_VERIFY(window->isVisible());
+    for (int row = 0; row < window->rowCount(); ++row)
+        QCOMPARE(window->cell(row, 2), QString());
+    window->hide();
 }
 
 QTEST_MAIN(ProgressTest)

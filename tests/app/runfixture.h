@@ -34,9 +34,10 @@ struct Site {
     std::string lang = "日本語";
     std::string path; // "/alpha/search"
     std::string memo = "AND OR";
-    bool post = false;      // queried by a form post instead of a GET
-    int perPage = 10;       // hits on one result page (the template's page step)
-    std::string title = {}; // the SITE line's value when it differs from the name
+    bool post = false;        // queried by a form post instead of a GET
+    int perPage = 10;         // hits on one result page (the template's page step)
+    std::string title = {};   // the SITE line's value when it differs from the name
+    std::string address = {}; // the search page's whole address when it is not path's
 };
 
 inline const char *kScript = "SEARCH\r\n<ol>\r\nUNTILL </ol>\r\nLOOP\r\n<li><a href=\" URL \">\r\n"
@@ -49,7 +50,7 @@ inline std::string catalogueText(const std::function<std::string(const std::stri
 {
     std::string text = "# test catalogue\r\n";
     for (const Site &s : sites) {
-        const std::string base = url(s.path);
+        const std::string base = s.address.empty() ? url(s.path) : s.address;
         const std::string hostAndPath = base.substr(std::string("http://").size());
         const std::string query = "?q=_WORD1_+_WORD2_&p=_NUM_1," + std::to_string(s.perPage);
         text += "SITE " + (s.title.empty() ? s.name : s.title) + "\r\nLANG " + s.lang +
