@@ -1,6 +1,7 @@
 #include "driver/progressform.h"
 
 #include "common/pictures.h"
+#include "common/viewtips.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -27,6 +28,8 @@ ProgressForm::ProgressForm(const QString &name, const QString &caption, QList<in
     Table->setUniformRowHeights(true);
     Table->setFrameShape(QFrame::Box);
     Table->header()->setStretchLastSection(false);
+    // A site's outcome or a link's address may not fit its third of the table.
+    ShowCutOffTips(Table);
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
