@@ -31,6 +31,14 @@ using namespace runfixture;
 
 namespace {
 
+// "s1", "h7" ...: a generated site's name.
+std::string numbered(const char *prefix, int k)
+{
+    std::string name = prefix;
+    name += std::to_string(k);
+    return name;
+}
+
 double cpuSeconds(int who = RUSAGE_SELF)
 {
     rusage usage{};
@@ -125,7 +133,7 @@ void SearchVsPages(benchmark::State &state)
 {
     BenchStage stage;
     for (int k = 1; k <= 50; ++k) {
-        const std::string name = "s" + std::to_string(k);
+        const std::string name = numbered("s", k);
         stage.farm.serveSearch("/" + name + "/search",
                                generated(50, 5, std::chrono::milliseconds(200)));
         stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 5});
@@ -190,7 +198,7 @@ void StalledRunCpu(benchmark::State &state)
     }
     BenchStage stage;
     for (int k = 1; k <= 50; ++k) {
-        const std::string name = "h" + std::to_string(k);
+        const std::string name = numbered("h", k);
         stage.sites.push_back({name, "日本語", "/" + name + "/search"});
     }
     stage.open([port](const std::string &path) {
@@ -221,7 +229,7 @@ void StreamStall(benchmark::State &state)
 {
     BenchStage stage;
     for (int k = 1; k <= 12; ++k) {
-        const std::string name = "b" + std::to_string(k);
+        const std::string name = numbered("b", k);
         stage.farm.serveSearch("/" + name + "/search",
                                generated(400, 100, std::chrono::milliseconds(0)));
         stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 100});

@@ -134,18 +134,22 @@ Civil civilTime(int32_t time)
     return c;
 }
 
+// A 32-bit time falls in the years 1901 to 2038, so every field fits its width and both forms
+// fit 20 bytes; the fields are bounded to their widths so the compiler sees that too.
 void formatDotted(int32_t time, char *text)
 {
     Civil c = civilTime(time);
-    std::snprintf(text, 20, "%04d.%02d.%02d.%02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute, c.second);
+    std::snprintf(text, 20, "%04u.%02u.%02u.%02u:%02u:%02u", unsigned(c.year) % 10000u,
+                  unsigned(c.month) % 100u, unsigned(c.day) % 100u, unsigned(c.hour) % 100u,
+                  unsigned(c.minute) % 100u, unsigned(c.second) % 100u);
 }
 
 void formatSlashed(int32_t time, char *text)
 {
     Civil c = civilTime(time);
-    std::snprintf(text, 20, "%d/%d/%d,%02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute,
-                  c.second);
+    std::snprintf(text, 20, "%u/%u/%u,%02u:%02u:%02u", unsigned(c.year) % 10000u,
+                  unsigned(c.month) % 100u, unsigned(c.day) % 100u, unsigned(c.hour) % 100u,
+                  unsigned(c.minute) % 100u, unsigned(c.second) % 100u);
 }
 
 bool parseDotted(const char *text, long long &time)

@@ -19,13 +19,16 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // The wait after a pass over the slots that harvested nothing grows from 2 ms to 8 ms while
-// the sites are silent, to 32 ms once they have been silent for a second, and drops back at
-// the next harvest: a finished page is still taken within a few milliseconds of a busy
-// stretch, and a run waiting on slow sites costs almost no processor.
+// the sites are silent, to 32 ms once they have been silent for a second, to 128 ms after
+// three seconds, and drops back at the next harvest: a finished page is still taken within a
+// few milliseconds of a busy stretch, and a run waiting on slow sites costs almost no
+// processor.
 constexpr int kIdleWaitMin = 2; // ms
 constexpr int kIdleWaitMax = 8;
 constexpr std::chrono::milliseconds kQuietAfter{1000};
 constexpr int kQuietWaitMax = 32;
+constexpr std::chrono::milliseconds kSilentAfter{3000};
+constexpr int kSilentWaitMax = 128;
 // A page's hits go into the list in slices of at most this long, with the windows' events
 // handled between slices: a page may bring hundreds of hits.
 constexpr std::chrono::milliseconds kHitSlice{4};
@@ -349,8 +352,11 @@ void RunController::poll()
         schedule(0);
     } else {
         schedule(idleWait_);
-        const bool quiet = Clock::now() - lastHarvest_ > kQuietAfter;
-        idleWait_ = std::min(idleWait_ * 2, quiet ? kQuietWaitMax : kIdleWaitMax);
+        const auto silence = Clock::now() - lastHarvest_;
+        const int most = silence > kSilentAfter  ? kSilentWaitMax
+                         : silence > kQuietAfter ? kQuietWaitMax
+                                                 : kIdleWaitMax;
+        idleWait_ = std::min(idleWait_ * 2, most);
     }
 }
 

@@ -59,7 +59,8 @@ protected:
 TEST_F(Check, ReportsTheServersStatusCodeWithoutFollowingRedirects)
 {
     for (int code : {200, 301, 302, 402, 403, 404, 500, 502}) {
-        std::string path = "/" + std::to_string(code);
+        std::string path = "/";
+        path += std::to_string(code);
         farm.serve(path, status(code).withHeader("Location", "/200"));
         EXPECT_EQ(check(farm.url(path)), code);
     }

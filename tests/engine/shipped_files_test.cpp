@@ -178,8 +178,11 @@ std::vector<int> helpTreeParents(const std::vector<HelpEntry> &e)
 std::string outlineOf(const HelpEntry &e)
 {
     std::string s;
-    for (int k = 0; k < 5 && e.levels[k] != 0; ++k)
-        s += (k ? "." : "") + std::to_string(e.levels[k]);
+    for (int k = 0; k < 5 && e.levels[k] != 0; ++k) {
+        if (k)
+            s += '.';
+        s += std::to_string(e.levels[k]);
+    }
     return s;
 }
 
