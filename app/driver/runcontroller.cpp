@@ -537,8 +537,6 @@ void RunController::settleSlotResults()
         else
             SlotResult[n] = {StopFlag == 1 ? SiteOutcome::Stopped : SiteOutcome::TimedOut};
     }
-    if (view_ && !view_->takesHits())
-        rowsShown_ = false;
 }
 
 void RunController::Do_Stop(std::function<void()> then, bool ending)
