@@ -585,3 +585,6 @@ void ConsoleSearch::finish()
     }
     Q_EMIT finished(hits_.empty() ? kExitNoHits : kExitHits);
 }
+
+// Its own meta-object code, so that a program using it alone does not take in every window.
+#include "moc_console.cpp"

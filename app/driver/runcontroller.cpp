@@ -645,3 +645,6 @@ void InstallRunHooks()
     };
     hooks.resetSiteHits = [](int32_t count) { runController().rowsReplaced(count); };
 }
+
+// Its own meta-object code, so that a program using it alone does not take in every window.
+#include "moc_runcontroller.cpp"
