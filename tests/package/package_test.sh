@@ -74,6 +74,12 @@ program="$root/usr/bin/velmora"
 status=0
 "$program" --no-such-option 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "an unknown option gave status $status"
+# The console front end runs where no web engine is wanted: it must not load one.
+console="$root/usr/bin/velmora-search"
+[ -x "$console" ] || fail "no /usr/bin/velmora-search"
+if objdump -p "$console" | grep -q 'NEEDED.*\(WebEngine\|Gui\|Quick\)'; then
+  fail "velmora-search loads $(objdump -p "$console" | grep -o 'libQt6[A-Za-z]*' | tr '\n' ' ')"
+fi
 
 # ---- the unpacked program in a scratch home ----
 home="$scratch/home"
