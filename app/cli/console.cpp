@@ -224,6 +224,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
     LoadSettings();
     LoadSiteInfo();
     LoadTopics();
+    writeNotices();
 
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = siteInfoList();
@@ -548,6 +549,17 @@ void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
     out_.flush();
 }
 
+// The message boxes the shared code asked for (an unreadable STARTUP.DAT or TOPICS.DAT, too
+// many topics): a console shows none, so their texts go to standard error.
+void ConsoleSearch::writeNotices()
+{
+    endProgress();
+    for (const msgbox::Shown &box : msgbox::shown())
+        err_ << "velmora-search: " << box.text << "\n";
+    msgbox::clearShown();
+    err_.flush();
+}
+
 void ConsoleSearch::writeOutcomes()
 {
     for (const SiteReport &r : reports_)
@@ -573,6 +585,7 @@ bool ConsoleSearch::writeReport()
 
 void ConsoleSearch::finish()
 {
+    writeNotices();
     if (check_) {
         const RunController &c = runController();
         for (const Hit &h : hits_)

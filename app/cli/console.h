@@ -101,6 +101,7 @@ private:
     void searchNext();
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
+    void writeNotices();
     bool writeReport();
     void finish();
     void progress(const QString &text);

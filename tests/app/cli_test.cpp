@@ -225,6 +225,18 @@ private Q_SLOTS:
         QVERIFY(o.out.startsWith(QStringLiteral("velmora-search ")));
     }
 
+    // What the window would say in a message box reaches the console user on standard error.
+    void messagesGoToStandardError()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        QVERIFY(QDir().mkdir(QStringLiteral("STARTUP.DAT"))); // there, but not a readable file
+        const Outcome o = run({QStringLiteral("--list-topics")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out, QStringLiteral("1\tboth\talpha,beta\n"));
+        QVERIFY2(o.err.contains(QStringLiteral("STARTUP.DATを読み込めませんでした。")),
+                 qPrintable(o.err));
+    }
+
     void checkAddsEachHitsStateAndReportIsWritten()
     {
         stage(two(), {{"both", {"alpha"}}});
