@@ -28,6 +28,10 @@ ProgressForm::ProgressForm(const QString &name, const QString &caption, QList<in
     Table->setUniformRowHeights(true);
     Table->setFrameShape(QFrame::Box);
     Table->header()->setStretchLastSection(false);
+    connect(Table->header(), &QHeaderView::sectionResized, this, [this] {
+        if (!fitting_)
+            columnsDragged_ = true;
+    });
     // A site's outcome or a link's address may not fit its third of the table.
     ShowCutOffTips(Table);
 
@@ -61,6 +65,12 @@ void ProgressForm::Init_Table(const QStringList &headers)
 {
     Table->clear();
     Table->setHeaderLabels(headers);
+    columnsDragged_ = false;
+    fitColumns();
+}
+
+void ProgressForm::fitColumns()
+{
     // The table spans the window's width inside the layout's margins. It is taken from the
     // window, not the table: a table hidden while it is filled, or never laid out because the
     // window was never shown, still has its first, tiny geometry.
@@ -68,8 +78,17 @@ void ProgressForm::Init_Table(const QStringList &headers)
     const int tableWidth = contentsRect().width() - margins.left() - margins.right();
     const int bar = Table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Table);
     const int w = qMax(0, tableWidth - 2 * Table->frameWidth() - bar);
-    for (int c = 0; c < headers.size() && c < divisors_.size(); ++c)
+    fitting_ = true;
+    for (int c = 0; c < Table->columnCount() && c < divisors_.size(); ++c)
         Table->setColumnWidth(c, w / divisors_[c]);
+    fitting_ = false;
+}
+
+void ProgressForm::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (!columnsDragged_)
+        fitColumns();
 }
 
 void ProgressForm::Add_Table(const QStringList &row)

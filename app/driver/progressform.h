@@ -17,7 +17,8 @@ class ProgressForm : public QDialog {
 
 public:
     // Clears the rows and columns and adds three columns with these headers, column c being
-    // the table's width divided by the window's divisor for c.
+    // the table's width divided by the window's divisor for c. The columns keep their shares
+    // when the window is resized, until the user drags a column's edge.
     void Init_Table(const QStringList &headers);
     void Add_Table(const QStringList &row);
     void Sub1_Table(int row, const QString &text); // nothing when the row doesn't exist
@@ -43,10 +44,16 @@ protected:
     virtual void onStop() = 0;      // cmdExit
 
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Each column its share of the table's width, as the window's width is now.
+    void fitColumns();
+
     QList<int> divisors_;
+    bool fitting_ = false;
+    bool columnsDragged_ = false; // the user set a column's width: the window leaves them
     QVBoxLayout *body_ = nullptr;
 };

@@ -240,10 +240,21 @@ void ProgressTest::columnsAreThirdsFromTheFirstOpening()
     QTRY_VERIFY(window->isVisible());
     QTreeWidget *table = window->Table;
     const int bar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
-    const int sum = table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2);
-    QVERIFY(sum <= table->viewport()->width());
-    QVERIFY(sum >= table->viewport()->width() - bar - 3);
-    QCOMPARE(table->columnWidth(0), table->columnWidth(2));
+    const auto thirds = [&] {
+        const int sum = table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2);
+        return sum <= table->viewport()->width() && sum >= table->viewport()->width() - bar - 3 &&
+               table->columnWidth(0) == table->columnWidth(2);
+    };
+    QVERIFY(thirds());
+    // They keep their shares as the window grows, until the user sets a width of their own.
+    const int narrow = table->viewport()->width();
+    window->resize(window->width() + 300, window->height());
+    QTRY_VERIFY(table->viewport()->width() > narrow && thirds());
+    const int wide = table->viewport()->width();
+    table->header()->resizeSection(0, 50);
+    window->resize(window->width() + 100, window->height());
+    QTRY_VERIFY(table->viewport()->width() > wide);
+    QCOMPARE(table->columnWidth(0), 50);
     window->hide();
 }
 
