@@ -119,8 +119,9 @@ void Form1ListTest::columnsAndResize()
     QCOMPARE(list->headerItem()->text(3), QStringLiteral("キーワード"));
     QCOMPARE(proportions(list, 4), QList<int>({5, 1, 1, 8}));
     const int topicWidth = list->columnWidth(0);
+    const int listWidth = list->width();
     stage.form->resize(stage.form->width() - 200, stage.form->height());
-    QTest::qWait(50);
+    QTRY_VERIFY(list->width() < listWidth);
     QCOMPARE(list->columnWidth(0), topicWidth);
 }
 
