@@ -43,9 +43,10 @@ QList<int> statesOf(QNetworkReply *reply)
 {
     auto states = std::make_shared<QList<int>>();
     WatchTransfer(reply, [states](int state) { states->append(state); });
-    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000))
+    // Connected after the watcher: once it has heard the end, so has the watcher.
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!QTest::qWaitFor([&finished] { return finished.count() > 0; }, 10000))
         return {-1};
-    QTest::qWait(10);
     return *states;
 }
 
