@@ -389,10 +389,12 @@ void CommandsTest::stopEndsTheShownPanesLoading()
         QWebEngineView *pane = browse ? form.Web : form.Web2;
         QSignalSpy loaded(pane, &QWebEngineView::loadFinished);
         QSignalSpy started(pane, &QWebEngineView::loadStarted);
+        const std::size_t asked = stage.farm.requests("/hang").size();
         form.TargetURL = hang;
         RunCommand(browse ? 23 : 24);
         QTRY_VERIFY(started.count() >= 1);
-        QTest::qWait(200);
+        // The page is asked for and its server holds it: only the stop can end its loading.
+        QTRY_VERIFY(stage.farm.requests("/hang").size() > asked);
         QCOMPARE(loaded.count(), 0);
         RunCommand(5);
         QTRY_COMPARE(loaded.count(), 1);
