@@ -457,7 +457,7 @@ void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
 void ConsoleSearch::searchSlotDone(int)
 {
     const RunController &c = runController();
-    progress(QStringLiteral("%1 sites searching, %2 hits").arg(c.ActiveCount).arg(c.HitCount));
+    progress(QStringLiteral("%1 sites searching, %2 hits").arg(c.ActiveCount()).arg(c.HitCount));
 }
 
 void ConsoleSearch::searchEnded(const QString &)
@@ -508,7 +508,7 @@ void ConsoleSearch::searchEnded(const QString &)
 void ConsoleSearch::checkSlotDone(int, int32_t)
 {
     const RunController &c = runController();
-    progress(QStringLiteral("%1 links checking").arg(c.CheckLeft));
+    progress(QStringLiteral("%1 links checking").arg(c.CheckLeft()));
 }
 
 void ConsoleSearch::checkEnded(const QString &, const QString &)

@@ -1,8 +1,11 @@
 #include "common/atomicfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,17 +48,37 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     return true;
 }
 
+bool IsRegularOrAbsent(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
 bool readWholeFile(const QString &path, qint64 maxBytes, QByteArray &bytes, bool *exists,
                    bool *truncated)
 {
-    QFile file(path);
     bytes.clear();
     if (exists)
-        *exists = file.exists();
+        *exists = QFileInfo::exists(path);
     if (truncated)
         *truncated = false;
-    if (!file.open(QIODevice::ReadOnly))
+    // A FIFO, a device or a directory in a data file's place would block the start before any
+    // window shows, deaf to every signal, or never end: only a regular file is read, and the
+    // open itself never waits for a writer.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return false;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
         return false;

@@ -10,8 +10,12 @@
 // untouched and *error (when given) says why.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Reads a whole file of at most maxBytes bytes. Returns false when it can't be opened or read;
-// *exists tells a missing file from an unreadable one. A longer file yields its first
+// True when nothing is at path, or a regular file (a link to one included): what may be
+// opened as a data file without blocking on a FIFO or a device.
+bool IsRegularOrAbsent(const QString &path);
+
+// Reads a whole regular file of at most maxBytes bytes. Returns false when it can't be opened or
+// read; *exists tells a missing file from an unreadable one. A longer file yields its first
 // maxBytes bytes and *truncated (when given) is set.
 bool readWholeFile(const QString &path, qint64 maxBytes, QByteArray &bytes, bool *exists,
                    bool *truncated = nullptr);

@@ -25,7 +25,7 @@ public:
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), text, view_->viewport(),
+            QToolTip::showText(help->globalPos(), PlainTip(text), view_->viewport(),
                                view_->visualRect(index));
         return true;
     }
@@ -83,6 +83,15 @@ QString CutOffText(const QAbstractItemView *view, const QModelIndex &index)
     return needed > shown ? text : QString();
 }
 
+QString PlainTip(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    // Markup of our own, so that the escaped text is shown as the characters it stands for.
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 void ShowCutOffTips(QAbstractItemView *view)
 {
     view->viewport()->installEventFilter(new CutOffTips(view));
@@ -98,6 +107,7 @@ void ElideChooser(QComboBox *box, int widthChars)
     // The box shows its entry clipped; the tool tip gives the rest.
     QObject::connect(box, &QComboBox::currentTextChanged, box, [box](const QString &text) {
         const int room = box->width() - 32;
-        box->setToolTip(box->fontMetrics().horizontalAdvance(text) > room ? text : QString());
+        box->setToolTip(box->fontMetrics().horizontalAdvance(text) > room ? PlainTip(text)
+                                                                          : QString());
     });
 }

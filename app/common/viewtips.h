@@ -12,6 +12,11 @@ class QModelIndex;
 // fits (or when the cell has no text).
 QString CutOffText(const QAbstractItemView *view, const QModelIndex &index);
 
+// A tool tip that shows text from a page, a file or a server as written. A tool tip reads
+// anything that looks like markup as markup: a title holding <img src="file:///dev/zero">
+// would make it read a device or a local picture.
+QString PlainTip(const QString &text);
+
 // From now on the view shows a cut-off cell's full text as its tool tip. Cells that carry a
 // tool tip of their own keep it.
 void ShowCutOffTips(QAbstractItemView *view);

@@ -36,6 +36,7 @@ bool IsFailure(const SiteResult &result)
     case SiteOutcome::Found:
     case SiteOutcome::Stopped:
     case SiteOutcome::Skipped:
+    case SiteOutcome::ListFull:
         return false;
     default:
         return true;
@@ -113,6 +114,9 @@ QString OutcomeText(const SiteResult &result, OutcomeLanguage language)
     case SiteOutcome::Skipped:
         return pick({"検索していません（全角文字を含むキーワードは日本語のサイトだけに送ります）",
                      "not searched (keywords with wide characters go to Japanese sites only)"},
+                    language);
+    case SiteOutcome::ListFull:
+        return pick({"一覧が満杯のため取り込みませんでした", "not taken: the hit list is full"},
                     language);
     }
     return QString();

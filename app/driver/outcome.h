@@ -20,6 +20,7 @@ enum class SiteOutcome {
     NotBuilt,      // no request could be built for the site (code: iForm's error, or 0)
     Stopped,       // the user stopped the run while the site was still being fetched
     Skipped,       // not asked: keywords with wide characters go to Japanese sites only
+    ListFull,      // its page was read after the hit list had taken all it can hold
 };
 
 struct SiteResult {

@@ -121,6 +121,34 @@ void RunController::rowsReplaced(int32_t count)
     rowsShown_ = false;
 }
 
+int32_t RunController::ActiveCount() const
+{
+    const int32_t busy =
+        int32_t(std::count_if(SlotBusy, SlotBusy + std::clamp(SlotCount, 0, kRunTables),
+                              [](int32_t b) { return b > 0; }));
+    return busy + (pendingSlot_ >= 0 ? 1 : 0);
+}
+
+int32_t RunController::CheckLeft() const
+{
+    return HitsInState(kLinkNoCheck);
+}
+
+int32_t RunController::DeadCount() const
+{
+    return HitsInState(kLinkNotFound);
+}
+
+int32_t RunController::HitsInState(int32_t state) const
+{
+    int32_t n = 0;
+    for (int32_t j = 0; j < std::clamp(HitCount, 0, kRunTables); ++j) {
+        const int32_t d = HitOrder[j];
+        n += d >= 0 && d < kRunTables && LinkState[d] == state;
+    }
+    return n;
+}
+
 double RunController::RunSeconds() const
 {
     return RunClock() - RunStart;
@@ -193,9 +221,9 @@ void RunController::Do_Search()
     keywordsUtf8_ = KeywordBytes(words, true);
     skippedRows_ = std::move(skipped);
     rowsShown_ = true;
+    siteStored_.assign(rows.size(), {});
 
     int n = 0;
-    int started = 0;
     for (const int k : rows) {
         const int32_t site = sites.sites[k];
         FetchRecord &record = FetchRecords[n];
@@ -208,14 +236,11 @@ void RunController::Do_Search()
         SlotRow[n] = k;
         SlotBusy[n] = 0;
         SlotResult[n] = {};
-        if (startPage(n))
-            ++started;
-        else
+        if (!startPage(n))
             SlotResult[n] = {SiteOutcome::NotBuilt, NotBuilt[n]};
         ++n;
     }
     SlotCount = SearchSlots = n;
-    ActiveCount = started;
     RunStart = RunClock();
     RunLimit = settings().LimitTime;
     startRun(kRunSearch);
@@ -244,7 +269,6 @@ void RunController::Do_Check()
         return;
     RunState = kRunCheck;
     StopFlag = 0;
-    DeadCount = 0;
     int n = 0;
     for (int j = 0; j < HitCount; ++j) {
         const int32_t d = HitOrder[j];
@@ -258,11 +282,9 @@ void RunController::Do_Check()
             CheckDone[n] = false;
             iCheck(&record, d);
             ++n;
-        } else if (LinkState[d] == kLinkNotFound) {
-            DeadCount += 1;
         }
     }
-    ActiveCount = CheckLeft = SlotCount = n;
+    SlotCount = n;
     RunStart = RunClock();
     RunLimit = settings().CheckWait;
     startRun(kRunCheck);
@@ -277,11 +299,11 @@ void RunController::startRun(int32_t kind)
     nextSlot_ = 0;
     passHarvested_ = false;
     if (kind == kRunSearch) {
-        StatusText = SearchActiveText(ActiveCount);
+        StatusText = SearchActiveText(ActiveCount());
         if (view_)
             view_->searchStarted();
     } else {
-        StatusText = CheckActiveText(ActiveCount);
+        StatusText = CheckActiveText(ActiveCount());
         if (view_)
             view_->checkStarted();
     }
@@ -313,7 +335,7 @@ void RunController::poll()
         return;
     }
     if (nextSlot_ == 0) {
-        if (ActiveCount <= 0) {
+        if (ActiveCount() <= 0) {
             finishRun(false);
             return;
         }
@@ -341,7 +363,7 @@ void RunController::poll()
         return;
     }
     nextSlot_ = 0;
-    if (ActiveCount <= 0) {
+    if (ActiveCount() <= 0) {
         finishRun(false);
         return;
     }
@@ -364,18 +386,30 @@ void RunController::poll()
 void RunController::harvestSearch(int i)
 {
     const int32_t limit = settings().LimitLink;
+    cameFull_ = HitCount >= kMaxListHits || storeNext_ >= TESSEL_MAX_RESULTS;
     const int32_t k = iParse(i, HarvestMost(limit, SiteHits[i]));
     pendingSlot_ = i;
     pending_.clear();
     pendingNext_ = 0;
     dropped_ = false;
+    nothingNew_ = true;
     if (k <= 0)
         return;
-    const int32_t take = HarvestTake(k, HitCount, SiteHits[i], limit);
     const int32_t first = storeNext_;
     storeNext_ += k;
-    for (int32_t added = 0; added < take && first + added < kRunTables; ++added)
-        pending_.push_back(first + added);
+    std::vector<int32_t> &given = siteStored_[size_t(i)];
+    std::vector<int32_t> fresh;
+    for (int32_t r = first; r < first + k && r < kRunTables; ++r) {
+        const bool seen =
+            std::any_of(given.begin(), given.end(), [r](int32_t e) { return URLSame(r, e) != 0; });
+        if (!seen)
+            fresh.push_back(r);
+    }
+    for (int32_t r = first; r < first + k && r < kRunTables; ++r)
+        given.push_back(r);
+    nothingNew_ = fresh.empty();
+    const int32_t take = HarvestTake(int32_t(fresh.size()), HitCount, SiteHits[i], limit);
+    pending_.assign(fresh.begin(), fresh.begin() + take);
 }
 
 // Adds lined-up hits to the list until the deadline; true once none is left.
@@ -419,7 +453,8 @@ void RunController::finishSearchSlot(int i)
     // going until its time limit.
     FetchRecord &slot = FetchRecords[i];
     bool more = false;
-    if (!dropped_ && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
+    const bool exhausted = SiteHits[i] > 0 && nothingNew_;
+    if (!dropped_ && !exhausted && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
         HitCount < kMaxListHits) {
         slot.page += 1;
         more = MayFetchPage(SiteHits[i], slot.page) && startPage(i);
@@ -427,15 +462,18 @@ void RunController::finishSearchSlot(int i)
     if (!more) {
         // The site's last page tells how it ended; a site that gave hits has been found,
         // whatever a later page did.
-        ActiveCount -= 1;
         if (SiteHits[i] > 0)
             SlotResult[i] = {SiteOutcome::Found};
         else if (NotBuilt[i] != 0)
             SlotResult[i] = {SiteOutcome::NotBuilt, NotBuilt[i]};
         else
             SlotResult[i] = OutcomeOfFetch(FetchResult(&slot), 0);
+        // A page read fine gave nothing because there was no room left for it, not because its
+        // script no longer fits.
+        if (SlotResult[i].kind == SiteOutcome::NoHits && cameFull_)
+            SlotResult[i] = {SiteOutcome::ListFull};
     }
-    StatusText = SearchActiveText(ActiveCount);
+    StatusText = SearchActiveText(ActiveCount());
     if (view_)
         view_->searchSlotDone(i);
     StatusText += RunningHitsSuffix(HitCount);
@@ -459,12 +497,8 @@ void RunController::harvestCheck(int i)
     if (state != 0) {
         if (view_)
             view_->linkChecked(FetchRecords[i].slot, state);
-        CheckLeft -= 1;
-        if (state == kLinkNotFound)
-            DeadCount += 1;
     }
-    ActiveCount -= 1;
-    StatusText = CheckActiveText(ActiveCount);
+    StatusText = CheckActiveText(ActiveCount());
     if (view_) {
         view_->checkSlotDone(i, state);
         view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
@@ -480,10 +514,7 @@ void RunController::cancelOutstanding(int32_t kind)
     for (int i = 0; i < SlotCount; ++i) {
         if (Status(&FetchRecords[i]) != 0)
             cancelSlot(i, kind);
-        if (SlotBusy[i] > 0) {
-            SlotBusy[i] = 0;
-            ActiveCount -= 1;
-        }
+        SlotBusy[i] = 0;
     }
 }
 
@@ -500,8 +531,8 @@ void RunController::finishRun(bool timedOut)
         if (view_)
             view_->searchEnded(end);
     } else {
-        const QString counted = CheckedText(HitCount, CheckLeft);
-        const QString dead = DeadEndText(DeadCount);
+        const QString counted = CheckedText(HitCount, CheckLeft());
+        const QString dead = DeadEndText(DeadCount());
         StatusText = RunEndText(StopFlag == 1) + counted + dead;
         if (view_)
             view_->checkEnded(counted, dead);
@@ -554,17 +585,26 @@ void RunController::Do_Stop(std::function<void()> then, bool ending)
 
 void RunController::completeStop()
 {
-    const int32_t kind = RunState;
+    // A stop asked for between runs still cancels what the last run may have left running.
+    const int32_t kind = RunState == kRunIdle ? runKind_ : RunState;
+    // A page that arrived during the wait is not harvested any more: the run is over for it.
     for (int i = 0; i < SlotCount; ++i) {
-        if (Status(&FetchRecords[i]) != 0) {
+        if (Status(&FetchRecords[i]) != 0)
             cancelSlot(i, kind);
-            ActiveCount -= 1;
-        }
+        SlotBusy[i] = 0;
     }
     if (view_)
         view_->stopNotice(false);
     SlotCount = 0;
     stopping_ = false;
+    // The page being listed when the stop came is listed to its end: after this nothing of
+    // the run is outstanding (ActiveCount is 0) when those who waited for the stop hear of it.
+    if (pendingSlot_ >= 0 && runKind_ == kRunSearch &&
+        (RunState == kRunSearch || RunState == kRunCheck)) {
+        addPendingHits(Clock::time_point::max());
+        finishSearchSlot(pendingSlot_);
+    }
+    pendingSlot_ = -1;
     const std::vector<std::function<void()>> then = std::move(afterStop_);
     afterStop_.clear();
     for (const auto &fn : then)
@@ -573,11 +613,6 @@ void RunController::completeStop()
         if (!busy())
             Q_EMIT settled();
         return;
-    }
-    // The page being listed when the stop came is listed to its end, then the run ends.
-    if (pendingSlot_ >= 0 && runKind_ == kRunSearch) {
-        addPendingHits(Clock::time_point::max());
-        finishSearchSlot(pendingSlot_);
     }
     finishRun(false);
 }
@@ -639,7 +674,7 @@ void RunController::Do_DelOne(int position)
 void InstallRunHooks()
 {
     RunHooks &hooks = runHooks();
-    hooks.runActive = [] { return runController().ActiveCount > 0; };
+    hooks.runActive = [] { return runController().ActiveCount() > 0; };
     hooks.stopRun = [](std::function<void()> done) {
         runController().Do_Stop(std::move(done), true);
     };

@@ -180,7 +180,6 @@ public:
     // outcome, kept after the run (a stop included) until the next search starts.
     SiteResult SlotResult[kRunTables] = {};
     int32_t SearchSlots = 0; // slots of the last search (a stop empties SlotCount, not this)
-    int32_t ActiveCount = 0; // fetches or checks started and not yet harvested
     int32_t HitCount = 0;    // hits in the list
     int32_t HitOrder[kRunTables] = {};  // list position -> result index
     int32_t LinkState[kRunTables] = {}; // link state by result index
@@ -192,8 +191,17 @@ public:
     // whether it was: a check under 5 ms finishes at 0 hundredths.
     int32_t CheckTime[kRunTables] = {};
     bool CheckDone[kRunTables] = {};
-    int32_t CheckLeft = 0; // checks started and not yet classified
-    int32_t DeadCount = 0; // hits whose link state is 3 ("Not Found")
+
+    // Counted from the tables each time they are asked for, never kept by hand: a path that
+    // ends a slot's work (a harvest, the time limit, a stop racing a page that just arrived)
+    // can't leave a count behind that keeps the program waiting for work that is gone.
+    // Fetches or checks started and not yet harvested, and the page whose hits are being
+    // listed.
+    int32_t ActiveCount() const;
+    // Hits in the list whose link is still "No Check" (a check run's unclassified checks).
+    int32_t CheckLeft() const;
+    // Hits in the list whose link state is "Not Found".
+    int32_t DeadCount() const;
 
 private:
     void startRun(int32_t kind);
@@ -208,6 +216,7 @@ private:
     void cancelSlot(int i, int32_t kind);
     void cancelOutstanding(int32_t kind);
     void completeStop();
+    int32_t HitsInState(int32_t state) const;
     void finishRun(bool timedOut);
 
     RunView *view_ = nullptr;
@@ -228,6 +237,12 @@ private:
     std::vector<int32_t> pending_;
     std::size_t pendingNext_ = 0;
     bool dropped_ = false; // the rest of the page was dropped: no next page for the slot
+    // The page added no hit its site had not given on an earlier page: a site that serves the
+    // same page for every page number, or an empty page after the last hit, is asked no more.
+    bool nothingNew_ = false;
+    bool cameFull_ = false; // the page came back after the list had filled up
+    // Per slot of the search, the result indexes of the hits its site has given in the run.
+    std::vector<std::vector<int32_t>> siteStored_;
     // Where the current pass over the slots goes on, and whether it harvested anything.
     int nextSlot_ = 0;
     bool passHarvested_ = false;

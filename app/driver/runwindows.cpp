@@ -74,7 +74,7 @@ static void showOutcomes(Searching *window, const RunController &run)
 static void showCounts(Searching *window, const RunController &run)
 {
     window->Up_Progress(WholeSeconds(run.RunSeconds()));
-    window->LBSearch->setText(SearchSitesText(run.ActiveCount));
+    window->LBSearch->setText(SearchSitesText(run.ActiveCount()));
     window->TBSearch->setText(HitCountText(run.HitCount));
 }
 
@@ -162,7 +162,7 @@ void CheckWindowStart(RunController &run)
         window->Add_Table({run.SlotUrl(k), QString(), QString()});
     if (window->openFlag) {
         window->LBCheck->setText(run.StatusText);
-        window->TBCheck->setText(DeadLineText(run.DeadCount));
+        window->TBCheck->setText(DeadLineText(run.DeadCount()));
     }
 }
 
@@ -174,7 +174,7 @@ void CheckWindowSlot(RunController &run, int slot, int32_t state)
     if (state != 0)
         showCheck(window, run, slot, state);
     window->LBCheck->setText(CheckingText(run.HitCount));
-    window->TBCheck->setText(DeadFoundText(run.DeadCount));
+    window->TBCheck->setText(DeadFoundText(run.DeadCount()));
 }
 
 void CheckWindowEnd(const QString &counted, const QString &dead)
@@ -198,5 +198,5 @@ void RefreshConfirm()
     }
     const bool ended = checkEnd().size() == 2 && run.RunState != kRunCheck;
     window->LBCheck->setText(ended ? checkEnd().at(0) : CheckingText(run.HitCount));
-    window->TBCheck->setText(ended ? checkEnd().at(1) : DeadFoundText(run.DeadCount));
+    window->TBCheck->setText(ended ? checkEnd().at(1) : DeadFoundText(run.DeadCount()));
 }

@@ -81,7 +81,7 @@ void Form1::closeEvent(QCloseEvent *event)
     // Closing the window is the exit command: the orderly end saves settings and topics. A run
     // still going keeps the window up, with the stop notice, until its threads are gone; then
     // the window closes again, and for good.
-    if (runController().ActiveCount > 0 && !ProgramEnded()) {
+    if (runController().ActiveCount() > 0 && !ProgramEnded()) {
         event->ignore();
         QPointer<Form1> self(this);
         runController().Do_Stop(

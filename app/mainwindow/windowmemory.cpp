@@ -1,5 +1,6 @@
 #include "mainwindow/windowmemory.h"
 
+#include "common/atomicfile.h"
 #include "common/progdir.h"
 
 #include <QSettings>
@@ -32,6 +33,8 @@ QList<int> CheckedResultShares(const QList<int> &shares)
 
 WindowMemory ReadWindowMemory()
 {
+    if (!IsRegularOrAbsent(storePath()))
+        return {};
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);
     WindowMemory m;
@@ -47,6 +50,9 @@ WindowMemory ReadWindowMemory()
 
 void WriteWindowMemory(const WindowMemory &memory)
 {
+    // Something else in the file's place is left alone, as an unreadable settings file is.
+    if (!IsRegularOrAbsent(storePath()))
+        return;
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);
     store.setValue(QStringLiteral("geometry"), memory.geometry);

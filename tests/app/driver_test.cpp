@@ -13,6 +13,9 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace runfixture;
 using testsupport::SearchSite;
 
@@ -72,6 +75,7 @@ private Q_SLOTS:
     void enterStopsRun();
     void searchButtonStopsRun();
     void listStopsAt999();
+    void sitesRunningDryAreAskedNoMore();
     void deletingAHitDuringTheRun();
     void waitingDoesNotSpin();
     void stopWithoutRun();
@@ -313,7 +317,7 @@ void DriverTest::stalledSiteEndsAtTimeLimit()
 
     QVERIFY2(took >= 2000 && took < 4000, qPrintable(QString::number(took)));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
-    QCOMPARE(runController().ActiveCount, 0);
+    QCOMPARE(runController().ActiveCount(), 0);
     QCOMPARE(Status(&runController().FetchRecords[1]), 0);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 
@@ -372,12 +376,23 @@ void DriverTest::searchButtonStopsRun()
 }
 
 // The list takes 999 hits at most; the 999th is at position 998. Once it is full, no site is
-// asked for another page, so the run ends without waiting for the time limit.
+// asked for another page, so the run ends without waiting for the time limit; a site whose
+// page comes after that ends as one the full list could not take, not as a failure.
 void DriverTest::listStopsAt999()
 {
+    std::atomic<bool> full{false};
     Stage stage;
     std::vector<Site> sites;
     std::vector<std::string> members;
+    const std::string latePage = resultPage({stage.farm.url("/doc/late")});
+    stage.farm.serve("/late/search", [&full, latePage](const testsupport::Request &) {
+        // Held until the list is full; bounded, so a broken build fails instead of hanging.
+        for (int waited = 0; !full && waited < 60000; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return testsupport::page(latePage);
+    });
+    sites.push_back({"late", "日本語", "/late/search"});
+    members.push_back("late");
     for (int k = 1; k <= 12; ++k) {
         const std::string name = "big" + std::to_string(k);
         stage.farm.serveSearch("/" + name + "/search", generated(400, 50));
@@ -387,15 +402,41 @@ void DriverTest::listStopsAt999()
     stage.open(sites, {{"big", members}});
     settings().LimitLink = 1000;
     settings().LimitTime = 100;
+    Stage::when([] { return runController().HitCount >= 999; }, [&full] { full = true; }, 60000);
     QElapsedTimer clock;
     clock.start();
     stage.search(QStringLiteral("abc"));
 
+    QCOMPARE(runController().RowResult(0).kind, SiteOutcome::ListFull);
+    QCOMPARE(runController().FailedSites(), 0);
     QCOMPARE(runController().HitCount, 999);
     QCOMPARE(stage.form->listCount(), 999);
     QCOMPARE(stage.form->itemKey(999), QStringLiteral("j=998"));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝999"));
     QVERIFY(clock.elapsed() < 60000);
+}
+
+// A site is asked for no further page once a page adds no hit it had not given already: one
+// that has run out of hits and one that answers every page number with the same page are each
+// asked twice, and end as found, with no time limit to end them.
+void DriverTest::sitesRunningDryAreAskedNoMore()
+{
+    Stage stage;
+    stage.farm.serveSearch("/few/search", generated(1));
+    stage.farm.serve("/same/search", testsupport::page(resultPage({stage.farm.url("/doc/a"),
+                                                                   stage.farm.url("/doc/b"),
+                                                                   stage.farm.url("/doc/c")})));
+    stage.open({{"few", "日本語", "/few/search"}, {"same", "日本語", "/same/search"}},
+               {{"t", {"few", "same"}}});
+    settings().LimitTime = 0;
+    settings().LimitLink = 50;
+    stage.search(QStringLiteral("abc"));
+
+    QCOMPARE(stage.farm.requests("/few/search").size(), size_t(2));
+    QCOMPARE(stage.farm.requests("/same/search").size(), size_t(2));
+    QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝4"));
+    for (int k = 0; k < 2; ++k)
+        QCOMPARE(runController().RowResult(k).kind, SiteOutcome::Found);
 }
 
 // While every site is stalled the loop sleeps between passes instead of spinning.
@@ -495,13 +536,13 @@ void DriverTest::stopWithoutRun()
     openOkAndStall(stage);
     settings().LimitTime = 1;
     stage.search(QStringLiteral("abc"));
-    const int32_t active = runController().ActiveCount;
+    const int32_t active = runController().ActiveCount();
     RunCommand(5);
     QVERIFY(msgform()->isVisible());
     QVERIFY(Stage::settle());
     QVERIFY(!msgform()->isVisible());
     QCOMPARE(runController().SlotCount, 0);
-    QCOMPARE(runController().ActiveCount, active);
+    QCOMPARE(runController().ActiveCount(), active);
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
 }
 

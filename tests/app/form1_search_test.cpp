@@ -1,11 +1,14 @@
 // Form1's search face as a user meets it: start-up, the method list, the keyword box, the
 // topic change and its question, the elapsed-time line, the status bar and the animation.
+#include "common/viewtips.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
 #include "update/download.h"
+#include "windowdriving.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QMovie>
 #include <QStatusBar>
 
@@ -294,6 +297,13 @@ void Form1SearchTest::outsideTextShowsAsWritten()
         QVERIFY2(label->sizeHint().width() >= label->fontMetrics().horizontalAdvance(markup),
                  qPrintable(label->objectName()));
     }
+    // A topic's name from the topics file, too long for its chooser, is the chooser's tip.
+    QComboBox chooser;
+    ElideChooser(&chooser, 12);
+    chooser.resize(80, chooser.sizeHint().height());
+    const QString name = markup + QString(80, u'x');
+    chooser.addItem(name);
+    QCOMPARE(TipShownAs(chooser.toolTip()), name);
 }
 
 // The animation plays while a search runs; without its file a drawn one stands in.

@@ -109,8 +109,8 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     const QList<int> want = {2, 7, 7, 3, 6, 4, 4, 2, 2, 3, 1, 1};
     for (int row = 0; row < want.size(); ++row)
         QCOMPARE(stage.image(row), want[row]);
-    QCOMPARE(runController().DeadCount, 2);
-    QCOMPARE(runController().CheckLeft, 2);
+    QCOMPARE(runController().DeadCount(), 2);
+    QCOMPARE(runController().CheckLeft(), 2);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。10/12件が確認済み、2件リンク切れが見つかりました。"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
@@ -211,7 +211,7 @@ void LinkCheckTest::stopDuringCheckStillRemoves()
     searchDeadAndStalled(stage);
     settings().ShowChecking = 1;
     QString caption;
-    Stage::when([] { return runController().DeadCount == 1; },
+    Stage::when([] { return runController().DeadCount() == 1; },
                 [&] {
                     caption = stage.form->Search->text();
                     QTest::mouseClick(ConfirmForm()->cmdExit, Qt::LeftButton);
@@ -256,7 +256,7 @@ void LinkCheckTest::closingDuringCheckRemovesNothing()
     Stage stage;
     searchDeadAndStalled(stage);
     Form1 *form = stage.form.get();
-    Stage::when([] { return runController().DeadCount == 1; }, [form] { form->close(); });
+    Stage::when([] { return runController().DeadCount() == 1; }, [form] { form->close(); });
     msgbox::clearShown();
     RunCommand(3);
     QVERIFY(Stage::settle());

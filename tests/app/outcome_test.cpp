@@ -61,6 +61,7 @@ private Q_SLOTS:
             {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD},
             {SiteOutcome::Stopped},
             {SiteOutcome::Skipped},
+            {SiteOutcome::ListFull},
         };
         for (const OutcomeLanguage language :
              {OutcomeLanguage::Japanese, OutcomeLanguage::English}) {

@@ -199,7 +199,7 @@ void ProgressTest::closeDoesNotStopButStopDoes()
     settings().ShowChecking = 1;
     settings().CheckWait = 0;
     Confirm *confirm = ConfirmForm();
-    Stage::when([&] { return runController().CheckLeft == stalled; },
+    Stage::when([&] { return runController().CheckLeft() == stalled; },
                 [&] { QTest::mouseClick(confirm->cmdExit, Qt::LeftButton); });
     RunCommand(3);
     QVERIFY(Stage::settle());
@@ -265,30 +265,34 @@ void ProgressTest::windowsKeepTheEnd()
     Stage stage;
     openThree(stage);
     settings().ShowSearching = 1;
-    settings().LimitTime = 30;
+    // No time limit: the hanging site holds the run until the stop is seen, however slowly a
+    // loaded machine gets there.
+    settings().LimitTime = 0;
     Searching *window = SearchingForm();
     Stage::when(
         [&] {
             return runController().HitCount >= 10 && window->cell(2, 2) == QStringLiteral("送信中");
         },
-        [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); });
+        [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); }, 60000);
     stage.search(QStringLiteral("abc"));
+    const QString found = OutcomeText({SiteOutcome::Found});
+    const QString stopped = OutcomeText({SiteOutcome::Stopped});
     const auto ended = [&] {
-        QCOMPARE(window->LBSearch->text(), QStringLiteral("中止しました。"));
-        QCOMPARE(window->PGSearch->value(), window->PGSearch->maximum());
-        const QString found = OutcomeText({SiteOutcome::Found});
-        const QString stopped = OutcomeText({SiteOutcome::Stopped});
-        QCOMPARE(window->cell(0, 2), found);
-        QVERIFY2(window->cell(1, 2) == found || window->cell(1, 2) == stopped,
-                 qPrintable(window->cell(1, 2)));
-        QCOMPARE(window->cell(2, 2), stopped);
-        QVERIFY(!window->cmdExit->isEnabled());
+        const QString drip = window->cell(1, 2);
+        return QStringList{window->LBSearch->text(),
+                           QString::number(window->PGSearch->maximum() - window->PGSearch->value()),
+                           window->cell(0, 2),
+                           drip == found ? stopped : drip,
+                           window->cell(2, 2),
+                           window->cmdExit->isEnabled() ? QStringLiteral("enabled") : QString()};
     };
-    ended();
+    const QStringList expected{
+        QStringLiteral("中止しました。"), QStringLiteral("0"), found, stopped, stopped, QString()};
+    QCOMPARE(ended(), expected);
     window->hide();
     RunCommand(9);
-    QTRY_VERIFY(window->isActiveWindow());
-    ended();
+    QTRY_VERIFY(window->isVisible());
+    QTRY_COMPARE(ended(), expected);
     window->hide();
 
     settings().ShowChecking = 0;
@@ -296,8 +300,8 @@ void ProgressTest::windowsKeepTheEnd()
     QVERIFY(Stage::settle());
     Confirm *confirm = ConfirmForm();
     RunCommand(10);
-    QTRY_VERIFY(confirm->isActiveWindow());
-    QVERIFY(confirm->LBCheck->text().endsWith(QStringLiteral("件が確認済み、")));
+    QTRY_VERIFY(confirm->isVisible());
+    QTRY_VERIFY(confirm->LBCheck->text().endsWith(QStringLiteral("件が確認済み、")));
     QVERIFY(!confirm->cmdExit->isEnabled());
     confirm->hide();
 }

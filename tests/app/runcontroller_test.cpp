@@ -144,7 +144,7 @@ void RunControllerTest::stopWaitsThenCancelsAndEnds()
     QCOMPARE(view.log.mid(view.log.size() - 4),
              QStringList({"notice", "notice end", "中止しました。", "clock end"}));
     QCOMPARE(run.SlotCount, 0);
-    QCOMPARE(run.ActiveCount, 0);
+    QCOMPARE(run.ActiveCount(), 0);
     QVERIFY(QTest::qWaitFor([&] { return farm.openConnections() == 0; }));
 }
 

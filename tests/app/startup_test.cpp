@@ -4,19 +4,24 @@
 #include "common/pause.h"
 #include "common/progdir.h"
 #include "common/runhooks.h"
+#include "driver/runcontroller.h"
 #include "help/helptable.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "runfixture.h"
 #include "sandbox.h"
 #include "settings/settings.h"
 #include "settings/splash.h"
 #include "settings/startup.h"
+#include "sitefarm.h"
 #include "topics/topicstore.h"
 
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -139,6 +144,78 @@ private Q_SLOTS:
         QCOMPARE(box.read("TOPICS.DAT"),
                  testsupport::encode("TOPIC 旅行\r\nhttp://b/\r\nhttp://a/\r\nhttp://gone/\r\n"
                                      "ENDTOPIC\r\nTOPIC 新規\r\nhttp://b/\r\nENDTOPIC\r\n"));
+    }
+
+    // A FIFO (or any other non-regular file) in a settings file's place would block the start
+    // before the event loop: it reads as unreadable, with the usual warning, and is left alone.
+    void aFifoInASettingsFilesPlaceIsUnreadable()
+    {
+        const struct {
+            const char *name;
+            const char *warning;
+        } cases[] = {{"STARTUP.DAT", "STARTUP.DATを読み込めませんでした。"},
+                     {"TOPICS.DAT", "TOPICS.DATを読み込めませんでした。"},
+                     {"window.ini", nullptr}};
+        for (const auto &c : cases) {
+            testsupport::Sandbox box;
+            copyProgramData(box);
+            const fs::path place = box.path() / c.name;
+            fs::remove(place);
+            QCOMPARE(::mkfifo(place.c_str(), 0600), 0);
+            msgbox::clearShown();
+
+            QVERIFY2(StartProgram(0), c.name);
+            const bool warned = std::any_of(
+                msgbox::shown().begin(), msgbox::shown().end(), [&](const msgbox::Shown &box) {
+                    return c.warning && box.text.startsWith(QString::fromUtf8(c.warning));
+                });
+            QVERIFY2(warned == (c.warning != nullptr), c.name);
+            closeMainWindow();
+            QVERIFY2(fs::is_fifo(place), c.name);
+            runHooks() = RunHooks();
+        }
+    }
+
+    // A search stopped while its pages still arrive, at any moment, and the window closed
+    // during the stop or after it: the program ends and writes the user's files.
+    void aStoppedSearchStillLetsTheProgramEnd()
+    {
+        for (const std::size_t stopAt : {1, 2, 5}) {
+            for (const bool closeDuringStop : {true, false}) {
+                testsupport::Sandbox box;
+                copyProgramData(box);
+                testsupport::SiteFarm farm;
+                testsupport::SearchSite site;
+                site.totalHits = 900;
+                site.delay = std::chrono::milliseconds(300);
+                farm.serveSearch("/a/search", site);
+                farm.serveSearch("/b/search", site);
+                box.write("sitelist.dat",
+                          runfixture::packCatalogue(runfixture::catalogueText(
+                              farm, {{"a", "日本語", "/a/search"}, {"b", "日本語", "/b/search"}})));
+                box.write("TOPICS.DAT",
+                          runfixture::topicsBytes(farm, {{"t", {"a", "b"}}}).toStdString());
+                box.write("STARTUP.DAT", "LimitTime=0\r\nLimitLink=100\r\n");
+                QVERIFY(StartProgram(0));
+                Form1 *form = MainForm();
+                form->Word->setText(QStringLiteral("abc"));
+                QTest::keyClick(form->Word, Qt::Key_Return);
+                QVERIFY(QTest::qWaitFor([&] { return farm.requestCount() >= stopAt; }));
+                runController().Do_Toggle();
+                if (!closeDuringStop)
+                    QVERIFY(QTest::qWaitFor([] { return !runController().busy(); }));
+                mainWindow()->close();
+
+                QVERIFY2(QTest::qWaitFor([] { return ProgramEnded() && !runController().busy(); },
+                                         20000),
+                         qPrintable(QStringLiteral("stop at %1").arg(stopAt)));
+                QCOMPARE(runController().ActiveCount(), 0);
+                QVERIFY(box.read("STARTUP.DAT").find("LimitLink=100\r\n") != std::string::npos);
+                QVERIFY(box.read("STARTUP.DAT").find("Title=") != std::string::npos);
+                delete mainWindow();
+                runHooks() = RunHooks();
+            }
+        }
     }
 
     void anActiveRunIsStoppedBeforeTheFilesAreWritten()

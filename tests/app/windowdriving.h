@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -56,3 +57,15 @@ inline void whenShown(QDialog *dialog, std::function<void()> fn)
 }
 
 } // namespace driving
+
+// The characters a tool tip shows for its text, read as a tool tip reads it: markup when it
+// looks like markup (a picture is one object-replacement character), plain text otherwise.
+inline QString TipShownAs(const QString &tip)
+{
+    QTextDocument document;
+    if (Qt::mightBeRichText(tip))
+        document.setHtml(tip);
+    else
+        document.setPlainText(tip);
+    return document.toPlainText();
+}
