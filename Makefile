@@ -22,8 +22,8 @@ run: build
 test: build sanitize
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
-# The whole suite N times (default 10) beside two busy loops, as CI's loaded machine runs it:
-# prints "P passed, F failed".
+# The whole suite N times (default 10) beside BUSY busy loops (default 2), as CI's loaded
+# machine runs it: prints "P passed, F failed".
 N ?= 10
 test-repeat: build
 	@tools/test-repeat $(BUILD) $(N)
