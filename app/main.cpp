@@ -1,4 +1,5 @@
 #include "common/commandline.h"
+#include "common/processlimits.h"
 #include "common/progdir.h"
 #include "common/termination.h"
 #include "common/translations.h"
@@ -8,24 +9,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
-#include <sys/resource.h>
 #include <unistd.h>
-
-namespace {
-
-// A link check runs up to 999 transfers at once, each with a socket and the wake-up pair of
-// its multi handle; the usual soft limit of 1024 descriptors is far too low. The library
-// leaves its host process alone, so raising the limit is the program's part.
-void raiseOpenFileLimit()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -38,7 +22,7 @@ int main(int argc, char **argv)
         InstallJapanese();
         return AnswerCommandLine();
     }
-    raiseOpenFileLimit();
+    SetUpProcessLimits();
     // The web engine refuses to render for root inside its sandbox; root (a container, a
     // test machine) gets its pages without it rather than blank panes.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))

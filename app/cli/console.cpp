@@ -2,6 +2,7 @@
 
 #include "common/encoding.h"
 #include "common/messagebox.h"
+#include "driver/keywords.h"
 #include "driver/runrules.h"
 #include "driver/runtexts.h"
 #include "settings/settings.h"
@@ -9,6 +10,7 @@
 #include "topics/topicstore.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -19,21 +21,40 @@ namespace {
 
 const char *const kColumns[] = {"title", "url", "preview", "date", "size", "score", "site"};
 
-// A TSV cell keeps to its line and its column: tabs and line ends become blanks.
-QString tsvCell(QString text)
+// What must not reach a terminal or a line-based reader from a page: the C0 and C1 controls
+// and DEL (escape sequences, tabs, line ends, form feeds, backspaces, NEL), the line and
+// paragraph separators (readers split lines at them), and the bidirectional embeddings,
+// overrides, isolates and marks (they make a terminal show the text in another order).
+bool breaksTheLine(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The text as one plain line: each of those characters becomes a blank. A TSV cell so keeps
+// to its line and its column.
+QString plainLine(QString text)
 {
     for (QChar &c : text)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
+        if (breaksTheLine(c.unicode()))
             c = u' ';
     return text;
 }
 
+// A spreadsheet reads a cell that starts with one of these as a formula (=HYPERLINK(...),
+// +cmd|...); the leading quote makes it show the text instead.
+bool readsAsFormula(const QString &text)
+{
+    return !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
+}
+
 QString csvCell(const QString &text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
+    const QString cell = readsAsFormula(text) ? u'\'' + text : text;
+    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
+        !cell.contains(u'\r'))
+        return cell;
+    QString quoted = cell;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
@@ -41,7 +62,8 @@ QString csvCell(const QString &text)
 QString siteName(int32_t site)
 {
     const SiteInfoList &list = siteInfoList();
-    return site >= 0 && site < list.count ? list.sites[site].name : QString::number(site);
+    return site >= 0 && site < list.count ? plainLine(list.sites[site].name)
+                                          : QString::number(site);
 }
 
 // A site named on the command line: its name or root as the catalogue has them, or its
@@ -115,7 +137,7 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
     }
     QStringList out;
     for (const QString &c : cells)
-        out << tsvCell(c);
+        out << plainLine(c);
     if (!state.isEmpty())
         out << state;
     return out.join(u'\t');
@@ -155,7 +177,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Searches the sites of a topic (or the sites named) for the keywords and writes the hits "
         "to standard output as they arrive; each site's outcome goes to standard error.\n"
-        "Exit status: 0 with hits, 1 with none, 2 on a usage error."));
+        "Exit status: 0 with hits, 1 with none, 2 on a usage error, 3 when a file or standard "
+        "output can't be read or written."));
     const QCommandLineOption topic({QStringLiteral("t"), QStringLiteral("topic")},
                                    QStringLiteral("Search the topic's sites (name or number)."),
                                    QStringLiteral("TOPIC"));
@@ -213,6 +236,24 @@ int ConsoleSearch::parse(const QStringList &arguments)
         out_.flush();
         return kExitHits;
     }
+    // A relative path means the directory the user started in, which stops being the
+    // current one below.
+    if (parser.isSet(report)) {
+        if (parser.value(report).isEmpty())
+            return usage(QStringLiteral("--report needs a file name"));
+        report_ = QFileInfo(parser.value(report)).absoluteFilePath();
+        // The report writer takes its path as Shift_JIS text, as the window's save does: a
+        // name it can't hold would be written under another one.
+        if (!fitsCp932(report_))
+            return usage(QStringLiteral("the report's path holds characters outside Shift_JIS, "
+                                        "which the report writer can't take: %1")
+                             .arg(report_));
+    }
+    if (enterProgramDir_ && !enterProgramDir_()) {
+        err_ << "velmora-search: the program directory can't be entered\n";
+        err_.flush();
+        return kExitBroken;
+    }
 
     // Everything below reads the program directory's files.
     msgbox::setAutoAnswer(true); // a console shows no message boxes
@@ -229,8 +270,9 @@ int ConsoleSearch::parse(const QStringList &arguments)
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = siteInfoList();
         for (int32_t i = 0; i < list.count; ++i)
-            out_ << (i + 1) << '\t' << list.sites[i].name << '\t' << list.sites[i].language << '\t'
-                 << list.sites[i].root << '\n';
+            out_ << (i + 1) << '\t' << plainLine(list.sites[i].name) << '\t'
+                 << plainLine(list.sites[i].language) << '\t' << plainLine(list.sites[i].root)
+                 << '\n';
         out_.flush();
         return kExitHits;
     }
@@ -240,7 +282,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
             QStringList names;
             for (int32_t k = 0; k < store.topics[i].siteCount; ++k)
                 names << siteName(store.topics[i].sites[k]);
-            out_ << (i + 1) << '\t' << store.topics[i].name << '\t' << names.join(u',') << '\n';
+            out_ << (i + 1) << '\t' << plainLine(store.topics[i].name) << '\t' << names.join(u',')
+                 << '\n';
         }
         out_.flush();
         return kExitHits;
@@ -283,7 +326,6 @@ int ConsoleSearch::parse(const QStringList &arguments)
     s.ShowSearching = 0;
     s.ShowChecking = 0;
     check_ = parser.isSet(check);
-    report_ = parser.value(report);
     checkSites_ = parser.isSet(checkSites);
 
     const QStringList positional = parser.positionalArguments();
@@ -304,9 +346,11 @@ int ConsoleSearch::parse(const QStringList &arguments)
 
     if (parser.isSet(topic) && parser.isSet(site))
         return usage(QStringLiteral("give a topic or sites, not both"));
-    if (positional.isEmpty())
-        return usage(QStringLiteral("no keyword to search"));
     words_ = positional.join(u' ');
+    // Blanks alone, of either width, hold no word a site could be asked for: no search would
+    // start, and nothing would ever end the wait for it.
+    if (KeywordIsBlank(words_))
+        return usage(QStringLiteral("no keyword to search"));
     if (parser.isSet(site)) {
         for (const QString &name : parser.values(site)) {
             const int32_t found = findSite(name);
@@ -338,7 +382,7 @@ int ConsoleSearch::start(const QStringList &arguments)
 {
     const int status = parse(arguments);
     if (status >= 0)
-        return status;
+        return settle(status);
     runController().setView(this);
     if (checkSites_) {
         if (terminal_)
@@ -353,7 +397,8 @@ int ConsoleSearch::start(const QStringList &arguments)
     QTimer::singleShot(0, this, [this] {
         if (!interrupted_)
             runController().Do_Search();
-        else
+        // A search that started nothing tells no end of it.
+        if (!runController().busy())
             finish();
     });
     return -1;
@@ -367,8 +412,7 @@ void ConsoleSearch::searchNext()
         for (const SiteReport &r : reports_)
             failing += SiteFails(r) ? 1 : 0;
         out_ << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
-        out_.flush();
-        Q_EMIT finished(failing > 0 || interrupted_ ? kExitNoHits : kExitHits);
+        Q_EMIT finished(settle(failing > 0 || interrupted_ ? kExitNoHits : kExitHits));
         return;
     }
     const int32_t site = sites_[nextCheckSite_++];
@@ -379,7 +423,7 @@ void ConsoleSearch::searchNext()
     RunSiteList &run = runSites();
     run.sites[0] = site;
     run.count = 1;
-    if (words_.trimmed().isEmpty()) {
+    if (KeywordIsBlank(words_)) {
         SiteReport r;
         r.site = site;
         r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
@@ -404,7 +448,7 @@ void ConsoleSearch::progress(const QString &text)
 {
     if (!terminal_)
         return;
-    err_ << "\r\x1b[K" << text;
+    err_ << "\r\x1b[K" << plainLine(text);
     err_.flush();
     progressShown_ = true;
 }
@@ -499,7 +543,11 @@ void ConsoleSearch::searchEnded(const QString &)
     reports_ = std::move(ended);
     if (check_ && !hits_.empty() && !interrupted_) {
         // A view must not start a run from inside a call.
-        QTimer::singleShot(0, this, [] { runController().Do_Check(); });
+        QTimer::singleShot(0, this, [this] {
+            runController().Do_Check();
+            if (!runController().busy())
+                finish();
+        });
         return;
     }
     finish();
@@ -536,6 +584,8 @@ void ConsoleSearch::linkChecked(int32_t, int32_t)
 
 void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
 {
+    if (outputLost_)
+        return;
     if (!headerWritten_) {
         const QString header = FormatHeader(format_, !state.isEmpty());
         if (!header.isEmpty()) {
@@ -546,7 +596,10 @@ void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
     }
     endProgress();
     out_ << FormatHit(format_, hit.row, state) << "\n";
-    out_.flush();
+    // Hits nobody receives are not worth searching on for; the run is stopped from the event
+    // loop, not from inside the controller's call.
+    if (outputFailed())
+        QTimer::singleShot(0, this, &ConsoleSearch::interrupt);
 }
 
 // The message boxes the shared code asked for (an unreadable STARTUP.DAT or TOPICS.DAT, too
@@ -565,6 +618,15 @@ void ConsoleSearch::writeOutcomes()
     for (const SiteReport &r : reports_)
         err_ << siteName(r.site) << ": " << bilingual(r.result) << "\n";
     err_ << totalHits_ << " hits\n";
+    if (check_) {
+        // A check that ended without a status code (no connection, no descriptor left, the
+        // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
+        int unchecked = 0;
+        for (const Hit &h : hits_)
+            unchecked += runController().LinkState[h.index] == kLinkNoCheck ? 1 : 0;
+        if (unchecked > 0)
+            err_ << unchecked << " links could not be checked\n";
+    }
     err_.flush();
 }
 
@@ -583,8 +645,33 @@ bool ConsoleSearch::writeReport()
     return written;
 }
 
+// Standard output as a whole, flushed: true once a write failed (a full disk, a file-size
+// limit), said once on standard error. Hits that were lost must not end as a success.
+bool ConsoleSearch::outputFailed()
+{
+    out_.flush();
+    if (out_.status() != QTextStream::Ok && !outputLost_) {
+        outputLost_ = true;
+        endProgress();
+        err_ << "velmora-search: standard output could not be written";
+        if (out_.device())
+            err_ << " (" << out_.device()->errorString() << ")";
+        err_ << "\n";
+        err_.flush();
+    }
+    return outputLost_;
+}
+
+int ConsoleSearch::settle(int status)
+{
+    return outputFailed() ? int(kExitBroken) : status;
+}
+
 void ConsoleSearch::finish()
 {
+    if (finished_)
+        return;
+    finished_ = true;
     writeNotices();
     if (check_) {
         const RunController &c = runController();
@@ -592,11 +679,10 @@ void ConsoleSearch::finish()
             writeHit(h, LinkStateText(c.LinkState[h.index]));
     }
     writeOutcomes();
-    if (!report_.isEmpty() && !writeReport()) {
-        Q_EMIT finished(kExitBroken);
-        return;
-    }
-    Q_EMIT finished(hits_.empty() ? kExitNoHits : kExitHits);
+    int status = hits_.empty() ? kExitNoHits : kExitHits;
+    if (!report_.isEmpty() && !writeReport())
+        status = kExitBroken;
+    Q_EMIT finished(settle(status));
 }
 
 // Its own meta-object code, so that a program using it alone does not take in every window.

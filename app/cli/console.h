@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <vector>
 
 // Exit statuses.
@@ -18,13 +19,17 @@ enum : int {
     kExitHits = 0,   // the search took hits; every site of --check-sites passed
     kExitNoHits = 1, // no hit; a site of --check-sites failed
     kExitUsage = 2,  // the command line could not be used
-    kExitBroken = 3, // the program directory or the catalogue could not be read
+    // the program directory or the catalogue could not be read; standard output or the
+    // report could not be written
+    kExitBroken = 3,
 };
 
 enum class HitFormat { Tsv, Json, Csv };
 
 // One line of output for a hit: the seven texts of the list (title, URL, preview, date,
-// size, score, site) and, after a link check, the hit's state ("OK", "Not Found" ...).
+// size, score, site) and, after a link check, the hit's state ("OK", "Not Found" ...). The
+// texts come from pages: a TSV line carries no control character, line separator or bidi
+// control (each becomes a blank), a CSV cell never starts like a formula, JSON escapes them.
 QString FormatHit(HitFormat format, const QStringList &row, const QString &state);
 // The line before the first hit, or an empty text when the format has none.
 QString FormatHeader(HitFormat format, bool withState);
@@ -59,12 +64,19 @@ public:
     ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal);
     ~ConsoleSearch() override;
 
+    // Called once the command line asks for more than --help or --version, before any file
+    // is read (main enters the program directory there); relative paths of the command line
+    // are already resolved against the current directory. False ends with kExitBroken.
+    void setEnterProgramDir(std::function<bool()> enter) { enterProgramDir_ = std::move(enter); }
+
     // Reads the command line (arguments without the program's name) and starts the work.
     // Returns -1 when work was started (wait for finished()), else the exit status.
     int start(const QStringList &arguments);
 
     // Asks a running search or check to stop (Ctrl+C).
     void interrupt();
+    // True once a write of standard output failed (and standard error said so).
+    bool outputLost() const { return outputLost_; }
 
 Q_SIGNALS:
     void finished(int status);
@@ -103,6 +115,8 @@ private:
     void writeOutcomes();
     void writeNotices();
     bool writeReport();
+    bool outputFailed();
+    int settle(int status);
     void finish();
     void progress(const QString &text);
     void endProgress();
@@ -111,12 +125,13 @@ private:
     QTextStream &err_;
     bool terminal_ = false;
     bool progressShown_ = false;
+    std::function<bool()> enterProgramDir_;
 
     // The command line.
     HitFormat format_ = HitFormat::Tsv;
     bool check_ = false;
     bool checkSites_ = false;
-    QString report_;
+    QString report_; // absolute
     QString words_;
     std::vector<int32_t> sites_; // catalogue indexes to search
 
@@ -127,6 +142,8 @@ private:
     double started_ = 0;
     bool interrupted_ = false;
     bool headerWritten_ = false;
+    bool outputLost_ = false; // a write of standard output failed
+    bool finished_ = false;
     size_t nextCheckSite_ = 0; // --check-sites: the next site to search
     int32_t totalHits_ = 0;
 };

@@ -1,10 +1,10 @@
 // velmora-search: the console front end, beside velmora in the program directory.
 #include "cli/console.h"
+#include "common/processlimits.h"
 #include "common/progdir.h"
 #include "common/termination.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -17,23 +17,16 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QCoreApplication app(argc, argv);
+    SetUpProcessLimits();
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList arguments = app.arguments();
     arguments.removeFirst();
-    // The library reads its files from the current directory; relative paths of the command
-    // line (the report) are meant from where the user stands.
-    for (int i = 0; i + 1 < arguments.size(); ++i)
-        if (arguments[i] == QLatin1String("--report"))
-            arguments[i + 1] = QFileInfo(arguments[i + 1]).absoluteFilePath();
-    const bool helpOnly =
-        arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
-        arguments.contains(QLatin1String("--version")) || arguments.contains(QLatin1String("-v"));
-    if (!helpOnly && !enterProgramDir()) {
-        err << "velmora-search: the program directory can't be entered\n";
-        return kExitBroken;
-    }
     ConsoleSearch search(out, err, ::isatty(STDERR_FILENO) == 1);
+    // The library reads its files from the current directory. The command line is read first:
+    // --help and --version need no program directory, and its relative paths are meant from
+    // where the user stands.
+    search.setEnterProgramDir([] { return enterProgramDir(); });
     int status = 0;
     QObject::connect(&search, &ConsoleSearch::finished, &app, [&status](int code) {
         status = code;
@@ -43,7 +36,16 @@ int main(int argc, char **argv)
     EndOnTerminationSignals([&search] { search.interrupt(); });
     const int early = search.start(arguments);
     if (early >= 0)
-        return early;
-    app.exec();
+        status = early;
+    else
+        app.exec();
+    // What the streams still hold goes out now; a failure here is a loss like any other.
+    out.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (!search.outputLost())
+            err << "velmora-search: standard output could not be written\n";
+        status = kExitBroken;
+    }
+    err.flush();
     return status;
 }

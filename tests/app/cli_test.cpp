@@ -1,6 +1,7 @@
 // velmora-search over the fixture server: what it writes to standard output and standard
 // error, its exit statuses, every option, each way a site's part can end, the site checker,
-// and Ctrl+C.
+// and Ctrl+C; and the program itself, started in a copy of its directory: where its files go,
+// its own process limits, and failed writes.
 #include "cli/console.h"
 #include "common/progdir.h"
 #include "common/termination.h"
@@ -10,10 +11,15 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <csignal>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -44,6 +50,19 @@ struct Outcome {
     int status = -1;
     QString out, err;
 };
+
+// In the started program, before it runs: a soft limit of the given size, and the signal a
+// write past the file-size limit sends back at its default (which kills).
+void lowerSoftLimit(int resource, rlim_t value)
+{
+    rlimit limit{};
+    getrlimit(resource, &limit);
+    limit.rlim_cur = value;
+    setrlimit(resource, &limit);
+    struct sigaction kills = {};
+    kills.sa_handler = SIG_DFL;
+    sigaction(SIGXFSZ, &kills, nullptr);
+}
 
 int threadCount()
 {
@@ -104,6 +123,65 @@ class CliTest : public QObject {
         for (int i = 1; i <= n; ++i)
             urls.push_back(farm_->url(prefix + std::to_string(i)));
         return runfixture::resultPage(urls, title);
+    }
+
+    QString boxPath(const QString &name = QString()) const
+    {
+        const QString root = QString::fromStdString(box_->path().string());
+        return name.isEmpty() ? root : root + u'/' + name;
+    }
+
+    // The program as installed portably: velmora-search and its library beside the staged
+    // catalogue and topics in the sandbox, with a settings file of its own, started from the
+    // folder "here" in it. inChild runs in the started process before the program does.
+    Outcome runProgram(const QStringList &arguments, std::function<void()> inChild = {},
+                       const QString &outputFile = QString())
+    {
+        namespace fs = std::filesystem;
+        const fs::path program(VELMORA_PROGRAM_DIR);
+        for (const char *name : {"velmora-search", "libtessel.so"}) {
+            std::error_code ec;
+            if (!fs::exists(box_->path() / name))
+                fs::create_hard_link(program / name, box_->path() / name, ec);
+            if (ec)
+                fs::copy_file(program / name, box_->path() / name);
+        }
+        fs::copy_file(program / "STARTUP.DAT", box_->path() / "STARTUP.DAT",
+                      fs::copy_options::overwrite_existing);
+        fs::permissions(box_->path() / "STARTUP.DAT", fs::perms::owner_write,
+                        fs::perm_options::add);
+        QDir().mkpath(boxPath(QStringLiteral("here")));
+        QProcess process;
+        process.setProgram(boxPath(QStringLiteral("velmora-search")));
+        process.setArguments(arguments);
+        process.setWorkingDirectory(boxPath(QStringLiteral("here")));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), boxPath(QStringLiteral("home")));
+        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        environment.remove(QStringLiteral("XDG_DATA_HOME"));
+        process.setProcessEnvironment(environment);
+        if (inChild)
+            process.setChildProcessModifier(inChild);
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
+        process.start();
+        Outcome o;
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return o;
+        }
+        // Killed by a signal: -1, whatever the signal.
+        o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        o.out = QString::fromUtf8(process.readAllStandardOutput());
+        o.err = QString::fromUtf8(process.readAllStandardError());
+        return o;
+    }
+
+    // The files of a folder of the sandbox.
+    QStringList filesIn(const QString &folder = QString()) const
+    {
+        return QDir(boxPath(folder)).entryList(QDir::Files, QDir::Name);
     }
 
 private Q_SLOTS:
@@ -348,6 +426,223 @@ private Q_SLOTS:
         o = run({QStringLiteral("--check-sites"), QStringLiteral("alpha")});
         QCOMPARE(o.status, int(kExitHits));
         QVERIFY(o.out.endsWith(QStringLiteral("1 sites ok, 0 failing\n")));
+    }
+
+    // Page text is data: nothing in it may steer the terminal, split a line or become a
+    // spreadsheet formula.
+    void hitTextStaysText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tsv");
+        QTest::addColumn<QString>("csv");
+        // A CSV cell differs from the text only where the text would start a formula or
+        // needs quoting.
+        auto row = [](const char *tag, const char16_t *text, const char16_t *tsv,
+                      const char16_t *csv = nullptr) {
+            QTest::newRow(tag) << QString::fromUtf16(text) << QString::fromUtf16(tsv)
+                               << QString::fromUtf16(csv ? csv : text);
+        };
+        row("screen clear", u"\x1b[2J\x1b[H", u" [2J [H");
+        row("title change", u"\x1b]0;owned\a", u" ]0;owned ");
+        row("file link", u"\x1b]8;;file:///etc/passwd\x1b\\x\x1b]8;;\x1b\\",
+            u" ]8;;file:///etc/passwd \\x ]8;; \\");
+        row("vt ff bs del",
+            u"a\vb\fc\bd\x7f"
+            u"e",
+            u"a b c d e");
+        row("line ends", u"a\tb\nc\rd", u"a b c d", u"\"a\tb\nc\rd\"");
+        row("nel and csi",
+            u"a\x85"
+            u"b\x9b"
+            u"31mc",
+            u"a b 31mc");
+        row("separators",
+            u"a\u2028"
+            u"b\u2029"
+            u"c",
+            u"a b c");
+        row("bidi", u"\u202Etxt.exe\u202C \u2066x\u2069\u200E\u200F\u061C\u202A",
+            u" txt.exe   x     ");
+        row("japanese", u"日本語　テスト", u"日本語　テスト");
+        row("hyperlink formula", u"=HYPERLINK(\"http://x\",\"y\")",
+            u"=HYPERLINK(\"http://x\",\"y\")", u"\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
+        row("plus", u"+1+cmd|' /C calc'!A0", u"+1+cmd|' /C calc'!A0", u"'+1+cmd|' /C calc'!A0");
+        row("minus", u"-2+3", u"-2+3", u"'-2+3");
+        row("at", u"@SUM(A1)", u"@SUM(A1)", u"'@SUM(A1)");
+        row("leading tab", u"\t=1", u" =1", u"'\t=1");
+        row("leading cr", u"\r=1", u" =1", u"\"'\r=1\"");
+        row("equals inside", u"a=b", u"a=b");
+    }
+
+    void hitTextStaysText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, tsv);
+        QFETCH(QString, csv);
+        // The text as title and as preview; every other cell empty.
+        const QStringList row{text, QString(), text};
+        QCOMPARE(FormatHit(HitFormat::Tsv, row, QString()),
+                 tsv + QStringLiteral("\t\t") + tsv + QStringLiteral("\t\t\t\t"));
+        QCOMPARE(FormatHit(HitFormat::Csv, row, QString()),
+                 csv + QStringLiteral(",,") + csv + QStringLiteral(",,,,"));
+        const QString json = FormatHit(HitFormat::Json, row, QString());
+        for (const QChar c : json)
+            QVERIFY2(c.unicode() >= 0x20, qPrintable(json.toUtf8().toPercentEncoding()));
+        QJsonParseError error{};
+        const QJsonObject object = QJsonDocument::fromJson(json.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(object.value(QStringLiteral("title")).toString(), text);
+    }
+
+    // A page's character references come out decoded; what they name must still be text.
+    void pageControlCharactersDoNotReachTheTerminal()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search",
+                  hits("/doc/a", 2, "&#27;]0;owned&#7;&#27;[2J&#11;&#8232;&#8238;gpj.exe"));
+        const Outcome o =
+            run({QStringLiteral("--limit"), QStringLiteral("2"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.count(u'\n'), 2);
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].section(u'\t', 0, 0), QStringLiteral(" ]0;owned  [2J   gpj.exe 1"));
+    }
+
+    // Blanks alone are no keyword: the run would start nothing and wait for its end forever.
+    void blankKeywordsAreAUsageError()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        for (const QString &blank : {QString(), QStringLiteral("   "), QString::fromUtf8("　")}) {
+            const Outcome o = run({blank});
+            QCOMPARE(o.status, int(kExitUsage));
+            QVERIFY2(o.err.contains(QStringLiteral("no keyword to search")), qPrintable(o.err));
+        }
+        QVERIFY(farm_->requests().empty());
+    }
+
+    // Relative paths mean the directory the user started in, not the program's, whichever
+    // way the option is written.
+    void reportGoesWhereTheUserStands()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        // The site gives its two hits and no more pages.
+        const QStringList search{QStringLiteral("-t"), QStringLiteral("both"),
+                                 QStringLiteral("--limit"), QStringLiteral("2"),
+                                 QStringLiteral("x")};
+        Outcome o =
+            runProgram(search + QStringList{QStringLiteral("--report"), QStringLiteral("rel.htm")});
+        QCOMPARE(o.status, int(kExitHits));
+        o = runProgram(search + QStringList{QStringLiteral("--report=other.htm")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(filesIn(QStringLiteral("here")),
+                 (QStringList{QStringLiteral("other.htm"), QStringLiteral("rel.htm")}));
+        QVERIFY(!filesIn().contains(QStringLiteral("rel.htm")));
+        QVERIFY(box_->read("here/rel.htm").find(farm_->url("/doc/a2")) != std::string::npos);
+    }
+
+    // After "--" every word is a keyword, sent as written: no path, no help.
+    void wordsAfterTheDoubleDashAreKeywords()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        farm_->serve("/alpha/search", page("<html>nothing</html>"));
+        for (const QStringList &words :
+             {QStringList{QStringLiteral("--report"), QStringLiteral("foo")},
+              QStringList{QStringLiteral("-h")}, QStringList{QStringLiteral("--help")}}) {
+            farm_->clearLog();
+            const Outcome o = runProgram(
+                QStringList{QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--")} +
+                words);
+            QVERIFY2(o.status == kExitNoHits, qPrintable(o.err));
+            QVERIFY(o.out.isEmpty());
+            QVERIFY(!farm_->requests("/alpha/search").empty());
+            QCOMPARE(farm_->requests("/alpha/search").at(0).param("q"),
+                     words.join(u' ').toStdString());
+        }
+        QVERIFY(filesIn(QStringLiteral("here")).isEmpty());
+    }
+
+    // The report's path is Shift_JIS text for the writer: a name it can't hold is refused
+    // before anything is searched, never written under another name.
+    void reportNameOutsideShiftJisIsRefused()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        const Outcome o =
+            run({QStringLiteral("--limit"), QStringLiteral("2"), QStringLiteral("--report"),
+                 QString::fromUtf8("résumé.htm"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitUsage));
+        QVERIFY2(o.err.contains(QString::fromUtf8("résumé.htm")), qPrintable(o.err));
+        QVERIFY(farm_->requests().empty());
+        QVERIFY(filesIn().filter(QStringLiteral(".htm")).isEmpty());
+    }
+
+    // Hits that could not be written are a failure, not a search without hits or a success.
+    void failedStandardOutputIsStatusThree()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search", hits("/doc/a", 3));
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--limit"),
+                          QStringLiteral("3"), QStringLiteral("x")},
+              QStringList{QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--limit"),
+                          QStringLiteral("3"), QStringLiteral("--check"), QStringLiteral("x")},
+              QStringList{QStringLiteral("--list-sites")}}) {
+            const Outcome o = runProgram(args, {}, QStringLiteral("/dev/full"));
+            QVERIFY2(o.status == kExitBroken,
+                     qPrintable(args.join(u' ') + QStringLiteral(": ") + o.err));
+            QVERIFY2(o.err.contains(QStringLiteral("standard output could not be written")),
+                     qPrintable(o.err));
+        }
+    }
+
+    // Under a file-size limit the report's write fails (EFBIG) instead of killing the
+    // program: its temporary file is gone and the failure is told.
+    void reportPastTheFileSizeLimitFailsCleanly()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search", hits("/doc/a", 40));
+        const Outcome o =
+            runProgram({QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--limit"),
+                        QStringLiteral("40"), QStringLiteral("--report"), QStringLiteral("r.htm"),
+                        QStringLiteral("x")},
+                       [] { lowerSoftLimit(RLIMIT_FSIZE, 2048); });
+        QCOMPARE(o.status, int(kExitBroken));
+        QVERIFY2(o.err.contains(QStringLiteral("the report could not be written")),
+                 qPrintable(o.err));
+        QCOMPARE(o.out.count(u'\n'), 40);
+        QVERIFY2(filesIn(QStringLiteral("here")).isEmpty(),
+                 qPrintable(filesIn(QStringLiteral("here")).join(u' ')));
+    }
+
+    // 999 links at once under the usual soft limit of 1024 descriptors: the program raises
+    // its limit, and every link gets a state from its server's answer.
+    void checkOfEveryLinkFitsTheOpenFileLimit()
+    {
+        testsupport::raiseOpenFileLimit(); // the farm answers all of them at once
+        std::vector<CliSite> sites;
+        std::vector<std::string> names;
+        for (int i = 0; i < 10; ++i) {
+            const std::string name = "s" + std::to_string(i);
+            sites.push_back({name, farm_->url("/" + name + "/search")});
+            names.push_back(name);
+            firstPage("/" + name + "/search", hits("/doc/" + name + "-", 100));
+        }
+        stage(sites, {{"all", names}});
+        // Slow enough that every check is under way at once.
+        farm_->servePrefix("/doc/", [](const Request &) {
+            return page("fine").withDelay(std::chrono::milliseconds(500));
+        });
+        const Outcome o =
+            runProgram({QStringLiteral("-t"), QStringLiteral("all"), QStringLiteral("--limit"),
+                        QStringLiteral("100"), QStringLiteral("--check"), QStringLiteral("x")},
+                       [] { lowerSoftLimit(RLIMIT_NOFILE, 1024); });
+        QCOMPARE(o.status, int(kExitHits));
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 999);
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("\tOK$"))).size(), 999);
+        QVERIFY2(!o.err.contains(QStringLiteral("could not be checked")), qPrintable(o.err));
     }
 };
 
