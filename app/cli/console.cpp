@@ -618,6 +618,10 @@ void ConsoleSearch::writeOutcomes()
     for (const SiteReport &r : reports_)
         err_ << siteName(r.site) << ": " << bilingual(r.result) << "\n";
     err_ << totalHits_ << " hits\n";
+    // Said once for the run; the sites it cut off say it in their own line too.
+    if (runController().HitCount >= kMaxListHits)
+        err_ << "the hit list is full (" << kMaxListHits
+             << " hits): no further hit was taken / 一覧が満杯のため、これ以上取り込んでいません\n";
     if (check_) {
         // A check that ended without a status code (no connection, no descriptor left, the
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
