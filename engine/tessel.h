@@ -114,16 +114,26 @@ TESSEL_API int32_t SiteTest(char *text, int32_t site);
  * Returns 0, or TESSEL_E_REQUEST_TOO_LONG (request, a word or a template part would not
  * fit), TESSEL_E_BAD_NUM, TESSEL_E_NO_KEYWORD, TESSEL_E_ONE_WORD_SITE or TESSEL_E_NO_LIST
  * (also for a site index not in the catalogue); on an error request is left unchanged.
- * Blanks and ideographic spaces (81 40) separate the words. Sites whose memo holds "UTF8"
- * get their keywords escaped as UTF-8 bytes; to send such a site characters CP932 lacks,
- * pass the words already escaped ("%F0%9F%98%80"): ASCII, '%' included, passes unchanged. */
+ * Blanks and ideographic spaces (81 40) separate the words. Pass the words as typed: iForm
+ * is the one place they are escaped. Every byte of a word but the letters, digits, "-", ".",
+ * "_" and "~" goes as "%XX" (upper-case digits), ASCII punctuation too ("C++" -> "C%2B%2B",
+ * "100%" -> "100%25"), so a word never changes the query around it; the blank between words
+ * becomes the template's joiner. Sites whose memo holds "UTF8" get the UTF-8 bytes of the
+ * words, others (EUC ones included) their CP932 bytes. To send a UTF8 site a character CP932
+ * lacks, write it as the decimal reference "&#N;" (as on pages, "&#128512;"), and a "&" that
+ * must not start one as "&#38;"; any other reference, and every reference for other sites, is
+ * sent as the text it is. */
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords,
                          char *request);
 
 /* ---- Fetch slots ----
  * Every transfer (fetch, check, download) that starts on https follows no redirect to plain
- * http, and ends as a failure of the stage it is in when no byte arrives for 60 seconds or
- * when the heads of its answers pass 256 KB. The library never changes its host process:
+ * http, and one that starts on a public address none to a loopback, private or link-local one
+ * (a hit or request that names such an address itself is asked as usual). It ends as a
+ * failure of the stage it is in when fewer than 100 bytes a second arrive for 60 seconds
+ * (a silent server, or one that drips its head or body) or when the heads of its answers pass
+ * 256 KB. A user name and password in an address are never sent, nor any from a .netrc
+ * file; the address is asked without them. The library never changes its host process:
  * a caller that runs many fetches and checks at once (up to 999 checks, each with a socket
  * and a wake-up pair) raises the process's open-file limit (RLIMIT_NOFILE) itself. */
 /* iGet: starts a fetch of url (the request text of iForm: "http://", "https://" or
