@@ -153,10 +153,11 @@ TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *k
  * had a thread is left alone. Returns 0.
  * FetchResult: how the record's last fetch ended, once Status says 0: the status code of the
  * final response (redirects followed; 100..599, also when its body broke off), else one of
- * TESSEL_FETCH_*. 0 while it runs, when the slot's last work was a link check, or when the
- * record is not the one the slot's last fetch was started with. Kill after the end keeps it.
- * The record's status tells how far a fetch got; only this tells why it stopped there.
- * All four on the caller's (user-interface) thread. */
+ * TESSEL_FETCH_* (TESSEL_FETCH_TIMEOUT also for a body that came too slowly, whose page holds
+ * what came; TESSEL_FETCH_CONNECT also for a redirect refused by the rule above). 0 while it runs,
+ * when the slot's last work was a link check, or when the record is not the one the slot's last
+ * fetch was started with. Kill after the end keeps it. The record's status tells how far a fetch
+ * got; only this tells why it stopped there. All four on the caller's (user-interface) thread. */
 TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
