@@ -190,8 +190,10 @@ void fetchWorker(int32_t slot, FetchRecord *record)
         put(record->status, -20);
     }
     // A response counts by its status even when its body broke off; the page holds what came.
-    setSlotOutcome(slot,
-                   stages.code() > 0 ? static_cast<int32_t>(stages.code()) : failureKind(result));
+    // A body that came too slowly is the exception: the site did not answer in time, and
+    // the caller is told so rather than that the page was read.
+    bool answered = stages.code() > 0 && result != CURLE_OPERATION_TIMEDOUT;
+    setSlotOutcome(slot, answered ? static_cast<int32_t>(stages.code()) : failureKind(result));
 }
 
 } // namespace

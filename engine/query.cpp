@@ -1,9 +1,11 @@
 // iForm: the request text for one page of one site, built from the site's request templates.
 #include "catalogue.h"
+#include "charset.h"
 #include "cp932.h"
 #include "tessel.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace tessel {
@@ -38,43 +40,98 @@ template <int Size> struct Bounded {
 using Field = Bounded<kFieldSize>;
 using Request = Bounded<TESSEL_REQUEST_SIZE>;
 
-// "%" and two upper-case hex digits; `pad` stands in for the leading zero.
-void addHex(Field &out, unsigned char b, char pad)
+// What a query value may carry as it is: RFC 3986's unreserved bytes (letters, digits,
+// "-", ".", "_", "~"). Everything else goes as "%XX", ASCII punctuation included: a site
+// reads a bare "&", "=", "+", "#" or "%" in a keyword as the query's own syntax, so "C++"
+// would arrive as "C  " and "AT&T" as a stray parameter.
+bool unreserved(unsigned char b)
+{
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+           b == '.' || b == '_' || b == '~';
+}
+
+void escapeBytes(std::string_view bytes, Field &out)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    char hex[3] = {'%', b < 0x10 ? pad : kDigits[b >> 4], kDigits[b & 0xF]};
-    out.add(hex, 3);
-}
-
-// Shift_JIS keywords go out as the user typed them: each byte from 0x80 up starts a pair,
-// written "%XX%XX" as "%2X" writes it (a value below 0x10 gets a blank). A lead byte that
-// ends the word has no partner and is escaped alone rather than swallowing what follows.
-void escapeCp932(const unsigned char *w, int n, Field &out)
-{
-    for (int i = 0; i < n;) {
-        if (w[i] < 0x80) {
-            out.add(reinterpret_cast<const char *>(w + i), 1);
-            ++i;
-            continue;
-        }
-        addHex(out, w[i], ' ');
-        if (i + 1 < n)
-            addHex(out, w[i + 1], ' ');
-        i += 2;
-    }
-}
-
-// Sites marked UTF8 in their memo read their queries as UTF-8: every byte from 0x80 up of
-// the converted word is escaped on its own.
-void escapeUtf8(const unsigned char *w, int n, Field &out)
-{
-    std::string utf8 = utf8FromCp932(std::string_view(reinterpret_cast<const char *>(w), n));
-    for (unsigned char b : utf8) {
-        if (b < 0x80)
-            out.add(reinterpret_cast<const char *>(&b), 1);
+    for (char c : bytes) {
+        auto b = static_cast<unsigned char>(c);
+        const char hex[3] = {'%', kDigits[b >> 4], kDigits[b & 0xF]};
+        if (unreserved(b))
+            out.add(&c, 1);
         else
-            addHex(out, b, '0');
+            out.add(hex, 3);
     }
+}
+
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// True when CP932 has a code for the character: the library's page conversion writes it as
+// that code rather than as a reference.
+bool cp932Holds(char32_t c)
+{
+    std::string utf8;
+    appendUtf8(utf8, c);
+    char cp932[16];
+    size_t n = utf8ToCp932(utf8.data(), utf8.size(), cp932, sizeof cp932);
+    return !(n >= 2 && cp932[0] == '&' && cp932[1] == '#');
+}
+
+// A decimal reference "&#N;" at the text's start to a character CP932 lacks, or to "&"
+// itself: its length, and the character in c; 0 for anything else.
+size_t referenceAt(std::string_view text, char32_t &c)
+{
+    if (text.size() < 4 || text[0] != '&' || text[1] != '#')
+        return 0;
+    char32_t value = 0;
+    size_t at = 2;
+    for (; at < text.size() && at < 10 && text[at] >= '0' && text[at] <= '9'; ++at)
+        value = value * 10 + static_cast<char32_t>(text[at] - '0');
+    if (at == 2 || at >= text.size() || text[at] != ';')
+        return 0;
+    bool lacking = value >= 0x80 && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF) &&
+                   !cp932Holds(value);
+    if (!lacking && value != '&')
+        return 0;
+    c = value;
+    return at + 1;
+}
+
+// A word for a site marked UTF8 in its memo, which reads its queries as UTF-8. The word comes
+// in CP932 like every text; a character CP932 lacks comes as the reference "&#N;" that the
+// library writes for it on pages, and is sent as the character itself. A caller that must
+// keep a typed "&#128512;" apart from one writes its "&" as "&#38;". Any other reference is
+// text and goes as it stands.
+std::string utf8Word(std::string_view cp932)
+{
+    std::string text = utf8FromCp932(cp932);
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        if (size_t length = referenceAt(std::string_view(text).substr(i), c)) {
+            appendUtf8(out, c);
+            i += length;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 struct Words {
@@ -84,10 +141,10 @@ struct Words {
 
 // Splits the keyword text into at most ten escaped words. The text ends at its first
 // control byte; blanks and ideographic spaces (81 40) separate words, wherever they stand:
-// an input method types the ideographic one. The text is walked a character at a time, as
-// the escape pairs it (a byte from 0x80 up takes the next, unless that is a blank), so the
-// second byte of a character is never read as the start of a space. False when a word doesn't fit
-// its field.
+// an input method types the ideographic one. The text is walked a character at a time (a
+// byte from 0x80 up takes the next, unless that is a blank), so the second byte of a
+// character is never read as the start of a space. Each word is escaped here and nowhere
+// else: the caller passes the words as typed. False when a word doesn't fit its field.
 bool splitWords(const char *keywords, bool utf8, Words &words)
 {
     const auto *t = reinterpret_cast<const unsigned char *>(keywords ? keywords : "");
@@ -110,10 +167,11 @@ bool splitWords(const char *keywords, bool utf8, Words &words)
         while (pos < end && !spaceAt(pos))
             pos = next(pos);
         Field &f = words.word[words.count++];
+        std::string_view word(reinterpret_cast<const char *>(t + start), pos - start);
         if (utf8)
-            escapeUtf8(t + start, pos - start, f);
+            escapeBytes(utf8Word(word), f);
         else
-            escapeCp932(t + start, pos - start, f);
+            escapeBytes(word, f);
         if (!f.ok)
             return false;
     }

@@ -114,16 +114,26 @@ TESSEL_API int32_t SiteTest(char *text, int32_t site);
  * Returns 0, or TESSEL_E_REQUEST_TOO_LONG (request, a word or a template part would not
  * fit), TESSEL_E_BAD_NUM, TESSEL_E_NO_KEYWORD, TESSEL_E_ONE_WORD_SITE or TESSEL_E_NO_LIST
  * (also for a site index not in the catalogue); on an error request is left unchanged.
- * Blanks and ideographic spaces (81 40) separate the words. Sites whose memo holds "UTF8"
- * get their keywords escaped as UTF-8 bytes; to send such a site characters CP932 lacks,
- * pass the words already escaped ("%F0%9F%98%80"): ASCII, '%' included, passes unchanged. */
+ * Blanks and ideographic spaces (81 40) separate the words. Pass the words as typed: iForm
+ * is the one place they are escaped. Every byte of a word but the letters, digits, "-", ".",
+ * "_" and "~" goes as "%XX" (upper-case digits), ASCII punctuation too ("C++" -> "C%2B%2B",
+ * "100%" -> "100%25"), so a word never changes the query around it; the blank between words
+ * becomes the template's joiner. Sites whose memo holds "UTF8" get the UTF-8 bytes of the
+ * words, others (EUC ones included) their CP932 bytes. To send a UTF8 site a character CP932
+ * lacks, write it as the decimal reference "&#N;" (as on pages, "&#128512;"), and a "&" that
+ * must not start one as "&#38;"; any other reference, and every reference for other sites, is
+ * sent as the text it is. */
 TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *keywords,
                          char *request);
 
 /* ---- Fetch slots ----
  * Every transfer (fetch, check, download) that starts on https follows no redirect to plain
- * http, and ends as a failure of the stage it is in when no byte arrives for 60 seconds or
- * when the heads of its answers pass 256 KB. The library never changes its host process:
+ * http, and one that starts on a public address none to a loopback, private or link-local one
+ * (a hit or request that names such an address itself is asked as usual). It ends as a
+ * failure of the stage it is in when fewer than 100 bytes a second arrive for 60 seconds
+ * (a silent server, or one that drips its head or body) or when the heads of its answers pass
+ * 256 KB. A user name and password in an address are never sent, nor any from a .netrc
+ * file; the address is asked without them. The library never changes its host process:
  * a caller that runs many fetches and checks at once (up to 999 checks, each with a socket
  * and a wake-up pair) raises the process's open-file limit (RLIMIT_NOFILE) itself. */
 /* iGet: starts a fetch of url (the request text of iForm: "http://", "https://" or
@@ -143,10 +153,11 @@ TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *k
  * had a thread is left alone. Returns 0.
  * FetchResult: how the record's last fetch ended, once Status says 0: the status code of the
  * final response (redirects followed; 100..599, also when its body broke off), else one of
- * TESSEL_FETCH_*. 0 while it runs, when the slot's last work was a link check, or when the
- * record is not the one the slot's last fetch was started with. Kill after the end keeps it.
- * The record's status tells how far a fetch got; only this tells why it stopped there.
- * All four on the caller's (user-interface) thread. */
+ * TESSEL_FETCH_* (TESSEL_FETCH_TIMEOUT also for a body that came too slowly, whose page holds
+ * what came; TESSEL_FETCH_CONNECT also for a redirect refused by the rule above). 0 while it runs,
+ * when the slot's last work was a link check, or when the record is not the one the slot's last
+ * fetch was started with. Kill after the end keeps it. The record's status tells how far a fetch
+ * got; only this tells why it stopped there. All four on the caller's (user-interface) thread. */
 TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);

@@ -1,9 +1,13 @@
 #include "transfer.h"
 
+#include "reach.h"
+
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <strings.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tessel {
@@ -63,6 +67,23 @@ CURLcode onSslContext(CURL *, void *context, void *)
 
 // How long run() sleeps when nothing happens; cancel() wakes it sooner.
 constexpr int kIdleWaitMs = 1000;
+
+// The address without the user name and password before its host. The authority ends at the
+// first '/', '?' or '#'; everything up to its last '@' goes, so no '@' is left for the client
+// to take a user name from.
+std::string withoutUserinfo(const char *url)
+{
+    std::string text = url;
+    std::size_t scheme = text.find("://");
+    if (scheme == std::string::npos)
+        return text;
+    std::size_t host = scheme + 3;
+    std::size_t end = std::min(text.find_first_of("/?#", host), text.size());
+    std::size_t at = text.find_last_of('@', end);
+    if (at != std::string::npos && at >= host && at < end)
+        text.erase(host, at + 1 - host);
+    return text;
+}
 
 } // namespace
 
@@ -144,10 +165,10 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
     curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
     curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
-    // A server that stops sending, or drips a byte now and then, must not hold a transfer
+    // A server that stops sending, or drips a few bytes a second, must not hold a transfer
     // for ever: nothing else ends a fetch when the run has no time limit. A connect or TLS
     // handshake that gets no answer is the same silence.
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, transferLimits().slowestBytes);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, transferLimits().stallSeconds);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, transferLimits().stallSeconds);
     if (follow_) {
@@ -155,6 +176,12 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
         curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
         curl_easy_setopt(e, CURLOPT_AUTOREFERER, 1L);
     }
+    // Credentials are never sent: none from an address (setUrl drops them, and a redirect
+    // that carries some fails), none from a .netrc file.
+    curl_easy_setopt(e, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
+    curl_easy_setopt(e, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, this);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
@@ -170,7 +197,7 @@ Transfer::Transfer(CancelToken &token, TransferStages &stages, const char *agent
 
 void Transfer::setUrl(const char *url)
 {
-    curl_easy_setopt(easy_, CURLOPT_URL, url);
+    curl_easy_setopt(easy_, CURLOPT_URL, withoutUserinfo(url).c_str());
     if (strncasecmp(url, "https://", 8) == 0)
         curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "https");
 }
@@ -260,6 +287,24 @@ int Transfer::onPrereq(void *self, char *, char *, int, int)
 {
     static_cast<Transfer *>(self)->stages_.connected();
     return CURL_PREREQFUNC_OK;
+}
+
+// Every connection a transfer opens passes here with the address it goes to, before any
+// packet is sent. The first request decides: from a private address on (the user's own
+// intranet) the transfer may go anywhere; from a public one, every redirect must stay public.
+curl_socket_t Transfer::onOpenSocket(void *self, curlsocktype purpose, curl_sockaddr *address)
+{
+    auto &transfer = *static_cast<Transfer *>(self);
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        long hops = 0;
+        curl_easy_getinfo(transfer.easy_, CURLINFO_REDIRECT_COUNT, &hops);
+        bool open = reachesPublic(&address->addr);
+        if (hops == 0 && !open)
+            transfer.startedPrivate_ = true;
+        else if (hops > 0 && !open && !transfer.startedPrivate_)
+            return CURL_SOCKET_BAD; // ends the transfer as a connect that failed
+    }
+    return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 int Transfer::onDebug(CURL *, curl_infotype type, char *, size_t, void *self)

@@ -62,8 +62,10 @@ public:
     bool valid() const { return easy_ && multi_; }
     CURL *easy() const { return easy_; }
 
-    // The address to ask. A transfer that starts on https follows no redirect to plain
-    // http: what began private stays private.
+    // The address to ask. A user name and password written into it are dropped: they come
+    // from a page, not from the user, and go to no server. A transfer that starts on https
+    // follows no redirect to plain http: what began private stays private. One that starts
+    // on a public address follows no redirect to an address that is not (reach.h).
     void setUrl(const char *url);
 
     // Drives the transfer to its end: CURLE_OK, the failure, or CURLE_ABORTED_BY_CALLBACK
@@ -75,12 +77,14 @@ private:
     static size_t onBody(char *data, size_t size, size_t count, void *self);
     static int onPrereq(void *self, char *, char *, int, int);
     static int onDebug(CURL *, curl_infotype type, char *, size_t, void *self);
+    static curl_socket_t onOpenSocket(void *self, curlsocktype purpose, curl_sockaddr *address);
 
     CancelToken &token_;
     TransferStages &stages_;
     bool follow_;
     bool location_ = false;       // the response being read carries a Location header
     std::size_t headerBytes_ = 0; // of every response of this transfer, redirects included
+    bool startedPrivate_ = false; // the first request went to an address that is not public
     CURLM *multi_ = nullptr;
     CURL *easy_ = nullptr;
 };
@@ -104,12 +108,14 @@ private:
     bool started_ = false;
 };
 
-// What a hostile server may cost a transfer. A transfer that receives no byte for
-// stallSeconds ends as a failure of the stage it is in; the header lines of all its
-// responses together may not pass headerMost bytes; a download fails once its body passes
-// downloadMost bytes. Tests lower them; set them before any transfer starts.
+// What a hostile server may cost a transfer. A transfer that receives fewer than
+// slowestBytes bytes a second for stallSeconds (a connect that takes that long included)
+// ends as a failure of the stage it is in, with CURLE_OPERATION_TIMEDOUT; the header lines
+// of all its responses together may not pass headerMost bytes; a download fails once its
+// body passes downloadMost bytes. Tests lower them; set them before any transfer starts.
 struct TransferLimits {
     long stallSeconds = 60;
+    long slowestBytes = 100;
     std::size_t headerMost = 256 * 1024;
     std::int64_t downloadMost = std::int64_t{512} << 20;
 };

@@ -58,26 +58,20 @@ QStringList UnsendableCharacters(const QString &typed)
 QByteArray KeywordBytes(const QString &typed, bool utf8Site)
 {
     QByteArray out;
-    if (utf8Site) {
-        static const char kDigits[] = "0123456789ABCDEF";
-        forEachCharacter(QStringView(typed), [&](QStringView c) {
-            if (c.size() == 1 && c.at(0).unicode() < 0x80) {
-                out.append(char(c.at(0).unicode()));
-            } else if (c.size() == 1 && c.at(0) == kIdeographicSpace) {
-                out.append(' ');
-            } else if (c.size() == 2 || !c.at(0).isSurrogate()) {
-                for (const char b : c.toUtf8())
-                    out.append('%').append(kDigits[uchar(b) >> 4]).append(kDigits[uchar(b) & 0xF]);
-            }
-        });
-        return out;
-    }
-    QString kept;
     forEachCharacter(QStringView(typed), [&](QStringView c) {
-        if (fitsCp932(c.toString()))
-            kept += c;
+        const QString character = c.toString();
+        const bool whole = c.size() == 2 || !c.at(0).isSurrogate();
+        const QByteArray bytes = fitsCp932(character) ? toCp932(character) : QByteArray();
+        // A UTF-8 site is sent the character itself: one CP932 writes only as a look-alike
+        // (〜 as ～) goes as a reference too.
+        if (utf8Site && character == u'&')
+            out += "&#38;";
+        else if (!utf8Site || (!bytes.isEmpty() && fromCp932(bytes) == character))
+            out += bytes;
+        else if (whole)
+            out += "&#" + QByteArray::number(character.toUcs4().at(0)) + ';';
     });
-    return toCp932(kept);
+    return out;
 }
 
 QString UnsendableNotice(const QStringList &characters)

@@ -20,10 +20,12 @@ bool MemoTakesUtf8(const QString &memo);
 // site that isn't a UTF-8 one receives the keywords in CP932, EUC-JP sites included.
 QStringList UnsendableCharacters(const QString &typed);
 
-// The keyword bytes for iForm. For a UTF-8 site every character from U+0080 up is written as
-// "%XX" escapes of its UTF-8 bytes (an ideographic space as a blank), which iForm passes on
-// unchanged; ASCII stays as typed, as iForm would leave it. For any other site, the CP932 text
-// without the characters UnsendableCharacters names.
+// The keyword bytes for iForm, which escapes them: nothing here is escaped. For any site the
+// CP932 text as typed; for a UTF-8 site a character CP932 does not hold exactly (an emoji, 𠮷,
+// a wave dash CP932 would write as a full-width tilde) is written as the reference "&#N;",
+// which iForm sends such a site as the character itself, and a typed "&" as "&#38;", so
+// that typed text never reads as a reference. For any other site those characters are left
+// out (UnsendableCharacters names them).
 QByteArray KeywordBytes(const QString &typed, bool utf8Site);
 
 // The question asked once before a run whose keywords hold characters some sites can't be

@@ -221,7 +221,7 @@ private:
 
     RunView *view_ = nullptr;
     QByteArray keywords_;     // CP932, without what it can't hold
-    QByteArray keywordsUtf8_; // for UTF-8 sites: everything from U+0080 escaped
+    QByteArray keywordsUtf8_; // for UTF-8 sites: what CP932 lacks as "&#N;"
     char request_[TESSEL_REQUEST_SIZE] = {};
     int32_t runKind_ = kRunIdle;    // kind of the current or last run
     std::vector<bool> skippedRows_; // rows of RunSites the last search passed over

@@ -40,8 +40,31 @@ private Q_SLOTS:
         const QString typed = QString::fromUtf8("😀 𠮷野家");
         QCOMPARE(request(0, 0, typed, true),
                  QStringLiteral("http://u/?q=%F0%9F%98%80+%F0%A0%AE%B7%E9%87%8E%E5%AE%B6"));
-        // ASCII goes as typed, as iForm leaves it for every site.
-        QCOMPARE(request(0, 0, QStringLiteral("a&b%"), true), QStringLiteral("http://u/?q=a&b%"));
+        // A character CP932 writes only as a look-alike goes as itself: 〜 is not ～.
+        QCOMPARE(request(0, 0, QString::fromUtf8("〜"), true),
+                 QStringLiteral("http://u/?q=%E3%80%9C"));
+    }
+
+    // The program hands iForm the words as typed and iForm escapes them, once: a "%" arrives
+    // as %25, escapes typed as text stay text, Japanese goes as its bytes.
+    void everyWordIsEscapedExactlyOnce()
+    {
+        const struct {
+            const char *typed;
+            const char *utf8;
+            const char *cp932;
+        } cases[] = {
+            {"C++ 100%", "C%2B%2B+100%25", "C%2B%2B+100%25"},
+            {"AT&T a=b", "AT%26T+a%3Db", "AT%26T+a%3Db"},
+            {"%E6%97%A5", "%25E6%2597%25A5", "%25E6%2597%25A5"},
+            {"&#128512;", "%26%23128512%3B", "%26%23128512%3B"},
+            {"日本😀", "%E6%97%A5%E6%9C%AC%F0%9F%98%80", "%93%FA%96%7B"},
+        };
+        for (const auto &c : cases) {
+            const QString typed = QString::fromUtf8(c.typed);
+            QCOMPARE(request(0, 0, typed, true), QStringLiteral("http://u/?q=") + c.utf8);
+            QCOMPARE(request(1, 0, typed, false), QStringLiteral("http://s/?q=") + c.cp932);
+        }
     }
 
     void otherSitesGetWhatCp932HoldsAndTheUserIsToldWhatNot()

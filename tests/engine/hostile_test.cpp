@@ -1,7 +1,9 @@
 // Hostile servers: every fetch, check and download ends, within its limits, whatever a server
-// sends: endless or dripping bodies, enormous heads, redirect loops, a way down from https to
-// plain http, compressed bombs.
+// sends: endless or dripping bodies and heads, enormous heads, redirect loops, a way down from
+// https to plain http or from a public server into the private network, credentials in an
+// address, compressed bombs.
 #include "check.h"
+#include "reach.h"
 #include "sandbox.h"
 #include "sitefarm.h"
 #include "slots.h"
@@ -26,7 +28,9 @@ int32_t read(int32_t &field)
 // What one address did to a fetch, a link check and a download of it, all run at once.
 struct Outcome {
     int32_t fetch = 0;
+    int32_t fetchResult = 0;
     int32_t fetchBytes = 0;
+    std::string page; // what the fetch stored
     int32_t check = 0;
     int32_t download = 0;
     int32_t downloadBytes = 0;
@@ -50,6 +54,7 @@ protected:
         if (Status_iDown())
             Exit_iDown(&downloadRecord);
         tessel::transferLimits() = saved;
+        tessel::treatAsPublic({});
     }
 
     Outcome run(const std::string &url)
@@ -69,7 +74,9 @@ protected:
             << url;
         Outcome o;
         o.fetch = read(fetchRecord.status);
+        o.fetchResult = FetchResult(&fetchRecord);
         o.fetchBytes = read(fetchRecord.bytes);
+        o.page = stored(o.fetchBytes);
         o.check = read(checkRecord.status);
         o.download = read(downloadRecord.status);
         o.downloadBytes = read(downloadRecord.bytes);
@@ -129,6 +136,89 @@ TEST_F(Hostile, SilenceEndsEachTransferAsAFailureOfItsStage)
     EXPECT_EQ(handshake.fetch, -11);
     EXPECT_EQ(handshake.check, -12);
     EXPECT_EQ(handshake.download, -11);
+}
+
+TEST_F(Hostile, ADripOfTwoBytesASecondEndsEachTransferAsATimeout)
+{
+    // Never silent, far below the floor of 100 bytes a second: in the body ...
+    farm.serve("/drip", page(std::string(100000, 'd')).withDrip(2, 1s));
+    const Outcome body = run(farm.url("/drip"));
+    EXPECT_EQ(body.fetch, -20); // the read loop ended; the page holds what came
+    EXPECT_LT(body.fetchBytes, 100);
+    EXPECT_EQ(body.fetchResult, TESSEL_FETCH_TIMEOUT);
+    EXPECT_EQ(body.check, 200); // a HEAD answer has no body to wait for
+    EXPECT_EQ(body.download, -15);
+    EXPECT_FALSE(body.file);
+
+    // ... and in a head that never ends.
+    HeadDrip head(2, 1s);
+    const Outcome endless = run(head.url("/"));
+    EXPECT_EQ(endless.fetch, -11);
+    EXPECT_EQ(endless.fetchBytes, 0);
+    EXPECT_EQ(endless.fetchResult, TESSEL_FETCH_TIMEOUT);
+    EXPECT_EQ(endless.check, -25);
+    EXPECT_EQ(endless.download, -11);
+    EXPECT_FALSE(endless.file);
+}
+
+TEST_F(Hostile, CredentialsInAnAddressAreNeverSent)
+{
+    farm.serve("/members", page("welcome"));
+    const std::string inside = farm.url("/members").substr(std::string("http://").size());
+    const Outcome o = run("http://user:secret@" + inside);
+    EXPECT_EQ(o.fetch, -20);
+    EXPECT_EQ(o.check, 200);
+    EXPECT_EQ(o.download, -20);
+    // A redirect that hands some over is not followed.
+    farm.serve("/hand-over", status(302).withHeader("Location", "http://user:secret@" + inside));
+    const Outcome handOver = run(farm.url("/hand-over"));
+    EXPECT_EQ(handOver.fetch, -11);
+    EXPECT_EQ(handOver.download, -11);
+    EXPECT_FALSE(handOver.file);
+    const auto asked = farm.requests("/members");
+    EXPECT_EQ(asked.size(), 3u);
+    for (const Request &request : asked)
+        EXPECT_FALSE(request.hasHeader("Authorization")) << request.method;
+}
+
+TEST_F(Hostile, APublicServerCannotRedirectIntoThePrivateNetwork)
+{
+    // The farm stands for a public site; `inside` for a server of the user's network.
+    SiteFarm inside;
+    tessel::treatAsPublic({farm.port()});
+    inside.serve("/secret", page("inside"));
+    farm.serve("/page", page("public"));
+    farm.serve("/in", status(302).withHeader("Location", inside.url("/secret")));
+    farm.serve("/named",
+               status(302).withHeader(
+                   "Location", "http://localhost:" + std::to_string(inside.port()) + "/secret"));
+    farm.serve("/along", status(302).withHeader("Location", "/page"));
+    inside.serve("/out", status(302).withHeader("Location", farm.url("/page")));
+    inside.serve("/within", status(302).withHeader("Location", "/secret"));
+    for (const char *path : {"/in", "/named"}) {
+        const Outcome refused = run(farm.url(path));
+        EXPECT_EQ(refused.fetch, -11) << path;
+        EXPECT_EQ(refused.fetchBytes, 0) << path;
+        EXPECT_EQ(refused.fetchResult, TESSEL_FETCH_CONNECT) << path;
+        EXPECT_EQ(refused.check, 302) << path; // a check follows no redirect anyway
+        EXPECT_EQ(refused.download, -11) << path;
+        EXPECT_FALSE(refused.file) << path;
+    }
+    EXPECT_EQ(inside.requestCount(), 0u);
+    // Public to public, private to anywhere, and a private address named outright: as before.
+    const Outcome along = run(farm.url("/along"));
+    const Outcome out = run(inside.url("/out"));
+    const Outcome within = run(inside.url("/within"));
+    const Outcome direct = run(inside.url("/secret"));
+    EXPECT_EQ(along.page, "public");
+    EXPECT_EQ(along.download, -20);
+    EXPECT_EQ(out.fetch, -20);
+    EXPECT_EQ(out.download, -20);
+    EXPECT_EQ(within.fetch, -20);
+    EXPECT_EQ(within.download, -20);
+    EXPECT_EQ(direct.page, "inside");
+    EXPECT_EQ(direct.check, 200);
+    EXPECT_EQ(direct.download, -20);
 }
 
 TEST_F(Hostile, AMegabyteOfHeadersIsRefused)

@@ -1,4 +1,5 @@
 #include "sandbox.h"
+#include "sitefarm.h"
 #include "sitelist_fixture.h"
 #include "tessel.h"
 
@@ -19,6 +20,7 @@ enum Site {
     kBadNum,  // a _NUM_ without its second number
     kEmpty,   // memo allows AND but there is no list
     kOdd,     // templates outside the usual form
+    kEuc,     // reads EUC-JP pages
 };
 
 const char *kCatalogue = "SITE both\nMEMO AND OR\n"
@@ -32,14 +34,15 @@ const char *kCatalogue = "SITE both\nMEMO AND OR\n"
                          "SITE utf8\nMEMO AND UTF8\nAND http://u/?q=_WORD1_+_WORD2_\nENDSITE\n"
                          "SITE bad num\nMEMO AND\nAND http://x/?q=_WORD1_&p=_NUM_1\nENDSITE\n"
                          "SITE empty\nMEMO AND\nENDSITE\n"
-                         "SITE odd\nMEMO AND\nAND http://o/_WORD1_/_WORD2_/x\nENDSITE\n";
+                         "SITE odd\nMEMO AND\nAND http://o/_WORD1_/_WORD2_/x\nENDSITE\n"
+                         "SITE euc\nMEMO AND EUC\nAND http://e/?q=_WORD1_+_WORD2_\nENDSITE\n";
 
 class QueryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         writeSiteList(box_, kCatalogue);
-        ASSERT_EQ(LoadSite(), 7);
+        ASSERT_EQ(LoadSite(), 8);
     }
 
     // The request for a CP932 keyword text, or the error code as text.
@@ -78,16 +81,54 @@ TEST_F(QueryTest, SplitsTheKeywordTextIntoAtMostTenWords)
         EXPECT_EQ(form(kBoth, 0, 0, none), std::to_string(TESSEL_E_NO_KEYWORD)) << none;
 }
 
-TEST_F(QueryTest, EscapesShiftJisPairsAndLeavesAsciiAlone)
+// Every byte but letters, digits and "-._~" is escaped once, for every kind of site; only the
+// bytes of a Japanese word differ: CP932 (EUC sites too) or UTF-8.
+TEST_F(QueryTest, EscapesEveryByteThatIsNotUnreserved)
+{
+    struct Case {
+        const char *typed; // UTF-8 here, CP932 for iForm
+        const char *cp932; // the value for a CP932 site and for an EUC site
+        const char *utf8;  // the value for a UTF8 site
+    };
+    const Case cases[] = {
+        {"C++", "C%2B%2B", "C%2B%2B"},
+        {"C#", "C%23", "C%23"},
+        {"AT&T", "AT%26T", "AT%26T"},
+        {"a=b", "a%3Db", "a%3Db"},
+        {"100%", "100%25", "100%25"},
+        {"a+b", "a%2Bb", "a%2Bb"},
+        {"x/y?z'\"", "x%2Fy%3Fz%27%22", "x%2Fy%3Fz%27%22"},
+        {"A-z.0_9~", "A-z.0_9~", "A-z.0_9~"},
+        {"日本", "%93%FA%96%7B", "%E6%97%A5%E6%9C%AC"},
+        // 表 and ソ end in 5C, a backslash on its own.
+        {"表ソ", "%95%5C%83%5C", "%E8%A1%A8%E3%82%BD"},
+        {"C++ 日本", "C%2B%2B+%93%FA%96%7B", "C%2B%2B+%E6%97%A5%E6%9C%AC"},
+        // Escapes typed as text are text: sent once more escaped, never taken as bytes.
+        {"%E6%97%A5", "%25E6%2597%25A5", "%25E6%2597%25A5"},
+        // A reference to a character CP932 lacks is that character for a UTF8 site only.
+        {"&#128512;", "%26%23128512%3B", "%F0%9F%98%80"},
+        {"&#12354;", "%26%2312354%3B", "%26%2312354%3B"},
+        {"&#38;#128512;", "%26%2338%3B%23128512%3B", "%26%23128512%3B"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(formUtf8(kBoth, 0, 0, c.typed), std::string("http://b/0?q=") + c.cp932 + "&n=10")
+            << c.typed;
+        EXPECT_EQ(formUtf8(kEuc, 0, 0, c.typed), std::string("http://e/?q=") + c.cp932) << c.typed;
+        EXPECT_EQ(formUtf8(kUtf8, 0, 0, c.typed), std::string("http://u/?q=") + c.utf8) << c.typed;
+    }
+    // A form post carries the same escapes in its body.
+    EXPECT_EQ(formUtf8(kBoth, 1, 0, "AT&T 100%"), "post://b/or?q=AT%26T|100%25&s=0");
+}
+
+TEST_F(QueryTest, EscapesShiftJisByteByByte)
 {
     // 日本 is 93 FA 96 7B in Shift_JIS: each character becomes six bytes.
     EXPECT_EQ(formUtf8(kBoth, 0, 0, "日本"), "http://b/0?q=%93%FA%96%7B&n=10");
-    EXPECT_EQ(form(kBoth, 0, 0, "a&b=c%+"), "http://b/0?q=a&b=c%+&n=10");
     // An ideographic space separates words like a blank, right after a letter too, in both
     // lists; the second byte of a character (88 81) never starts one.
     EXPECT_EQ(formUtf8(kBoth, 0, 0, "\u3000a\u3000 \u3000b"), "http://b/0?q=a+b&n=10");
     EXPECT_EQ(formUtf8(kBoth, 1, 0, "a\u3000b"), "post://b/or?q=a|b&s=0");
-    EXPECT_EQ(form(kBoth, 0, 0, "\x88\x81\x40"), "http://b/0?q=%88%81@&n=10");
+    EXPECT_EQ(form(kBoth, 0, 0, "\x88\x81\x40"), "http://b/0?q=%88%81%40&n=10");
     // A lead byte with no partner is escaped alone; it never takes the blank after it.
     EXPECT_EQ(form(kBoth, 0, 0, "a\x82 b"), "http://b/0?q=a%82+b&n=10");
 }
@@ -96,9 +137,13 @@ TEST_F(QueryTest, Utf8SitesGetUtf8Escapes)
 {
     EXPECT_EQ(formUtf8(kUtf8, 0, 0, "日本 語"), "http://u/?q=%E6%97%A5%E6%9C%AC+%E8%AA%9E");
     EXPECT_EQ(form(kUtf8, 0, 0, "abc"), "http://u/?q=abc");
-    // Characters CP932 lacks reach such a site escaped by the caller, unchanged.
-    EXPECT_EQ(form(kUtf8, 0, 0, "%F0%9F%98%80 %F0%A0%AE%B7"),
-              "http://u/?q=%F0%9F%98%80+%F0%A0%AE%B7");
+    // Characters CP932 lacks reach such a site as references, in and between other text.
+    EXPECT_EQ(form(kUtf8, 0, 0, "&#128512; a&#134071;&#134071;b"),
+              "http://u/?q=%F0%9F%98%80+a%F0%A0%AE%B7%F0%A0%AE%B7b");
+    // Nothing else that looks like one is taken for one: no digits, no ';', a surrogate,
+    // beyond Unicode, ASCII.
+    EXPECT_EQ(form(kUtf8, 0, 0, "&#; &#128512 &#55357; &#1114112; &#65;"),
+              "http://u/?q=%26%23%3B+%26%23128512+%26%2355357%3B+%26%231114112%3B+%26%2365%3B");
 }
 
 TEST_F(QueryTest, WordCountAndModeChooseTheList)
@@ -111,7 +156,7 @@ TEST_F(QueryTest, WordCountAndModeChooseTheList)
     EXPECT_EQ(form(kAndOnly, 1, 0, "a b"), "https://a/?q=ab&p=-5");
     EXPECT_EQ(form(kAndOnly, 7, 0, "a b"), "https://a/?q=ab&p=-5");
     // No site at that index: nothing to send.
-    EXPECT_EQ(form(7, 0, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
+    EXPECT_EQ(form(8, 0, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
     EXPECT_EQ(form(-1, 0, 0, "a b"), std::to_string(TESSEL_E_ONE_WORD_SITE));
     EXPECT_EQ(form(kEmpty, 0, 3, "a"), "");
 }
@@ -174,4 +219,41 @@ TEST(Query, LongTemplatesAreRefused)
     EXPECT_EQ(iForm(1, 0, 0, "a", request), TESSEL_E_REQUEST_TOO_LONG);
     ASSERT_EQ(iForm(2, 0, 0, "a", request), 0);
     EXPECT_EQ(iForm(2, 0, 1, "a", request), TESSEL_E_REQUEST_TOO_LONG);
+}
+
+// What the site receives, decoded as a server decodes its query or form, is what was typed.
+TEST(Query, TheSiteDecodesTheRequestBackToTheTypedWords)
+{
+    Sandbox box;
+    SiteFarm farm;
+    farm.servePrefix("/", [](const Request &) { return page("ok"); });
+    const std::string host = "127.0.0.1:" + std::to_string(farm.port());
+    writeSiteList(box, "MEMO AND\nAND http://" + host + "/sjis?q=_WORD1_+_WORD2_&n=10\nENDSITE\n" +
+                           "MEMO AND UTF8\nAND http://" + host +
+                           "/utf8?q=_WORD1_+_WORD2_&n=10\nENDSITE\n" + "MEMO AND\nAND post://" +
+                           host + "/post?q=_WORD1_+_WORD2_&n=10\nENDSITE\n");
+    ASSERT_EQ(LoadSite(), 3);
+    const std::string typed = "C++ C# AT&T a=b 100% a+b 日本 ~/?#";
+    const struct {
+        int32_t site;
+        const char *path;
+        std::string words; // as the site reads them
+    } sites[] = {
+        {0, "/sjis", encode(typed)},
+        {1, "/utf8", typed},
+        {2, "/post", encode(typed)},
+    };
+    for (const auto &site : sites) {
+        char request[TESSEL_REQUEST_SIZE];
+        ASSERT_EQ(iForm(site.site, 0, 0, encode(typed).c_str(), request), 0);
+        FetchRecord record{};
+        ASSERT_EQ(iGet(&record, request), 1);
+        ASSERT_TRUE(waitFor([&] { return Status(&record) == 0; }));
+        EXPECT_EQ(record.status, -20) << request;
+        const auto log = farm.requests(site.path);
+        ASSERT_EQ(log.size(), 1u) << request;
+        EXPECT_EQ(log[0].param("q"), site.words) << request;
+        EXPECT_EQ(log[0].param("n"), "10") << request;
+        EXPECT_EQ(log[0].params.size(), 2u) << request; // no stray parameter
+    }
 }

@@ -19,6 +19,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -929,6 +930,83 @@ int openDescriptors()
 int runningThreads()
 {
     return countEntries("/proc/self/task");
+}
+
+// ---- A server that never ends its head ----
+
+HeadDrip::HeadDrip(std::size_t bytes, std::chrono::milliseconds every)
+    : bytes_(std::max<std::size_t>(bytes, 1)), every_(every)
+{
+    listener_ = listenOnLoopback(64, port_);
+    fcntl(listener_, F_SETFL, fcntl(listener_, F_GETFL) | O_NONBLOCK);
+    if (pipe2(wake_, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe2 failed");
+    thread_ = std::thread([this] { run(); });
+}
+
+HeadDrip::~HeadDrip()
+{
+    char stop = 's';
+    ssize_t ignored = write(wake_[1], &stop, 1);
+    (void)ignored;
+    thread_.join();
+    close(wake_[0]);
+    close(wake_[1]);
+    close(listener_);
+}
+
+std::string HeadDrip::url(const std::string &path) const
+{
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void HeadDrip::run()
+{
+    // The head as an endless text: the status line, then the same header line over and over.
+    const std::string status = "HTTP/1.1 200 OK\r\n";
+    const std::string line = "X-Drip: dddddddd\r\n";
+    auto byteAt = [&](std::size_t at) {
+        return at < status.size() ? status[at] : line[(at - status.size()) % line.size()];
+    };
+    struct Client {
+        int fd;
+        std::size_t sent;
+    };
+    std::vector<Client> clients;
+    auto tick = std::chrono::steady_clock::now() + every_;
+    for (;;) {
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            tick - std::chrono::steady_clock::now());
+        pollfd items[] = {{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
+        if (poll(items, 2, static_cast<int>(std::max<long>(wait.count(), 0))) < 0 && errno != EINTR)
+            break;
+        if (items[0].revents != 0)
+            break;
+        for (int fd;
+             (fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+            clients.push_back({fd, 0});
+        }
+        if (std::chrono::steady_clock::now() < tick)
+            continue;
+        tick += every_;
+        for (auto it = clients.begin(); it != clients.end();) {
+            char request[4096];
+            while (recv(it->fd, request, sizeof request, 0) > 0) {
+            }
+            std::string piece;
+            for (std::size_t i = 0; i < bytes_; ++i)
+                piece += byteAt(it->sent + i);
+            if (send(it->fd, piece.data(), piece.size(), MSG_NOSIGNAL) <= 0) {
+                close(it->fd);
+                it = clients.erase(it);
+                continue;
+            }
+            it->sent += piece.size();
+            ++it;
+        }
+    }
+    for (const Client &client : clients)
+        close(client.fd);
 }
 
 } // namespace testsupport

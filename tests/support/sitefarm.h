@@ -248,4 +248,29 @@ int refusedPort();
 int openDescriptors();
 int runningThreads();
 
+// ---- A server that never ends its head ----
+//
+// HeadDrip answers every connection on 127.0.0.1 with a status line and then header lines
+// that never end, `bytes` bytes every `every`: a server that is never silent and never
+// answers. Connections end when the client closes them or the HeadDrip goes.
+class HeadDrip {
+public:
+    HeadDrip(std::size_t bytes, std::chrono::milliseconds every);
+    ~HeadDrip();
+    HeadDrip(const HeadDrip &) = delete;
+    HeadDrip &operator=(const HeadDrip &) = delete;
+    // "http://127.0.0.1:<port>" followed by the path.
+    std::string url(const std::string &path) const;
+
+private:
+    void run();
+
+    std::size_t bytes_;
+    std::chrono::milliseconds every_;
+    int listener_ = -1;
+    int wake_[2] = {-1, -1};
+    int port_ = 0;
+    std::thread thread_;
+};
+
 } // namespace testsupport
