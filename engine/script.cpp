@@ -2,6 +2,7 @@
 
 #include "capture.h"
 #include "charset.h"
+#include "cp932.h"
 
 #include <cstring>
 
@@ -26,13 +27,11 @@ bool nameByte(unsigned char c)
     return isLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
 }
 
-// A search text prepared once per run: its length in the page (a lone lead byte at the end
-// still takes a second page byte), and two byte positions that filter start candidates.
+// A search text prepared once per run, and two byte positions that filter start candidates.
 struct Needle {
     const unsigned char *text = nullptr;
-    size_t length = 0;   // bytes of the text
-    size_t span = 0;     // page bytes a match covers
-    bool wide = false;   // holds a two-byte character
+    size_t length = 0;   // bytes of the text, and of the page a match covers
+    bool wide = false;   // holds a byte of 0x80 or above: matched character by character
     bool filter = false; // the filter below may be used
     size_t at0 = 0, at1 = 0;
     unsigned char or0 = 0, or1 = 0, want0 = 0, want1 = 0;
@@ -102,38 +101,32 @@ void prepare(Needle &nd, const char *word, size_t n, bool euc)
 {
     nd.text = reinterpret_cast<const unsigned char *>(word);
     nd.length = n;
-    nd.span = n;
     nd.wide = false;
     nd.filter = false;
-    // Walk the text as the matcher does: a byte of 0x80 and above takes two bytes, and a lone
-    // one at the end still takes a second page byte.
-    size_t firstAscii = n, lastAscii = n;
+    // Walk the text as the matcher does, one Shift_JIS character at a time.
+    size_t firstSingle = n, lastSingle = n;
     for (size_t i = 0; i < n;) {
-        if (nd.text[i] >= 0x80) {
-            nd.wide = true;
-            if (i + 1 == n) {
-                nd.span = n + 1;
+        const size_t width = characterWidth(nd.text, i, n, false);
+        nd.wide = nd.wide || nd.text[i] >= 0x80;
+        if (width == 1) {
+            if (firstSingle == n) {
+                firstSingle = i;
             }
-            i += 2;
-        } else {
-            if (firstAscii == n) {
-                firstAscii = i;
-            }
-            lastAscii = i;
-            i += 1;
+            lastSingle = i;
         }
+        i += width;
     }
     if (n == 0) {
         return;
     }
     // On an EUC site a two-byte character's page bytes differ from the text's, so only its
-    // ASCII bytes can filter; elsewhere the first and last bytes do.
+    // one-byte characters can filter; elsewhere the first and last bytes do.
     if (euc && nd.wide) {
-        if (firstAscii == n) {
+        if (firstSingle == n) {
             return;
         }
-        nd.at0 = firstAscii;
-        nd.at1 = lastAscii;
+        nd.at0 = firstSingle;
+        nd.at1 = lastSingle;
     } else {
         nd.at0 = 0;
         nd.at1 = n - 1;
@@ -210,7 +203,13 @@ void prepareWord(Token &t, const char *word, size_t n, bool euc)
     }
 }
 
-// Does the needle match at page position i? i + span is within the page.
+// Page byte a against text byte b: ASCII letters of the text match either case.
+inline bool sameByte(unsigned char a, unsigned char b)
+{
+    return a == b || (isLetter(b) && (a | 0x20) == (b | 0x20));
+}
+
+// Does the needle match at page position i? i + length is within the page.
 inline bool matchAt(const Page &page, size_t i, const Needle &nd)
 {
     const unsigned char *p = page.text + i;
@@ -218,32 +217,40 @@ inline bool matchAt(const Page &page, size_t i, const Needle &nd)
     const size_t n = nd.length;
     if (!nd.wide) {
         for (size_t k = 0; k < n; ++k) {
-            const unsigned char a = p[k], b = t[k];
-            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+            if (!sameByte(p[k], t[k])) {
                 return false;
             }
         }
         return true;
     }
+    // Character by character, each side cut as capture cuts it (the text is Shift_JIS, the
+    // page in its site's encoding): a pair matches only a pair, a one-byte character only a
+    // one-byte character.
     for (size_t k = 0; k < n;) {
         const unsigned char b = t[k];
         if (b < 0x80) {
-            const unsigned char a = p[k];
-            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+            if (!sameByte(p[k], b)) {
+                return false;
+            }
+            ++k;
+            continue;
+        }
+        const size_t width = characterWidth(t, k, n, false);
+        if (characterWidth(page.text, i + k, page.size, page.euc) != width) {
+            return false;
+        }
+        if (width == 1) {
+            if (p[k] != b) {
                 return false;
             }
             ++k;
             continue;
         }
         unsigned char a0 = p[k], a1 = p[k + 1];
-        if (a0 < 0x80) {
-            return false;
-        }
         if (page.euc) {
             eucToSjis(a0, a1);
         }
-        const unsigned char b1 = k + 1 < n ? t[k + 1] : 0;
-        if (a0 != b || a1 != b1) {
+        if (a0 != b || a1 != t[k + 1]) {
             return false;
         }
         k += 2;
@@ -257,14 +264,14 @@ size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
     if (nd.length == 0) {
         return pos < bound ? pos : bound;
     }
-    if (nd.span > page.size) {
+    if (nd.length > page.size) {
         return bound;
     }
     // A match may run past the bound but never past the page.
     if (bound == 0) {
         return bound;
     }
-    size_t last = page.size - nd.span; // last start that fits the page
+    size_t last = page.size - nd.length; // last start that fits the page
     if (bound <= last) {
         last = bound - 1;
     }
@@ -400,7 +407,7 @@ Match find(const Page &page, size_t pos, size_t bound, const Token &t)
                 break;
             }
             if (nd.cls == nullptr) {
-                best = {at, at + nd.span};
+                best = {at, at + nd.length};
                 break;
             }
             size_t tagEnd = 0;

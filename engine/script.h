@@ -41,7 +41,9 @@
 // HOST's scheme). Hits are kept only with a URL beginning "http://" or "https://".
 // Matching: ASCII letters compare case-insensitively; two-byte characters exactly (on an EUC
 // site the page's EUC-JP pairs are converted to Shift_JIS first; a UTF8 site's page is
-// converted to CP932 before the run, so write scripts in Shift_JIS text either way).
+// converted to CP932 before the run, so write scripts in Shift_JIS text either way). Text
+// and page are cut into characters as capture cuts them (characterWidth): half-width
+// katakana is one byte, and a pair matches only a pair.
 // Keywords (IF LOOP SKIPTO UNTILL THEN ENDIF ENDLOOP EOF) are exact, upper case; anywhere
 // else they are plain search texts. Blocks don't nest: IF..THEN ends at the first ENDIF,
 // LOOP at the first ENDLOOP.

@@ -169,6 +169,20 @@ TEST(ScriptRun, AsciiLettersMatchWithoutCaseTwoByteCharactersExactly)
     EXPECT_EQ(run(encode("検索") + " TITLE <", encode("検索結果<")).title(0), encode("結果"));
 }
 
+TEST(ScriptRun, SearchTextsSplitIntoCharactersAsCaptureDoes)
+{
+    // Half-width katakana is one byte: an odd run of it matches, and a letter after it folds.
+    EXPECT_EQ(run("\xb6\xc0\xb6 TITLE <", "x\xb6\xc0\xb6yes<").title(0), "yes");
+    EXPECT_EQ(run("\xb6id= TITLE <", "\xb6ID=yes<").title(0), "yes");
+    // 0xA0 and 0xFD-0xFF lead no pair; a lead byte before a byte that ends no character
+    // stands alone, on the page as in the text.
+    EXPECT_EQ(run("\xa0z TITLE <", "\xa0Zyes<").title(0), "yes");
+    EXPECT_EQ(run("\xfdz\xff TITLE <", "\xfdZ\xffyes<").title(0), "yes");
+    EXPECT_EQ(run("x\x82 TITLE <", "x\x82\x41no< x\x82!yes<").title(0), "!yes");
+    // On an EUC page a byte of the text matches no half of a page pair.
+    EXPECT_EQ(run("\xb1 TITLE <", "\xb1\xa1no<\xb1yes<", 1000, true).title(0), "yes");
+}
+
 TEST(ScriptRun, EucPagesMatchShiftJisScriptText)
 {
     const std::string page = encode("<p>検索：日本語</p>", "EUC-JP");
