@@ -164,16 +164,17 @@ bool prepareTagClass(Needle &nd, const char *word, size_t n, bool euc)
     return true;
 }
 
-// Prepares a word's alternatives: parts between "|", each a plain text or "<name.class".
-// A word whose parts would be empty, or that has more than kMaxAlternatives of them, is one
-// plain text, as is every keyword.
+// Prepares a word as a search text: its alternatives, parts between "|", each a plain text
+// or "<name.class". A word whose parts would be empty, or that has more than
+// kMaxAlternatives of them, is one plain text. Every word is prepared, a field word too: it
+// is searched for where it stands after SKIPTO, UNTILL or IF.
 void prepareWord(Token &t, const char *word, size_t n, bool euc)
 {
     size_t cuts[kMaxAlternatives + 1];
     int parts = 0;
-    bool split = t.kind == kText && t.field == kNotField;
+    bool split = true;
     size_t from = 0;
-    for (size_t i = 0; split && i <= n; ++i) {
+    for (size_t i = 0; i <= n; ++i) {
         if (i < n && word[i] != '|') {
             continue;
         }
@@ -195,9 +196,7 @@ void prepareWord(Token &t, const char *word, size_t n, bool euc)
         const size_t end = split && a + 1 < parts ? cuts[a + 1] - 1 : n;
         nd.cls = nullptr;
         nd.clsLength = 0;
-        if (!split && parts == 1 && t.kind != kText) {
-            prepare(nd, word, n, euc);
-        } else if (!prepareTagClass(nd, word + start, end - start, euc)) {
+        if (!prepareTagClass(nd, word + start, end - start, euc)) {
             prepare(nd, word + start, end - start, euc);
         }
     }
@@ -472,16 +471,16 @@ void runField(Run &r, int at, size_t limit)
     if (term.field == kNotField) {
         end = find(r.page, r.pos, limit, term).start;
     }
-    if (field.field == kTokenField) {
-        r.pos = skipWord(r.page, r.pos, end);
-        return;
-    }
-    const ResultField f = fieldOf(field.field);
-    char *text = currentRecord(r) + f.offset;
     size_t from = r.pos;
     if (field.leadingTags) {
         from = skipLeadingTags(r.page, from, end);
     }
+    if (field.field == kTokenField) {
+        r.pos = skipWord(r.page, from, end);
+        return;
+    }
+    const ResultField f = fieldOf(field.field);
+    char *text = currentRecord(r) + f.offset;
     r.pos = captureText(r.page, from, end, text, static_cast<size_t>(f.width - 1));
     if (field.field == kUrlField) {
         completeUrl(text, r.page.host);
@@ -564,7 +563,7 @@ int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
         Token &t = r.tokens[r.count++];
         t.kind = keyword(w, n);
         t.field = t.kind == kText ? fieldKind(w, n) : kNotField;
-        t.leadingTags = t.field != kNotField && t.field != kTokenField && w[n - 1] == '*';
+        t.leadingTags = t.field != kNotField && w[n - 1] == '*';
         prepareWord(t, w, n, page.euc);
         w += n + 1;
     }

@@ -20,7 +20,8 @@
 //                          that level
 //   IF text LOOP ... ENDLOOP  same as LOOP; text is ignored
 //
-// Search texts (wherever a text is searched: commands, SKIPTO, UNTILL, IF, terminators):
+// Search texts (wherever a text is searched: commands, SKIPTO, UNTILL, IF, terminators; a
+// word after SKIPTO, UNTILL or IF is a search text even when it begins with a field name):
 //   a|b|c                  alternatives (2 to 4, none empty): the earliest match wins, the
 //                          first listed on a tie; otherwise the word is one plain text
 //   <name.class            a start tag of that name whose class attribute (quoted or not)
@@ -30,9 +31,10 @@
 // Fields (a word that BEGINS with the name counts): TITLE (255 bytes), URL (1023), PREVIEW
 // (1023), DATE, SIZE, SCORE (255 each), TOKEN (steps over one word of the page, keeps
 // nothing). When the terminator is itself a field name the field runs to the limit; a field
-// that is the script's last word captures nothing. A field word ending in "*" (TITLE*) first
-// steps over every tag and comment before its text, so a container that opens with a block
-// element (an icon's <div>) still gives its text; from the text on, capture is as usual.
+// that is the script's last word captures nothing. A field word ending in "*" (TITLE*,
+// TOKEN*) first steps over every tag and comment before its text, so a container that opens
+// with a block element (an icon's <div>) still gives its text; from the text on, capture is
+// as usual.
 // Capture: leading/trailing blanks dropped, runs of blanks become one blank; tags starting
 // <b <i <u <s <tt <font (and closing forms; so <br <span <strong <img <script too) are
 // stepped over, any other tag ends the capture; two-byte characters are never split.

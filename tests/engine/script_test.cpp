@@ -232,6 +232,12 @@ TEST(ScriptRun, AlternativesFindTheEarliestOfThem)
     EXPECT_EQ(run("a||b TITLE <", "a<b>x a||b y<").title(0), "y");
     EXPECT_EQ(run("| TITLE <", "a|b<").title(0), "b");
     EXPECT_EQ(run("a|b|c|d|e TITLE <", "e<x a|b|c|d|e y<").title(0), "y");
+    // A search text that begins with a field name splits all the same.
+    EXPECT_EQ(run("SKIPTO TITLE|x x URL ;", "a x http://a/;").url(0), "http://a/");
+    EXPECT_EQ(run("IF URL|<b> THEN TITLE </b> ENDIF", "<b>Name</b>").title(0), "Name");
+    EXPECT_EQ(
+        run("UNTILL DATE|<hr> LOOP <i> TITLE </i> ENDLOOP", "<i>1</i> <hr><i>2</i> <i>3</i>").count,
+        2);
 }
 
 TEST(ScriptRun, TagWithClassMatchesAClassAmongSeveral)
@@ -263,6 +269,9 @@ TEST(ScriptRun, StarredFieldSkipsTheTagsBeforeItsText)
 TEST(ScriptRun, TokenStepsOverOneWord)
 {
     EXPECT_EQ(run("<td> TOKEN DATE </td>", "<td>  12KB  2003/01/02 </td>").date(0), "2003/01/02");
+    // TOKEN* steps over the tags before the word first.
+    EXPECT_EQ(run("<td> TOKEN* DATE </td>", "<td><span class=\"n\">12KB</span> 2003</td>").date(0),
+              "2003");
 }
 
 TEST(ScriptRun, Errors)
