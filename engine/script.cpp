@@ -4,6 +4,8 @@
 #include "charset.h"
 #include "cp932.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -27,7 +29,20 @@ bool nameByte(unsigned char c)
     return isLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
 }
 
-// A search text prepared once per run, and two byte positions that filter start candidates.
+constexpr size_t kNone = SIZE_MAX;
+
+// What a run has learnt of one search text's matches. Matches at or after `from` and below
+// `walk` are known: the first of them is `at` (kNone: there is none), covering up to `atEnd`.
+// A loop runs the same searches pass after pass, over stretches of the page an earlier pass
+// has read already (an UNTILL to a marker that isn't there, the first of two alternatives
+// while the second is found); answering from here keeps a whole run linear in the page.
+struct Memo {
+    bool used = false;
+    size_t from = 0, at = kNone, atEnd = 0, walk = 0;
+};
+
+// A search text prepared once per run: two byte positions that filter start candidates, and
+// what the run has learnt of its matches.
 struct Needle {
     const unsigned char *text = nullptr;
     size_t length = 0;   // bytes of the text, and of the page a match covers
@@ -39,6 +54,7 @@ struct Needle {
     // it covers the whole tag.
     const unsigned char *cls = nullptr;
     size_t clsLength = 0;
+    Memo memo;
 };
 
 // A word with "|" inside is a set of alternatives; a search finds the earliest of them.
@@ -59,6 +75,8 @@ struct Match {
 
 struct Run {
     Run(const Page &p, ScriptOutput &o) : page(p), out(o) {}
+    // Counts page bytes passed over (ScriptOutput::read).
+    void passed(size_t from, size_t to) { out.read += to > from ? to - from : 0; }
     const Page &page;
     ScriptOutput &out;
     Token tokens[kMaxTokens + 1]; // one more: an empty word past the script's end
@@ -103,6 +121,7 @@ void prepare(Needle &nd, const char *word, size_t n, bool euc)
     nd.length = n;
     nd.wide = false;
     nd.filter = false;
+    nd.memo = Memo{};
     // Walk the text as the matcher does, one Shift_JIS character at a time.
     size_t firstSingle = n, lastSingle = n;
     for (size_t i = 0; i < n;) {
@@ -319,13 +338,16 @@ size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
 }
 
 // Is the start tag at i (its "<name" already matched) one whose class attribute holds the
-// needle's class among its blank-separated words? tagEnd receives the position after its ">".
+// needle's class among its blank-separated words? tagEnd receives the position after its ">",
+// or where the reading stopped: after the name when it is a longer one, the page's end when
+// no ">" closes the tag.
 bool tagHasClass(const Page &page, size_t i, const Needle &nd, size_t &tagEnd)
 {
     const unsigned char *s = page.text;
     const size_t n = page.size;
     size_t p = i + nd.length;
     if (p < n && nameByte(s[p])) {
+        tagEnd = p;
         return false; // a longer tag name
     }
     bool found = false;
@@ -386,35 +408,80 @@ bool tagHasClass(const Page &page, size_t i, const Needle &nd, size_t &tagEnd)
         }
         p = valueEnd < n && (s[valueEnd] == '"' || s[valueEnd] == '\'') ? valueEnd + 1 : valueEnd;
     }
-    if (p >= n || !found) {
-        return false;
+    tagEnd = p < n ? p + 1 : n;
+    return p < n && found;
+}
+
+// The first match of the needle that starts at or after pos and below bound, or bound; its
+// end is then in nd.memo.atEnd.
+//
+// A "<name.class" search takes the page's "<name" tags in order from the page's start, each
+// read once, up to its ">": a "<name" inside one of an earlier one's attribute values is part
+// of that tag, not a tag. So no byte is read twice however many tags fail to match, and the
+// answer does not depend on where the search starts.
+size_t search(Run &r, size_t pos, size_t bound, Needle &nd)
+{
+    if (pos >= bound) {
+        return bound;
     }
-    tagEnd = p + 1;
-    return true;
+    if (nd.length == 0) {
+        return pos;
+    }
+    Memo &m = nd.memo;
+    if (!m.used || pos < m.from) {
+        m = Memo{true, pos, kNone, 0, nd.cls ? 0 : pos};
+    }
+    if (m.at != kNone) {
+        if (pos <= m.at) {
+            return m.at < bound ? m.at : bound;
+        }
+        m.at = kNone; // no other match starts below walk
+        m.from = pos;
+    }
+    if (m.walk <= pos) {
+        m.from = pos;
+        if (nd.cls == nullptr) {
+            m.walk = pos;
+        }
+    }
+    if (m.walk >= bound) {
+        return bound;
+    }
+    for (;;) {
+        const size_t at = find(r.page, m.walk, bound, nd);
+        r.passed(m.walk, at);
+        if (at >= bound) {
+            m.walk = std::max(m.walk, bound); // a tag read may have passed the bound
+            return bound;
+        }
+        if (nd.cls == nullptr) {
+            m.at = at;
+            m.atEnd = at + nd.length;
+            m.walk = at + 1;
+            return at;
+        }
+        size_t tagEnd = 0;
+        const bool has = tagHasClass(r.page, at, nd, tagEnd);
+        r.passed(at, tagEnd);
+        m.walk = tagEnd;
+        if (has && at >= pos) {
+            m.at = at;
+            m.atEnd = tagEnd;
+            return at;
+        }
+    }
 }
 
 // The first match of any of the token's alternatives that starts at or after pos and below
 // bound (the earliest start wins, then the first listed); {bound, bound} when there is none.
-Match find(const Page &page, size_t pos, size_t bound, const Token &t)
+Match find(Run &r, size_t pos, size_t bound, Token &t)
 {
     Match best{bound, bound};
     for (int a = 0; a < t.alternatives; ++a) {
-        const Needle &nd = t.needle[a];
-        for (size_t from = pos;;) {
-            const size_t at = find(page, from, best.start, nd);
-            if (at >= best.start) {
-                break;
-            }
-            if (nd.cls == nullptr) {
-                best = {at, at + nd.length};
-                break;
-            }
-            size_t tagEnd = 0;
-            if (tagHasClass(page, at, nd, tagEnd)) {
-                best = {at, tagEnd};
-                break;
-            }
-            from = at + 1;
+        Needle &nd = t.needle[a];
+        const size_t at = search(r, pos, best.start, nd);
+        if (at < best.start) {
+            best = {at, nd.length == 0 ? at : nd.memo.atEnd};
         }
     }
     return best;
@@ -466,22 +533,25 @@ int32_t runLoop(Run &r, int at, size_t limit, int &next)
 void runField(Run &r, int at, size_t limit)
 {
     const Token &field = r.tokens[at];
-    const Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
+    Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
     size_t end = limit;
     if (term.field == kNotField) {
-        end = find(r.page, r.pos, limit, term).start;
+        end = find(r, r.pos, limit, term).start;
     }
-    size_t from = r.pos;
+    const size_t start = r.pos;
+    size_t from = start;
     if (field.leadingTags) {
         from = skipLeadingTags(r.page, from, end);
     }
     if (field.field == kTokenField) {
         r.pos = skipWord(r.page, from, end);
+        r.passed(start, r.pos);
         return;
     }
     const ResultField f = fieldOf(field.field);
     char *text = currentRecord(r) + f.offset;
     r.pos = captureText(r.page, from, end, text, static_cast<size_t>(f.width - 1));
+    r.passed(start, r.pos);
     if (field.field == kUrlField) {
         completeUrl(text, r.page.host);
     }
@@ -491,7 +561,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
 {
     int i = first;
     while (i < end && r.pos < limit) {
-        const Token &t = r.tokens[i];
+        Token &t = r.tokens[i];
         switch (t.kind) {
         case kIf: {
             const TokenKind how = i + 2 < r.count ? r.tokens[i + 2].kind : kText;
@@ -500,7 +570,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
                 if (endif < 0) {
                     return kNoEndif;
                 }
-                const Match m = find(r.page, r.pos, limit, r.tokens[i + 1]);
+                const Match m = find(r, r.pos, limit, r.tokens[i + 1]);
                 if (m.start >= limit) {
                     r.pos = limit;
                 } else {
@@ -525,14 +595,14 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             }
             break;
         case kSkipto:
-            r.pos = find(r.page, r.pos, limit, r.tokens[i + 1]).start;
+            r.pos = find(r, r.pos, limit, r.tokens[i + 1]).start;
             i += 2;
             break;
         case kUntill:
             if (r.tokens[i + 1].kind == kEof && i + 1 < r.count) {
                 limit = r.page.size;
             } else {
-                limit = find(r.page, r.pos, r.page.size, r.tokens[i + 1]).start;
+                limit = find(r, r.pos, r.page.size, r.tokens[i + 1]).start;
             }
             i += 2;
             break;
@@ -540,7 +610,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             if (t.field != kNotField) {
                 runField(r, i, limit);
             } else {
-                const Match m = find(r.page, r.pos, limit, t);
+                const Match m = find(r, r.pos, limit, t);
                 r.pos = m.start < limit ? m.end : limit;
             }
             i += 1;
@@ -554,6 +624,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
 
 int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
 {
+    out.read = 0;
     Run r(page, out);
     for (const char *w = script; *w != '\0';) {
         const size_t n = std::strlen(w);

@@ -19,6 +19,7 @@ namespace {
 struct DirectRun {
     int32_t error = 0;
     int32_t count = 0;
+    uint64_t read = 0;
     std::string title(int i) const { return records[i] + tessel::kTitle.offset; }
     std::string url(int i) const { return records[i] + tessel::kUrl.offset; }
     std::string date(int i) const { return records[i] + tessel::kDate.offset; }
@@ -48,6 +49,7 @@ DirectRun run(const std::string &script, const std::string &page, int32_t cap = 
     tessel::ScriptOutput out{DirectRun::records, 0, cap};
     r.error = tessel::runScript(list.c_str(), p, out);
     r.count = out.count;
+    r.read = out.read;
     return r;
 }
 
@@ -254,6 +256,14 @@ TEST(ScriptRun, TagWithClassMatchesAClassAmongSeveral)
     EXPECT_EQ(run("<li.hit.x TITLE <", "<li.hit.x y<").title(0), "y");
     // SKIPTO stops at the tag's start, so the same text finds it again.
     EXPECT_EQ(run("SKIPTO <p.x <p.x TITLE </p>", "<p>a</p><p class=x>b</p>").title(0), "b");
+    // A "<li" inside an li tag's attribute value is part of that tag, wherever the search
+    // starts.
+    const std::string inside = "<li title='<li class=hit>'>no<li class=hit>yes<";
+    EXPECT_EQ(run("<li.hit TITLE <", inside).title(0), "yes");
+    EXPECT_EQ(run("title= <li.hit TITLE <", inside).title(0), "yes");
+    // Nor when the search, as the second of two alternatives, stopped inside that tag before.
+    EXPECT_EQ(run("LOOP b|<li.hit ENDLOOP", "<li title='b<li class=hit>'>x<li class=hit>y").count,
+              3);
 }
 
 TEST(ScriptRun, StarredFieldSkipsTheTagsBeforeItsText)
@@ -272,6 +282,32 @@ TEST(ScriptRun, TokenStepsOverOneWord)
     // TOKEN* steps over the tags before the word first.
     EXPECT_EQ(run("<td> TOKEN* DATE </td>", "<td><span class=\"n\">12KB</span> 2003</td>").date(0),
               "2003");
+}
+
+TEST(ScriptRun, NoStepReadsAStretchOfThePageOverAndOver)
+{
+    // Pages of one piece repeated to 64 KB, each built so that a step would read again what a
+    // failed candidate, an alternative or an earlier pass read already: unclosed tags, a
+    // limit or a first alternative that is nowhere, a field end searched for in every pass.
+    const struct {
+        const char *script;
+        const char *piece;
+    } cases[] = {
+        {"LOOP <li.r URL ; ENDLOOP", "<li "},
+        {"LOOP <li.r URL ; ENDLOOP", "<li title='<li "},
+        {"LOOP x UNTILL <nowhere> TOKEN ENDLOOP", "x "},
+        {"LOOP SKIPTO <nowhere>|x x ENDLOOP", "x "},
+        {"LOOP x DATE SIZE ENDLOOP", "x<p>"},
+        {"LOOP SKIPTO <nowhere>|x ENDLOOP", "xa"},
+    };
+    for (const auto &c : cases) {
+        std::string page;
+        while (page.size() < 65536) {
+            page += c.piece;
+        }
+        const DirectRun r = run(c.script, page);
+        EXPECT_LE(r.read, 8 * page.size()) << c.script << " over " << c.piece;
+    }
 }
 
 TEST(ScriptRun, Errors)
