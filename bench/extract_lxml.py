@@ -48,6 +48,14 @@ def hits(name, root):
     if name == "wikipedia-1":
         return [(text(a), a.get("href"))
                 for a in root.xpath("//div[@class='mw-search-result-heading']/a")]
+    if name == "open-tags":
+        # No tag closes, so no li carries the class: nothing, as in the script's run.
+        return [(text(li), li.get("href")) for li in root.xpath(
+            "//li[contains(concat(' ', normalize-space(@class), ' '), ' r ')]")]
+    if name == "old-bing":
+        # Bing's script takes each hit's preview as well.
+        return [(text(li.xpath(".//h3/a")[0]), li.xpath(".//h3/a/@href")[0],
+                 text(li.xpath(".//p")[0])) for li in root.xpath("//li[@class='sa_wr']")]
     if name == "synthetic":
         # The synthetic site's script takes each hit's preview as well.
         return [(text(div.xpath("h3/a")[0]), div.xpath("h3/a/@href")[0],

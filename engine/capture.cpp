@@ -1,6 +1,7 @@
 #include "capture.h"
 
 #include "charset.h"
+#include "cp932.h"
 
 #include <algorithm>
 #include <cstring>
@@ -157,27 +158,6 @@ inline void copyBytes(char *to, const unsigned char *from, size_t n, size_t toRo
     std::memcpy(to, from, n);
 }
 
-// The bytes of the character at pos, whose first byte is 0x81 or above. Shift_JIS keeps
-// half-width katakana (0xA1-0xDF) in one byte. A lead byte pairs only with a byte that can
-// end a character (0x40-0x7E or 0x80-0xFC in Shift_JIS, 0xA1-0xFE in EUC-JP); before
-// anything else it stands alone, so a '<', a blank or a quote after it is never taken into a
-// field as the second half of a character. Captured text ends up in the HTML report, so
-// this is what keeps a page's tags out of it.
-inline size_t characterWidth(const Page &page, size_t pos)
-{
-    const unsigned char lead = page.text[pos];
-    if (!page.euc && lead >= 0xA1 && lead <= 0xDF) {
-        return 1;
-    }
-    if (pos + 1 >= page.size) {
-        return 1;
-    }
-    const unsigned char b = page.text[pos + 1];
-    const bool ends =
-        page.euc ? b >= 0xA1 && b <= 0xFE : (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-    return ends ? 2 : 1;
-}
-
 inline size_t skipBlanks(const unsigned char *s, size_t pos, size_t end)
 {
     while (pos < end) {
@@ -243,7 +223,7 @@ size_t captureText(const Page &page, size_t pos, size_t end, char *out, size_t m
         // A run of characters from 0x81 up, each kept whole or not at all.
         size_t run = pos;
         while (run < end && s[run] >= 0x81) {
-            const size_t width = characterWidth(page, run);
+            const size_t width = characterWidth(s, run, page.size, page.euc);
             if (n + width <= most) {
                 out[n] = static_cast<char>(s[run]);
                 if (width == 2) {

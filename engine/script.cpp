@@ -2,7 +2,10 @@
 
 #include "capture.h"
 #include "charset.h"
+#include "cp932.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -26,13 +29,24 @@ bool nameByte(unsigned char c)
     return isLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ':';
 }
 
-// A search text prepared once per run: its length in the page (a lone lead byte at the end
-// still takes a second page byte), and two byte positions that filter start candidates.
+constexpr size_t kNone = SIZE_MAX;
+
+// What a run has learnt of one search text's matches. Matches at or after `from` and below
+// `walk` are known: the first of them is `at` (kNone: there is none), covering up to `atEnd`.
+// A loop runs the same searches pass after pass, over stretches of the page an earlier pass
+// has read already (an UNTILL to a marker that isn't there, the first of two alternatives
+// while the second is found); answering from here keeps a whole run linear in the page.
+struct Memo {
+    bool used = false;
+    size_t from = 0, at = kNone, atEnd = 0, walk = 0;
+};
+
+// A search text prepared once per run: two byte positions that filter start candidates, and
+// what the run has learnt of its matches.
 struct Needle {
     const unsigned char *text = nullptr;
-    size_t length = 0;   // bytes of the text
-    size_t span = 0;     // page bytes a match covers
-    bool wide = false;   // holds a two-byte character
+    size_t length = 0;   // bytes of the text, and of the page a match covers
+    bool wide = false;   // holds a byte of 0x80 or above: matched character by character
     bool filter = false; // the filter below may be used
     size_t at0 = 0, at1 = 0;
     unsigned char or0 = 0, or1 = 0, want0 = 0, want1 = 0;
@@ -40,6 +54,7 @@ struct Needle {
     // it covers the whole tag.
     const unsigned char *cls = nullptr;
     size_t clsLength = 0;
+    Memo memo;
 };
 
 // A word with "|" inside is a set of alternatives; a search finds the earliest of them.
@@ -60,6 +75,8 @@ struct Match {
 
 struct Run {
     Run(const Page &p, ScriptOutput &o) : page(p), out(o) {}
+    // Counts page bytes passed over (ScriptOutput::read).
+    void passed(size_t from, size_t to) { out.read += to > from ? to - from : 0; }
     const Page &page;
     ScriptOutput &out;
     Token tokens[kMaxTokens + 1]; // one more: an empty word past the script's end
@@ -102,38 +119,33 @@ void prepare(Needle &nd, const char *word, size_t n, bool euc)
 {
     nd.text = reinterpret_cast<const unsigned char *>(word);
     nd.length = n;
-    nd.span = n;
     nd.wide = false;
     nd.filter = false;
-    // Walk the text as the matcher does: a byte of 0x80 and above takes two bytes, and a lone
-    // one at the end still takes a second page byte.
-    size_t firstAscii = n, lastAscii = n;
+    nd.memo = Memo{};
+    // Walk the text as the matcher does, one Shift_JIS character at a time.
+    size_t firstSingle = n, lastSingle = n;
     for (size_t i = 0; i < n;) {
-        if (nd.text[i] >= 0x80) {
-            nd.wide = true;
-            if (i + 1 == n) {
-                nd.span = n + 1;
+        const size_t width = characterWidth(nd.text, i, n, false);
+        nd.wide = nd.wide || nd.text[i] >= 0x80;
+        if (width == 1) {
+            if (firstSingle == n) {
+                firstSingle = i;
             }
-            i += 2;
-        } else {
-            if (firstAscii == n) {
-                firstAscii = i;
-            }
-            lastAscii = i;
-            i += 1;
+            lastSingle = i;
         }
+        i += width;
     }
     if (n == 0) {
         return;
     }
     // On an EUC site a two-byte character's page bytes differ from the text's, so only its
-    // ASCII bytes can filter; elsewhere the first and last bytes do.
+    // one-byte characters can filter; elsewhere the first and last bytes do.
     if (euc && nd.wide) {
-        if (firstAscii == n) {
+        if (firstSingle == n) {
             return;
         }
-        nd.at0 = firstAscii;
-        nd.at1 = lastAscii;
+        nd.at0 = firstSingle;
+        nd.at1 = lastSingle;
     } else {
         nd.at0 = 0;
         nd.at1 = n - 1;
@@ -171,16 +183,17 @@ bool prepareTagClass(Needle &nd, const char *word, size_t n, bool euc)
     return true;
 }
 
-// Prepares a word's alternatives: parts between "|", each a plain text or "<name.class".
-// A word whose parts would be empty, or that has more than kMaxAlternatives of them, is one
-// plain text, as is every keyword.
+// Prepares a word as a search text: its alternatives, parts between "|", each a plain text
+// or "<name.class". A word whose parts would be empty, or that has more than
+// kMaxAlternatives of them, is one plain text. Every word is prepared, a field word too: it
+// is searched for where it stands after SKIPTO, UNTILL or IF.
 void prepareWord(Token &t, const char *word, size_t n, bool euc)
 {
     size_t cuts[kMaxAlternatives + 1];
     int parts = 0;
-    bool split = t.kind == kText && t.field == kNotField;
+    bool split = true;
     size_t from = 0;
-    for (size_t i = 0; split && i <= n; ++i) {
+    for (size_t i = 0; i <= n; ++i) {
         if (i < n && word[i] != '|') {
             continue;
         }
@@ -202,15 +215,19 @@ void prepareWord(Token &t, const char *word, size_t n, bool euc)
         const size_t end = split && a + 1 < parts ? cuts[a + 1] - 1 : n;
         nd.cls = nullptr;
         nd.clsLength = 0;
-        if (!split && parts == 1 && t.kind != kText) {
-            prepare(nd, word, n, euc);
-        } else if (!prepareTagClass(nd, word + start, end - start, euc)) {
+        if (!prepareTagClass(nd, word + start, end - start, euc)) {
             prepare(nd, word + start, end - start, euc);
         }
     }
 }
 
-// Does the needle match at page position i? i + span is within the page.
+// Page byte a against text byte b: ASCII letters of the text match either case.
+inline bool sameByte(unsigned char a, unsigned char b)
+{
+    return a == b || (isLetter(b) && (a | 0x20) == (b | 0x20));
+}
+
+// Does the needle match at page position i? i + length is within the page.
 inline bool matchAt(const Page &page, size_t i, const Needle &nd)
 {
     const unsigned char *p = page.text + i;
@@ -218,32 +235,40 @@ inline bool matchAt(const Page &page, size_t i, const Needle &nd)
     const size_t n = nd.length;
     if (!nd.wide) {
         for (size_t k = 0; k < n; ++k) {
-            const unsigned char a = p[k], b = t[k];
-            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+            if (!sameByte(p[k], t[k])) {
                 return false;
             }
         }
         return true;
     }
+    // Character by character, each side cut as capture cuts it (the text is Shift_JIS, the
+    // page in its site's encoding): a pair matches only a pair, a one-byte character only a
+    // one-byte character.
     for (size_t k = 0; k < n;) {
         const unsigned char b = t[k];
         if (b < 0x80) {
-            const unsigned char a = p[k];
-            if (a != b && (!isLetter(b) || (a | 0x20) != (b | 0x20))) {
+            if (!sameByte(p[k], b)) {
+                return false;
+            }
+            ++k;
+            continue;
+        }
+        const size_t width = characterWidth(t, k, n, false);
+        if (characterWidth(page.text, i + k, page.size, page.euc) != width) {
+            return false;
+        }
+        if (width == 1) {
+            if (p[k] != b) {
                 return false;
             }
             ++k;
             continue;
         }
         unsigned char a0 = p[k], a1 = p[k + 1];
-        if (a0 < 0x80) {
-            return false;
-        }
         if (page.euc) {
             eucToSjis(a0, a1);
         }
-        const unsigned char b1 = k + 1 < n ? t[k + 1] : 0;
-        if (a0 != b || a1 != b1) {
+        if (a0 != b || a1 != t[k + 1]) {
             return false;
         }
         k += 2;
@@ -257,14 +282,14 @@ size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
     if (nd.length == 0) {
         return pos < bound ? pos : bound;
     }
-    if (nd.span > page.size) {
+    if (nd.length > page.size) {
         return bound;
     }
     // A match may run past the bound but never past the page.
     if (bound == 0) {
         return bound;
     }
-    size_t last = page.size - nd.span; // last start that fits the page
+    size_t last = page.size - nd.length; // last start that fits the page
     if (bound <= last) {
         last = bound - 1;
     }
@@ -313,13 +338,16 @@ size_t find(const Page &page, size_t pos, size_t bound, const Needle &nd)
 }
 
 // Is the start tag at i (its "<name" already matched) one whose class attribute holds the
-// needle's class among its blank-separated words? tagEnd receives the position after its ">".
+// needle's class among its blank-separated words? tagEnd receives the position after its ">",
+// or where the reading stopped: after the name when it is a longer one, the page's end when
+// no ">" closes the tag.
 bool tagHasClass(const Page &page, size_t i, const Needle &nd, size_t &tagEnd)
 {
     const unsigned char *s = page.text;
     const size_t n = page.size;
     size_t p = i + nd.length;
     if (p < n && nameByte(s[p])) {
+        tagEnd = p;
         return false; // a longer tag name
     }
     bool found = false;
@@ -380,35 +408,80 @@ bool tagHasClass(const Page &page, size_t i, const Needle &nd, size_t &tagEnd)
         }
         p = valueEnd < n && (s[valueEnd] == '"' || s[valueEnd] == '\'') ? valueEnd + 1 : valueEnd;
     }
-    if (p >= n || !found) {
-        return false;
+    tagEnd = p < n ? p + 1 : n;
+    return p < n && found;
+}
+
+// The first match of the needle that starts at or after pos and below bound, or bound; its
+// end is then in nd.memo.atEnd.
+//
+// A "<name.class" search takes the page's "<name" tags in order from the page's start, each
+// read once, up to its ">": a "<name" inside one of an earlier one's attribute values is part
+// of that tag, not a tag. So no byte is read twice however many tags fail to match, and the
+// answer does not depend on where the search starts.
+size_t search(Run &r, size_t pos, size_t bound, Needle &nd)
+{
+    if (pos >= bound) {
+        return bound;
     }
-    tagEnd = p + 1;
-    return true;
+    if (nd.length == 0) {
+        return pos;
+    }
+    Memo &m = nd.memo;
+    if (!m.used || pos < m.from) {
+        m = Memo{true, pos, kNone, 0, nd.cls ? 0 : pos};
+    }
+    if (m.at != kNone) {
+        if (pos <= m.at) {
+            return m.at < bound ? m.at : bound;
+        }
+        m.at = kNone; // no other match starts below walk
+        m.from = pos;
+    }
+    if (m.walk <= pos) {
+        m.from = pos;
+        if (nd.cls == nullptr) {
+            m.walk = pos;
+        }
+    }
+    if (m.walk >= bound) {
+        return bound;
+    }
+    for (;;) {
+        const size_t at = find(r.page, m.walk, bound, nd);
+        r.passed(m.walk, at);
+        if (at >= bound) {
+            m.walk = std::max(m.walk, bound); // a tag read may have passed the bound
+            return bound;
+        }
+        if (nd.cls == nullptr) {
+            m.at = at;
+            m.atEnd = at + nd.length;
+            m.walk = at + 1;
+            return at;
+        }
+        size_t tagEnd = 0;
+        const bool has = tagHasClass(r.page, at, nd, tagEnd);
+        r.passed(at, tagEnd);
+        m.walk = tagEnd;
+        if (has && at >= pos) {
+            m.at = at;
+            m.atEnd = tagEnd;
+            return at;
+        }
+    }
 }
 
 // The first match of any of the token's alternatives that starts at or after pos and below
 // bound (the earliest start wins, then the first listed); {bound, bound} when there is none.
-Match find(const Page &page, size_t pos, size_t bound, const Token &t)
+Match find(Run &r, size_t pos, size_t bound, Token &t)
 {
     Match best{bound, bound};
     for (int a = 0; a < t.alternatives; ++a) {
-        const Needle &nd = t.needle[a];
-        for (size_t from = pos;;) {
-            const size_t at = find(page, from, best.start, nd);
-            if (at >= best.start) {
-                break;
-            }
-            if (nd.cls == nullptr) {
-                best = {at, at + nd.span};
-                break;
-            }
-            size_t tagEnd = 0;
-            if (tagHasClass(page, at, nd, tagEnd)) {
-                best = {at, tagEnd};
-                break;
-            }
-            from = at + 1;
+        Needle &nd = t.needle[a];
+        const size_t at = search(r, pos, best.start, nd);
+        if (at < best.start) {
+            best = {at, nd.length == 0 ? at : nd.memo.atEnd};
         }
     }
     return best;
@@ -460,22 +533,25 @@ int32_t runLoop(Run &r, int at, size_t limit, int &next)
 void runField(Run &r, int at, size_t limit)
 {
     const Token &field = r.tokens[at];
-    const Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
+    Token &term = r.tokens[at + 1]; // the empty word past the script's end, at worst
     size_t end = limit;
     if (term.field == kNotField) {
-        end = find(r.page, r.pos, limit, term).start;
+        end = find(r, r.pos, limit, term).start;
+    }
+    const size_t start = r.pos;
+    size_t from = start;
+    if (field.leadingTags) {
+        from = skipLeadingTags(r.page, from, end);
     }
     if (field.field == kTokenField) {
-        r.pos = skipWord(r.page, r.pos, end);
+        r.pos = skipWord(r.page, from, end);
+        r.passed(start, r.pos);
         return;
     }
     const ResultField f = fieldOf(field.field);
     char *text = currentRecord(r) + f.offset;
-    size_t from = r.pos;
-    if (field.leadingTags) {
-        from = skipLeadingTags(r.page, from, end);
-    }
     r.pos = captureText(r.page, from, end, text, static_cast<size_t>(f.width - 1));
+    r.passed(start, r.pos);
     if (field.field == kUrlField) {
         completeUrl(text, r.page.host);
     }
@@ -485,7 +561,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
 {
     int i = first;
     while (i < end && r.pos < limit) {
-        const Token &t = r.tokens[i];
+        Token &t = r.tokens[i];
         switch (t.kind) {
         case kIf: {
             const TokenKind how = i + 2 < r.count ? r.tokens[i + 2].kind : kText;
@@ -494,7 +570,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
                 if (endif < 0) {
                     return kNoEndif;
                 }
-                const Match m = find(r.page, r.pos, limit, r.tokens[i + 1]);
+                const Match m = find(r, r.pos, limit, r.tokens[i + 1]);
                 if (m.start >= limit) {
                     r.pos = limit;
                 } else {
@@ -519,14 +595,14 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             }
             break;
         case kSkipto:
-            r.pos = find(r.page, r.pos, limit, r.tokens[i + 1]).start;
+            r.pos = find(r, r.pos, limit, r.tokens[i + 1]).start;
             i += 2;
             break;
         case kUntill:
             if (r.tokens[i + 1].kind == kEof && i + 1 < r.count) {
                 limit = r.page.size;
             } else {
-                limit = find(r.page, r.pos, r.page.size, r.tokens[i + 1]).start;
+                limit = find(r, r.pos, r.page.size, r.tokens[i + 1]).start;
             }
             i += 2;
             break;
@@ -534,7 +610,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
             if (t.field != kNotField) {
                 runField(r, i, limit);
             } else {
-                const Match m = find(r.page, r.pos, limit, t);
+                const Match m = find(r, r.pos, limit, t);
                 r.pos = m.start < limit ? m.end : limit;
             }
             i += 1;
@@ -548,6 +624,7 @@ int32_t runBlock(Run &r, int first, int end, size_t limit)
 
 int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
 {
+    out.read = 0;
     Run r(page, out);
     for (const char *w = script; *w != '\0';) {
         const size_t n = std::strlen(w);
@@ -557,7 +634,7 @@ int32_t runScript(const char *script, const Page &page, ScriptOutput &out)
         Token &t = r.tokens[r.count++];
         t.kind = keyword(w, n);
         t.field = t.kind == kText ? fieldKind(w, n) : kNotField;
-        t.leadingTags = t.field != kNotField && t.field != kTokenField && w[n - 1] == '*';
+        t.leadingTags = t.field != kNotField && w[n - 1] == '*';
         prepareWord(t, w, n, page.euc);
         w += n + 1;
     }

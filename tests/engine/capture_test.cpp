@@ -132,6 +132,9 @@ TEST(Capture, LeadBytesPairOnlyWithAByteThatEndsACharacter)
     // One byte of room left holds a katakana but not a pair.
     EXPECT_EQ(capture(std::string(254, 'a') + "\xb1").size(), 255u);
     EXPECT_EQ(capture(std::string(254, 'a') + encode("あ")).size(), 254u);
+    // 0xA0 and 0xFD-0xFF are no lead bytes: one byte each, whatever follows.
+    EXPECT_EQ(capture(std::string(254, 'a') + "\xa0" + "A"), std::string(254, 'a') + "\xa0");
+    EXPECT_EQ(capture(std::string(254, 'a') + "\xfd" + "A"), std::string(254, 'a') + "\xfd");
     // EUC-JP pairs end in 0xA1-0xFE; its katakana lead 0xA1-0xDF starts a pair there.
     EXPECT_EQ(capture("\xa4<p>", 255, true), "\xa4");
     EXPECT_EQ(capture("\xb1\xa1", 255, true), encode("院"));

@@ -19,6 +19,7 @@ namespace {
 struct DirectRun {
     int32_t error = 0;
     int32_t count = 0;
+    uint64_t read = 0;
     std::string title(int i) const { return records[i] + tessel::kTitle.offset; }
     std::string url(int i) const { return records[i] + tessel::kUrl.offset; }
     std::string date(int i) const { return records[i] + tessel::kDate.offset; }
@@ -48,6 +49,7 @@ DirectRun run(const std::string &script, const std::string &page, int32_t cap = 
     tessel::ScriptOutput out{DirectRun::records, 0, cap};
     r.error = tessel::runScript(list.c_str(), p, out);
     r.count = out.count;
+    r.read = out.read;
     return r;
 }
 
@@ -169,6 +171,20 @@ TEST(ScriptRun, AsciiLettersMatchWithoutCaseTwoByteCharactersExactly)
     EXPECT_EQ(run(encode("検索") + " TITLE <", encode("検索結果<")).title(0), encode("結果"));
 }
 
+TEST(ScriptRun, SearchTextsSplitIntoCharactersAsCaptureDoes)
+{
+    // Half-width katakana is one byte: an odd run of it matches, and a letter after it folds.
+    EXPECT_EQ(run("\xb6\xc0\xb6 TITLE <", "x\xb6\xc0\xb6yes<").title(0), "yes");
+    EXPECT_EQ(run("\xb6id= TITLE <", "\xb6ID=yes<").title(0), "yes");
+    // 0xA0 and 0xFD-0xFF lead no pair; a lead byte before a byte that ends no character
+    // stands alone, on the page as in the text.
+    EXPECT_EQ(run("\xa0z TITLE <", "\xa0Zyes<").title(0), "yes");
+    EXPECT_EQ(run("\xfdz\xff TITLE <", "\xfdZ\xffyes<").title(0), "yes");
+    EXPECT_EQ(run("x\x82 TITLE <", "x\x82\x41no< x\x82!yes<").title(0), "!yes");
+    // On an EUC page a byte of the text matches no half of a page pair.
+    EXPECT_EQ(run("\xb1 TITLE <", "\xb1\xa1no<\xb1yes<", 1000, true).title(0), "yes");
+}
+
 TEST(ScriptRun, EucPagesMatchShiftJisScriptText)
 {
     const std::string page = encode("<p>検索：日本語</p>", "EUC-JP");
@@ -218,6 +234,12 @@ TEST(ScriptRun, AlternativesFindTheEarliestOfThem)
     EXPECT_EQ(run("a||b TITLE <", "a<b>x a||b y<").title(0), "y");
     EXPECT_EQ(run("| TITLE <", "a|b<").title(0), "b");
     EXPECT_EQ(run("a|b|c|d|e TITLE <", "e<x a|b|c|d|e y<").title(0), "y");
+    // A search text that begins with a field name splits all the same.
+    EXPECT_EQ(run("SKIPTO TITLE|x x URL ;", "a x http://a/;").url(0), "http://a/");
+    EXPECT_EQ(run("IF URL|<b> THEN TITLE </b> ENDIF", "<b>Name</b>").title(0), "Name");
+    EXPECT_EQ(
+        run("UNTILL DATE|<hr> LOOP <i> TITLE </i> ENDLOOP", "<i>1</i> <hr><i>2</i> <i>3</i>").count,
+        2);
 }
 
 TEST(ScriptRun, TagWithClassMatchesAClassAmongSeveral)
@@ -234,6 +256,14 @@ TEST(ScriptRun, TagWithClassMatchesAClassAmongSeveral)
     EXPECT_EQ(run("<li.hit.x TITLE <", "<li.hit.x y<").title(0), "y");
     // SKIPTO stops at the tag's start, so the same text finds it again.
     EXPECT_EQ(run("SKIPTO <p.x <p.x TITLE </p>", "<p>a</p><p class=x>b</p>").title(0), "b");
+    // A "<li" inside an li tag's attribute value is part of that tag, wherever the search
+    // starts.
+    const std::string inside = "<li title='<li class=hit>'>no<li class=hit>yes<";
+    EXPECT_EQ(run("<li.hit TITLE <", inside).title(0), "yes");
+    EXPECT_EQ(run("title= <li.hit TITLE <", inside).title(0), "yes");
+    // Nor when the search, as the second of two alternatives, stopped inside that tag before.
+    EXPECT_EQ(run("LOOP b|<li.hit ENDLOOP", "<li title='b<li class=hit>'>x<li class=hit>y").count,
+              3);
 }
 
 TEST(ScriptRun, StarredFieldSkipsTheTagsBeforeItsText)
@@ -249,6 +279,35 @@ TEST(ScriptRun, StarredFieldSkipsTheTagsBeforeItsText)
 TEST(ScriptRun, TokenStepsOverOneWord)
 {
     EXPECT_EQ(run("<td> TOKEN DATE </td>", "<td>  12KB  2003/01/02 </td>").date(0), "2003/01/02");
+    // TOKEN* steps over the tags before the word first.
+    EXPECT_EQ(run("<td> TOKEN* DATE </td>", "<td><span class=\"n\">12KB</span> 2003</td>").date(0),
+              "2003");
+}
+
+TEST(ScriptRun, NoStepReadsAStretchOfThePageOverAndOver)
+{
+    // Pages of one piece repeated to 64 KB, each built so that a step would read again what a
+    // failed candidate, an alternative or an earlier pass read already: unclosed tags, a
+    // limit or a first alternative that is nowhere, a field end searched for in every pass.
+    const struct {
+        const char *script;
+        const char *piece;
+    } cases[] = {
+        {"LOOP <li.r URL ; ENDLOOP", "<li "},
+        {"LOOP <li.r URL ; ENDLOOP", "<li title='<li "},
+        {"LOOP x UNTILL <nowhere> TOKEN ENDLOOP", "x "},
+        {"LOOP SKIPTO <nowhere>|x x ENDLOOP", "x "},
+        {"LOOP x DATE SIZE ENDLOOP", "x<p>"},
+        {"LOOP SKIPTO <nowhere>|x ENDLOOP", "xa"},
+    };
+    for (const auto &c : cases) {
+        std::string page;
+        while (page.size() < 65536) {
+            page += c.piece;
+        }
+        const DirectRun r = run(c.script, page);
+        EXPECT_LE(r.read, 8 * page.size()) << c.script << " over " << c.piece;
+    }
 }
 
 TEST(ScriptRun, Errors)
