@@ -69,16 +69,12 @@ bool readWholeFile(const QString &path, qint64 maxBytes, QByteArray &bytes, bool
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    // The file owns the descriptor from here on and closes it on every way out.
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat status;
+    if (!file.isOpen() || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return false;
-    }
     bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
         return false;
