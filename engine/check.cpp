@@ -1,4 +1,5 @@
-// Link checks: iCheck, ExitCheck. A HEAD request per hit on the slot of its result index.
+// Link checks: iCheck, ExitCheck. A HEAD request per hit on the slot of its result index,
+// following the hit's redirects to the answer a reader would get.
 #include "check.h"
 
 #include "record.h"
@@ -14,9 +15,14 @@ namespace tessel {
 
 namespace {
 
-class HeadCheck : public TransferStages {
+// Most sites answer every http:// address with a redirect to https://, and moved pages
+// redirect again: a check follows up to this many redirects and reports the answer at the end.
+constexpr long kMostHops = 5;
+
+class LinkCheck : public TransferStages {
 public:
-    explicit HeadCheck(FetchRecord *record) : record_(record) {}
+    // bodiless: a GET, whose body nobody reads; the transfer ends once its head is in.
+    LinkCheck(FetchRecord *record, bool bodiless) : record_(record), bodiless_(bodiless) {}
 
     void connected() override
     {
@@ -26,8 +32,18 @@ public:
 
     void requestSent() override { put(record_->status, -25); }
 
+    bool responseStarts(long code) override
+    {
+        answer_ = code;
+        return !bodiless_;
+    }
+
+    long answer() const { return answer_; }
+
 private:
     FetchRecord *record_;
+    bool bodiless_;
+    long answer_ = 0; // the status code of the final answer, once its head is in
 };
 
 std::size_t schemeLength(const char *url)
@@ -61,33 +77,60 @@ std::string objectOf(const std::string &rest)
     return object;
 }
 
+// One request of a check, its redirects followed: the status code of the last answer, or 0
+// when there is none (the record's status then keeps the step that failed).
+long ask(int32_t slot, FetchRecord *record, const std::string &url, bool get)
+{
+    char agent[32];
+    std::snprintf(agent, sizeof agent, "INET%d", nextAgent());
+    LinkCheck stages(record, get);
+    // The transfer keeps the rule for redirects: none from a public address to a private one.
+    Transfer transfer(slotToken(slot), stages, agent, true);
+    if (!transfer.valid())
+        return 0;
+    CURL *easy = transfer.easy();
+    transfer.setUrl(url.c_str());
+    // The path goes out as the page wrote it: "/a/../b" is not the same page as "/b".
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMostHops);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    if (!get)
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    put(record->status, -12);
+    const CURLcode result = transfer.run();
+    if (result == CURLE_ABORTED_BY_CALLBACK && slotToken(slot).cancelled())
+        return 0; // ExitCheck writes the cancel
+    if (stages.answer() != 0)
+        return stages.answer();
+    // A chain that stops at a redirect (one hop too many, a private address behind a public
+    // one, a next server that doesn't answer) ends at that redirect: the link leads nowhere
+    // a check may go, which is neither a live page nor a dead one.
+    long hops = 0;
+    long code = 0;
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &hops);
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+    return hops > 0 || result == CURLE_TOO_MANY_REDIRECTS ? code : 0;
+}
+
 void checkWorker(int32_t slot, FetchRecord *record)
 {
     put(record->status, -10);
-    char agent[32];
-    std::snprintf(agent, sizeof agent, "INET%d", nextAgent());
-    HeadCheck stages(record);
-    Transfer transfer(slotToken(slot), stages, agent, false);
-    if (!transfer.valid())
-        return;
     const char *url = slotRequest(slot);
     std::size_t scheme = schemeLength(url);
     std::string rest = url + scheme;
-    // The host keeps a port written after a colon; the object is sent as it stands.
-    std::string origin = std::string(url, scheme) + rest.substr(0, rest.find('/')) + "/";
-    std::string object = objectOf(rest);
-    CURL *easy = transfer.easy();
-    transfer.setUrl(origin.c_str());
-    curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, object.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    put(record->status, -12);
-    CURLcode result = transfer.run();
-    if (result != CURLE_OK)
-        return; // the status stays at the step that failed; a cancel is written by ExitCheck
-    long code = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-    put(record->status, static_cast<int32_t>(code));
+    // The host keeps a port written after a colon; the query is dropped from the object.
+    std::string target = std::string(url, scheme) + rest.substr(0, rest.find('/')) + objectOf(rest);
+    long code = ask(slot, record, target, false);
+    // A server that refuses HEAD (405) or doesn't know it (501) may serve the page all the
+    // same: it is asked once more with a GET, whose body is not read. Without an answer to
+    // that, the refusal stands.
+    if (code == 405 || code == 501) {
+        const long retried = ask(slot, record, target, true);
+        if (retried > 0)
+            code = retried;
+    }
+    if (code > 0)
+        put(record->status, static_cast<int32_t>(code));
 }
 
 } // namespace

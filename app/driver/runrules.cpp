@@ -45,6 +45,7 @@ int32_t LinkStateOf(int32_t status)
     case 403:
         return kLinkForbidden;
     case 404:
+    case 410: // gone for good: as dead as a page not found
         return kLinkNotFound;
     case 502:
         return kLinkNotConnect;

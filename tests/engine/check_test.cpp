@@ -2,6 +2,7 @@
 #include "bounds.h"
 #include "check.h"
 #include "fakedns.h"
+#include "reach.h"
 #include "realpages/sites.h"
 #include "sandbox.h"
 #include "sitefarm.h"
@@ -56,15 +57,62 @@ protected:
 
 } // namespace
 
-TEST_F(Check, ReportsTheServersStatusCodeWithoutFollowingRedirects)
+// The state is the last answer's: redirects are followed for up to five hops.
+TEST_F(Check, ReportsTheFinalAnswerOfUpToFiveRedirects)
 {
-    for (int code : {200, 301, 302, 402, 403, 404, 500, 502}) {
-        std::string path = "/";
-        path += std::to_string(code);
-        farm.serve(path, status(code).withHeader("Location", "/200"));
-        EXPECT_EQ(check(farm.url(path)), code);
-    }
-    EXPECT_EQ(farm.requests("/200").size(), 1u); // only its own check asked for it
+    for (int code : {200, 402, 403, 404, 410, 500, 502})
+        farm.serve("/" + std::to_string(code), status(code));
+    farm.serve("/moved", status(301).withHeader("Location", "/200"));
+    farm.serve("/lost", status(302).withHeader("Location", "/404"));
+    // /hop1 -> /hop2 -> ... -> /hop6 -> /200
+    for (int hop = 1; hop <= 6; ++hop)
+        farm.serve("/hop" + std::to_string(hop),
+                   status(302).withHeader("Location",
+                                          hop < 6 ? "/hop" + std::to_string(hop + 1) : "/200"));
+    struct Case {
+        const char *path;
+        int32_t status;
+    };
+    for (const Case &c :
+         {Case{"/200", 200}, Case{"/402", 402}, Case{"/403", 403}, Case{"/404", 404},
+          Case{"/410", 410}, Case{"/500", 500}, Case{"/502", 502}, Case{"/moved", 200},
+          Case{"/lost", 404}, Case{"/hop2", 200}, Case{"/hop1", 302}})
+        EXPECT_EQ(check(farm.url(c.path)), c.status) << c.path;
+    EXPECT_EQ(farm.requests("/hop6").size(), 2u); // the sixth redirect was not followed
+}
+
+// A server that refuses HEAD is asked again with a GET, whose body is never read: this one
+// would never end.
+TEST_F(Check, ARefusedHeadIsAskedAgainAsAGetWithoutItsBody)
+{
+    auto refusing = [](int refusal, Answer get) {
+        return [=](const Request &r) { return r.method == "HEAD" ? status(refusal) : get; };
+    };
+    farm.serve("/page", refusing(405, page("x").withFault(Fault::Endless)));
+    farm.serve("/gone", refusing(501, status(404)));
+    farm.serve("/never", status(405));
+    EXPECT_EQ(check(farm.url("/page")), 200);
+    EXPECT_EQ(check(farm.url("/gone")), 404);
+    EXPECT_EQ(check(farm.url("/never")), 405);
+    auto log = farm.requests("/page");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].method, "HEAD");
+    EXPECT_EQ(log[1].method, "GET");
+}
+
+// A public server's redirect can't lead a check into the user's own network: the chain ends
+// at the redirect. From a private start (an intranet search) it is followed.
+TEST_F(Check, ARedirectFromPublicToPrivateIsNotFollowed)
+{
+    SiteFarm inside;
+    inside.serve("/admin", status(200));
+    farm.serve("/out", status(302).withHeader("Location", inside.url("/admin")));
+    tessel::treatAsPublic({farm.port()});
+    const int32_t fromPublic = check(farm.url("/out"));
+    tessel::treatAsPublic({});
+    EXPECT_EQ(fromPublic, 302);
+    EXPECT_EQ(inside.requestCount(), 0u);
+    EXPECT_EQ(check(farm.url("/out")), 200);
 }
 
 TEST_F(Check, SendsHeadOverHttp10ForThePathWithoutItsQuery)
