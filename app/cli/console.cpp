@@ -13,9 +13,11 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -117,9 +119,12 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
         cells << QString();
     switch (format) {
     case HitFormat::Json: {
-        QJsonObject object;
+        QJsonObject object{{QStringLiteral("type"), QStringLiteral("hit")}};
         for (int i = 0; i < int(std::size(kColumns)); ++i)
             object.insert(QString::fromLatin1(kColumns[i]), cells[i]);
+        // The site's own text stays beside the reading of it.
+        if (const QString iso = IsoDate(cells[3]); !iso.isEmpty())
+            object.insert(QStringLiteral("date_iso"), iso);
         if (!state.isEmpty())
             object.insert(QStringLiteral("state"), state);
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
@@ -143,6 +148,11 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
     return out.join(u'\t');
 }
 
+bool SiteFailed(const SiteResult &result)
+{
+    return IsFailure(result) && result.kind != SiteOutcome::NoHits;
+}
+
 bool SiteFails(const SiteReport &report)
 {
     return report.hits == 0 || report.emptyTitles * 10 > report.hits;
@@ -158,6 +168,105 @@ QString SiteCheckLine(const QString &name, const SiteReport &report)
         .arg(report.hits)
         .arg(report.emptyTitles)
         .arg(report.seconds, 0, 'f', 1);
+}
+
+QString OutcomeName(const SiteResult &result)
+{
+    switch (result.kind) {
+    case SiteOutcome::Found:
+        return QStringLiteral("ok");
+    case SiteOutcome::NoHits:
+        return QStringLiteral("empty");
+    case SiteOutcome::HttpError:
+        return QStringLiteral("http");
+    case SiteOutcome::NameNotFound:
+        return QStringLiteral("dns");
+    case SiteOutcome::CannotConnect:
+        return QStringLiteral("refused");
+    case SiteOutcome::SecureFailed:
+        return QStringLiteral("tls");
+    case SiteOutcome::TimedOut:
+        return QStringLiteral("timeout");
+    case SiteOutcome::NoAnswer:
+        return QStringLiteral("closed");
+    case SiteOutcome::NotBuilt:
+        return QStringLiteral("unbuilt");
+    case SiteOutcome::Skipped:
+        return QStringLiteral("skipped");
+    case SiteOutcome::ListFull:
+        return QStringLiteral("full");
+    case SiteOutcome::Pending: // a site still going when the run ended was cut off
+    case SiteOutcome::Stopped:
+        break;
+    }
+    return QStringLiteral("stopped");
+}
+
+QString FormatSite(HitFormat format, const QString &name, const SiteReport &report)
+{
+    const bool answered = report.status >= 100;
+    const double seconds = std::round(report.seconds * 100) / 100;
+    if (format == HitFormat::Json) {
+        QJsonObject object{{QStringLiteral("type"), QStringLiteral("site")},
+                           {QStringLiteral("site"), name},
+                           {QStringLiteral("outcome"), OutcomeName(report.result)},
+                           {QStringLiteral("http"),
+                            answered ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null)},
+                           {QStringLiteral("hits"), report.hits},
+                           {QStringLiteral("seconds"), seconds}};
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+    return QStringList{plainLine(name), OutcomeName(report.result),
+                       answered ? QString::number(report.status) : QString(),
+                       QString::number(report.hits), QString::number(seconds)}
+        .join(u'\t');
+}
+
+QString SiteHeader()
+{
+    return QStringLiteral("site\toutcome\thttp\thits\tseconds");
+}
+
+QString IsoDate(const QString &text)
+{
+    static const QRegularExpression figures(
+        QStringLiteral(R"((?<!\d)(\d{4})\s*[/.\-年]\s*(\d{1,2})\s*[/.\-月]\s*(\d{1,2})(?!\d))"));
+    static const QRegularExpression monthFirst(
+        QStringLiteral(R"(\b([A-Za-z]{3,9})\.?\s+(\d{1,2}),?\s+(\d{4})\b)"));
+    static const QRegularExpression dayFirst(
+        QStringLiteral(R"(\b(\d{1,2})\s+([A-Za-z]{3,9})\.?,?\s+(\d{4})\b)"));
+    static const QRegularExpression clock(QStringLiteral(R"(^\D{0,8}?(\d{1,2}):(\d{2})(?!\d))"));
+    static const char *const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    auto monthOf = [](const QString &name) {
+        for (int m = 0; m < 12; ++m)
+            if (name.size() >= 3 &&
+                QString::fromLatin1(months[m]).startsWith(name.left(3).toLower()))
+                return m + 1;
+        return 0;
+    };
+    QDate date;
+    qsizetype end = -1;
+    if (const auto m = figures.match(text); m.hasMatch()) {
+        date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+        end = m.capturedEnd();
+    } else if (const auto m = monthFirst.match(text); m.hasMatch()) {
+        date = QDate(m.captured(3).toInt(), monthOf(m.captured(1)), m.captured(2).toInt());
+        end = m.capturedEnd();
+    } else if (const auto m = dayFirst.match(text); m.hasMatch()) {
+        date = QDate(m.captured(3).toInt(), monthOf(m.captured(2)), m.captured(1).toInt());
+        end = m.capturedEnd();
+    }
+    if (!date.isValid())
+        return QString();
+    QString iso = date.toString(Qt::ISODate);
+    // A time of day right after the date ("2018年11月2日 (金) 10:15") belongs to it.
+    if (const auto t = clock.match(text.mid(end)); t.hasMatch()) {
+        const QTime time(t.captured(1).toInt(), t.captured(2).toInt());
+        if (time.isValid())
+            iso += u'T' + time.toString(QStringLiteral("HH:mm"));
+    }
+    return iso;
 }
 
 ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal)
@@ -177,8 +286,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Searches the sites of a topic (or the sites named) for the keywords and writes the hits "
         "to standard output as they arrive; each site's outcome goes to standard error.\n"
-        "Exit status: 0 with hits, 1 with none, 2 on a usage error, 3 when a file or standard "
-        "output can't be read or written."));
+        "Exit status: 0 with hits; 1 with none, every site having answered; 2 on a usage "
+        "error; 3 when a file or standard output can't be read or written; 4 with no hit and a "
+        "site that failed (with --strict: any site that failed); 128 + the signal's number "
+        "after SIGINT (130) or SIGTERM (143), the hits found so far written."));
     const QCommandLineOption topic({QStringLiteral("t"), QStringLiteral("topic")},
                                    QStringLiteral("Search the topic's sites (name or number)."),
                                    QStringLiteral("TOPIC"));
@@ -198,6 +309,14 @@ int ConsoleSearch::parse(const QStringList &arguments)
                                     QStringLiteral("tsv (default), json (an object a line) or "
                                                    "csv."),
                                     QStringLiteral("FORMAT"));
+    const QCommandLineOption strict(
+        QStringLiteral("strict"),
+        QStringLiteral("Exit with 4 when any site failed, even with hits from the others."));
+    const QCommandLineOption sitesFile(
+        QStringLiteral("sites"),
+        QStringLiteral("Also write each site's record (site, outcome, http, hits, seconds) to "
+                       "FILE, tab-separated, as the site ends."),
+        QStringLiteral("FILE"));
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Check every hit's link and add its state."));
     const QCommandLineOption report(QStringLiteral("report"),
@@ -211,8 +330,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("check-sites"),
         QStringLiteral("Search each site (all, or those named) for its test keywords and tell "
                        "which scripts need mending."));
-    parser.addOptions({topic, site, orMode, limit, time, format, check, report, listSites,
-                       listTopics, checkSites});
+    parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
+                       listSites, listTopics, checkSites});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Words to search."),
@@ -248,6 +367,11 @@ int ConsoleSearch::parse(const QStringList &arguments)
             return usage(QStringLiteral("the report's path holds characters outside Shift_JIS, "
                                         "which the report writer can't take: %1")
                              .arg(report_));
+    }
+    if (parser.isSet(sitesFile)) {
+        if (parser.value(sitesFile).isEmpty())
+            return usage(QStringLiteral("--sites needs a file name"));
+        sitesFile_.setFileName(QFileInfo(parser.value(sitesFile)).absoluteFilePath());
     }
     if (enterProgramDir_ && !enterProgramDir_()) {
         err_ << "velmora-search: the program directory can't be entered\n";
@@ -326,11 +450,13 @@ int ConsoleSearch::parse(const QStringList &arguments)
     s.ShowSearching = 0;
     s.ShowChecking = 0;
     check_ = parser.isSet(check);
+    strict_ = parser.isSet(strict);
     checkSites_ = parser.isSet(checkSites);
 
     const QStringList positional = parser.positionalArguments();
     if (checkSites_) {
-        if (parser.isSet(topic) || parser.isSet(site) || check_ || !report_.isEmpty())
+        if (parser.isSet(topic) || parser.isSet(site) || check_ || strict_ || !report_.isEmpty() ||
+            !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
             const int32_t found = findSite(name);
@@ -383,6 +509,15 @@ int ConsoleSearch::start(const QStringList &arguments)
     const int status = parse(arguments);
     if (status >= 0)
         return settle(status);
+    if (!sitesFile_.fileName().isEmpty()) {
+        if (!sitesFile_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            err_ << "velmora-search: " << sitesFile_.fileName()
+                 << " can't be written: " << sitesFile_.errorString() << "\n";
+            err_.flush();
+            return settle(kExitBroken);
+        }
+        sitesFile_.write((SiteHeader() + u'\n').toUtf8());
+    }
     runController().setView(this);
     if (checkSites_) {
         if (terminal_)
@@ -412,7 +547,9 @@ void ConsoleSearch::searchNext()
         for (const SiteReport &r : reports_)
             failing += SiteFails(r) ? 1 : 0;
         out_ << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
-        Q_EMIT finished(settle(failing > 0 || interrupted_ ? kExitNoHits : kExitHits));
+        Q_EMIT finished(settle(signal_ > 0                   ? kExitSignalBase + signal_
+                               : failing > 0 || interrupted_ ? kExitNoHits
+                                                             : kExitHits));
         return;
     }
     const int32_t site = sites_[nextCheckSite_++];
@@ -436,9 +573,11 @@ void ConsoleSearch::searchNext()
     runController().Do_Search();
 }
 
-void ConsoleSearch::interrupt()
+void ConsoleSearch::interrupt(int signal)
 {
     interrupted_ = true;
+    if (signal > 0)
+        signal_ = signal;
     RunController &c = runController();
     if (c.busy() && !c.stopping())
         c.Do_Stop();
@@ -485,9 +624,26 @@ void ConsoleSearch::searchStarted()
 {
     started_ = RunClock();
     const RunController &c = runController();
-    slotSites_.assign(size_t(c.SlotCount), -1);
-    for (int32_t i = 0; i < c.SlotCount; ++i)
-        slotSites_[size_t(i)] = c.FetchRecords[i].site;
+    // A row per site asked for, in RunSites order; the search passed over those without a
+    // slot (wide keywords go to Japanese sites only).
+    rows_.clear();
+    for (size_t k = 0; k < sites_.size() && !checkSites_; ++k) {
+        SiteReport r;
+        r.site = sites_[k];
+        r.result = {SiteOutcome::Skipped};
+        rows_.push_back(r);
+    }
+    if (checkSites_)
+        rows_.resize(1);
+    for (int32_t n = 0; n < c.SlotCount; ++n) {
+        const size_t k = checkSites_ ? 0 : size_t(c.SlotRow[n]);
+        if (k < rows_.size()) {
+            rows_[k].slot = n;
+            rows_[k].site = c.FetchRecords[n].site;
+            rows_[k].result = c.SlotResult[n];
+        }
+    }
+    writeEndedSites(false);
 }
 
 void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
@@ -502,33 +658,54 @@ void ConsoleSearch::searchSlotDone(int)
 {
     const RunController &c = runController();
     progress(QStringLiteral("%1 sites searching, %2 hits").arg(c.ActiveCount()).arg(c.HitCount));
+    writeEndedSites(false);
+}
+
+// The record of each site whose part has ended, once; all: the search is over, and every
+// site has ended.
+void ConsoleSearch::writeEndedSites(bool all)
+{
+    const RunController &c = runController();
+    for (SiteReport &r : rows_) {
+        if (r.written)
+            continue;
+        if (r.slot >= 0) {
+            r.result = c.SlotResult[r.slot];
+            if (r.result.kind == SiteOutcome::Pending && !all)
+                continue;
+            const FetchRecord &record = c.FetchRecords[r.slot];
+            r.hits = c.SiteHits[r.slot];
+            // A site whose request was never sent has no page of this search to tell of.
+            if (r.result.kind != SiteOutcome::NotBuilt) {
+                r.bytes = record.bytes;
+                r.status = FetchResult(&record);
+            }
+            r.seconds = RunClock() - started_;
+        }
+        r.written = true;
+        if (checkSites_)
+            continue;
+        if (format_ == HitFormat::Json && !outputLost_) {
+            endProgress();
+            out_ << FormatSite(format_, siteName(r.site), r) << "\n";
+            outputFailed();
+        }
+        if (sitesFile_.isOpen())
+            sitesFile_.write((FormatSite(HitFormat::Tsv, siteName(r.site), r) + u'\n').toUtf8());
+    }
+    if (sitesFile_.isOpen())
+        sitesFile_.flush();
 }
 
 void ConsoleSearch::searchEnded(const QString &)
 {
     endProgress();
-    // The controller keeps each site's outcome. The stop has emptied SlotCount, so the slots
-    // are the ones the search started with.
-    const RunController &c = runController();
-    std::vector<SiteReport> ended;
-    for (size_t i = 0; i < slotSites_.size(); ++i) {
-        const FetchRecord &record = c.FetchRecords[i];
-        SiteReport r;
-        r.site = slotSites_[i];
-        r.hits = c.SiteHits[i];
-        r.result = c.SlotResult[i];
-        // A site whose request was never sent has no page of this search to tell of.
-        if (r.result.kind != SiteOutcome::NotBuilt) {
-            r.bytes = record.bytes;
-            r.status = FetchResult(&record);
-        }
-        r.seconds = RunClock() - started_;
-        ended.push_back(r);
-    }
+    // The stop has emptied SlotCount: the rows keep the slots the search started with.
+    writeEndedSites(true);
     if (checkSites_) {
         SiteReport r;
-        if (!ended.empty())
-            r = ended.front();
+        if (!rows_.empty() && rows_.front().slot >= 0)
+            r = rows_.front();
         else
             r.result = {SiteOutcome::Skipped}; // wide test words on a site that isn't Japanese
         r.site = sites_[nextCheckSite_ - 1];
@@ -540,7 +717,6 @@ void ConsoleSearch::searchEnded(const QString &)
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
-    reports_ = std::move(ended);
     if (check_ && !hits_.empty() && !interrupted_) {
         // A view must not start a run from inside a call.
         QTimer::singleShot(0, this, [this] {
@@ -599,7 +775,7 @@ void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
     // Hits nobody receives are not worth searching on for; the run is stopped from the event
     // loop, not from inside the controller's call.
     if (outputFailed())
-        QTimer::singleShot(0, this, &ConsoleSearch::interrupt);
+        QTimer::singleShot(0, this, [this] { interrupt(); });
 }
 
 // The message boxes the shared code asked for (an unreadable STARTUP.DAT or TOPICS.DAT, too
@@ -615,7 +791,7 @@ void ConsoleSearch::writeNotices()
 
 void ConsoleSearch::writeOutcomes()
 {
-    for (const SiteReport &r : reports_)
+    for (const SiteReport &r : rows_)
         err_ << siteName(r.site) << ": " << bilingual(r.result) << "\n";
     err_ << totalHits_ << " hits\n";
     // Said once for the run; the sites it cut off say it in their own line too.
@@ -683,9 +859,21 @@ void ConsoleSearch::finish()
             writeHit(h, LinkStateText(c.LinkState[h.index]));
     }
     writeOutcomes();
-    int status = hits_.empty() ? kExitNoHits : kExitHits;
+    const bool failed = std::any_of(rows_.begin(), rows_.end(),
+                                    [](const SiteReport &r) { return SiteFailed(r.result); });
+    int status = (failed && (hits_.empty() || strict_)) ? kExitSitesFailed
+                 : hits_.empty()                        ? kExitNoHits
+                                                        : kExitHits;
+    if (signal_ > 0)
+        status = kExitSignalBase + signal_;
     if (!report_.isEmpty() && !writeReport())
         status = kExitBroken;
+    if (sitesFile_.isOpen() &&
+        (sitesFile_.error() != QFileDevice::NoError || !sitesFile_.flush())) {
+        err_ << "velmora-search: " << sitesFile_.fileName()
+             << " could not be written: " << sitesFile_.errorString() << "\n";
+        status = kExitBroken;
+    }
     Q_EMIT finished(settle(status));
 }
 

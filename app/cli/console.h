@@ -6,6 +6,7 @@
 #include "driver/outcome.h"
 #include "driver/runcontroller.h"
 
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,15 +15,23 @@
 #include <functional>
 #include <vector>
 
-// Exit statuses.
+// Exit statuses. A script tells "nothing there" (1) from "not every site could be asked" (4).
 enum : int {
     kExitHits = 0,   // the search took hits; every site of --check-sites passed
-    kExitNoHits = 1, // no hit; a site of --check-sites failed
+    kExitNoHits = 1, // no hit, and every site answered; a site of --check-sites failed
     kExitUsage = 2,  // the command line could not be used
-    // the program directory or the catalogue could not be read; standard output or the
-    // report could not be written
+    // the program directory or the catalogue could not be read; standard output, the report
+    // or the sites file could not be written
     kExitBroken = 3,
+    // no hit, and a site gave no answer to read (SiteFailed); with --strict, any such site
+    kExitSitesFailed = 4,
+    // ended by a signal (Ctrl+C, SIGTERM): 128 + its number, as a shell reports it
+    kExitSignalBase = 128,
 };
+
+// A site that gave no page to read: no name, no connection, no answer, an HTTP error, no
+// request it could be sent. A page read without hits is an answer (an honest "nothing").
+bool SiteFailed(const SiteResult &result);
 
 enum class HitFormat { Tsv, Json, Csv };
 
@@ -34,9 +43,11 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
 // The line before the first hit, or an empty text when the format has none.
 QString FormatHeader(HitFormat format, bool withState);
 
-// One site of a finished search: its outcome and the figures the site checker prints.
+// One site of a search: its outcome and the figures the site checker prints.
 struct SiteReport {
-    int32_t site = -1; // catalogue index
+    int32_t site = -1;    // catalogue index
+    int slot = -1;        // of the search; -1 for a site the search passed over
+    bool written = false; // its record is out
     SiteResult result;
     int32_t status = 0; // FetchResult of its last page
     int32_t bytes = 0;  // of its last page
@@ -44,6 +55,24 @@ struct SiteReport {
     int32_t emptyTitles = 0;
     double seconds = 0;
 };
+
+// A site's outcome as a script reads it: ok, empty (a page without hits), http, dns, refused,
+// tls, timeout, closed (no answer on the connection), unbuilt (no request could be built),
+// stopped, skipped (not asked: wide keywords go to Japanese sites only), full (the hit list
+// had no room left).
+QString OutcomeName(const SiteResult &result);
+
+// A site's record: with json one object a line, {"type":"site","site":...,"outcome":...,
+// "http":404,"hits":0,"seconds":1.25} ("http" null when no page answered); else a TSV line of
+// the same fields.
+QString FormatSite(HitFormat format, const QString &name, const SiteReport &report);
+// The head line of a TSV file of site records.
+QString SiteHeader();
+
+// The site's date text as ISO 8601 ("2024-05-02", "2018-11-02T10:15"), when it reads as a
+// calendar date: year, month and day in figures (2024/5/2, 2024-05-02, 2024年5月2日) or with
+// an English month name (May 2, 2024; 2 May, 2024; 2 May 2024). Else an empty text.
+QString IsoDate(const QString &text);
 
 // A site that takes no hit, or leaves more than a tenth of its titles empty, needs its script
 // mended.
@@ -73,8 +102,9 @@ public:
     // Returns -1 when work was started (wait for finished()), else the exit status.
     int start(const QStringList &arguments);
 
-    // Asks a running search or check to stop (Ctrl+C).
-    void interrupt();
+    // Asks a running search or check to stop. signal: the one that asked (SIGINT for
+    // Ctrl+C), which sets the exit status; 0 when the program stops itself.
+    void interrupt(int signal = 0);
     // True once a write of standard output failed (and standard error said so).
     bool outputLost() const { return outputLost_; }
 
@@ -113,6 +143,7 @@ private:
     void searchNext();
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
+    void writeEndedSites(bool all);
     void writeNotices();
     bool writeReport();
     bool outputFailed();
@@ -131,16 +162,19 @@ private:
     HitFormat format_ = HitFormat::Tsv;
     bool check_ = false;
     bool checkSites_ = false;
-    QString report_; // absolute
+    bool strict_ = false;
+    QString report_;  // absolute
+    QFile sitesFile_; // --sites: the site records as TSV
     QString words_;
     std::vector<int32_t> sites_; // catalogue indexes to search
 
     // The run.
     std::vector<Hit> hits_;
-    std::vector<SiteReport> reports_;
-    std::vector<int32_t> slotSites_; // slot -> catalogue index, as the search started
+    std::vector<SiteReport> reports_; // --check-sites: one a site checked
+    std::vector<SiteReport> rows_;    // the sites of the search, in the order asked
     double started_ = 0;
     bool interrupted_ = false;
+    int signal_ = 0; // the signal that interrupted the run
     bool headerWritten_ = false;
     bool outputLost_ = false; // a write of standard output failed
     bool finished_ = false;

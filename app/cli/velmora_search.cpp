@@ -9,7 +9,35 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+
+namespace {
+
+// The signal that asked the program to end, for its exit status. The shared handler that
+// wakes the event loop tells no number: this one notes it and passes the signal on.
+std::atomic<int> g_endSignal{0};
+struct sigaction g_wakeAction[NSIG];
+
+void noteEndSignal(int signal)
+{
+    g_endSignal.store(signal, std::memory_order_relaxed);
+    if (g_wakeAction[signal].sa_handler != SIG_DFL && g_wakeAction[signal].sa_handler != SIG_IGN)
+        g_wakeAction[signal].sa_handler(signal);
+}
+
+void noteEndSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = noteEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, &g_wakeAction[signal]);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -33,7 +61,8 @@ int main(int argc, char **argv)
         QCoreApplication::exit(code);
     });
     // Ctrl+C stops the run in order: every library thread is joined before the exit.
-    EndOnTerminationSignals([&search] { search.interrupt(); });
+    EndOnTerminationSignals([&search] { search.interrupt(g_endSignal.load()); });
+    noteEndSignals();
     const int early = search.start(arguments);
     if (early >= 0)
         status = early;

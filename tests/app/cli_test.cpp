@@ -134,8 +134,8 @@ class CliTest : public QObject {
     // The program as installed portably: velmora-search and its library beside the staged
     // catalogue and topics in the sandbox, with a settings file of its own, started from the
     // folder "here" in it. inChild runs in the started process before the program does.
-    Outcome runProgram(const QStringList &arguments, std::function<void()> inChild = {},
-                       const QString &outputFile = QString())
+    void startProgram(QProcess &process, const QStringList &arguments,
+                      std::function<void()> inChild = {}, const QString &outputFile = QString())
     {
         namespace fs = std::filesystem;
         const fs::path program(VELMORA_PROGRAM_DIR);
@@ -151,7 +151,6 @@ class CliTest : public QObject {
         fs::permissions(box_->path() / "STARTUP.DAT", fs::perms::owner_write,
                         fs::perm_options::add);
         QDir().mkpath(boxPath(QStringLiteral("here")));
-        QProcess process;
         process.setProgram(boxPath(QStringLiteral("velmora-search")));
         process.setArguments(arguments);
         process.setWorkingDirectory(boxPath(QStringLiteral("here")));
@@ -165,6 +164,11 @@ class CliTest : public QObject {
         if (!outputFile.isEmpty())
             process.setStandardOutputFile(outputFile);
         process.start();
+    }
+
+    // Waits (bounded) for the started program's end.
+    static Outcome outcomeOf(QProcess &process)
+    {
         Outcome o;
         if (!process.waitForFinished(120000)) {
             process.kill();
@@ -176,6 +180,14 @@ class CliTest : public QObject {
         o.out = QString::fromUtf8(process.readAllStandardOutput());
         o.err = QString::fromUtf8(process.readAllStandardError());
         return o;
+    }
+
+    Outcome runProgram(const QStringList &arguments, std::function<void()> inChild = {},
+                       const QString &outputFile = QString())
+    {
+        QProcess process;
+        startProgram(process, arguments, std::move(inChild), outputFile);
+        return outcomeOf(process);
     }
 
     // The files of a folder of the sandbox.
@@ -230,8 +242,9 @@ private Q_SLOTS:
                          QStringLiteral("json"), QStringLiteral("x")});
         QCOMPARE(o.status, int(kExitHits));
         const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.size(), 3); // two hits, then the site's record
         const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+        QCOMPARE(first.value(QStringLiteral("type")).toString(), QStringLiteral("hit"));
         QCOMPARE(first.value(QStringLiteral("title")).toString(),
                  QStringLiteral("a, \"quoted\" 1"));
         QCOMPARE(first.value(QStringLiteral("site")).toString(), QStringLiteral("alpha"));
@@ -240,6 +253,74 @@ private Q_SLOTS:
                  QStringLiteral("csv"), QStringLiteral("x")});
         QVERIFY(o.out.startsWith(QStringLiteral("title,url,preview,date,size,score,site\n")));
         QVERIFY(o.out.contains(QStringLiteral("\"a, \"\"quoted\"\" 2\",")));
+    }
+
+    // Each site's record follows its last hit, as the site ends: its figures are numbers, and
+    // --sites writes the same records as TSV.
+    void siteRecordsFollowEachSitesHits()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        const Outcome o =
+            run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--limit"),
+                 QStringLiteral("2"), QStringLiteral("--sites"),
+                 boxPath(QStringLiteral("sites.tsv")), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitHits));
+        QList<QJsonObject> records;
+        for (const QString &line : o.out.split(u'\n', Qt::SkipEmptyParts))
+            records << QJsonDocument::fromJson(line.toUtf8()).object();
+        QCOMPARE(records.size(), 4);
+        QStringList kinds;
+        for (const QJsonObject &r : records)
+            kinds << r.value(QStringLiteral("type")).toString() + u' ' +
+                         r.value(QStringLiteral("site")).toString();
+        QCOMPARE(kinds.indexOf(QStringLiteral("site alpha")), 2); // after alpha's two hits
+        QVERIFY(kinds.contains(QStringLiteral("site beta")));
+        QCOMPARE(records[0].value(QStringLiteral("date")).toString(), QStringLiteral("2024/01/01"));
+        QCOMPARE(records[0].value(QStringLiteral("date_iso")).toString(),
+                 QStringLiteral("2024-01-01"));
+        const QJsonObject alpha = records[2];
+        QCOMPARE(alpha.value(QStringLiteral("outcome")).toString(), QStringLiteral("ok"));
+        QCOMPARE(alpha.value(QStringLiteral("http")), QJsonValue(200));
+        QCOMPARE(alpha.value(QStringLiteral("hits")), QJsonValue(2));
+        QVERIFY(alpha.value(QStringLiteral("seconds")).isDouble());
+        const QJsonObject beta = records[kinds.indexOf(QStringLiteral("site beta"))];
+        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("http"));
+        QCOMPARE(beta.value(QStringLiteral("http")), QJsonValue(404));
+
+        QStringList file = QString::fromStdString(box_->read("sites.tsv")).split(u'\n');
+        QCOMPARE(file.size(), 4); // the head, two sites, the last line's end
+        QCOMPARE(file[0], SiteHeader());
+        file.sort();
+        QVERIFY2(file[1].startsWith(QStringLiteral("alpha\tok\t200\t2\t")), qPrintable(file[1]));
+        QVERIFY2(file[2].startsWith(QStringLiteral("beta\thttp\t404\t0\t")), qPrintable(file[2]));
+    }
+
+    void datesReadAsIso8601_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("iso");
+        auto row = [](const char *text, const char *iso) {
+            QTest::newRow(text) << QString::fromUtf8(text) << QString::fromLatin1(iso);
+        };
+        row("2024/01/01", "2024-01-01");
+        row("2024-5-2", "2024-05-02");
+        row("2018年11月2日 (金) 10:15", "2018-11-02T10:15");
+        row("Feb 21, 2024", "2024-02-21");
+        row("2 May, 2024", "2024-05-02");
+        row("1 November 2023", "2023-11-01");
+        row("updated 2024.03.09 08:05", "2024-03-09T08:05");
+        row("2024/02/30", "");     // no such day
+        row("Vaccine. 2024.", ""); // a year alone is no date
+        row("First published in 1954", "");
+        row("12KB", "");
+    }
+
+    void datesReadAsIso8601()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, iso);
+        QCOMPARE(IsoDate(text), iso);
     }
 
     void optionsChooseSitesLimitsAndTheOrSearch()
@@ -264,7 +345,7 @@ private Q_SLOTS:
         farm_->serve("/beta/search", page("").withFault(Fault::StallBeforeHeaders));
         o = run({QStringLiteral("-s"), QStringLiteral("beta"), QStringLiteral("--time"),
                  QStringLiteral("1"), QStringLiteral("x")});
-        QCOMPARE(o.status, int(kExitNoHits));
+        QCOMPARE(o.status, int(kExitSitesFailed));
         QVERIFY2(o.err.contains(QStringLiteral("beta: no answer within the time limit")),
                  qPrintable(o.err));
     }
@@ -355,8 +436,27 @@ private Q_SLOTS:
         farm_->serve("/nohits", page("<html>changed</html>"));
         farm_->serve("/stalled", page("").withFault(Fault::StallBeforeHeaders));
         farm_->serve("/hangup", page("").withFault(Fault::CloseBeforeHeaders));
-        const Outcome o = run({QStringLiteral("--time"), QStringLiteral("2"), QStringLiteral("x")});
+        const Outcome o =
+            run({QStringLiteral("--time"), QStringLiteral("2"), QStringLiteral("--format"),
+                 QStringLiteral("json"), QStringLiteral("x")});
         QCOMPARE(o.status, int(kExitHits));
+        // The same endings as a script reads them, a record a site.
+        QMap<QString, QString> outcomes;
+        for (const QString &line : o.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (record.value(QStringLiteral("type")) == QStringLiteral("site"))
+                outcomes[record.value(QStringLiteral("site")).toString()] =
+                    record.value(QStringLiteral("outcome")).toString();
+        }
+        QCOMPARE(outcomes, (QMap<QString, QString>{{"found", "ok"},
+                                                   {"nohits", "empty"},
+                                                   {"missing", "http"},
+                                                   {"noname", "dns"},
+                                                   {"refused", "refused"},
+                                                   {"tls", "tls"},
+                                                   {"stalled", "timeout"},
+                                                   {"hangup", "closed"},
+                                                   {"nowhere", "unbuilt"}}));
         for (const char *line :
              {"found: done / 完了", "nohits: page read but no hits taken",
               "missing: HTTP error 404 / HTTPエラー 404", "noname: name not found / ",
@@ -377,7 +477,7 @@ private Q_SLOTS:
         {
             QTextStream out(&o.out), err(&o.err);
             ConsoleSearch search(out, err, false);
-            EndOnTerminationSignals([&search] { search.interrupt(); });
+            EndOnTerminationSignals([&search] { search.interrupt(SIGINT); });
             QSignalSpy done(&search, &ConsoleSearch::finished);
             QCOMPARE(
                 search.start({QStringLiteral("--time"), QStringLiteral("0"), QStringLiteral("x")}),
@@ -387,12 +487,70 @@ private Q_SLOTS:
                                      10000);
             std::raise(SIGINT);
             QVERIFY(done.wait(10000));
-            QCOMPARE(done.first().first().toInt(), int(kExitHits));
+            QCOMPARE(done.first().first().toInt(), kExitSignalBase + SIGINT);
         }
         QVERIFY2(o.err.contains(QStringLiteral("beta: stopped / 中止しました")), qPrintable(o.err));
         QVERIFY(!runController().busy());
         // The library's fetch threads are gone; the farm's own end as their clients go.
         QTRY_COMPARE_WITH_TIMEOUT(threadCount(), before, 10000);
+    }
+
+    // A script tells hits, an honest "nothing" and sites that could not be asked apart.
+    void exitStatusTellsHowTheSearchWent()
+    {
+        struct Case {
+            const char *name;
+            int alphaHits; // 0: a page without hits
+            bool betaDown; // else a page without hits
+            bool strict;
+            int status;
+        };
+        const Case cases[] = {
+            {"nothing, every site answered", 0, false, false, kExitNoHits},
+            {"nothing, a site failed", 0, true, false, kExitSitesFailed},
+            {"hits, a site failed", 2, true, false, kExitHits},
+            {"hits, a site failed, strict", 2, true, true, kExitSitesFailed},
+            {"hits, every site answered, strict", 2, false, true, kExitHits},
+        };
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        for (const Case &c : cases) {
+            if (c.alphaHits > 0)
+                firstPage("/alpha/search", hits("/doc/a", c.alphaHits));
+            else
+                farm_->serve("/alpha/search", page("<html>nothing</html>"));
+            farm_->serve("/beta/search", c.betaDown ? status(500) : page("<html>none</html>"));
+            QStringList args{QStringLiteral("--limit"), QStringLiteral("2"), QStringLiteral("x")};
+            if (c.strict)
+                args.prepend(QStringLiteral("--strict"));
+            const Outcome o = run(args);
+            QVERIFY2(o.status == c.status, c.name);
+        }
+    }
+
+    // A signal stops the run in order: what was found is written, and the status is the
+    // shell's 128 + the signal.
+    void signalsEndWithTheirShellStatus()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        farm_->serve("/beta/search", page("").withFault(Fault::StallBeforeHeaders));
+        for (const int signal : {SIGINT, SIGTERM}) {
+            farm_->clearLog();
+            QProcess process;
+            startProgram(process,
+                         {QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--time"),
+                          QStringLiteral("0"), QStringLiteral("x")});
+            QVERIFY(process.waitForStarted());
+            QString out;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (out += QString::fromUtf8(process.readAllStandardOutput())).count(u'\n') == 2 &&
+                    farm_->requests("/beta/search").size() == 1,
+                20000);
+            ::kill(pid_t(process.processId()), signal);
+            const Outcome o = outcomeOf(process);
+            QCOMPARE(o.status, kExitSignalBase + signal);
+            QCOMPARE((out + o.out).count(u'\n'), 2);
+        }
     }
 
     void checkSitesFlagsASiteWhoseMarkupChanged()
