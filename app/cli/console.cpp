@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -269,9 +270,26 @@ QString IsoDate(const QString &text)
     return iso;
 }
 
-ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal)
-    : out_(out), err_(err), terminal_(errTerminal)
+OutcomeLanguage LanguageOfLocale(const char *lcAll, const char *lcMessages, const char *lang)
 {
+    for (const char *locale : {lcAll, lcMessages, lang})
+        if (locale && *locale)
+            return std::strncmp(locale, "ja", 2) == 0 ? OutcomeLanguage::Japanese
+                                                      : OutcomeLanguage::English;
+    return OutcomeLanguage::English;
+}
+
+ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+                             OutcomeLanguage language)
+    : out_(out), err_(err), terminal_(errTerminal), language_(language)
+{
+    clock_.setInterval(1000);
+    connect(&clock_, &QTimer::timeout, this, &ConsoleSearch::progress);
+}
+
+QString ConsoleSearch::text(const char *english, const char *japanese) const
+{
+    return QString::fromUtf8(language_ == OutcomeLanguage::Japanese ? japanese : english);
 }
 
 ConsoleSearch::~ConsoleSearch()
@@ -543,6 +561,9 @@ int ConsoleSearch::start(const QStringList &arguments)
 void ConsoleSearch::searchNext()
 {
     if (nextCheckSite_ >= sites_.size() || interrupted_) {
+        finished_ = true;
+        clock_.stop();
+        endProgress();
         int failing = 0;
         for (const SiteReport &r : reports_)
             failing += SiteFails(r) ? 1 : 0;
@@ -583,32 +604,53 @@ void ConsoleSearch::interrupt(int signal)
         c.Do_Stop();
 }
 
-void ConsoleSearch::progress(const QString &text)
+// The one line of progress on a terminal, redrawn in place. Whatever else goes to the
+// terminal (a hit on standard output, a notice) clears it first, or the two would share a line.
+void ConsoleSearch::progress()
 {
-    if (!terminal_)
+    if (!terminal_ || finished_ || started_ == 0)
         return;
-    err_ << "\r\x1b[K" << plainLine(text);
+    const RunController &c = runController();
+    const int seconds = int(RunClock() - started_);
+    QString line;
+    if (c.RunState == kRunCheck)
+        line = language_ == OutcomeLanguage::Japanese
+                   ? ElapsedText(CheckActiveText(c.ActiveCount()), seconds)
+                   : QStringLiteral("%1 links checking (%2 s)").arg(c.ActiveCount()).arg(seconds);
+    else
+        line = language_ == OutcomeLanguage::Japanese
+                   ? ElapsedText(SearchActiveText(c.ActiveCount()) + RunningHitsSuffix(c.HitCount),
+                                 seconds)
+                   : QStringLiteral("%1 sites searching, %2 hits (%3 s)")
+                         .arg(c.ActiveCount())
+                         .arg(c.HitCount)
+                         .arg(seconds);
+    err_ << "\r\x1b[K" << plainLine(line);
     err_.flush();
     progressShown_ = true;
 }
 
+// Flushed at once: standard output is another stream, and a hit written there must not reach
+// the terminal before the line is cleared.
 void ConsoleSearch::endProgress()
 {
-    if (progressShown_)
+    if (progressShown_) {
         err_ << "\r\x1b[K";
+        err_.flush();
+    }
     progressShown_ = false;
 }
 
-void ConsoleSearch::statusChanged(const QString &text)
+void ConsoleSearch::statusChanged(const QString &)
 {
-    progress(text);
+    progress();
 }
 
 void ConsoleSearch::stopNotice(bool shown)
 {
     if (shown) {
         endProgress();
-        err_ << "Stopping... / " << StoppingText() << "\n";
+        err_ << text("Stopping...", "中止の準備中です。しばらくお待ちください。") << "\n";
         err_.flush();
     }
 }
@@ -623,6 +665,8 @@ void ConsoleSearch::message(const QString &text, const QString &title)
 void ConsoleSearch::searchStarted()
 {
     started_ = RunClock();
+    if (terminal_)
+        clock_.start();
     const RunController &c = runController();
     // A row per site asked for, in RunSites order; the search passed over those without a
     // slot (wide keywords go to Japanese sites only).
@@ -656,8 +700,7 @@ void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
 
 void ConsoleSearch::searchSlotDone(int)
 {
-    const RunController &c = runController();
-    progress(QStringLiteral("%1 sites searching, %2 hits").arg(c.ActiveCount()).arg(c.HitCount));
+    progress();
     writeEndedSites(false);
 }
 
@@ -731,8 +774,7 @@ void ConsoleSearch::searchEnded(const QString &)
 
 void ConsoleSearch::checkSlotDone(int, int32_t)
 {
-    const RunController &c = runController();
-    progress(QStringLiteral("%1 links checking").arg(c.CheckLeft()));
+    progress();
 }
 
 void ConsoleSearch::checkEnded(const QString &, const QString &)
@@ -792,12 +834,16 @@ void ConsoleSearch::writeNotices()
 void ConsoleSearch::writeOutcomes()
 {
     for (const SiteReport &r : rows_)
-        err_ << siteName(r.site) << ": " << bilingual(r.result) << "\n";
-    err_ << totalHits_ << " hits\n";
+        err_ << siteName(r.site) << ": " << OutcomeText(r.result, language_) << "\n";
+    err_ << (language_ == OutcomeLanguage::Japanese ? QStringLiteral("%1件")
+                                                    : QStringLiteral("%1 hits"))
+                .arg(totalHits_)
+         << "\n";
     // Said once for the run; the sites it cut off say it in their own line too.
     if (runController().HitCount >= kMaxListHits)
-        err_ << "the hit list is full (" << kMaxListHits
-             << " hits): no further hit was taken / 一覧が満杯のため、これ以上取り込んでいません\n";
+        err_ << text("the hit list is full: no further hit was taken",
+                     "一覧が満杯のため、これ以上取り込んでいません")
+             << " (" << kMaxListHits << ")\n";
     if (check_) {
         // A check that ended without a status code (no connection, no descriptor left, the
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
@@ -805,7 +851,11 @@ void ConsoleSearch::writeOutcomes()
         for (const Hit &h : hits_)
             unchecked += runController().LinkState[h.index] == kLinkNoCheck ? 1 : 0;
         if (unchecked > 0)
-            err_ << unchecked << " links could not be checked\n";
+            err_ << (language_ == OutcomeLanguage::Japanese
+                         ? QStringLiteral("%1件のリンクを確認できませんでした")
+                         : QStringLiteral("%1 links could not be checked"))
+                        .arg(unchecked)
+                 << "\n";
     }
     err_.flush();
 }
@@ -852,6 +902,7 @@ void ConsoleSearch::finish()
     if (finished_)
         return;
     finished_ = true;
+    clock_.stop();
     writeNotices();
     if (check_) {
         const RunController &c = runController();

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -82,6 +83,10 @@ bool SiteFails(const SiteReport &report);
 // seconds.
 QString SiteCheckLine(const QString &name, const SiteReport &report);
 
+// The language of the console's own texts (progress, summary): Japanese under a "ja" locale,
+// English otherwise. The locale is the first set of LC_ALL, LC_MESSAGES and LANG.
+OutcomeLanguage LanguageOfLocale(const char *lcAll, const char *lcMessages, const char *lang);
+
 // The console program after its options are read. start() returns at once; finished() tells
 // the exit status once everything is written. Signals that ask to end (Ctrl+C) stop the run
 // in order: every library thread is joined before finished().
@@ -89,8 +94,10 @@ class ConsoleSearch : public QObject, public RunView {
     Q_OBJECT
 
 public:
-    // out and err must outlive the object; errTerminal turns on the progress line.
-    ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal);
+    // out and err must outlive the object; errTerminal turns on the progress line, which
+    // (with the summary) is written in language.
+    ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+                  OutcomeLanguage language = OutcomeLanguage::English);
     ~ConsoleSearch() override;
 
     // Called once the command line asks for more than --help or --version, before any file
@@ -149,12 +156,15 @@ private:
     bool outputFailed();
     int settle(int status);
     void finish();
-    void progress(const QString &text);
+    void progress();
+    QString text(const char *english, const char *japanese) const;
     void endProgress();
 
     QTextStream &out_;
     QTextStream &err_;
     bool terminal_ = false;
+    OutcomeLanguage language_ = OutcomeLanguage::English;
+    QTimer clock_; // redraws the progress line each second, so its elapsed time counts
     bool progressShown_ = false;
     std::function<bool()> enterProgramDir_;
 

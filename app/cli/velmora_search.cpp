@@ -12,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -50,7 +51,9 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     QStringList arguments = app.arguments();
     arguments.removeFirst();
-    ConsoleSearch search(out, err, ::isatty(STDERR_FILENO) == 1);
+    ConsoleSearch search(
+        out, err, ::isatty(STDERR_FILENO) == 1,
+        LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
     // The library reads its files from the current directory. The command line is read first:
     // --help and --version need no program directory, and its relative paths are meant from
     // where the user stands.

@@ -137,6 +137,18 @@ class CliTest : public QObject {
     void startProgram(QProcess &process, const QStringList &arguments,
                       std::function<void()> inChild = {}, const QString &outputFile = QString())
     {
+        prepareProgram(process);
+        process.setProgram(boxPath(QStringLiteral("velmora-search")));
+        process.setArguments(arguments);
+        if (inChild)
+            process.setChildProcessModifier(inChild);
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
+        process.start();
+    }
+
+    void prepareProgram(QProcess &process)
+    {
         namespace fs = std::filesystem;
         const fs::path program(VELMORA_PROGRAM_DIR);
         for (const char *name : {"velmora-search", "libtessel.so"}) {
@@ -151,19 +163,12 @@ class CliTest : public QObject {
         fs::permissions(box_->path() / "STARTUP.DAT", fs::perms::owner_write,
                         fs::perm_options::add);
         QDir().mkpath(boxPath(QStringLiteral("here")));
-        process.setProgram(boxPath(QStringLiteral("velmora-search")));
-        process.setArguments(arguments);
         process.setWorkingDirectory(boxPath(QStringLiteral("here")));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), boxPath(QStringLiteral("home")));
         environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
         environment.remove(QStringLiteral("XDG_DATA_HOME"));
         process.setProcessEnvironment(environment);
-        if (inChild)
-            process.setChildProcessModifier(inChild);
-        if (!outputFile.isEmpty())
-            process.setStandardOutputFile(outputFile);
-        process.start();
     }
 
     // Waits (bounded) for the started program's end.
@@ -229,9 +234,8 @@ private Q_SLOTS:
             lines[0].split(u'\t').mid(0, 2),
             (QStringList{QStringLiteral("hit 1"), QString::fromStdString(farm_->url("/doc/a1"))}));
         QCOMPARE(lines[0].split(u'\t').last(), QStringLiteral("alpha"));
-        QVERIFY2(o.err.contains(QStringLiteral("alpha: done / 完了")), qPrintable(o.err));
-        QVERIFY2(o.err.contains(QStringLiteral("beta: HTTP error 404 / HTTPエラー 404")),
-                 qPrintable(o.err));
+        QVERIFY2(o.err.contains(QStringLiteral("alpha: done\n")), qPrintable(o.err));
+        QVERIFY2(o.err.contains(QStringLiteral("beta: HTTP error 404\n")), qPrintable(o.err));
     }
 
     void formatsJsonAndCsv()
@@ -458,11 +462,10 @@ private Q_SLOTS:
                                                    {"hangup", "closed"},
                                                    {"nowhere", "unbuilt"}}));
         for (const char *line :
-             {"found: done / 完了", "nohits: page read but no hits taken",
-              "missing: HTTP error 404 / HTTPエラー 404", "noname: name not found / ",
-              "refused: cannot connect / ", "tls: secure connection failed / ",
-              "stalled: no answer within the time limit / ",
-              "hangup: the connection ended without an answer / ",
+             {"found: done\n", "nohits: page read but no hits taken", "missing: HTTP error 404\n",
+              "noname: name not found\n", "refused: cannot connect\n",
+              "tls: secure connection failed\n", "stalled: no answer within the time limit\n",
+              "hangup: the connection ended without an answer\n",
               "nowhere: request could not be built"})
             QVERIFY2(o.err.contains(QString::fromUtf8(line)), line);
     }
@@ -489,7 +492,7 @@ private Q_SLOTS:
             QVERIFY(done.wait(10000));
             QCOMPARE(done.first().first().toInt(), kExitSignalBase + SIGINT);
         }
-        QVERIFY2(o.err.contains(QStringLiteral("beta: stopped / 中止しました")), qPrintable(o.err));
+        QVERIFY2(o.err.contains(QStringLiteral("beta: stopped\n")), qPrintable(o.err));
         QVERIFY(!runController().busy());
         // The library's fetch threads are gone; the farm's own end as their clients go.
         QTRY_COMPARE_WITH_TIMEOUT(threadCount(), before, 10000);
@@ -551,6 +554,73 @@ private Q_SLOTS:
             QCOMPARE(o.status, kExitSignalBase + signal);
             QCOMPARE((out + o.out).count(u'\n'), 2);
         }
+    }
+
+    // On a terminal the progress line counts the seconds, is cleared before a hit or the
+    // summary is written, and leaves the last line ended; its texts follow the locale.
+    void terminalKeepsProgressOffTheHitLines()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        // beta answers late enough for the clock to count a second.
+        farm_->serve("/beta/search",
+                     page("<html>none</html>").withDelay(std::chrono::milliseconds(1500)));
+        struct Case {
+            const char *lang;
+            const char *counting;
+            const char *summary;
+        };
+        for (const Case &c : {Case{"C.UTF-8", "(1 s)", "alpha: done"},
+                              Case{"ja_JP.UTF-8", "(時間経過=1秒)", "alpha: 完了"}}) {
+            QProcess process;
+            prepareProgram(process);
+            QProcessEnvironment environment = process.processEnvironment();
+            environment.remove(QStringLiteral("LC_ALL"));
+            environment.remove(QStringLiteral("LC_MESSAGES"));
+            environment.insert(QStringLiteral("LANG"), QString::fromLatin1(c.lang));
+            process.setProcessEnvironment(environment);
+            // script gives the program a terminal for both its streams and copies what it shows.
+            process.start(QStringLiteral("script"), {QStringLiteral("-qc"),
+                                                     boxPath(QStringLiteral("velmora-search")) +
+                                                         QStringLiteral(" -t both --limit 2 x"),
+                                                     QStringLiteral("/dev/null")});
+            const Outcome o = outcomeOf(process);
+            QCOMPARE(o.status, 0);
+            QVERIFY2(o.out.contains(QString::fromUtf8(c.counting)), qPrintable(o.out));
+            // What the terminal shows: a carriage return goes back to the line's start, ESC [ K
+            // erases to its end.
+            QStringList shown;
+            QString line;
+            qsizetype column = 0;
+            for (qsizetype i = 0; i < o.out.size(); ++i) {
+                if (o.out.mid(i, 3) == QStringLiteral("\x1b[K")) {
+                    line.truncate(column);
+                    i += 2;
+                } else if (o.out[i] == u'\r') {
+                    column = 0;
+                } else if (o.out[i] == u'\n') {
+                    shown << line;
+                    line.clear();
+                    column = 0;
+                } else {
+                    line = line.left(column) + o.out[i] + line.mid(column + 1);
+                    ++column;
+                }
+            }
+            QVERIFY2(line.isEmpty(), qPrintable(line)); // the last line ended
+            QCOMPARE(shown.filter(QStringLiteral("\t")).size(), 2);
+            for (const QString &hit : shown.filter(QStringLiteral("\t")))
+                QVERIFY2(hit.startsWith(QStringLiteral("hit ")), qPrintable(hit));
+            QVERIFY2(shown.contains(QString::fromUtf8(c.summary)), qPrintable(shown.join(u'|')));
+        }
+    }
+
+    void localeChoosesTheLanguage()
+    {
+        QCOMPARE(LanguageOfLocale(nullptr, nullptr, "ja_JP.UTF-8"), OutcomeLanguage::Japanese);
+        QCOMPARE(LanguageOfLocale("", "ja_JP.UTF-8", "en_US.UTF-8"), OutcomeLanguage::Japanese);
+        QCOMPARE(LanguageOfLocale("C", nullptr, "ja_JP.UTF-8"), OutcomeLanguage::English);
+        QCOMPARE(LanguageOfLocale(nullptr, nullptr, nullptr), OutcomeLanguage::English);
     }
 
     void checkSitesFlagsASiteWhoseMarkupChanged()
