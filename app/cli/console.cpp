@@ -760,7 +760,13 @@ void ConsoleSearch::searchEnded(const QString &)
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
-    if (check_ && !hits_.empty() && !interrupted_) {
+    // The time limit bounds the search and the check together: the check gets what is left,
+    // and hits it has no second left for are written unchecked.
+    Settings &s = settings();
+    const double left = s.LimitTime - (RunClock() - started_);
+    if (s.LimitTime > 0)
+        s.CheckWait = std::clamp(int32_t(left), kCheckWaitRange.minimum, s.CheckWait);
+    if (check_ && !hits_.empty() && !interrupted_ && (s.LimitTime == 0 || left >= 1)) {
         // A view must not start a run from inside a call.
         QTimer::singleShot(0, this, [this] {
             runController().Do_Check();
@@ -772,8 +778,17 @@ void ConsoleSearch::searchEnded(const QString &)
     finish();
 }
 
-void ConsoleSearch::checkSlotDone(int, int32_t)
+// Each hit is written as its check ends, in the order the checks end.
+void ConsoleSearch::checkSlotDone(int slot, int32_t)
 {
+    const RunController &c = runController();
+    const int32_t index = c.FetchRecords[slot].slot;
+    for (Hit &h : hits_)
+        if (h.index == index && !h.written) {
+            h.written = true;
+            writeHit(h, LinkStateText(c.LinkState[index]));
+            break;
+        }
     progress();
 }
 
@@ -906,8 +921,11 @@ void ConsoleSearch::finish()
     writeNotices();
     if (check_) {
         const RunController &c = runController();
-        for (const Hit &h : hits_)
-            writeHit(h, LinkStateText(c.LinkState[h.index]));
+        for (Hit &h : hits_)
+            if (!h.written) {
+                h.written = true;
+                writeHit(h, LinkStateText(c.LinkState[h.index]));
+            }
     }
     writeOutcomes();
     const bool failed = std::any_of(rows_.begin(), rows_.end(),

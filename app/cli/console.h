@@ -144,6 +144,7 @@ private:
     struct Hit {
         QStringList row;
         int32_t index = 0;
+        bool written = false; // with --check: its line is out
     };
 
     int parse(const QStringList &arguments);

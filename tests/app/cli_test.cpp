@@ -418,6 +418,31 @@ private Q_SLOTS:
         QVERIFY(html.find(farm_->url("/doc/a2")) != std::string::npos);
     }
 
+    // A checked hit is written as its check ends; the time limit bounds the search and the
+    // checks together, so a check that never ends leaves its hit unchecked at the limit
+    // (the settings' 60 seconds for checks would outlast the wait for the end).
+    void checkedHitsComeAsTheirChecksEnd()
+    {
+        stage(two(), {{"both", {"alpha"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        farm_->serve("/doc/a1", page("").withFault(Fault::StallBeforeHeaders));
+        farm_->serve("/doc/a2", status(302).withHeader("Location", "/doc/live"));
+        farm_->serve("/doc/live", page("here"));
+        const Outcome o =
+            run({QStringLiteral("--limit"), QStringLiteral("2"), QStringLiteral("--time"),
+                 QStringLiteral("3"), QStringLiteral("--check"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitHits));
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("hit 2\t")) &&
+                     lines[0].endsWith(QStringLiteral("\tOK")),
+                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("hit 1\t")) &&
+                     lines[1].endsWith(QStringLiteral("\tNo Check")),
+                 qPrintable(lines[1]));
+        QVERIFY(o.err.contains(QStringLiteral("1 links could not be checked")));
+    }
+
     void tellsEachWayASiteCanEnd()
     {
         SiteFarm tlsless; // a plain server spoken to over TLS
