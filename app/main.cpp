@@ -40,6 +40,10 @@ int main(int argc, char **argv)
     // stands, so nothing is written before everything was read.
     bool endRequested = false;
     EndOnTerminationSignals([&endRequested] {
+        // A box the program waits on (a settings file it could not read, a question) would
+        // hold the end until someone clicks it: it is answered as its close button would.
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
         if (QMainWindow *window = mainWindow())
             window->close();
         else

@@ -141,9 +141,9 @@ struct Words {
 
 // Splits the keyword text into at most ten escaped words. The text ends at its first
 // control byte; blanks and ideographic spaces (81 40) separate words, wherever they stand:
-// an input method types the ideographic one. The text is walked a character at a time (a
-// byte from 0x80 up takes the next, unless that is a blank), so the second byte of a
-// character is never read as the start of a space. Each word is escaped here and nowhere
+// an input method types the ideographic one. The text is walked a character at a time, as
+// capture and matching cut it, so the second byte of a character is never read as the start
+// of a space. Each word is escaped here and nowhere
 // else: the caller passes the words as typed. False when a word doesn't fit its field.
 bool splitWords(const char *keywords, bool utf8, Words &words)
 {
@@ -154,8 +154,10 @@ bool splitWords(const char *keywords, bool utf8, Words &words)
     auto spaceAt = [&](int at) {
         return t[at] <= 0x20 || (t[at] == 0x81 && at + 1 < end && t[at + 1] == 0x40);
     };
+    // Half-width katakana is one byte: the ideographic space after one is still a space.
     auto next = [&](int at) {
-        return t[at] >= 0x80 && at + 1 < end && t[at + 1] > 0x20 ? at + 2 : at + 1;
+        return at + static_cast<int>(characterWidth(t, static_cast<size_t>(at),
+                                                    static_cast<size_t>(end), false));
     };
     int pos = 0;
     while (pos < end && words.count < kMaxWords) {

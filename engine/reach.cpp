@@ -53,6 +53,13 @@ bool publicV6(const unsigned char *b)
     if (std::memcmp(b, kMapped, 12) == 0 || std::memcmp(b, kNat64, 12) == 0 ||
         std::memcmp(b, kZero, 12) == 0)
         return publicV4(lastFour(b)); // :: and ::1 read as 0.0.0.0 and 0.0.0.1
+    if (b[0] == 0x20 && b[1] == 0x02) // 6to4 carries the IPv4 address it leads to
+        return publicV4(std::uint32_t{b[2]} << 24 | std::uint32_t{b[3]} << 16 |
+                        std::uint32_t{b[4]} << 8 | b[5]);
+    static const unsigned char kTeredo[4] = {0x20, 0x01, 0, 0};
+    static const unsigned char kLocalNat64[6] = {0, 0x64, 0xFF, 0x9B, 0, 0x01};
+    if (std::memcmp(b, kTeredo, 4) == 0 || std::memcmp(b, kLocalNat64, 6) == 0)
+        return false; // tunnels and translators whose far end can't be judged from here
     if ((b[0] & 0xFE) == 0xFC)
         return false; // unique local
     if (b[0] == 0xFE && (b[1] & 0x80) == 0x80)

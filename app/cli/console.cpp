@@ -51,15 +51,34 @@ bool readsAsFormula(const QString &text)
     return !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
 }
 
+// A hit's texts hold no line breaks or controls of their own: in a CSV cell they would only
+// reach a terminal the file is shown on.
 QString csvCell(const QString &text)
 {
-    const QString cell = readsAsFormula(text) ? u'\'' + text : text;
+    const QString cell = readsAsFormula(text) ? u'\'' + plainLine(text) : plainLine(text);
     if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
         !cell.contains(u'\r'))
         return cell;
     QString quoted = cell;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
+}
+
+// One JSON object on one line. Its serialiser escapes only what JSON demands; DEL, the C1
+// controls, the line separators and the bidi controls are escaped too, so that a terminal or a
+// reader splitting at every Unicode line break sees one record a line. The values are the same.
+QString jsonLine(const QJsonObject &object)
+{
+    const QString json = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString out;
+    out.reserve(json.size());
+    for (const QChar c : json) {
+        if (c.unicode() >= 0x7F && breaksTheLine(c.unicode()))
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
 QString siteName(int32_t site)
@@ -128,7 +147,7 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
             object.insert(QStringLiteral("date_iso"), iso);
         if (!state.isEmpty())
             object.insert(QStringLiteral("state"), state);
-        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        return jsonLine(object);
     }
     case HitFormat::Csv: {
         QStringList out;
@@ -215,7 +234,7 @@ QString FormatSite(HitFormat format, const QString &name, const SiteReport &repo
                             answered ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null)},
                            {QStringLiteral("hits"), report.hits},
                            {QStringLiteral("seconds"), seconds}};
-        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        return jsonLine(object);
     }
     return QStringList{plainLine(name), OutcomeName(report.result),
                        answered ? QString::number(report.status) : QString(),
@@ -285,6 +304,19 @@ ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTermina
 {
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &ConsoleSearch::progress);
+}
+
+// The window asks first; nobody answers a script, so the search goes on and says what the
+// Shift_JIS and EUC-JP sites were not sent.
+bool ConsoleSearch::goOnWithout(const QStringList &characters)
+{
+    endProgress();
+    err_ << "velmora-search: "
+         << text("not sent to Shift_JIS and EUC-JP sites: ",
+                 "Shift_JIS・EUC-JPのサイトには送れない文字: ")
+         << plainLine(characters.join(u' ')) << "\n";
+    err_.flush();
+    return true;
 }
 
 QString ConsoleSearch::text(const char *english, const char *japanese) const

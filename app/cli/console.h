@@ -126,6 +126,7 @@ public:
     void stopNotice(bool shown) override;
     void message(const QString &text, const QString &title) override;
     QString searchWords() const override { return words_; }
+    bool goOnWithout(const QStringList &characters) override;
     void searchStarted() override;
     void hitAdded(const QStringList &row, int32_t index) override;
     bool takesHits() const override { return true; }

@@ -48,10 +48,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     return true;
 }
 
-bool IsRegularOrAbsent(const QString &path)
+bool IsRegularOrAbsent(const QString &path, qint64 maxBytes)
 {
     const QFileInfo info(path);
-    return !info.exists() || info.isFile();
+    return !info.exists() || (info.isFile() && info.size() <= maxBytes);
 }
 
 bool readWholeFile(const QString &path, qint64 maxBytes, QByteArray &bytes, bool *exists,

@@ -10,9 +10,10 @@
 // untouched and *error (when given) says why.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// True when nothing is at path, or a regular file (a link to one included): what may be
-// opened as a data file without blocking on a FIFO or a device.
-bool IsRegularOrAbsent(const QString &path);
+// True when nothing is at path, or a regular file (a link to one included) of at most
+// maxBytes: what may be opened as a data file without blocking on a FIFO or a device, or
+// reading gigabytes that no file of ours ever holds.
+bool IsRegularOrAbsent(const QString &path, qint64 maxBytes);
 
 // Reads a whole regular file of at most maxBytes bytes. Returns false when it can't be opened or
 // read; *exists tells a missing file from an unreadable one. A longer file yields its first

@@ -577,6 +577,10 @@ void RunController::Do_Stop(std::function<void()> then, bool ending)
         afterStop_.push_back(std::move(then));
     if (ending)
         ending_ = true;
+    // A stop asked for again while one waits joins it: clicking 中止 faster than once a second
+    // must not put the stop off for ever.
+    if (stopping_)
+        return;
     stopping_ = true;
     if (view_)
         view_->stopNotice(true);

@@ -126,7 +126,7 @@ public:
     // Asks for a stop: StopFlag = 1 and the stop notice for one second, then every running
     // fetch or check of the current run is cancelled, the notice hidden, SlotCount = 0, then
     // is called (once every worker thread has ended), and the run ends with the stopped
-    // text. A stop while one is pending waits a second from the later request. With ending,
+    // text. A stop asked for while one is pending joins it (its then is called too). With ending,
     // nothing follows the run (no AutoCheck, no AutoDelete): the program is closing.
     void Do_Stop(std::function<void()> then = {}, bool ending = false);
 

@@ -81,6 +81,12 @@ void Form1::closeEvent(QCloseEvent *event)
     // Closing the window is the exit command: the orderly end saves settings and topics. A run
     // still going keeps the window up, with the stop notice, until its threads are gone; then
     // the window closes again, and for good.
+    // The end is already on its way, waiting for a stop before it saves: closing now would
+    // quit with the last window and lose the save.
+    if (ProgramEnded() && runController().stopping()) {
+        event->ignore();
+        return;
+    }
     if (runController().ActiveCount() > 0 && !ProgramEnded()) {
         event->ignore();
         QPointer<Form1> self(this);

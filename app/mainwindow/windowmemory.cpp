@@ -10,6 +10,8 @@
 namespace {
 
 const QString kGroup = QStringLiteral("Form1");
+// A few hundred bytes are written; anything far larger is not ours to read or replace.
+constexpr qint64 kStoreLimit = 64 * 1024;
 
 // Beside the user's topics and settings: in the user's configuration folder, or in the
 // program directory of a portable copy.
@@ -33,7 +35,7 @@ QList<int> CheckedResultShares(const QList<int> &shares)
 
 WindowMemory ReadWindowMemory()
 {
-    if (!IsRegularOrAbsent(storePath()))
+    if (!IsRegularOrAbsent(storePath(), kStoreLimit))
         return {};
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);
@@ -51,7 +53,7 @@ WindowMemory ReadWindowMemory()
 void WriteWindowMemory(const WindowMemory &memory)
 {
     // Something else in the file's place is left alone, as an unreadable settings file is.
-    if (!IsRegularOrAbsent(storePath()))
+    if (!IsRegularOrAbsent(storePath(), kStoreLimit))
         return;
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);

@@ -136,8 +136,11 @@ void LoadSettings()
 {
     QByteArray bytes;
     bool exists = false;
-    const bool read = readWholeFile(configPath(kSettingsFile), kSettingsFileLimit, bytes, &exists);
-    g_keepUnreadableFile = exists && !read;
+    bool truncated = false;
+    const bool read =
+        readWholeFile(configPath(kSettingsFile), kSettingsFileLimit, bytes, &exists, &truncated);
+    // Only the file's start could be read: what it holds beyond that would be lost at exit.
+    g_keepUnreadableFile = exists && (!read || truncated);
     if (g_keepUnreadableFile) {
         bytes.clear();
         MsgBox(QStringLiteral(

@@ -67,6 +67,10 @@ TEST(Reach, OnlyAddressesOfThePublicInternetArePublic)
         "::ffff:192.168.1.1",
         "64:ff9b::a00:1",
         "::127.0.0.1",
+        "2002:7f00:1::1",  // 6to4 of 127.0.0.1
+        "2002:c0a8:101::", // 6to4 of 192.168.1.1
+        "2001:0:4136:e378:8000:63bf:3fff:fdd2", // Teredo
+        "64:ff9b:1::a00:1",
     };
     for (const char *address : notPublic)
         EXPECT_FALSE(isPublic(address)) << address;
@@ -74,7 +78,7 @@ TEST(Reach, OnlyAddressesOfThePublicInternetArePublic)
         "1.1.1.1",     "8.8.8.8",        "9.255.255.255",    "11.0.0.1",     "100.63.255.255",
         "100.128.0.1", "172.15.255.255", "172.32.0.1",       "192.167.1.1",  "192.169.0.1",
         "169.253.1.1", "203.0.114.1",    "223.255.255.254",  "2a00:1450::1", "2606:4700::1111",
-        "fbff::1",     "::ffff:8.8.8.8", "64:ff9b::808:808",
+        "fbff::1",     "::ffff:8.8.8.8", "64:ff9b::808:808", "2002:808:808::1",
     };
     for (const char *address : open)
         EXPECT_TRUE(isPublic(address)) << address;
