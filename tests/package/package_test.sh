@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: built from the build directory, unpacked into a
-# scratch root, its metadata checked by the desktop's own validators, and the unpacked program
-# started offscreen with a scratch home. It must find its data beside its bin folder, give the
+# scratch root, its metadata checked by the desktop's own validators and the whole package by
+# lintian (where installed), and the unpacked program started offscreen with a scratch home.
+# It must find its data beside its bin folder, give the
 # user the default topics and settings in ~/.config/velmora, and write them back there when it
 # is asked to end. Then `make install`'s installer under a scratch prefix, taking over the files
 # of an installation that kept them beside the program.
@@ -39,6 +40,8 @@ debs=("$scratch"/out/velmora_*.deb)
 deb=${debs[0]}
 info=$(dpkg-deb -f "$deb" Package Maintainer Depends Description)
 grep -q '^Maintainer: .*<.*@.*>' <<<"$info" || fail "no maintainer: $info"
+# Names no made-up address: a configure setting or the local packager's.
+! grep -q '\.invalid\b' <<<"$info" || fail "placeholder address: $info"
 # Computed from the programs' shared libraries, plus the toolkit's translations.
 for dependency in libqt6widgets6 libqt6webenginewidgets6 libcurl4 libc6 qt6-translations-l10n; do
   grep -q "^Depends:.*\b$dependency\b" <<<"$info" || fail "Depends lacks $dependency: $info"
@@ -47,12 +50,35 @@ grep -q '^Description: ..*' <<<"$info" || fail "no description"
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
-for path in usr/bin/velmora usr/lib/velmora/libtessel.so usr/share/velmora/sitelist.dat \
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
+library=usr/lib/$multiarch/velmora/libtessel.so
+doc=usr/share/doc/velmora
+for path in usr/bin/velmora "$library" usr/share/velmora/sitelist.dat \
             usr/share/velmora/idxhelp.dat usr/share/velmora/TOPICS.DAT \
             usr/share/velmora/STARTUP.DAT usr/share/velmora/splash.png \
             usr/share/velmora/help-index.html usr/share/applications/velmora.desktop \
-            usr/share/icons/hicolor/scalable/apps/velmora.svg usr/share/man/man1/velmora.1; do
+            usr/share/icons/hicolor/scalable/apps/velmora.svg "$doc/copyright" \
+            usr/share/lintian/overrides/velmora; do
   [ -e "$root/$path" ] || fail "missing /$path"
+done
+# Manual pages in English and Japanese, compressed without a name or time stamp (flags and
+# mtime of the gzip header all zero), so that every build packs the same bytes.
+for page in {usr/share/man,usr/share/man/ja}/man1/{velmora,velmora-search}.1.gz "$doc/changelog.Debian.gz"; do
+  [ -f "$root/$page" ] || fail "missing /$page"
+  [ "$(od -An -tx1 -j3 -N5 "$root/$page" | tr -d ' ')" = 0000000000 ] || fail "/$page names its source"
+  zcat "$root/$page" | iconv -f UTF-8 -t UTF-8 >/dev/null || fail "/$page is not UTF-8"
+done
+changelog=$(zcat "$root/$doc/changelog.Debian.gz")
+[[ $changelog == "velmora ($(dpkg-deb -f "$deb" Version)) "* ]] ||
+  fail "the changelog's first entry is not this version"
+# The programs and the library ship stripped, without the compiler's version stamp.
+for binary in usr/bin/velmora usr/bin/velmora-search "$library"; do
+  file -b "$root/$binary" | grep -q ', stripped' || fail "/$binary is not stripped"
+  [[ $(readelf -S "$root/$binary") != *" .comment "* ]] || fail "/$binary has a .comment section"
+done
+for text in "$doc/copyright" "$doc/changelog.Debian.gz" usr/share/applications/velmora.desktop \
+            usr/share/metainfo/*.xml; do
+  ! zgrep -q '\.invalid\b\|<id>invalid\.' "$root"/$text || fail "placeholder address in /$text"
 done
 for size in 16 32 48 64 128 256; do
   [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/velmora.png" ] || fail "no ${size}px icon"
@@ -68,6 +94,16 @@ metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 appstreamcli validate --no-net "${metainfo[0]}" >"$scratch/appstream.log" 2>&1 ||
   { cat "$scratch/appstream.log"; fail "metainfo"; }
 
+# Debian's own checker, where it is installed: no error, no warning, and the hardening flags
+# (only an information to lintian) on every binary.
+if command -v lintian >/dev/null; then
+  lintian --display-info --pedantic --fail-on none "$deb" >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log"; fail "lintian did not run"; }
+  ! grep -E '^[EW]: |hardening-' "$scratch/lintian.log" || fail "lintian"
+else
+  echo "lintian is not installed: the package was not checked by it"
+fi
+
 program="$root/usr/bin/velmora"
 "$program" --version | grep -qx 'velmora [0-9][0-9.]*' || fail "--version"
 "$program" --help | grep -q -- '--version' || fail "--help"
@@ -77,8 +113,11 @@ status=0
 # The console front end runs where no web engine is wanted: it must not load one.
 console="$root/usr/bin/velmora-search"
 [ -x "$console" ] || fail "no /usr/bin/velmora-search"
-if objdump -p "$console" | grep -q 'NEEDED.*\(WebEngine\|Gui\|Quick\)'; then
-  fail "velmora-search loads $(objdump -p "$console" | grep -o 'libQt6[A-Za-z]*' | tr '\n' ' ')"
+# Read whole: grep -q ending a pipe early makes its writer fail, and under pipefail that
+# failure would pass a program that does load one.
+needed=$(objdump -p "$console" | sed -n 's/^ *NEEDED *//p')
+if grep -q 'WebEngine\|Gui\|Quick' <<<"$needed"; then
+  fail "velmora-search loads $(grep -o 'libQt6[A-Za-z]*' <<<"$needed" | tr '\n' ' ')"
 fi
 
 # ---- the unpacked program in a scratch home ----
@@ -126,7 +165,7 @@ prefix="$scratch/my prefix"
 env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" \
   "$source/tools/install-user" "$build" "$prefix" >"$scratch/install.log" 2>&1 ||
   { cat "$scratch/install.log"; fail "install-user"; }
-[ -x "$prefix/bin/velmora" ] && [ -f "$prefix/lib/velmora/libtessel.so" ] &&
+[ -x "$prefix/bin/velmora" ] && [ -f "$prefix/lib/$multiarch/velmora/libtessel.so" ] &&
   [ -f "$prefix/share/velmora/sitelist.dat" ] || fail "install-user left out files"
 [ "$(cat "$home/.config/velmora/TOPICS.DAT")" = "my topics" ] || fail "topics not handed over"
 [ "$(cat "$home/.config/velmora/STARTUP.DAT")" = "my settings" ] || fail "settings not handed over"
