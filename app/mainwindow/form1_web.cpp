@@ -21,6 +21,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QWebEngineHistory>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -161,6 +162,17 @@ void Form1::setPreview(bool shown)
     placeControls();
     Web2->setVisible(shown);
     UpdateSplitterZone();
+}
+
+void Form1::clearPreview()
+{
+    if (PreviewShown)
+        Do_HideWeb2();
+    if (Web2->url().isEmpty())
+        return;
+    Web2->stop();
+    Web2->setUrl(QUrl(QStringLiteral("about:blank")));
+    Web2->history()->clear();
 }
 
 void Form1::Web_DownloadComplete()
