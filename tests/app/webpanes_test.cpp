@@ -106,6 +106,7 @@ private Q_SLOTS:
     void resizeKeepsTheListAndSizesThePreview();
     void browsePaneAndAddressBox();
     void desktopBrowserHandoff();
+    void firstPreviewKeepsTheWindow();
 };
 
 // Both faces: every control of the face visible and apart from the others; the other
@@ -396,6 +397,29 @@ void WebPanesTest::desktopBrowserHandoff()
     RunCommand(25);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fifth"));
+}
+
+// The preview's first page does not rebuild the window: its native window stays the one the
+// user sees, so the second click of a double click lands in it and opens the browser.
+void WebPanesTest::firstPreviewKeepsTheWindow()
+{
+    Stage stage;
+    stage.farm.serve("/doc/1", testsupport::page(titled("one")));
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    const WId before = f->winId();
+    QWindow *window = f->windowHandle();
+    int rebuilt = 0;
+    QObject::connect(window, &QWindow::visibleChanged, [&rebuilt](bool shown) {
+        if (!shown)
+            ++rebuilt;
+    });
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QTRY_COMPARE(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/doc/1"));
+    QCOMPARE(f->windowHandle(), window);
+    QCOMPARE(f->winId(), before);
+    QCOMPARE(rebuilt, 0);
 }
 
 QTEST_MAIN(WebPanesTest)
