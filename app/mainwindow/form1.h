@@ -236,7 +236,8 @@ private:
 
     QWidget *surface_ = nullptr;
     QMovie *movie_ = nullptr;
-    QTimer *spinner_ = nullptr; // drawn animation when the animation file is missing
+    QTimer *spinner_ = nullptr;       // drawn animation when the animation file is missing
+    QTimer *previewFollow_ = nullptr; // the preview follows a row the keys moved to
     int spinnerFrame_ = 0;
     bool finderRunning_ = false;
     bool rightPending_ = false;
