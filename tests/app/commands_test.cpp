@@ -290,9 +290,8 @@ void CommandsTest::updateRunRefusesOnlyItsOwnKind()
     runController().RunState = kRunUpdate;
     const QStringList seen = observer.matrix();
     runController().RunState = kRunIdle;
-    QCOMPARE(seen,
-             QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview", "12:preview",
-                          "16:-", "18:Setting", "19:Topics", "22:-", "2:-"}));
+    QCOMPARE(seen, QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview",
+                                "12:preview", "16:-", "18:Setting", "19:Topics", "22:-", "2:-"}));
 }
 
 // In browse mode the stop command stops only the browse pane, even while a search runs; back
