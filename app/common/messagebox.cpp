@@ -31,7 +31,8 @@ QMessageBox::StandardButton escapeButton(QMessageBox::StandardButtons buttons)
 } // namespace
 
 QMessageBox::StandardButton MsgBox(const QString &text, QMessageBox::StandardButtons buttons,
-                                   const QString &title, QMessageBox::Icon icon)
+                                   const QString &title, QMessageBox::Icon icon,
+                                   QMessageBox::StandardButton defaultButton)
 {
     const QString caption = title.isEmpty() ? QString::fromLatin1(kProgramName) : title;
     Hooks &h = hooks();
@@ -45,12 +46,14 @@ QMessageBox::StandardButton MsgBox(const QString &text, QMessageBox::StandardBut
         box.setObjectName(QStringLiteral("MsgBox"));
         // Messages carry names and addresses from the catalogue and the network: never markup.
         box.setTextFormat(Qt::PlainText);
+        if (defaultButton != QMessageBox::NoButton)
+            box.setDefaultButton(defaultButton);
         answer = QMessageBox::StandardButton(box.exec());
     }
     // The log is for tests; bounded so a long session never grows it without end.
     if (h.shown.size() >= 1000)
         h.shown.removeFirst();
-    h.shown.append({caption, text, buttons, answer});
+    h.shown.append({caption, text, buttons, answer, defaultButton});
     return answer;
 }
 

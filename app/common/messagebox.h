@@ -7,11 +7,13 @@
 #include <QString>
 
 // Shows a modal message box and returns the button chosen. An empty title gives the program's
-// name "Velmora". The parent is the active window when there is one.
-QMessageBox::StandardButton MsgBox(const QString &text,
-                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                   const QString &title = QString(),
-                                   QMessageBox::Icon icon = QMessageBox::NoIcon);
+// name "Velmora". The parent is the active window when there is one. defaultButton is the one
+// Enter presses; NoButton leaves the toolkit's choice (the first accepting button, so Yes of a
+// Yes/No question). A question whose Yes throws something away passes No here.
+QMessageBox::StandardButton
+MsgBox(const QString &text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+       const QString &title = QString(), QMessageBox::Icon icon = QMessageBox::NoIcon,
+       QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 namespace msgbox {
 
@@ -21,6 +23,7 @@ struct Shown {
     QString text;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton answer;
+    QMessageBox::StandardButton defaultButton;
 };
 
 // Test hook: the next box is not shown but answered with this button. Calls queue up; each

@@ -33,6 +33,11 @@ void Confirm::onActivated()
     RefreshConfirm();
 }
 
+bool Confirm::running() const
+{
+    return runController().RunState == kRunCheck;
+}
+
 void Confirm::onStop()
 {
     runController().Do_Stop();

@@ -17,6 +17,7 @@ public:
 
 protected:
     void onActivated() override;
+    bool running() const override;
     void onStop() override;
 };
 

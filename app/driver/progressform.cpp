@@ -2,11 +2,13 @@
 
 #include "common/pictures.h"
 #include "common/viewtips.h"
+#include "driver/runcontroller.h"
 
 #include <QCloseEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -126,6 +128,27 @@ void ProgressForm::changeEvent(QEvent *event)
         openFlag = true;
         onActivated();
     }
+}
+
+void ProgressForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Not every window manager activates a window that is shown: showing is enough to bring
+    // it up to date and have it take updates.
+    openFlag = true;
+    onActivated();
+}
+
+void ProgressForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && running()) {
+        // A second Esc while the stop waits for the threads would only restart its wait.
+        if (!runController().stopping())
+            onStop();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ProgressForm::focusInEvent(QFocusEvent *event)

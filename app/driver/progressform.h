@@ -40,10 +40,14 @@ protected:
     // The layout below the table, for the window's own label, text box and bar.
     QVBoxLayout *body() const { return body_; }
 
-    virtual void onActivated() = 0; // refresh from the run tables
-    virtual void onStop() = 0;      // cmdExit
+    virtual void onActivated() = 0;   // refresh from the run tables
+    virtual bool running() const = 0; // a run of the window's kind goes on
+    virtual void onStop() = 0;        // cmdExit
 
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // Esc stops the window's run, as 中止 does; with none going it closes the window.
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

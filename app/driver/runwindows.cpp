@@ -71,10 +71,38 @@ static void showOutcomes(Searching *window, const RunController &run)
         window->Sub2_Table(row, OutcomeText(run.RowResult(row)));
 }
 
+// The bar: the share of the window's sites whose part of the search has ended, in per cent.
+// A site cut off by the user's stop has not ended its part.
+static int finishedShare(const RunController &run, int rows)
+{
+    if (rows <= 0)
+        return 0;
+    int done = 0;
+    for (int k = 0; k < rows; ++k) {
+        const SiteOutcome kind = run.RowResult(k).kind;
+        done += kind != SiteOutcome::Pending && kind != SiteOutcome::Stopped ? 1 : 0;
+    }
+    return done * 100 / rows;
+}
+
 static void showCounts(Searching *window, const RunController &run)
 {
-    window->Up_Progress(WholeSeconds(run.RunSeconds()));
+    window->Up_Progress(finishedShare(run, window->rowCount()));
     window->LBSearch->setText(SearchSitesText(run.ActiveCount()));
+    window->TBSearch->setText(HitCountText(run.HitCount));
+}
+
+// How the last search ended: its end text, each site's hits and outcome, and the bar at the
+// share of sites that got to their end; after a stop the bar says so instead of looking done.
+static void showEnd(Searching *window, const RunController &run)
+{
+    for (int i = 0; i < run.SearchSlots && i < kRunTables; ++i)
+        window->Sub1_Table(run.SlotRow[i], SiteFoundText(run.SiteHits[i]));
+    showOutcomes(window, run);
+    window->Up_Progress(finishedShare(run, window->rowCount()));
+    if (run.StopFlag == 1)
+        window->PGSearch->setFormat(RunEndText(true) + QStringLiteral(" %p%"));
+    window->LBSearch->setText(searchEnd());
     window->TBSearch->setText(HitCountText(run.HitCount));
 }
 
@@ -116,17 +144,15 @@ void SearchWindowSlot(RunController &run, int slot)
     showCounts(window, run);
 }
 
-// The end stays in the window, hidden or not: the end text, each site's outcome in its row
-// (none still sending: no thread of the run runs any more), a full bar, and a stop button that
-// has nothing left to stop.
+// The end stays in the window, hidden or not, so that showing it later needs no refresh (a
+// window manager may show it without activating it): the end text, each site's hits and
+// outcome in its row (none still sending: no thread of the run runs any more), the bar, and a
+// stop button that has nothing left to stop.
 void SearchWindowEnd(RunController &run, const QString &endText)
 {
     Searching *window = SearchingForm();
     searchEnd() = endText;
-    showOutcomes(window, run);
-    window->PGSearch->setValue(window->PGSearch->maximum());
-    window->LBSearch->setText(endText);
-    window->TBSearch->setText(HitCountText(run.HitCount));
+    showEnd(window, run);
     window->cmdExit->setEnabled(false);
 }
 
@@ -137,12 +163,10 @@ void RefreshSearching()
     const int32_t slots = run.SlotsOfKind(kRunSearch);
     for (int i = 0; i < slots; ++i)
         showSlot(window, run, i);
-    showCounts(window, run);
-    if (!searchEnd().isEmpty() && run.RunState != kRunSearch) {
-        window->PGSearch->setValue(window->PGSearch->maximum());
-        window->LBSearch->setText(searchEnd());
-        window->TBSearch->setText(HitCountText(run.HitCount));
-    }
+    if (!searchEnd().isEmpty() && run.RunState != kRunSearch)
+        showEnd(window, run);
+    else
+        showCounts(window, run);
 }
 
 // A classified check's row: its state and, once found finished, its time.

@@ -44,18 +44,24 @@ void Searching::Init_Form()
     }
     Table->show();
     Up_Progress(0);
+    PGSearch->setFormat(QStringLiteral("%p%"));
     LBSearch->setText(TopicSitesText(sites.count));
     TBSearch->clear();
 }
 
-void Searching::Up_Progress(int seconds)
+void Searching::Up_Progress(int percent)
 {
-    PGSearch->setValue(qBound(0, seconds, PGSearch->maximum()));
+    PGSearch->setValue(qBound(0, percent, PGSearch->maximum()));
 }
 
 void Searching::onActivated()
 {
     RefreshSearching();
+}
+
+bool Searching::running() const
+{
+    return runController().RunState == kRunSearch;
 }
 
 void Searching::onStop()

@@ -13,8 +13,8 @@ public:
 
     // Lists every site of RunSites with the hits its slot found, empties the rest.
     void Init_Form();
-    // Sets the bar to the seconds, held at its maximum of 100.
-    void Up_Progress(int seconds);
+    // Sets the bar to the per cent of the sites that have ended, held at its maximum of 100.
+    void Up_Progress(int percent);
 
     QProgressBar *PGSearch = nullptr;
     QLabel *LBSearch = nullptr;
@@ -22,6 +22,7 @@ public:
 
 protected:
     void onActivated() override;
+    bool running() const override;
     void onStop() override;
 };
 

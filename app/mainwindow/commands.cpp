@@ -124,12 +124,7 @@ void RunCommand(int command)
         break;
     case 19: // topics
         if (!busy())
-            ShowTopicsWindow(form, [form] {
-                form->Init_Topic();
-                // The tree of browse mode lists the topics too; it must not show the old ones.
-                if (form->BrowseMode)
-                    form->BuildSiteTree();
-            });
+            ShowTopicsWindow(form, [form](bool sitesChanged) { form->TopicsClosed(sitesChanged); });
         break;
     case 20: // back; a pane without an earlier page ignores it
         if (QWebEngineView *pane = activePane(form))

@@ -61,6 +61,9 @@ public:
     void Init_TMethod();
     void Init_finder();
     void Init_Topic();
+    // The Topics window closed: the chooser gets the topics' names again; the topic-change
+    // handling (and its question) runs only when the current topic's sites changed.
+    void TopicsClosed(bool sitesChanged);
     void Before_Search();
     void Do_SetTopic();
     // Command 1: asks before the listed results are given up, then changes the topic.
@@ -194,6 +197,11 @@ private:
     void buildWebPanes(QWidget *surface);
     void placeControls();
     void setPreview(bool shown);
+    // Hides the preview pane and empties it, its history included.
+    void clearPreview();
+    // Refills Topic from the store and selects the current topic, quietly; false when the
+    // store holds no topic.
+    bool fillTopicChooser();
     bool paneEvent(QObject *watched, QEvent *event);
     void URL_KeyPress(int key);
     void splitterPress(QPoint at, bool onGrip);
@@ -228,7 +236,8 @@ private:
 
     QWidget *surface_ = nullptr;
     QMovie *movie_ = nullptr;
-    QTimer *spinner_ = nullptr; // drawn animation when the animation file is missing
+    QTimer *spinner_ = nullptr;       // drawn animation when the animation file is missing
+    QTimer *previewFollow_ = nullptr; // the preview follows a row the keys moved to
     int spinnerFrame_ = 0;
     bool finderRunning_ = false;
     bool rightPending_ = false;

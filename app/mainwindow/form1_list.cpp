@@ -6,6 +6,7 @@
 #include "driver/runrules.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/resultlist.h"
 #include "mainwindow/windowmemory.h"
 #include "settings/settings.h"
 #include "topics/topicstore.h"
@@ -47,7 +48,8 @@ constexpr int kTagRole = Qt::UserRole;
 
 void Form1::buildList(QWidget *surface)
 {
-    LView = new QTreeWidget(surface);
+    auto *list = new ResultList(surface);
+    LView = list;
     LView->setObjectName(QStringLiteral("LView"));
     LView->setRootIsDecorated(false);
     LView->setUniformRowHeights(true);
@@ -68,6 +70,29 @@ void Form1::buildList(QWidget *surface)
             [this](QTreeWidgetItem *item, int) { LView_ItemClick(item); });
     connect(LView, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *item, int) { LView_DblClick(item); });
+    connect(list, &ResultList::rowOpened, this, [this](QTreeWidgetItem *item) {
+        if (LView->indexOfTopLevelItem(item) < 0)
+            return;
+        TargetURL = rowAddress(item);
+        RunCommand(25);
+    });
+    connect(list, &ResultList::menuRequested, this, [this](QTreeWidgetItem *, const QPoint &at) {
+        if (!mRClick->isVisible())
+            mRClick->popup(at);
+    });
+    // The preview follows a row reached by the keyboard as it follows a clicked one, once the
+    // keys rest: holding an arrow key down must not load every page it passes.
+    previewFollow_ = new QTimer(this);
+    previewFollow_->setSingleShot(true);
+    previewFollow_->setInterval(300);
+    connect(list, &ResultList::keyMoved, previewFollow_, qOverload<>(&QTimer::start));
+    connect(previewFollow_, &QTimer::timeout, this, [this] {
+        QTreeWidgetItem *item = LView->currentItem();
+        if (BrowseMode || !LView->hasFocus() || !item || LView->indexOfTopLevelItem(item) < 0)
+            return;
+        TargetURL = rowAddress(item);
+        RunCommand(24);
+    });
 
     TView = new QTreeWidget(surface);
     TView->setObjectName(QStringLiteral("TView"));
@@ -317,8 +342,11 @@ void Form1::LView_ItemClick(QTreeWidgetItem *item)
     RunCommand(24);
 }
 
-void Form1::LView_DblClick(QTreeWidgetItem *)
+void Form1::LView_DblClick(QTreeWidgetItem *item)
 {
+    // The row's own address: the click before may not have reached the window.
+    if (item && LView->indexOfTopLevelItem(item) >= 0)
+        TargetURL = rowAddress(item);
     RunCommand(25);
 }
 

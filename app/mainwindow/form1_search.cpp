@@ -213,18 +213,38 @@ bool Form1::finderRunning() const
 
 // ---- topics ----
 
-void Form1::Init_Topic()
+bool Form1::fillTopicChooser()
 {
+    const QSignalBlocker quiet(Topic);
     Topic->clear();
     const TopicStore &store = topicStore();
     for (int t = 0; t < store.count; ++t)
         Topic->addItem(store.topics[t].name);
     // An empty store has nothing to select; the list then shows no site.
     if (store.count == 0)
-        return;
-    const int current = qBound(0, settings().iTopic, store.count - 1);
-    Topic->setCurrentIndex(current);
-    RunCommand(1);
+        return false;
+    Topic->setCurrentIndex(qBound(0, settings().iTopic, store.count - 1));
+    return true;
+}
+
+void Form1::Init_Topic()
+{
+    if (fillTopicChooser())
+        RunCommand(1);
+}
+
+void Form1::TopicsClosed(bool sitesChanged)
+{
+    // The listed results came from the current topic's sites: while those are the same, a
+    // new or deleted other topic only renames the chooser's entries, and the results stay
+    // without a question.
+    if (sitesChanged)
+        Init_Topic();
+    else
+        fillTopicChooser();
+    // The tree of browse mode lists the topics too; it must not show the old ones.
+    if (BrowseMode)
+        BuildSiteTree();
 }
 
 void Form1::Topic_Click()
@@ -237,9 +257,11 @@ void Form1::ChangeTopic()
     RunController &run = runController();
     const bool running = run.RunState == kRunSearch || run.RunState == kRunCheck;
     if (running || run.HitCount > 0) {
+        // Enter, or a key pressed by mistake, keeps the results: giving them up takes a Yes.
         const auto answer =
             MsgBox(QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"),
-                   QMessageBox::Yes | QMessageBox::No, QStringLiteral("検索テーマを変える前に"));
+                   QMessageBox::Yes | QMessageBox::No, QStringLiteral("検索テーマを変える前に"),
+                   QMessageBox::Question, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             Topic->setCurrentIndex(settings().iTopic);
             return;
@@ -266,6 +288,12 @@ void Form1::Before_Search()
     LView_Current();
     runController().HitCount = 0;
     showFailures(0);
+    // Nothing of the results given up may stay behind: neither the last run's line (its
+    // counts would describe a list that is gone) nor the page of a hit in the preview.
+    searchStatus_.clear();
+    if (!BrowseMode)
+        StatusLine->clear();
+    clearPreview();
     SearchingForm()->Init_Form();
     ConfirmForm()->Init_Form();
 }

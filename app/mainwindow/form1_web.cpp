@@ -21,6 +21,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QWebEngineHistory>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -119,6 +120,14 @@ void Form1::buildWebPanes(QWidget *surface)
     Web2->hide();
     connect(Web2, &QWebEngineView::loadFinished, this, [this](bool) { Web2_DownloadComplete(); });
 
+    // A pane draws its pages through a child the web engine adds with the pane's first page,
+    // a widget that renders to a texture. The first such child turns the window's composition
+    // over to textures, and a window already on screen is rebuilt for that: destroyed and made
+    // again, so the click that opened the first preview loses the second click of a double
+    // click, and the window its focus. An empty page in the preview pane now, before the
+    // window has its native window, has it made for textures from the start.
+    Web2->setUrl(QUrl(QStringLiteral("about:blank")));
+
     grip_ = new SplitterGrip(surface, {[this](QPoint at) { splitterPress(at, true); },
                                        [this](QPoint at) { splitterMove(at); },
                                        [this](QPoint at) { splitterRelease(at); }});
@@ -163,6 +172,17 @@ void Form1::setPreview(bool shown)
     UpdateSplitterZone();
 }
 
+void Form1::clearPreview()
+{
+    if (PreviewShown)
+        Do_HideWeb2();
+    if (Web2->url().isEmpty() || Web2->url() == QUrl(QStringLiteral("about:blank")))
+        return;
+    Web2->stop();
+    Web2->setUrl(QUrl(QStringLiteral("about:blank")));
+    Web2->history()->clear();
+}
+
 void Form1::Web_DownloadComplete()
 {
     if (!BrowseMode)
@@ -174,6 +194,11 @@ void Form1::Web_DownloadComplete()
 
 void Form1::Web2_DownloadComplete()
 {
+    // The empty page the pane starts with (or is cleared to) is no page to go back to.
+    QWebEngineHistory *history = Web2->history();
+    if (history->count() == 2 && history->canGoBack() &&
+        history->backItem().url() == QUrl(QStringLiteral("about:blank")))
+        history->clear();
     if (PreviewShown)
         showPageStatus(QStringLiteral("表示中： ") + Web2->url().toString());
 }

@@ -30,6 +30,13 @@ void BindKeys(Form1 *form)
         if (auto *entry = form->findChild<QAction *>(QLatin1String(k.entry)))
             entry->setShortcut(QKeySequence(k.key));
     }
+    // Ending the program and the help answer in every window of the program (the progress
+    // windows, the help window), not only while the main window has the focus. A modal
+    // window still holds them off until it is closed.
+    for (const char *entry : {"mExit", "mOpenHelp"}) {
+        if (auto *action = form->findChild<QAction *>(QLatin1String(entry)))
+            action->setShortcutContext(Qt::ApplicationShortcut);
+    }
     // F5 searches again with the keywords in the box: the search command, refused as it is
     // while a run goes on or in browse mode.
     auto *again = new QShortcut(QKeySequence(Qt::Key_F5), form);

@@ -5,8 +5,10 @@
 #include "common/progdir.h"
 #include "driver/runcontroller.h"
 #include "mainwindow/form1.h"
+#include "settings/savefolder.h"
 #include "tessel.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 
@@ -21,10 +23,11 @@ void setReportDialog(ReportDialog dialog)
     reportDialog() = std::move(dialog);
 }
 
-// The save dialog CommonDialog1.
-static QString askFileName(QWidget *parent, const QString &filter, const QString &proposed)
+// The save dialog CommonDialog1, opened in folder.
+static QString askFileName(QWidget *parent, const QString &filter, const QString &folder,
+                           const QString &proposed)
 {
-    QFileDialog dialog(parent);
+    QFileDialog dialog(parent, QString(), folder.isEmpty() ? QDir::homePath() : folder);
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -68,9 +71,9 @@ void SaveAsHtml(Form1 *form)
     const QString filter = QStringLiteral("HTMLファイル (*.htm *.html)");
     const QString proposed = form->Word->text();
     const QString path = reportDialog() ? reportDialog()(form, filter, proposed)
-                                        : askFileName(form, filter, proposed);
-    if (!path.isEmpty())
-        SaveReport(path);
+                                        : askFileName(form, filter, SaveFolder(), proposed);
+    if (!path.isEmpty() && SaveReport(path))
+        RememberSaveFolder(path);
 }
 
 void ViewInBrowser(Form1 *form)

@@ -18,8 +18,9 @@ class QWidget;
 // Returns true when the file was written.
 bool SaveReport(const QString &path);
 
-// Command 7: asks for a file name (filter "*.htm", the keyword text proposed) and saves the
-// report there; a cancelled dialog writes nothing.
+// Command 7: asks for a file name (filter "*.htm", the keyword text proposed, in the folder
+// SaveFolder gives) and saves the report there; a cancelled dialog writes nothing. The folder
+// of a report written is remembered for the next time.
 void SaveAsHtml(Form1 *form);
 
 // Command 8: saves the report as "Current.htm" in the program directory, makes it the target

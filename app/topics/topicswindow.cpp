@@ -20,6 +20,8 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace topicsrules {
 
 int TMatched(const QString &text, const QString &filter)
@@ -81,6 +83,19 @@ bool NameIsFree(const QString &name)
             return false;
     }
     return true;
+}
+
+bool CurrentSitesChanged()
+{
+    const TopicStore &store = topicStore();
+    const RunSiteList &run = runSites();
+    const int32_t t = settings().iTopic;
+    if (t < 0 || t >= store.count)
+        return run.count != 0;
+    const TopicRecord &topic = store.topics[t];
+    const int32_t n = std::clamp(topic.siteCount, 0, kMaxMembers);
+    return n != run.count ||
+           !std::equal(run.sites.begin(), run.sites.begin() + n, topic.sites.begin());
 }
 
 } // namespace topicsrules
@@ -485,9 +500,13 @@ void Topics::OKTopic_Click()
 {
     if (modified_)
         AskSave();
+    // Sites unchanged: the next search's list and the Searching window's rows, which show
+    // the last search's sites, stay as they are.
+    const bool changed = CurrentSitesChanged();
     if (initTopic)
-        initTopic();
-    UseTopic();
+        initTopic(changed);
+    if (changed)
+        UseTopic();
     hide();
 }
 
@@ -510,7 +529,7 @@ SiteSearch *Topics::siteSearchDialog()
     return siteSearch_;
 }
 
-void ShowTopicsWindow(QWidget *owner, std::function<void()> initTopic)
+void ShowTopicsWindow(QWidget *owner, std::function<void(bool sitesChanged)> initTopic)
 {
     static QPointer<Topics> window;
     if (!window)

@@ -53,6 +53,10 @@ int PositionAfterRemoval(int a, int oldCount);
 // True when no stored topic has exactly this name (case-sensitive).
 bool NameIsFree(const QString &name);
 
+// True when the current topic's sites (settings().iTopic) are not, in order, the site list
+// of the next search (RunSites), from which the main window's list was made.
+bool CurrentSitesChanged();
+
 } // namespace topicsrules
 
 class Topics : public QDialog {
@@ -62,8 +66,9 @@ public:
     explicit Topics(QWidget *parent = nullptr);
 
     // Init_Topic of the main window: rebuilds its topic list from the store. Called when the
-    // window closes, since topics may have been added or removed.
-    std::function<void()> initTopic;
+    // window closes, since topics may have been added or removed; sitesChanged tells whether
+    // the current topic's sites differ from those the main window's list was made from.
+    std::function<void(bool sitesChanged)> initTopic;
 
     void SetTopicList(int index);
     void ShowTopic(int topic);
@@ -141,4 +146,4 @@ void SetSiteColumns(QTreeWidget *list);
 
 // Command 19: shows the Topics window modally, creating it at its first opening with owner as
 // its parent. initTopic rebuilds the main window's topic list.
-void ShowTopicsWindow(QWidget *owner, std::function<void()> initTopic);
+void ShowTopicsWindow(QWidget *owner, std::function<void(bool sitesChanged)> initTopic);

@@ -3,6 +3,7 @@
 #include "common/viewtips.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
+#include "topics/topicswindow.h"
 #include "update/download.h"
 #include "windowdriving.h"
 
@@ -11,6 +12,8 @@
 #include <QComboBox>
 #include <QMovie>
 #include <QStatusBar>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
 
 using namespace runfixture;
 
@@ -37,6 +40,27 @@ void openTwoTopics(Stage &stage, const std::function<void(Settings &)> &adjust =
                {{"first", {"a", "b"}}, {"second", {"c"}}, {"stalled", {"a", "hang"}}}, adjust);
 }
 
+// Opens the Topics window the way the user does (command 19) and runs fn inside it; a window
+// fn leaves open is closed after ten seconds, so a broken one fails instead of hanging.
+void closeTopicsWith(const std::function<void(Topics *)> &fn)
+{
+    auto topics = [] { return qobject_cast<Topics *>(QApplication::activeModalWidget()); };
+    Stage::when([topics] { return topics() != nullptr; }, [topics, fn] { fn(topics()); });
+    QTimer::singleShot(10000, [topics] {
+        if (Topics *t = topics())
+            t->hide();
+    });
+    RunCommand(19);
+}
+
+void tickSite(Topics *t, int32_t site)
+{
+    for (int i = 1; i <= t->LVSite->topLevelItemCount(); ++i) {
+        if (t->index2j(i) == site)
+            driving::clickCheck(t->LVSite, t->row(i));
+    }
+}
+
 } // namespace
 
 class Form1SearchTest : public QObject {
@@ -49,7 +73,8 @@ private Q_SLOTS:
     void topicChangeAsksWhenResultsListed();
     void topicChangeDuringRunStopsItFirst();
     void topicChangeWhileHitsArriveKeepsTheNewList();
-    void topicsRebuiltAskAgain();
+    void closingTopicsKeepsResultsUnlessSitesChanged();
+    void enterKeepsTheResults();
     void emptyTopicStore();
     void elapsedTimeLine();
     void statusBarClickCopies();
@@ -197,22 +222,91 @@ void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
-// The Topics window rebuilds the chooser when it closes: the question comes again.
-void Form1SearchTest::topicsRebuiltAskAgain()
+// Closing the Topics window gives the results up only when the current topic's sites changed,
+// and only after a question whose default is No; giving them up clears the status line and
+// the preview with them.
+void Form1SearchTest::closingTopicsKeepsResultsUnlessSitesChanged()
 {
     Stage stage;
     openTwoTopics(stage);
     stage.search(QStringLiteral("abc"));
-    msgbox::setNextAnswer(QMessageBox::No);
-    stage.form->Init_Topic();
-    QCOMPARE(msgbox::shown().size(), qsizetype(1));
-    QCOMPARE(stage.form->listCount(), 20);
-    QCOMPARE(stage.form->Topic->count(), 3);
+    QCOMPARE(runController().HitCount, 20);
+    stage.form->TargetURL = QString::fromStdString(stage.farm.url("/a/"));
+    RunCommand(24);
+    QVERIFY(stage.form->PreviewShown);
+    QTRY_VERIFY_WITH_TIMEOUT(stage.form->statusText().startsWith(QStringLiteral("表示中")), 20000);
+    const QString previewLine = stage.form->statusText();
 
-    msgbox::setNextAnswer(QMessageBox::Yes);
-    stage.form->Init_Topic();
+    // Nothing changed, closed with Esc; then a new topic, closed with "閉じる".
+    closeTopicsWith([](Topics *t) { QTest::keyClick(t, Qt::Key_Escape); });
+    closeTopicsWith([](Topics *t) {
+        t->AddNewTopic(QStringLiteral("fourth"));
+        t->TopicList->setCurrentIndex(0);
+        QTest::mouseClick(t->OKTopic, Qt::LeftButton);
+    });
+    QCOMPARE(msgbox::shown().size(), qsizetype(0));
+    QCOMPARE(stage.form->Topic->count(), 4);
+    QCOMPARE(stage.form->Topic->currentIndex(), 0);
+    QCOMPARE(stage.form->listCount(), 20);
+    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.form->statusText(), previewLine);
+    QVERIFY(stage.form->PreviewShown);
+
+    // The current topic loses site b: saved, then the question, No by default. No keeps all.
+    closeTopicsWith([](Topics *t) {
+        tickSite(t, 1);
+        msgbox::setNextAnswer(QMessageBox::Yes);
+        msgbox::setNextAnswer(QMessageBox::No);
+        QTest::mouseClick(t->OKTopic, Qt::LeftButton);
+    });
+    QCOMPARE(msgbox::shown().size(), qsizetype(2));
+    QCOMPARE(msgbox::shown()[1].title, QStringLiteral("検索テーマを変える前に"));
+    QCOMPARE(stage.form->listCount(), 20);
+    QVERIFY(stage.form->PreviewShown);
+
+    // b back in, and Yes: the topic's sites, no status line, no preview (nor its page).
+    closeTopicsWith([](Topics *t) {
+        tickSite(t, 1);
+        msgbox::setNextAnswer(QMessageBox::Yes);
+        msgbox::setNextAnswer(QMessageBox::Yes);
+        QTest::mouseClick(t->OKTopic, Qt::LeftButton);
+    });
+    QCOMPARE(msgbox::shown().size(), qsizetype(4));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QCOMPARE(runController().HitCount, 0);
+    QCOMPARE(stage.form->statusText(), QString());
+    QVERIFY(!stage.form->PreviewShown);
+    QVERIFY(!stage.form->Web2->isVisible());
+    QTRY_COMPARE(stage.form->Web2->url(), QUrl(QStringLiteral("about:blank")));
+    QVERIFY(!stage.form->Web2->history()->canGoBack());
+}
+
+// The question as the user meets it: Enter answers No and the results stay.
+void Form1SearchTest::enterKeepsTheResults()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.search(QStringLiteral("abc"));
+    msgbox::setAutoAnswer(false);
+    QString asked;
+    Stage::when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+                [&asked] {
+                    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                    asked = box->text();
+                    QTest::keyClick(box, Qt::Key_Return);
+                });
+    QTimer::singleShot(10000, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->reject();
+    });
+    stage.form->Topic->setCurrentIndex(1);
+    RunCommand(1);
+    msgbox::setAutoAnswer(true);
+    QCOMPARE(asked, QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"));
+    QCOMPARE(stage.form->Topic->currentIndex(), 0);
+    QCOMPARE(settings().iTopic, 0);
+    QCOMPARE(stage.form->listCount(), 20);
+    QCOMPARE(runController().HitCount, 20);
 }
 
 // No topic at all: nothing to choose, an empty site list, and a search that ends at once.

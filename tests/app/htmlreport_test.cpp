@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QScopeGuard>
 
 using namespace runfixture;
 
@@ -128,6 +129,7 @@ private Q_SLOTS:
     }
     void reportFollowsTheOrderFound();
     void saveDialog();
+    void saveDialogStartsWhereTheUserSaves();
     void standardDialogsSpeakJapanese();
     void nothingToSave();
     void currentPageRewrittenEachTime();
@@ -224,6 +226,57 @@ void HtmlReportTest::saveDialog()
     stage.form->Word->setText(QStringLiteral("other"));
     RunCommand(7);
     QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
+}
+
+// The dialog starts in the folder last saved to, else the user's documents folder, else home;
+// never in the program's data folder (the current directory), which stays current.
+void HtmlReportTest::saveDialogStartsWhereTheUserSaves()
+{
+    Stage stage;
+    searchTwoSites(stage, QStringLiteral("abc"));
+    const QString root = QString::fromStdString(stage.sandbox.path().string());
+    const QString home = root + QStringLiteral("/home");
+    const QString documents = home + QStringLiteral("/Documents");
+    const QString out = root + QStringLiteral("/out");
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toLocal8Bit());
+    QVERIFY(QDir().mkpath(documents));
+    QVERIFY(QDir().mkpath(out));
+    auto offered = [] {
+        QString folder;
+        onModal([&folder](QDialog *dialog) {
+            if (auto *files = qobject_cast<QFileDialog *>(dialog))
+                folder = files->directory().absolutePath();
+            dialog->reject();
+        });
+        RunCommand(7);
+        return folder;
+    };
+    auto saveTo = [](const QString &path) {
+        setReportDialog([path](QWidget *, const QString &, const QString &) { return path; });
+        RunCommand(7);
+        setReportDialog({});
+    };
+
+    QCOMPARE(offered(), documents);
+    saveTo(out + QStringLiteral("/kept"));
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/kept.htm")));
+    QCOMPARE(offered(), out);
+    // Saved into the data folder on purpose: the next dialog still doesn't start there.
+    saveTo(root + QStringLiteral("/here"));
+    QCOMPARE(offered(), documents);
+    saveTo(out + QStringLiteral("/again"));
+    QVERIFY(QDir(out).removeRecursively());
+    QCOMPARE(offered(), documents);
+    QVERIFY(QDir(documents).removeRecursively());
+    QCOMPARE(offered(), home);
+    QCOMPARE(QDir::currentPath(), root);
 }
 
 // The toolkit's own texts are Japanese too: the save dialog's labels and buttons, and the

@@ -1,12 +1,14 @@
 // The progress windows Searching and Confirm as a run fills them: rows, cells, the bar, the
 // lines, the stop and close buttons, and the refresh when a window is shown mid-run.
 #include "driver/outcome.h"
+#include "driver/runtexts.h"
 #include "fakedns.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QToolButton>
 
@@ -53,6 +55,8 @@ private Q_SLOTS:
     void columnsAreThirdsFromTheFirstOpening();
     void windowsKeepTheEnd();
     void eachSiteTellsHowItEnded();
+    void barShowsTheShareOfSitesEnded();
+    void keysInTheProgressWindows();
 };
 
 void ProgressTest::windowsAsBuilt()
@@ -280,14 +284,21 @@ void ProgressTest::windowsKeepTheEnd()
     const auto ended = [&] {
         const QString drip = window->cell(1, 2);
         return QStringList{window->LBSearch->text(),
-                           QString::number(window->PGSearch->maximum() - window->PGSearch->value()),
+                           window->PGSearch->value() < window->PGSearch->maximum() &&
+                                   window->PGSearch->text().startsWith(RunEndText(true))
+                               ? QStringLiteral("stopped")
+                               : window->PGSearch->text(),
                            window->cell(0, 2),
                            drip == found ? stopped : drip,
                            window->cell(2, 2),
                            window->cmdExit->isEnabled() ? QStringLiteral("enabled") : QString()};
     };
-    const QStringList expected{
-        QStringLiteral("中止しました。"), QStringLiteral("0"), found, stopped, stopped, QString()};
+    const QStringList expected{QStringLiteral("中止しました。"),
+                               QStringLiteral("stopped"),
+                               found,
+                               stopped,
+                               stopped,
+                               QString()};
     QCOMPARE(ended(), expected);
     window->hide();
     RunCommand(9);
@@ -376,6 +387,9 @@ void ProgressTest::eachSiteTellsHowItEnded()
     QCOMPARE(mark->text(), QStringLiteral("9"));
     QVERIFY(mark->toolTip().startsWith(QStringLiteral("9件のサイト")));
     QVERIFY(!window->isVisible());
+    // The window holds the end without being shown or refreshed: hits and outcome alike.
+    QCOMPARE(window->cell(0, 1), QStringLiteral("5件が見つかりました。"));
+    QCOMPARE(window->cell(1, 1), QString());
     QTest::mouseClick(mark, Qt::LeftButton);
     QTRY_VERIFY(window->isVisible());
     window->hide();
@@ -387,6 +401,73 @@ void ProgressTest::eachSiteTellsHowItEnded()
     for (int row = 0; row < window->rowCount(); ++row)
         QCOMPARE(window->cell(row, 2), QString());
     window->hide();
+}
+
+// The bar counts the sites that have ended, not seconds; stopped, it stays where the sites
+// had got to and says it was stopped.
+void ProgressTest::barShowsTheShareOfSitesEnded()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 1;
+    settings().LimitTime = 0;
+    Searching *window = SearchingForm();
+    const QString found = OutcomeText({SiteOutcome::Found});
+    int firstEnded = -1;
+    int secondEnded = -1;
+    Stage::when([&] { return window->cell(0, 2) == found; },
+                [&] { firstEnded = window->PGSearch->value(); });
+    Stage::when([&] { return window->cell(1, 2) == found; },
+                [&] {
+                    secondEnded = window->PGSearch->value();
+                    QTest::mouseClick(window->cmdExit, Qt::LeftButton);
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(firstEnded, 33);
+    QCOMPARE(secondEnded, 66);
+    QCOMPARE(window->PGSearch->value(), 66);
+    QCOMPARE(window->PGSearch->text(), QStringLiteral("中止しました。 66%"));
+
+    // A run every site of which ends fills the bar, with no stop in its text.
+    stage.farm.serve("/hang/search", testsupport::status(404));
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(window->PGSearch->value(), 100);
+    QCOMPARE(window->PGSearch->text(), QStringLiteral("100%"));
+    window->hide();
+}
+
+// With Searching in front, the program's keys still work: Ctrl+Q is the exit entry, and Esc
+// stops the run (the window stays to show the stop); with no run Esc closes the window.
+void ProgressTest::keysInTheProgressWindows()
+{
+    Stage stage;
+    openThree(stage);
+    settings().ShowSearching = 1;
+    settings().LimitTime = 10;
+    Searching *window = SearchingForm();
+    auto *exit = stage.form->findChild<QAction *>(QStringLiteral("mExit"));
+    QVERIFY(exit);
+    exit->disconnect();
+    QSignalSpy exits(exit, &QAction::triggered);
+    bool shownAfterEsc = false;
+    Stage::when([&] { return runController().HitCount == 10 && window->isVisible(); },
+                [&] {
+                    window->activateWindow();
+                    Stage::when([&] { return window->isActiveWindow(); },
+                                [&] {
+                                    QTest::keyClick(window->Table, Qt::Key_Q, Qt::ControlModifier);
+                                    QTest::keyClick(window->Table, Qt::Key_Escape);
+                                    shownAfterEsc = window->isVisible();
+                                });
+                });
+    stage.search(QStringLiteral("abc"));
+    QCOMPARE(exits.count(), 1);
+    QVERIFY(shownAfterEsc);
+    QVERIFY2(stage.form->statusText().startsWith(QStringLiteral("中止しました。")),
+             qPrintable(stage.form->statusText()));
+    QCOMPARE(window->LBSearch->text(), QStringLiteral("中止しました。"));
+    QTest::keyClick(window->Table, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
 }
 
 QTEST_MAIN(ProgressTest)

@@ -112,6 +112,7 @@ private Q_SLOTS:
         addTopic(QStringLiteral("天気"), {});
         settings() = Settings();
         settings().iTopic = 0;
+        UseTopic(); // as the main window leaves it: its list made from the current topic
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
     }
@@ -251,8 +252,12 @@ private Q_SLOTS:
     void switchingTopicsDropsTicksAndClosingAsks()
     {
         int rebuilt = 0;
+        QList<bool> changed;
         Topics &t = open();
-        t.initTopic = [&rebuilt] { ++rebuilt; };
+        t.initTopic = [&](bool sitesChanged) {
+            ++rebuilt;
+            changed << sitesChanged;
+        };
         tick(20);
         t.TopicList->setCurrentIndex(1);
         QVERIFY(msgbox::shown().isEmpty());
@@ -273,6 +278,7 @@ private Q_SLOTS:
         QCOMPARE(rebuilt, 1);
         QCOMPARE(runSites().count, 2); // the current topic's sites, in stored order
         QCOMPARE(runSites().sites[0], 5);
+        QCOMPARE(changed, QList<bool>{false}); // ticks undone: the main window keeps its list
 
         t.show();
         tick(21);
@@ -282,6 +288,7 @@ private Q_SLOTS:
         QCOMPARE(members(0), (std::vector<int32_t>{2, 5, 21}));
         QCOMPARE(runSites().count, 3);
         QCOMPARE(rebuilt, 2);
+        QCOMPARE(changed, (QList<bool>{false, true}));
     }
 
     void aSecondOpeningShowsTheWindowAsLeft()

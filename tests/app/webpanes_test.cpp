@@ -5,6 +5,7 @@
 #include "runfixture.h"
 #include "windowdriving.h"
 
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QUrl>
@@ -106,6 +107,8 @@ private Q_SLOTS:
     void resizeKeepsTheListAndSizesThePreview();
     void browsePaneAndAddressBox();
     void desktopBrowserHandoff();
+    void keyboardWorksTheHits();
+    void firstPreviewKeepsTheWindow();
 };
 
 // Both faces: every control of the face visible and apart from the others; the other
@@ -396,6 +399,76 @@ void WebPanesTest::desktopBrowserHandoff()
     RunCommand(25);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fifth"));
+}
+
+// The hits without a mouse: a key that moves the current row takes the preview along, Enter
+// opens the row in the desktop's browser as a double click does, and the Menu key and
+// Shift+F10 open the row's pop-up menu.
+void WebPanesTest::keyboardWorksTheHits()
+{
+    Stage stage;
+    for (const char *path : {"/doc/1", "/doc/2", "/doc/3"})
+        stage.farm.serve(path, testsupport::page(titled(path)));
+    openWithHits(stage, {"/doc/1", "/doc/2", "/doc/3"});
+    Form1 *f = stage.form.get();
+    QList<QUrl> opened;
+    setBrowserHandoff({[&opened](const QUrl &u) {
+                           opened << u;
+                           return true;
+                       },
+                       {}});
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QTRY_COMPARE(f->Web2->url(), QUrl(url(stage, "/doc/1")));
+
+    QTest::keyClick(f->LView, Qt::Key_Down);
+    QTest::keyClick(f->LView, Qt::Key_Down);
+    QCOMPARE(f->LView->currentItem(), f->LView->topLevelItem(2));
+    QTRY_COMPARE(f->Web2->url(), QUrl(url(stage, "/doc/3")));
+    QCOMPARE(f->TargetURL, url(stage, "/doc/3"));
+    QTest::keyClick(f->LView, Qt::Key_Up);
+    QTRY_COMPARE(f->Web2->url(), QUrl(url(stage, "/doc/2")));
+    QVERIFY(opened.isEmpty());
+
+    QTest::keyClick(f->LView, Qt::Key_Return);
+    QCOMPARE(opened, QList<QUrl>{QUrl(url(stage, "/doc/2"))});
+    QTest::keyClick(f->LView, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(opened.size(), 2);
+
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Menu), QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)}) {
+        QTest::keyClick(f->LView, key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(f->mRClick->isVisible());
+        QCOMPARE(f->selectedPosition(), 2);
+        // Below the row it acts on.
+        const QRect row = f->LView->visualItemRect(f->LView->currentItem());
+        QCOMPARE(f->mRClick->pos().y(), f->LView->viewport()->mapToGlobal(row.bottomLeft()).y());
+        f->mRClick->close();
+    }
+}
+
+// The preview's first page does not rebuild the window: its native window stays the one the
+// user sees, so the second click of a double click lands in it and opens the browser.
+void WebPanesTest::firstPreviewKeepsTheWindow()
+{
+    Stage stage;
+    stage.farm.serve("/doc/1", testsupport::page(titled("one")));
+    openWithHits(stage, {"/doc/1"});
+    Form1 *f = stage.form.get();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    const WId before = f->winId();
+    QWindow *window = f->windowHandle();
+    int rebuilt = 0;
+    QObject::connect(window, &QWindow::visibleChanged, [&rebuilt](bool shown) {
+        if (!shown)
+            ++rebuilt;
+    });
+    QTest::mouseClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
+    QTRY_COMPARE(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/doc/1"));
+    QCOMPARE(f->windowHandle(), window);
+    QCOMPARE(f->winId(), before);
+    QCOMPARE(rebuilt, 0);
 }
 
 QTEST_MAIN(WebPanesTest)
