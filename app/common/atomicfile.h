@@ -15,6 +15,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 // reading gigabytes that no file of ours ever holds.
 bool IsRegularOrAbsent(const QString &path, qint64 maxBytes);
 
+// window.ini holds a few hundred bytes of ours; anything far larger is not ours to read or
+// replace.
+constexpr qint64 kWindowIniLimit = 64 * 1024;
+
 // Reads a whole regular file of at most maxBytes bytes. Returns false when it can't be opened or
 // read; *exists tells a missing file from an unreadable one. A longer file yields its first
 // maxBytes bytes and *truncated (when given) is set.

@@ -10,8 +10,6 @@
 namespace {
 
 const QString kGroup = QStringLiteral("Form1");
-// A few hundred bytes are written; anything far larger is not ours to read or replace.
-constexpr qint64 kStoreLimit = 64 * 1024;
 
 // Beside the user's topics and settings: in the user's configuration folder, or in the
 // program directory of a portable copy.
@@ -35,7 +33,7 @@ QList<int> CheckedResultShares(const QList<int> &shares)
 
 WindowMemory ReadWindowMemory()
 {
-    if (!IsRegularOrAbsent(storePath(), kStoreLimit))
+    if (!IsRegularOrAbsent(storePath(), kWindowIniLimit))
         return {};
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);
@@ -53,7 +51,7 @@ WindowMemory ReadWindowMemory()
 void WriteWindowMemory(const WindowMemory &memory)
 {
     // Something else in the file's place is left alone, as an unreadable settings file is.
-    if (!IsRegularOrAbsent(storePath(), kStoreLimit))
+    if (!IsRegularOrAbsent(storePath(), kWindowIniLimit))
         return;
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(kGroup);

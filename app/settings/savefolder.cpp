@@ -42,7 +42,7 @@ QString ChooseSaveFolder(const QString &remembered, const QString &documents, co
 QString SaveFolder()
 {
     QString remembered;
-    if (IsRegularOrAbsent(storePath()))
+    if (IsRegularOrAbsent(storePath(), kWindowIniLimit))
         remembered = QSettings(storePath(), QSettings::IniFormat).value(kKey).toString();
     return ChooseSaveFolder(remembered,
                             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
@@ -52,7 +52,7 @@ QString SaveFolder()
 void RememberSaveFolder(const QString &savedPath)
 {
     // Something else in the file's place is left alone, as an unreadable settings file is.
-    if (!IsRegularOrAbsent(storePath()))
+    if (!IsRegularOrAbsent(storePath(), kWindowIniLimit))
         return;
     QSettings(storePath(), QSettings::IniFormat)
         .setValue(kKey, QFileInfo(savedPath).absolutePath());
