@@ -78,7 +78,10 @@ TEST_F(QueryTest, SplitsTheKeywordTextIntoAtMostTenWords)
     // The text ends at its first control byte.
     EXPECT_EQ(form(kBoth, 0, 0, "a\nb"), "http://b/0?q=a&n=10");
     // A half-width katakana is one byte: the ideographic space after it still separates.
-    EXPECT_EQ(form(kBoth, 0, 0, "\xB1\x81\x40" "b"), "http://b/0?q=%B1+b&n=10");
+    EXPECT_EQ(form(kBoth, 0, 0,
+                   "\xB1\x81\x40"
+                   "b"),
+              "http://b/0?q=%B1+b&n=10");
     for (const char *none : {"", "   ", "\t a", "\x81\x40\x81\x40"})
         EXPECT_EQ(form(kBoth, 0, 0, none), std::to_string(TESSEL_E_NO_KEYWORD)) << none;
 }
