@@ -69,10 +69,15 @@ void LoadTopics()
                QMessageBox::Ok, QString(), QMessageBox::Warning);
     }
     const TopicsParse parse = ParseTopics(bytes, topicStore());
+    // A file larger than any topics file is read only in part: written back at exit, all that
+    // was not read would be lost, so it is kept as it stands.
+    if (read && truncated)
+        g_keepUnreadableFile = true;
     if (parse.overflow || truncated) {
         MsgBox(
             QStringLiteral("TOPICS.DATの検索テーマが多すぎるため、最初の%1件だけを読み込みました。")
-                .arg(topicStore().count),
+                    .arg(topicStore().count) +
+                (truncated ? QStringLiteral("終了時にこのファイルは上書きしません。") : QString()),
             QMessageBox::Ok, QString(), QMessageBox::Warning);
     }
     int32_t &current = settings().iTopic;

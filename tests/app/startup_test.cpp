@@ -147,21 +147,31 @@ private Q_SLOTS:
     }
 
     // A FIFO (or any other non-regular file) in a settings file's place would block the start
-    // before the event loop: it reads as unreadable, with the usual warning, and is left alone.
-    void aFifoInASettingsFilesPlaceIsUnreadable()
+    // before the event loop, and one larger than any file of ours can only be read in part:
+    // either reads as unreadable, with a warning, and is left as it is.
+    void aSettingsFileThatCantBeReadWholeIsKept()
     {
         const struct {
             const char *name;
+            std::uintmax_t hugeSize; // 0: a FIFO
             const char *warning;
-        } cases[] = {{"STARTUP.DAT", "STARTUP.DATを読み込めませんでした。"},
-                     {"TOPICS.DAT", "TOPICS.DATを読み込めませんでした。"},
-                     {"window.ini", nullptr}};
+        } cases[] = {{"STARTUP.DAT", 0, "STARTUP.DATを読み込めませんでした。"},
+                     {"TOPICS.DAT", 0, "TOPICS.DATを読み込めませんでした。"},
+                     {"window.ini", 0, nullptr},
+                     {"STARTUP.DAT", 5 << 20, "STARTUP.DATを読み込めませんでした。"},
+                     {"TOPICS.DAT", 33 << 20, "TOPICS.DATの検索テーマが多すぎるため"},
+                     {"window.ini", 1 << 20, nullptr}};
         for (const auto &c : cases) {
             testsupport::Sandbox box;
             copyProgramData(box);
             const fs::path place = box.path() / c.name;
             fs::remove(place);
-            QCOMPARE(::mkfifo(place.c_str(), 0600), 0);
+            if (c.hugeSize == 0) {
+                QCOMPARE(::mkfifo(place.c_str(), 0600), 0);
+            } else {
+                box.write(c.name, "x");
+                fs::resize_file(place, c.hugeSize); // sparse: no disk is used
+            }
             msgbox::clearShown();
 
             QVERIFY2(StartProgram(0), c.name);
@@ -171,7 +181,11 @@ private Q_SLOTS:
                 });
             QVERIFY2(warned == (c.warning != nullptr), c.name);
             closeMainWindow();
-            QVERIFY2(fs::is_fifo(place), c.name);
+            if (c.hugeSize == 0)
+                QVERIFY2(fs::is_fifo(place), c.name);
+            else
+                QVERIFY2(fs::file_size(place) == c.hugeSize && box.read(c.name).front() == 'x',
+                         c.name);
             runHooks() = RunHooks();
         }
     }
