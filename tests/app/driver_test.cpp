@@ -14,7 +14,6 @@
 #include <sys/resource.h>
 
 #include <atomic>
-#include <thread>
 
 using namespace runfixture;
 using testsupport::SearchSite;
@@ -387,8 +386,7 @@ void DriverTest::listStopsAt999()
     const std::string latePage = resultPage({stage.farm.url("/doc/late")});
     stage.farm.serve("/late/search", [&full, latePage](const testsupport::Request &) {
         // Held until the list is full; bounded, so a broken build fails instead of hanging.
-        for (int waited = 0; !full && waited < 60000; waited += 5)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        testsupport::waitFor([&full] { return full.load(); }, std::chrono::seconds(60));
         return testsupport::page(latePage);
     });
     sites.push_back({"late", "日本語", "/late/search"});
