@@ -10,8 +10,8 @@ namespace {
 const QStringList &headers()
 {
     static const QStringList texts = {
-        QStringLiteral("TITLE"), QStringLiteral("URL"),   QStringLiteral("PREVIEW"),
-        QStringLiteral("DATE"),  QStringLiteral("SIZE"),  QStringLiteral("SCORE"),
+        QStringLiteral("TITLE"), QStringLiteral("URL"),    QStringLiteral("PREVIEW"),
+        QStringLiteral("DATE"),  QStringLiteral("SIZE"),   QStringLiteral("SCORE"),
         QStringLiteral("SITE"),  QStringLiteral("サイト"),
     };
     return texts;
@@ -139,8 +139,8 @@ QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int 
 
 HitListModel::Row HitListModel::rowOf(const Hit &hit, const QString &key)
 {
-    return {hit, key,
-            {DateSortValue(hit.date), SizeSortValue(hit.size), ScoreSortValue(hit.score)}};
+    return {
+        hit, key, {DateSortValue(hit.date), SizeSortValue(hit.size), ScoreSortValue(hit.score)}};
 }
 
 double HitListModel::sortNumber(int row, int column) const
@@ -278,8 +278,9 @@ int HitListModel::removeIf(const std::function<bool(const Hit &)> &remove)
     return count;
 }
 
-HitListModel::Removal HitListModel::removeDeadAndRepeated(
-    const QList<int> &order, const std::function<bool(const Hit &, const Hit &)> &same)
+HitListModel::Removal
+HitListModel::removeDeadAndRepeated(const QList<int> &order,
+                                    const std::function<bool(const Hit &, const Hit &)> &same)
 {
     Removal removal;
     removal.before = int(rows_.size());

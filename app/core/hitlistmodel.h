@@ -90,12 +90,12 @@ private:
     static Row rowOf(const Hit &hit, const QString &key);
 
     QList<Row> rows_;
-    QHash<QString, int> keyRow_;    // merge key -> row (merging on)
-    QHash<int32_t, int> indexRow_;  // every member's result index -> row
-    QList<Hit> arrivals_;           // every hit since clear, as it came
-    QSet<int32_t> removed_;         // result indexes removed since clear
+    QHash<QString, int> keyRow_;     // merge key -> row (merging on)
+    QHash<int32_t, int> indexRow_;   // every member's result index -> row
+    QList<Hit> arrivals_;            // every hit since clear, as it came
+    QSet<int32_t> removed_;          // result indexes removed since clear
     QHash<int32_t, int32_t> states_; // link states set since clear, by result index
-    QHash<QString, int> siteHits_;  // hits per site name since clear
+    QHash<QString, int> siteHits_;   // hits per site name since clear
     bool merging_ = false;
     std::function<QVariant(int32_t)> decoration_;
 };

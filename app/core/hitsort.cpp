@@ -183,6 +183,6 @@ bool HitSortProxy::lessThan(const QModelIndex &left, const QModelIndex &right) c
             return x < y;
         }
     }
-    return QString::compare(left.data().toString(), right.data().toString(),
-                            Qt::CaseInsensitive) < 0;
+    return QString::compare(left.data().toString(), right.data().toString(), Qt::CaseInsensitive) <
+           0;
 }

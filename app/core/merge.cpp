@@ -43,7 +43,8 @@ QString unwrapOnce(const QString &url)
         if (!u.startsWith(QLatin1String("a1")))
             return QString();
         const auto decoded = QByteArray::fromBase64Encoding(
-            u.mid(2).toLatin1(), QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
+            u.mid(2).toLatin1(),
+            QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
         const QString target = decoded ? QString::fromUtf8(*decoded) : QString();
         return isHttp(target) ? target : QString();
     }
@@ -59,8 +60,8 @@ QString unwrapOnce(const QString &url)
 
 bool isUnreserved(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 int hexValue(QChar c)
@@ -111,8 +112,8 @@ QString normalisedEscapes(QStringView text)
 bool isTracking(QStringView name)
 {
     static const QStringList names = {
-        QStringLiteral("fbclid"), QStringLiteral("gclid"),   QStringLiteral("yclid"),
-        QStringLiteral("mc_cid"), QStringLiteral("mc_eid"),  QStringLiteral("msclkid"),
+        QStringLiteral("fbclid"),  QStringLiteral("gclid"),  QStringLiteral("yclid"),
+        QStringLiteral("mc_cid"),  QStringLiteral("mc_eid"), QStringLiteral("msclkid"),
         QStringLiteral("ref_src"),
     };
     return name.startsWith(u"utm_", Qt::CaseInsensitive) ||
@@ -201,5 +202,6 @@ QString MergedCountSuffix(int merged)
 {
     if (merged < 1)
         return QString();
-    return QStringLiteral("（重複") + QString::number(merged) + QStringLiteral("件をまとめました）");
+    return QStringLiteral("（重複") + QString::number(merged) +
+           QStringLiteral("件をまとめました）");
 }

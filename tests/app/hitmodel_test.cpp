@@ -104,15 +104,23 @@ void HitModelTest::sortsByNumbersAndDates_data()
                           << QStringList{"800 B", "12 KB (1,024 語)", "1,200 × 800 (245 KB)",
                                          "1.5 MB", "?"};
     QTest::newRow("date") << int(HitListModel::Date)
-                          << QStringList{"2024年5月2日 (木) 10:15", "2 May, 2024",
-                                         "First published in 1954", "Feb 18, 2024",
-                                         "2024-05-02 09:00", "Marketing", "2023.12.31"}
-                          << QStringList{"First published in 1954", "2023.12.31", "Feb 18, 2024",
-                                         "2 May, 2024", "2024-05-02 09:00",
-                                         "2024年5月2日 (木) 10:15", "Marketing"};
-    QTest::newRow("title as text") << int(HitListModel::Title)
-                                   << QStringList{"beta", "Alpha", "alpha 2", "10", "9"}
-                                   << QStringList{"10", "9", "Alpha", "alpha 2", "beta"};
+                          << QStringList{"2024年5月2日 (木) 10:15",
+                                         "2 May, 2024",
+                                         "First published in 1954",
+                                         "Feb 18, 2024",
+                                         "2024-05-02 09:00",
+                                         "Marketing",
+                                         "2023.12.31"}
+                          << QStringList{"First published in 1954",
+                                         "2023.12.31",
+                                         "Feb 18, 2024",
+                                         "2 May, 2024",
+                                         "2024-05-02 09:00",
+                                         "2024年5月2日 (木) 10:15",
+                                         "Marketing"};
+    QTest::newRow("title as text")
+        << int(HitListModel::Title) << QStringList{"beta", "Alpha", "alpha 2", "10", "9"}
+        << QStringList{"10", "9", "Alpha", "alpha 2", "beta"};
 }
 
 void HitModelTest::sortsByNumbersAndDates()
@@ -143,8 +151,8 @@ void HitModelTest::equalRowsKeepTheirOrder()
     HitSortProxy proxy;
     proxy.setSourceModel(&model);
     for (const auto &[title, score] : {std::pair{"a", "5"}, {"b", "1"}, {"c", "5"}, {"d", "1"}}) {
-        Hit h = hit(int32_t(model.rowCount()), "s", QStringLiteral("https://e.com/") + title,
-                    title);
+        Hit h =
+            hit(int32_t(model.rowCount()), "s", QStringLiteral("https://e.com/") + title, title);
         h.score = score;
         model.append(h);
     }

@@ -27,7 +27,8 @@ void MergeTest::keyRules_data()
     QTest::newRow("www2 is another host") << "https://www2.example.com/docs/page" << page << false;
     QTest::newRow("default port") << "https://example.com:443/docs/page" << page << true;
     QTest::newRow("other port") << "https://example.com:8443/docs/page" << page << false;
-    QTest::newRow("empty path") << "https://example.com" << "http://example.com/" << true;
+    QTest::newRow("empty path") << "https://example.com"
+                                << "http://example.com/" << true;
     QTest::newRow("trailing slash") << "https://example.com/docs/page/" << page << true;
     QTest::newRow("fragment") << "https://example.com/docs/page#part-2" << page << true;
     QTest::newRow("path keeps its case") << "https://example.com/Docs/page" << page << false;
@@ -35,20 +36,20 @@ void MergeTest::keyRules_data()
         << "https://example.com/docs/page?utm_source=a&fbclid=b&gclid=c&yclid=d&mc_cid=e&"
            "mc_eid=f&msclkid=g&ref_src=h&UTM_Campaign=i&id=7"
         << "https://example.com/docs/page?id=7" << true;
-    QTest::newRow("other parameters count") << "https://example.com/docs/page?id=8" << page
-                                            << false;
-    QTest::newRow("percent-encoding")
-        << "https://example.com/%7euser/caf%c3%a9" << "https://example.com/~user/café" << true;
-    QTest::newRow("escaped reserved stays escaped")
-        << "https://example.com/a%2Fb" << "https://example.com/a/b" << false;
+    QTest::newRow("other parameters count")
+        << "https://example.com/docs/page?id=8" << page << false;
+    QTest::newRow("percent-encoding") << "https://example.com/%7euser/caf%c3%a9"
+                                      << "https://example.com/~user/café" << true;
+    QTest::newRow("escaped reserved stays escaped") << "https://example.com/a%2Fb"
+                                                    << "https://example.com/a/b" << false;
     QTest::newRow("/l/?uddg= wrapper")
         << "https://duckduckgo.com/l/?uddg=https%3A%2F%2Fmeta.example.org%2Fguide%2F&rut=8f1c0d"
         << "https://meta.example.org/guide" << true;
     QTest::newRow("/ck/a?u=a1 wrapper")
         << "https://www.bing.com/ck/a?!&&p=5d3a&u=a1" +
-               QString::fromLatin1(QByteArray("https://example.com/docs/page?x=1")
-                                       .toBase64(QByteArray::Base64UrlEncoding |
-                                                 QByteArray::OmitTrailingEquals)) +
+               QString::fromLatin1(
+                   QByteArray("https://example.com/docs/page?x=1")
+                       .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)) +
                "&ntb=1"
         << "https://example.com/docs/page?x=1" << true;
     QTest::newRow("/url?q= wrapper")
