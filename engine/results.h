@@ -1,25 +1,27 @@
 // The result store. Library-internal.
 #pragma once
 
+#include "tessel.h"
+
 #include <cstdint>
 
 namespace tessel {
 
-constexpr int kMaxResults = 1000;
-constexpr int kResultSize = 3328;
+constexpr int kMaxResults = TESSEL_MAX_RESULTS;
+constexpr int kResultSize = TESSEL_RESULT_SIZE;
 
 // Offsets and widths of the seven fields of a result record.
 struct ResultField {
     int offset;
     int width;
 };
-constexpr ResultField kSiteName{0, 256};
-constexpr ResultField kTitle{256, 256};
-constexpr ResultField kUrl{512, 1024};
-constexpr ResultField kPreview{1536, 1024};
-constexpr ResultField kScore{2560, 256};
-constexpr ResultField kSize{2816, 256};
-constexpr ResultField kDate{3072, 256};
+constexpr ResultField kSiteName{TESSEL_RESULT_SITE_AT, TESSEL_RESULT_SITE_WIDTH};
+constexpr ResultField kTitle{TESSEL_RESULT_TITLE_AT, TESSEL_RESULT_TITLE_WIDTH};
+constexpr ResultField kUrl{TESSEL_RESULT_URL_AT, TESSEL_RESULT_URL_WIDTH};
+constexpr ResultField kPreview{TESSEL_RESULT_PREVIEW_AT, TESSEL_RESULT_PREVIEW_WIDTH};
+constexpr ResultField kScore{TESSEL_RESULT_SCORE_AT, TESSEL_RESULT_SCORE_WIDTH};
+constexpr ResultField kSize{TESSEL_RESULT_SIZE_AT, TESSEL_RESULT_SIZE_WIDTH};
+constexpr ResultField kDate{TESSEL_RESULT_DATE_AT, TESSEL_RESULT_DATE_WIDTH};
 
 // Number of valid hits in the store.
 int32_t resultCount();

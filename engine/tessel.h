@@ -59,6 +59,21 @@ enum {
 };
 /* clang-format on */
 
+/* Where GetResult puts each field of a hit in its TESSEL_RESULT_SIZE record: the field's first
+ * byte (_AT) and its width, NUL included (_WIDTH). The layout is part of the contract: read
+ * the fields through these names, never through numbers of your own. */
+/* clang-format off */
+enum {
+    TESSEL_RESULT_SITE_AT = 0,       TESSEL_RESULT_SITE_WIDTH = 256,
+    TESSEL_RESULT_TITLE_AT = 256,    TESSEL_RESULT_TITLE_WIDTH = 256,
+    TESSEL_RESULT_URL_AT = 512,      TESSEL_RESULT_URL_WIDTH = 1024,
+    TESSEL_RESULT_PREVIEW_AT = 1536, TESSEL_RESULT_PREVIEW_WIDTH = 1024,
+    TESSEL_RESULT_SCORE_AT = 2560,   TESSEL_RESULT_SCORE_WIDTH = 256,
+    TESSEL_RESULT_SIZE_AT = 2816,    TESSEL_RESULT_SIZE_WIDTH = 256,
+    TESSEL_RESULT_DATE_AT = 3072,    TESSEL_RESULT_DATE_WIDTH = 256
+};
+/* clang-format on */
+
 /* Error codes. Always add new codes last; never remove one. */
 enum {
     TESSEL_E_NO_RESULT = -4003,
@@ -176,8 +191,8 @@ TESSEL_API int32_t FetchResult(const FetchRecord *record);
  *   not reported: the hits before them count.
  * iData: the same run over text..text+length for the site; returns the hits added, or the
  *   length itself when it is negative. The text is not kept.
- * GetResult: copies hit index into record (TESSEL_RESULT_SIZE bytes: site 0, title 256,
- *   URL 512, preview 1536, score 2560, size 2816, date 3072, each NUL-terminated); 0, or
+ * GetResult: copies hit index into record (TESSEL_RESULT_SIZE bytes, fields at the
+ *   TESSEL_RESULT_*_AT offsets above, each NUL-terminated); 0, or
  *   TESSEL_E_NO_RESULT (record untouched) when index is not below the count.
  * URLSame: 1 when both indexes are below the count and their URLs are equal ignoring ASCII
  *   letter case and one closing "/"; else 0. */
@@ -290,6 +305,8 @@ TESSEL_API int32_t GetHelp(int32_t *levels, char *title, char *page);
 } /* extern "C" */
 static_assert(sizeof(FetchRecord) == 24, "FetchRecord is 24 bytes");
 static_assert(sizeof(DownloadRecord) == 20, "DownloadRecord is 20 bytes");
+static_assert(TESSEL_RESULT_DATE_AT + TESSEL_RESULT_DATE_WIDTH == TESSEL_RESULT_SIZE,
+              "the date is the last field of a result record");
 #endif
 
 #endif /* TESSEL_H */
