@@ -79,21 +79,32 @@ CREATE TABLE hits(
 CREATE INDEX hits_by_run ON hits(run, rank);
 -- Trigrams find a word inside Japanese text, which has no spaces between words. The index
 -- keeps only the trigrams; the texts stay in hits, and the triggers keep the two in step.
+-- Each text is indexed with U+001F after it, so that every two characters of a text begin a
+-- trigram, those at its end too: a two-character word is found among the trigrams it begins.
+CREATE VIEW hits_indexed AS
+    SELECT id, title || char(31) AS title, url || char(31) AS url,
+           preview || char(31) AS preview FROM hits;
 CREATE VIRTUAL TABLE hits_text USING fts5(
-    title, url, preview, content='hits', content_rowid='id', tokenize='trigram');
+    title, url, preview, content='hits_indexed', content_rowid='id', tokenize='trigram');
 CREATE TRIGGER hits_text_add AFTER INSERT ON hits BEGIN
     INSERT INTO hits_text(rowid, title, url, preview)
-        VALUES (new.id, new.title, new.url, new.preview);
+        SELECT id, title, url, preview FROM hits_indexed WHERE id = new.id;
 END;
-CREATE TRIGGER hits_text_drop AFTER DELETE ON hits BEGIN
+-- A row here while the whole history is cleared: the index is emptied at once, rather than
+-- hit by hit, which takes seconds with a full history.
+CREATE TABLE index_paused(paused INTEGER);
+CREATE TRIGGER hits_text_drop BEFORE DELETE ON hits
+    WHEN NOT EXISTS (SELECT 1 FROM index_paused) BEGIN
     INSERT INTO hits_text(hits_text, rowid, title, url, preview)
-        VALUES ('delete', old.id, old.title, old.url, old.preview);
+        SELECT 'delete', id, title, url, preview FROM hits_indexed WHERE id = old.id;
+END;
+CREATE TRIGGER hits_text_unchange BEFORE UPDATE OF title, url, preview ON hits BEGIN
+    INSERT INTO hits_text(hits_text, rowid, title, url, preview)
+        SELECT 'delete', id, title, url, preview FROM hits_indexed WHERE id = old.id;
 END;
 CREATE TRIGGER hits_text_change AFTER UPDATE OF title, url, preview ON hits BEGIN
-    INSERT INTO hits_text(hits_text, rowid, title, url, preview)
-        VALUES ('delete', old.id, old.title, old.url, old.preview);
     INSERT INTO hits_text(rowid, title, url, preview)
-        VALUES (new.id, new.title, new.url, new.preview);
+        SELECT id, title, url, preview FROM hits_indexed WHERE id = new.id;
 END;
 )sql",
 };
@@ -196,6 +207,10 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
     if (version < kSchemaVersion && !migrate())
         return isDamage(sqlite3_errcode(db_)) ? setAside(path, QStringLiteral("壊れている"))
                                               : unusable();
+    // The index's own list of trigrams, which search() reads to find two-character words.
+    // In this connection's temporary schema: nothing is written to the file.
+    if (!exec(db_, "CREATE VIRTUAL TABLE temp.hits_terms USING fts5vocab(main, hits_text, row)"))
+        return unusable();
     return FileState::Usable;
 }
 

@@ -60,10 +60,24 @@ QString likePattern(QString word)
 }
 
 // A word as an FTS5 string, so that none of its characters is read as query syntax.
-QString ftsPhrase(QString word)
+QString ftsString(QString word)
 {
     return QLatin1Char('"') + word.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
            QLatin1Char('"');
+}
+
+// The index's trigrams that begin with a two-character word, as FTS5 strings: any of them is
+// an occurrence of the word, and every occurrence is one of them (see the schema's
+// hits_indexed). The index folds case, so the word is folded too.
+bool termsBeginning(sqlite3 *db, const QString &word, QStringList &terms)
+{
+    Statement query(db, "SELECT term FROM temp.hits_terms "
+                        "WHERE term >= ?1 AND term < ?1 || char(1114111)");
+    query.bindAll(word.toLower());
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW)
+        terms.append(ftsString(query.text(0)));
+    return rc == SQLITE_DONE;
 }
 
 } // namespace
@@ -216,24 +230,47 @@ bool HistoryStore::deleteRun(qint64 id)
 
 bool HistoryStore::clear()
 {
-    return guarded([&] {
+    return guarded([&]() -> bool {
         Transaction transaction(db_);
-        return (transaction.began() &&
-                exec(db_, "DELETE FROM runs; DELETE FROM watch_seen; "
-                          "UPDATE watches SET last_run = NULL") &&
-                transaction.commit()) ||
-               fail(QStringLiteral("消去"));
+        if (!transaction.began() ||
+            !exec(db_, "INSERT INTO hits_text(hits_text) VALUES ('delete-all');"
+                       "INSERT INTO index_paused VALUES (1);"
+                       "DELETE FROM runs;"
+                       "DELETE FROM index_paused;"
+                       "DELETE FROM watch_seen;"
+                       "UPDATE watches SET last_run = NULL") ||
+            !transaction.commit())
+            return fail(QStringLiteral("消去"));
+        // Gives the cleared pages back, so the texts are gone from the file too. Another
+        // connection reading just now keeps that from happening this time; nothing is lost.
+        exec(db_, "VACUUM");
+        return true;
     });
 }
 
 std::optional<std::vector<HistoryMatch>> HistoryStore::search(const QString &text, int limit)
 {
     return guarded([&]() -> std::optional<std::vector<HistoryMatch>> {
+        const QString doing = QStringLiteral("検索");
         static const QRegularExpression space(QStringLiteral("\\s+"));
         QStringList indexed, scanned;
-        for (const QString &word : text.split(space, Qt::SkipEmptyParts))
+        for (const QString &word : text.split(space, Qt::SkipEmptyParts)) {
             // Trigrams are made of characters, not UTF-16 units.
-            (word.toUcs4().size() >= 3 ? indexed : scanned).append(word);
+            const qsizetype length = word.toUcs4().size();
+            if (length >= 3) {
+                indexed.append(ftsString(word));
+            } else if (length == 2) {
+                QStringList terms;
+                if (!termsBeginning(db_, word, terms))
+                    return fail(doing);
+                if (terms.isEmpty())
+                    return std::vector<HistoryMatch>{};
+                indexed.append(QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) +
+                               QLatin1Char(')'));
+            } else {
+                scanned.append(likePattern(word));
+            }
+        }
         if (indexed.isEmpty() && scanned.isEmpty())
             return std::vector<HistoryMatch>{};
 
@@ -252,15 +289,11 @@ std::optional<std::vector<HistoryMatch>> HistoryStore::search(const QString &tex
 
         Statement query(db_, sql.constData());
         int index = 0;
-        if (!indexed.isEmpty()) {
-            QStringList phrases;
-            for (const QString &word : indexed)
-                phrases.append(ftsPhrase(word));
-            query.bind(++index, phrases.join(QLatin1Char(' ')));
-        }
-        for (const QString &word : scanned)
+        if (!indexed.isEmpty())
+            query.bind(++index, indexed.join(QStringLiteral(" AND ")));
+        for (const QString &pattern : scanned)
             for (int column = 0; column < 3; ++column)
-                query.bind(++index, likePattern(word));
+                query.bind(++index, pattern);
         query.bind(++index, limit);
 
         std::vector<HistoryMatch> found;
@@ -269,7 +302,7 @@ std::optional<std::vector<HistoryMatch>> HistoryStore::search(const QString &tex
             found.push_back(
                 {query.integer(0), fromStored(query.integer(1)), query.text(2), hitAt(query, 3)});
         if (rc != SQLITE_DONE)
-            return fail(QStringLiteral("検索"));
+            return fail(doing);
         return found;
     });
 }

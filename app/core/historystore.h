@@ -58,14 +58,15 @@ public:
     // Records a hit's link state once it has been checked.
     bool setLinkState(qint64 run, int rank, int state);
     bool deleteRun(qint64 id);
-    // Drops every run and what the watches have seen (their next runs find everything new);
-    // the watches themselves stay.
+    // Drops every run and what the watches have seen (their next runs find everything new),
+    // and gives the space back to the disk; the watches themselves stay. Takes a few seconds
+    // with a full history.
     bool clear();
 
     // Hits whose title, URL or preview hold every word of text (words are separated by white
-    // space), newest first, at most limit. Words of three characters or more are looked up in
-    // the full-text index; shorter ones (most Japanese words are two characters) are matched
-    // by scanning, which is slower on a large history but finds them all the same.
+    // space; case is ignored), newest first, at most limit. Words of two characters or more
+    // (most Japanese words have two) are found through the trigram index; a single character
+    // is matched by reading the hits, newest first, until limit have it.
     std::optional<std::vector<HistoryMatch>> search(const QString &text, int limit = 500);
 
     // Creates a watch (its id, created and lastRun are ignored) and gives its id. Fails when
