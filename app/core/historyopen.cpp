@@ -204,9 +204,8 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
     if (!exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON"))
         return isDamage(sqlite3_errcode(db_)) ? setAside(path, QStringLiteral("壊れている"))
                                               : unusable();
-    if (version < kSchemaVersion && !migrate())
-        return isDamage(sqlite3_errcode(db_)) ? setAside(path, QStringLiteral("壊れている"))
-                                              : unusable();
+    if (const int failed = version < kSchemaVersion ? migrate() : SQLITE_OK; failed != SQLITE_OK)
+        return isDamage(failed) ? setAside(path, QStringLiteral("壊れている")) : unusable();
     // The index's own list of trigrams, which search() reads to find two-character words.
     // In this connection's temporary schema: nothing is written to the file.
     if (!exec(db_, "CREATE VIRTUAL TABLE temp.hits_terms USING fts5vocab(main, hits_text, row)"))
@@ -222,27 +221,29 @@ HistoryStore::FileState HistoryStore::unusable()
     return FileState::Unusable;
 }
 
-bool HistoryStore::migrate()
+int HistoryStore::migrate()
 {
     Transaction transaction(db_);
+    // The code is taken before the transaction rolls back, which would clear it.
+    const auto failed = [this] { return sqlite3_errcode(db_); };
     if (!transaction.began())
-        return false;
+        return failed();
     int version;
     {
         // Again inside the transaction: another process may have brought the file up since.
         Statement current(db_, "PRAGMA user_version");
         if (current.step() != SQLITE_ROW)
-            return false;
+            return failed();
         version = int(current.integer(0));
     }
     for (; version < kSchemaVersion; ++version)
         if (!exec(db_, kMigrations[version]))
-            return false;
+            return failed();
     const QByteArray mark = QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
                                 .arg(kApplicationId)
                                 .arg(kSchemaVersion)
                                 .toLatin1();
-    return exec(db_, mark.constData()) && transaction.commit();
+    return exec(db_, mark.constData()) && transaction.commit() ? SQLITE_OK : failed();
 }
 
 HistoryStore::FileState HistoryStore::setAside(const QString &path, const QString &why)

@@ -83,7 +83,8 @@ private:
     FileState prepare(const QString &path);
     FileState unusable();
     FileState setAside(const QString &path, const QString &why);
-    bool migrate();
+    // Brings the file up to this version; SQLITE_OK or the error that stopped it.
+    int migrate();
     // A failed call's result: false, or no value.
     struct Failed {
         operator bool() const { return false; }
