@@ -42,9 +42,11 @@ struct Keyword {
 // Compared in this order, and only as many bytes as the keyword has: "SITENAME x" sets the
 // name to "NAME x". The catalogue files in use depend on both rules.
 constexpr Keyword kKeywords[] = {
-    {"SITE", 4, kName},   {"LANG", 4, kLang}, {"TYPE", 4, kType},     {"SKEY", 4, kSkey},
-    {"ROOT", 4, kRoot},   {"MEMO", 4, kMemo}, {"TEST", 4, kTest},     {"HOST", 4, kHost},
-    {"AND", 3, kAndList}, {"OR", 2, kOrList}, {"SEARCH", 6, kScript}, {"ENDSITE", 7, kEndSite},
+    {"SITE", 4, kName}, {"LANG", 4, kLang},       {"TYPE", 4, kType},
+    {"SKEY", 4, kSkey}, {"ROOT", 4, kRoot},       {"MEMO", 4, kMemo},
+    {"TEST", 4, kTest}, {"HOST", 4, kHost},       {"AND", 3, kAndList},
+    {"OR", 2, kOrList}, {"SEARCH", 6, kScript},   {"ENDSITE", 7, kEndSite},
+    {"FEED", 4, kFeed}, {"BLOCKED", 7, kBlocked}, {"NOHITS", 6, kNoHits},
 };
 
 class Parser {

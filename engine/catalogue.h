@@ -24,6 +24,9 @@ enum SiteField : int {
     kOrList,
     kScript,
     kHost,
+    kFeed,    // FEED: the format the site's answers come in (feed.h); empty for HTML
+    kBlocked, // BLOCKED: texts that mark the site's "you look like a robot" pages
+    kNoHits,  // NOHITS: texts that mark the site's page of a search that found nothing
     kFieldCount
 };
 

@@ -163,6 +163,33 @@ TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
 TESSEL_API int32_t FetchResult(const FetchRecord *record);
 
+/* How a page that came is to be taken; PageKind's results. Always add new kinds last. */
+/* clang-format off */
+enum {
+    TESSEL_PAGE_READ = 0,    /* a page to read: hits, or none when the site's script no longer fits */
+    TESSEL_PAGE_BLOCKED = 1, /* the site refuses the client for now (robot check, too many asks) */
+    TESSEL_PAGE_NO_HITS = 2, /* the site's own answer to a search that found nothing */
+    TESSEL_PAGE_NONE = 3     /* no answer to judge (see below) */
+};
+/* clang-format on */
+
+/* PageKind: once Status says 0, how the page of the record's last fetch is to be taken.
+ * TESSEL_PAGE_BLOCKED for status 429; 503 with a Retry-After header; and 403 or 2xx whose page
+ * carries a challenge, CAPTCHA or consent wall (marks of the common challenge services and
+ * their wording, or a text of the site's BLOCKED statement). TESSEL_PAGE_NO_HITS for a 2xx page
+ * holding a text of the site's NOHITS statement, or a feed site's answer that is a feed without
+ * entries. TESSEL_PAGE_NONE while it runs, when it ended without an answer (FetchResult is not
+ * an HTTP status), for a link check's slot, or when the record is not the one the slot's last
+ * fetch was started with. Else TESSEL_PAGE_READ (other statuses included: FetchResult tells
+ * those). A page from which iParse took hits is a page of hits whatever this says of it (a
+ * search for "captcha" finds pages that talk of one): judge by it only pages without hits.
+ * FetchRetryAfter: the seconds from now until the answer's Retry-After ("120" or an HTTP date)
+ * allows another ask, 0 when that time has passed, at most 604800 (a week), or -1 when the
+ * last fetch's final answer had no such header (or under PageKind's NONE conditions).
+ * Both on the caller's thread; both read the page, so call them before the slot's next iGet. */
+TESSEL_API int32_t PageKind(const FetchRecord *record);
+TESSEL_API int32_t FetchRetryAfter(const FetchRecord *record);
+
 /* ---- Result store ----
  * The hits of one search, at most 1000, in the order extracted. A hit's result index (0 ..
  * count-1) stays until the next InitResult. Don't change the store while checks run.
