@@ -68,8 +68,7 @@ std::string cleanText(const std::string &text, bool html)
         if (html && c == '<') {
             const std::size_t close = text.find('>', i);
             i = close == std::string::npos ? text.size() : close;
-            appendFolded(out, ' ', blank); // "a<br>b" reads as two words
-            continue;
+            continue; // as a capture steps over inline markup: "<b>富士</b>山" is one word
         }
         if (!html && (c == '&' || c == '<' || c == '>')) {
             for (const char *r = c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;"; *r; ++r)
