@@ -4,6 +4,7 @@
 // millisecond of each and the feeds' ratio to the script.
 #include "sandbox.h"
 #include "tessel.h"
+#include "throughput.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,20 +61,6 @@ struct Case {
     std::string page;
 };
 
-class Collect : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &r : runs) {
-            const auto found = r.counters.find("bytes_per_second");
-            if (found != r.counters.end())
-                mbps[r.benchmark_name()] = found->second.value / 1e6;
-        }
-    }
-    std::map<std::string, double> mbps;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,7 +100,7 @@ int main(int argc, char **argv)
             });
     }
     iParse(-1, 1000);
-    Collect reporter;
+    Throughput reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\n%-6s %8s %5s %10s %12s %10s\n", "answer", "KB", "hits", "MB/s", "hits per ms",

@@ -44,19 +44,6 @@ bool validPath(const std::vector<std::string> &steps)
     return true;
 }
 
-// Blanks (any byte to 0x20) run together into one and are dropped at both ends.
-void appendFolded(std::string &out, char c, bool &blank)
-{
-    if (static_cast<unsigned char>(c) <= 0x20) {
-        blank = !out.empty();
-        return;
-    }
-    if (blank)
-        out += ' ';
-    blank = false;
-    out += c;
-}
-
 // A text as a capture of HTML would give it: markup of HTML text dropped, the references it
 // holds kept; plain text's own "&", "<" and ">" written as references.
 std::string cleanText(const std::string &text, bool html)
@@ -121,6 +108,18 @@ void store(char *record, ResultField f, const std::string &utf8)
 constexpr ResultField kTextFields[kFeedTexts] = {kTitle, kUrl, kPreview, kDate, kSize, kScore};
 
 } // namespace
+
+void appendFolded(std::string &out, char c, bool &blank)
+{
+    if (static_cast<unsigned char>(c) <= 0x20) {
+        blank = !out.empty();
+        return;
+    }
+    if (blank)
+        out += ' ';
+    blank = false;
+    out += c;
+}
 
 bool parseFeedSpec(const char *statement, FeedSpec &spec)
 {

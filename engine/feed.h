@@ -47,6 +47,10 @@ struct FeedSpec {
     std::vector<FeedField> fields; // JSON only
 };
 
+// Appends c to out with blanks (any byte to 0x20) run together into one and none at the start;
+// blank carries a pending blank between calls, so none is left at the end either.
+void appendFolded(std::string &out, char c, bool &blank);
+
 // Reads a FEED statement's value; false (format None) for one that names no known format or
 // a JSON one without a URL field.
 bool parseFeedSpec(const char *statement, FeedSpec &spec);

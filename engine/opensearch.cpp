@@ -2,6 +2,7 @@
 // that reads the site's Atom or RSS answers. Read with expat, as feeds are, under the same
 // rules: no entity is ever declared or fetched.
 #include "charset.h"
+#include "feed.h"
 #include "tessel.h"
 
 #include <expat.h>
@@ -116,16 +117,8 @@ std::string line(const std::string &text)
 {
     std::string out;
     bool blank = false;
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) <= 0x20) {
-            blank = !out.empty();
-            continue;
-        }
-        if (blank)
-            out += ' ';
-        blank = false;
-        out += c;
-    }
+    for (char c : text)
+        tessel::appendFolded(out, c, blank);
     return out;
 }
 
