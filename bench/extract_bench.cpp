@@ -11,6 +11,7 @@
 #include "../tests/engine/realpages/sites.h"
 #include "sandbox.h"
 #include "tessel.h"
+#include "throughput.h"
 
 #include <benchmark/benchmark.h>
 
@@ -91,21 +92,6 @@ struct Case {
     fs::path path;
 };
 
-class Collect : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &r : runs) {
-            const auto found = r.counters.find("bytes_per_second");
-            if (found != r.counters.end()) {
-                mbps[r.benchmark_name()] = found->second.value / 1e6;
-            }
-        }
-    }
-    std::map<std::string, double> mbps;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -157,7 +143,7 @@ int main(int argc, char **argv)
         });
     }
     iParse(-1, 1000);
-    Collect reporter;
+    Throughput reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     // The peer, in the same run on the same files.

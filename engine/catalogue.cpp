@@ -1,13 +1,17 @@
 #include "catalogue.h"
 
+#include "charset.h"
 #include "tessel.h"
 #include "textscan.h"
+#include "usersites.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace tessel {
 
@@ -42,9 +46,11 @@ struct Keyword {
 // Compared in this order, and only as many bytes as the keyword has: "SITENAME x" sets the
 // name to "NAME x". The catalogue files in use depend on both rules.
 constexpr Keyword kKeywords[] = {
-    {"SITE", 4, kName},   {"LANG", 4, kLang}, {"TYPE", 4, kType},     {"SKEY", 4, kSkey},
-    {"ROOT", 4, kRoot},   {"MEMO", 4, kMemo}, {"TEST", 4, kTest},     {"HOST", 4, kHost},
-    {"AND", 3, kAndList}, {"OR", 2, kOrList}, {"SEARCH", 6, kScript}, {"ENDSITE", 7, kEndSite},
+    {"SITE", 4, kName}, {"LANG", 4, kLang},       {"TYPE", 4, kType},
+    {"SKEY", 4, kSkey}, {"ROOT", 4, kRoot},       {"MEMO", 4, kMemo},
+    {"TEST", 4, kTest}, {"HOST", 4, kHost},       {"AND", 3, kAndList},
+    {"OR", 2, kOrList}, {"SEARCH", 6, kScript},   {"ENDSITE", 7, kEndSite},
+    {"FEED", 4, kFeed}, {"BLOCKED", 7, kBlocked}, {"NOHITS", 6, kNoHits},
 };
 
 class Parser {
@@ -191,6 +197,7 @@ void reset(Catalogue &c)
     c.textLength = 0;
     c.position = 0;
     c.text[0] = '\0';
+    std::memset(c.origin, TESSEL_SITE_SHIPPED, sizeof c.origin);
 }
 
 // Reads the whole file into the text buffer: its length, -1 when it can't be read, or
@@ -224,7 +231,58 @@ int32_t readSiteList(Catalogue &c)
     return got;
 }
 
+void clearSite(Catalogue &c, int32_t index)
+{
+    for (const char *&f : c.sites[index].field)
+        f = c.pool;
+    c.origin[index] = TESSEL_SITE_SHIPPED;
+}
+
+// The user's sites (UTF-8 text in the catalogue language, not complemented) come after the
+// shipped ones; one named like a shipped site takes that site's place and index, so topics
+// and settings that name it keep working. A file that can't be read adds nothing.
+void overlayUserSites(Catalogue &c)
+{
+    const std::string path = userCataloguePath();
+    std::string bytes;
+    if (path.empty() || !readUserFile(path, bytes))
+        return;
+    c.textLength = static_cast<int32_t>(utf8ToCp932(bytes.data(), bytes.size(), c.text, kTextSize));
+    c.text[c.textLength] = '\0';
+    const int32_t shipped = c.count;
+    if (shipped < kMaxSites)
+        clearSite(c, shipped); // an unfinished last shipped site leaves fields behind
+    Parser(c).run();
+    for (int32_t i = shipped; i < c.count;) {
+        int32_t same = 0;
+        while (same < shipped && std::strcmp(c.sites[same].field[kName], c.sites[i].field[kName]))
+            ++same;
+        if (same == shipped) {
+            c.origin[i++] = TESSEL_SITE_USER;
+            continue;
+        }
+        c.sites[same] = c.sites[i];
+        c.origin[same] = TESSEL_SITE_REPLACED;
+        std::memmove(&c.sites[i], &c.sites[i + 1], sizeof(SiteRecord) * (c.count - i - 1));
+        std::memmove(&c.origin[i], &c.origin[i + 1], c.count - i - 1);
+        clearSite(c, --c.count);
+    }
+}
+
 } // namespace
+
+int32_t countSites(const char *text, int32_t length, std::string *name)
+{
+    auto scratch = std::make_unique<Catalogue>();
+    reset(*scratch);
+    scratch->textLength = std::min(length, kTextSize);
+    std::memcpy(scratch->text, text, scratch->textLength);
+    scratch->text[scratch->textLength] = '\0';
+    Parser(*scratch).run();
+    if (name)
+        *name = scratch->sites[0].field[kName];
+    return scratch->count;
+}
 
 } // namespace tessel
 
@@ -253,7 +311,13 @@ extern "C" int32_t LoadSite(void)
     for (int32_t i = 0; i < got; ++i)
         c.text[i] = static_cast<char>(~static_cast<unsigned char>(c.text[i]));
     Parser(c).run();
+    overlayUserSites(c);
     return c.count;
+}
+
+extern "C" int32_t SiteOrigin(int32_t index)
+{
+    return site(index) ? int32_t{catalogue().origin[index]} : int32_t{TESSEL_E_NO_SITE};
 }
 
 namespace {

@@ -1,11 +1,15 @@
 // Page fetches: iGet, Status, Kill. One worker thread per fetch, on its slot's page buffer.
+#include "pagekind.h"
 #include "record.h"
 #include "slots.h"
 #include "transfer.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace tessel {
@@ -43,6 +47,18 @@ public:
         receive();
         return true;
     }
+
+    // Only the final response's Retry-After counts: a redirect's belongs to another address.
+    void headerLine(const char *line, std::size_t length) override
+    {
+        constexpr std::size_t kName = sizeof "retry-after:" - 1;
+        if (length >= 5 && std::memcmp(line, "HTTP/", 5) == 0)
+            retryAfter_.clear();
+        else if (length > kName && length < 256 && strncasecmp(line, "retry-after:", kName) == 0)
+            retryAfter_.assign(line + kName, length - kName);
+    }
+
+    const std::string &retryAfter() const { return retryAfter_; }
 
     // The page keeps what fits while fewer than kPageFillLimit bytes are stored; the rest of
     // the body is still read, in kDrainRead pieces, so the server sees a normal end.
@@ -89,6 +105,7 @@ private:
     int32_t bytes_ = 0;
     int32_t reads_ = 0;
     std::int64_t received_ = 0;
+    std::string retryAfter_;
 };
 
 // What a transfer that got no answer tells of why, in the terms a user can act on.
@@ -193,6 +210,8 @@ void fetchWorker(int32_t slot, FetchRecord *record)
     // A body that came too slowly is the exception: the site did not answer in time, and
     // the caller is told so rather than that the page was read.
     bool answered = stages.code() > 0 && result != CURLE_OPERATION_TIMEDOUT;
+    if (answered)
+        setSlotRetryAt(slot, retryAt(stages.retryAfter().c_str(), std::time(nullptr)));
     setSlotOutcome(slot, answered ? static_cast<int32_t>(stages.code()) : failureKind(result));
 }
 

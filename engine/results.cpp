@@ -3,6 +3,7 @@
 
 #include "catalogue.h"
 #include "charset.h"
+#include "feed.h"
 #include "script.h"
 #include "slots.h"
 #include "tessel.h"
@@ -72,6 +73,13 @@ int32_t runSite(int32_t index, const char *text, int32_t length)
     if (!s) {
         return 0;
     }
+    const int32_t previous = store.count;
+    ScriptOutput out{store.records, store.count, store.cap};
+    store.touched = std::max(store.touched, std::min(previous + 1, kMaxResults));
+    // A site that answers in a feed is read as one; its script, if any, is kept for an answer
+    // that is no feed at all (the site sent its HTML page instead).
+    if (runFeed(index, text ? text : "", text ? static_cast<size_t>(length) : 0, out) >= 0)
+        return validate(previous, out.count, s->field[kName]);
     Page page{reinterpret_cast<const unsigned char *>(text ? text : ""),
               text ? static_cast<size_t>(length) : 0, false, s->field[kHost]};
     if (memoHas(index, "UTF8")) {
@@ -80,9 +88,6 @@ int32_t runSite(int32_t index, const char *text, int32_t length)
     } else {
         page.euc = memoHas(index, "EUC");
     }
-    const int32_t previous = store.count;
-    ScriptOutput out{store.records, store.count, store.cap};
-    store.touched = std::max(store.touched, std::min(previous + 1, kMaxResults));
     runScript(s->field[kScript], page, out); // a script error keeps what was captured
     return validate(previous, out.count, s->field[kName]);
 }

@@ -17,6 +17,7 @@ struct SlotThread {
     bool started = false;             // caller's thread only: the slot has had a thread
     std::atomic<bool> running{false}; // written last by the worker, so the page is complete
     std::atomic<int32_t> outcome{0};  // how the last fetch ended; see FetchResult
+    std::atomic<int64_t> retryAt{-1}; // see slotRetryAt
     CancelToken token;
     char request[kRequestSize] = {};
 };
@@ -78,6 +79,7 @@ bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorke
     entry.request[length] = '\0';
     entry.token.reset();
     entry.outcome.store(0, std::memory_order_relaxed);
+    entry.retryAt.store(-1, std::memory_order_relaxed);
     entry.started = true;
     entry.running.store(true, std::memory_order_release);
     bool started = entry.thread.start([slot, record, worker] {
@@ -118,6 +120,19 @@ int32_t slotOutcome(int32_t slot)
     if (!inRange(slot) || threads.slot[slot].running.load(std::memory_order_acquire))
         return 0;
     return threads.slot[slot].outcome.load(std::memory_order_relaxed);
+}
+
+void setSlotRetryAt(int32_t slot, int64_t when)
+{
+    if (inRange(slot))
+        threads.slot[slot].retryAt.store(when, std::memory_order_relaxed);
+}
+
+int64_t slotRetryAt(int32_t slot)
+{
+    if (!inRange(slot) || threads.slot[slot].running.load(std::memory_order_acquire))
+        return -1;
+    return threads.slot[slot].retryAt.load(std::memory_order_relaxed);
 }
 
 const char *slotRequest(int32_t slot)

@@ -84,8 +84,22 @@ enum {
     TESSEL_E_NO_LIST = -4013,
     TESSEL_E_NO_SITELIST = -5001,
     TESSEL_E_EMPTY_SITELIST = -5002,
-    TESSEL_E_SITELIST_TOO_BIG = -5003, /* sitelist.dat is over 80000 bytes: nothing loaded */
-    TESSEL_E_NO_SITE = -5004           /* SiteHeader: not a site index of the catalogue */
+    TESSEL_E_SITELIST_TOO_BIG = -5003,      /* sitelist.dat is over 80000 bytes: nothing loaded */
+    TESSEL_E_NO_SITE = -5004,               /* SiteHeader: not a site index of the catalogue */
+    TESSEL_E_NO_USER_CATALOGUE = -5005,     /* no user catalogue file is named */
+    TESSEL_E_NOT_ONE_SITE = -5006,          /* UserSiteAdd: the entry is not one named site */
+    TESSEL_E_USER_CATALOGUE_WRITE = -5007,  /* the user catalogue can't be read or replaced */
+    TESSEL_E_OPENSEARCH_UNREADABLE = -5008, /* not an OpenSearch description with a ShortName */
+    TESSEL_E_OPENSEARCH_HTML_ONLY = -5009,  /* no Atom or RSS result template, only HTML ones */
+    TESSEL_E_OPENSEARCH_UNUSABLE = -5010,   /* its encoding, method or a parameter won't do */
+    TESSEL_E_OPENSEARCH_TOO_LONG = -5011    /* the entry or its request would not fit */
+};
+
+/* Where a site of the catalogue comes from: SiteOrigin's results. */
+enum {
+    TESSEL_SITE_SHIPPED = 0, /* sitelist.dat */
+    TESSEL_SITE_USER = 1,    /* the user catalogue, added after the shipped sites */
+    TESSEL_SITE_REPLACED = 2 /* the user catalogue, in place of the shipped site of its name */
 };
 
 /* How a fetch ended without an answer: FetchResult's results other than an HTTP status code.
@@ -109,6 +123,52 @@ enum {
  * TESSEL_E_NO_SITELIST (can't be opened or read), TESSEL_E_EMPTY_SITELIST (0 bytes) or
  * TESSEL_E_SITELIST_TOO_BIG (over 80000 bytes); on an error the catalogue is empty. */
 TESSEL_API int32_t LoadSite(void);
+
+/* ---- The user catalogue ----
+ * Sites the user adds live in a file of their own (UTF-8 text in the catalogue language of
+ * data/sitelist.txt, not complemented, at most 80000 bytes), so catalogue updates never touch
+ * them. LoadSite reads it after sitelist.dat: its sites come after the shipped ones, except one
+ * named like a shipped site, which takes that site's place and index. A file that can't be read
+ * or is too long adds nothing; LoadSite's result counts the sites of both.
+ * UserCatalogue: names the file (CP932 path; the program's configuration folder). NULL or ""
+ *   falls back to the environment variable VELMORA_USER_SITES (UTF-8), unset: no file. Takes
+ *   effect at the next LoadSite. Returns 0.
+ * UserSiteAdd: stores one site block (CP932 text from SITE to ENDSITE, "#" notes before it
+ *   allowed, as OpenSearchSite writes it) in the file, replacing any block of the same name;
+ *   the file is written beside and renamed over, so it is whole or unchanged. The catalogue in
+ *   memory is not changed: call LoadSite. 0, or TESSEL_E_NO_USER_CATALOGUE,
+ *   TESSEL_E_NOT_ONE_SITE, TESSEL_E_SITELIST_TOO_BIG (the file would pass 80000 bytes) or
+ *   TESSEL_E_USER_CATALOGUE_WRITE (also for an existing file that can't be read whole).
+ * UserSiteRemove: removes the blocks of the site of that name (CP932) from the file; then call
+ *   LoadSite. A shipped site it had replaced is back. 0, or TESSEL_E_NO_SITE (no such block),
+ *   TESSEL_E_NO_USER_CATALOGUE or TESSEL_E_USER_CATALOGUE_WRITE.
+ * SiteOrigin: TESSEL_SITE_SHIPPED, TESSEL_SITE_USER or TESSEL_SITE_REPLACED, or
+ *   TESSEL_E_NO_SITE for an index not below LoadSite's count.
+ * All on the caller's thread. */
+TESSEL_API int32_t UserCatalogue(const char *path);
+TESSEL_API int32_t UserSiteAdd(const char *entry);
+TESSEL_API int32_t UserSiteRemove(const char *name);
+TESSEL_API int32_t SiteOrigin(int32_t site);
+
+/* OpenSearchSite: turns an OpenSearch 1.1 description (the document's bytes, length of them,
+ * as read from a file or an address) into a site block of the catalogue language, written into
+ * entry (caller's, size bytes, CP932, LF lines, NUL-terminated) for UserSiteAdd. The block: a
+ * "#" note with the Description, SITE from ShortName, LANG 日本語 when Language begins with "ja"
+ * (else 英語), TYPE OpenSearch, SKEY from Tags (else ShortName), ROOT the template's address
+ * without its query, MEMO AND plus UTF8 unless InputEncoding is Shift_JIS, HOST the template's
+ * server, AND the template, FEED ATOM or RSS. The template is the first Url of type
+ * application/atom+xml (else application/rss+xml) with rel "results" (or none) and method GET;
+ * {searchTerms} becomes the keywords, {startPage?} and {startIndex?} the page (from the Url's
+ * pageOffset and indexOffset, 20 hits a page), {count?} 20, {language?} "*", {inputEncoding?} and
+ * {outputEncoding?} "UTF-8", any other optional parameter nothing. Returns the block's length, or
+ * TESSEL_E_OPENSEARCH_UNREADABLE (not XML, not such a description, no ShortName, or it declares
+ * entities), TESSEL_E_OPENSEARCH_HTML_ONLY (result templates only of other types, text/html
+ * among them), TESSEL_E_OPENSEARCH_UNUSABLE (the Atom/RSS template has no {searchTerms}, is not
+ * http or https, needs a parameter other than these, or InputEncoding is neither UTF-8 nor
+ * Shift_JIS), TESSEL_E_OPENSEARCH_TOO_LONG (the request or the block would not fit); entry is
+ * then empty. Any thread; touches no engine table. */
+TESSEL_API int32_t OpenSearchSite(const char *description, int32_t length, char *entry,
+                                  int32_t size);
 
 /* Copies the site's name, language, type, search key, root and memo into the caller's
  * record of TESSEL_SITE_HEADER_SIZE (3072) bytes, at offsets 0, 256, 512, 768, 1792, 2816;
@@ -177,6 +237,33 @@ TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);
 TESSEL_API int32_t FetchResult(const FetchRecord *record);
+
+/* How a page that came is to be taken; PageKind's results. Always add new kinds last. */
+/* clang-format off */
+enum {
+    TESSEL_PAGE_READ = 0,    /* a page to read: hits, or none when the site's script no longer fits */
+    TESSEL_PAGE_BLOCKED = 1, /* the site refuses the client for now (robot check, too many asks) */
+    TESSEL_PAGE_NO_HITS = 2, /* the site's own answer to a search that found nothing */
+    TESSEL_PAGE_NONE = 3     /* no answer to judge (see below) */
+};
+/* clang-format on */
+
+/* PageKind: once Status says 0, how the page of the record's last fetch is to be taken.
+ * TESSEL_PAGE_BLOCKED for status 429; 503 with a Retry-After header; and 403 or 2xx whose page
+ * carries a challenge, CAPTCHA or consent wall (marks of the common challenge services and
+ * their wording, or a text of the site's BLOCKED statement). TESSEL_PAGE_NO_HITS for a 2xx page
+ * holding a text of the site's NOHITS statement, or a feed site's answer that is a feed without
+ * entries. TESSEL_PAGE_NONE while it runs, when it ended without an answer (FetchResult is not
+ * an HTTP status), for a link check's slot, or when the record is not the one the slot's last
+ * fetch was started with. Else TESSEL_PAGE_READ (other statuses included: FetchResult tells
+ * those). A page from which iParse took hits is a page of hits whatever this says of it (a
+ * search for "captcha" finds pages that talk of one): judge by it only pages without hits.
+ * FetchRetryAfter: the seconds from now until the answer's Retry-After ("120" or an HTTP date)
+ * allows another ask, 0 when that time has passed, at most 604800 (a week), or -1 when the
+ * last fetch's final answer had no such header (or under PageKind's NONE conditions).
+ * Both on the caller's thread; both read the page, so call them before the slot's next iGet. */
+TESSEL_API int32_t PageKind(const FetchRecord *record);
+TESSEL_API int32_t FetchRetryAfter(const FetchRecord *record);
 
 /* ---- Result store ----
  * The hits of one search, at most 1000, in the order extracted. A hit's result index (0 ..

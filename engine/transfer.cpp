@@ -259,6 +259,7 @@ size_t Transfer::onHeader(char *data, size_t size, size_t count, void *self)
     transfer.headerBytes_ += length;
     if (transfer.headerBytes_ > transferLimits().headerMost)
         return 0;
+    transfer.stages_.headerLine(data, length);
     if (length >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
         transfer.location_ = false; // a new response begins
     else if (length >= 9 && strncasecmp(data, "location:", 9) == 0)

@@ -43,6 +43,9 @@ public:
     virtual void connected() {}
     // The request head has been sent.
     virtual void requestSent() {}
+    // One header line as it came (CR LF included), of every response: a redirect's too, so a
+    // stage that keeps a header starts afresh at each status line ("HTTP/...").
+    virtual void headerLine(const char * /*line*/, std::size_t /*length*/) {}
     // The headers of the final response (not a redirect being followed) are complete.
     // Returning false ends the transfer as a failure.
     virtual bool responseStarts(long /*code*/) { return true; }
