@@ -14,10 +14,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -370,8 +372,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Check every hit's link and add its state."));
     const QCommandLineOption report(QStringLiteral("report"),
-                                    QStringLiteral("Also write the hits as an HTML report."),
-                                    QStringLiteral("FILE.htm"));
+                                    QStringLiteral("Also write the hits as an HTML report to "
+                                                   "FILE (\".htm\" added when it has no "
+                                                   "extension)."),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption listSites(QStringLiteral("list-sites"),
                                        QStringLiteral("List the catalogue's sites."));
     const QCommandLineOption listTopics(QStringLiteral("list-topics"),
@@ -382,7 +386,11 @@ int ConsoleSearch::parse(const QStringList &arguments)
                        "which scripts need mending."));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
                        listSites, listTopics, checkSites});
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not the parser's own help option: that one adds --help-all for the toolkit's generic
+    // options, which a console program without a display has none of. --help lists them all.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help (every option) and exit."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Words to search."),
                                  QStringLiteral("KEYWORD..."));
@@ -410,13 +418,19 @@ int ConsoleSearch::parse(const QStringList &arguments)
     if (parser.isSet(report)) {
         if (parser.value(report).isEmpty())
             return usage(QStringLiteral("--report needs a file name"));
-        report_ = QFileInfo(parser.value(report)).absoluteFilePath();
+        // The name as given; one without an extension gets the report's own.
+        const QString given = parser.value(report);
+        report_ = QFileInfo(given).absoluteFilePath();
+        if (!given.endsWith(u'/') && QFileInfo(report_).fileName().lastIndexOf(u'.') <= 0)
+            report_ += QStringLiteral(".htm");
         // The report writer takes its path as Shift_JIS text, as the window's save does: a
         // name it can't hold would be written under another one.
         if (!fitsCp932(report_))
             return usage(QStringLiteral("the report's path holds characters outside Shift_JIS, "
                                         "which the report writer can't take: %1")
                              .arg(report_));
+        if (!reserveReport(given))
+            return kExitBroken;
     }
     if (parser.isSet(sitesFile)) {
         if (parser.value(sitesFile).isEmpty())
@@ -907,14 +921,44 @@ void ConsoleSearch::writeOutcomes()
     err_.flush();
 }
 
+// A search must not run for minutes only to find that its report has no place: a directory
+// named as the report, or a folder the user can't write in, is refused before it starts. The
+// file made here is the report's place in its folder, kept until the report is written.
+bool ConsoleSearch::reserveReport(const QString &given)
+{
+    QString why;
+    if (given.endsWith(u'/') || QFileInfo(given).isDir() || QFileInfo(report_).isDir()) {
+        why = QStringLiteral("%1 is a directory").arg(given);
+    } else {
+        reportSpot_ = std::make_unique<QTemporaryFile>(QFileInfo(report_).absolutePath() +
+                                                       QStringLiteral("/.velmora-report-XXXXXX"));
+        if (reportSpot_->open())
+            return true;
+        why = QStringLiteral("%1 can't be written: %2").arg(report_, reportSpot_->errorString());
+    }
+    err_ << "velmora-search: --report: " << why << "\n";
+    err_.flush();
+    return false;
+}
+
+// The report writer gives every report the extension ".htm": it writes beside the reserved
+// file under that extension, and the report is then renamed to the name the user gave, over
+// an old file of that name. The file so appears whole or not at all.
 bool ConsoleSearch::writeReport()
 {
-    const QByteArray path = toCp932(report_);
+    const QString htm = reportSpot_->fileName() + QStringLiteral(".htm");
+    const QByteArray path = toCp932(htm);
     const QByteArray words = toCp932(words_);
     bool written = HTMLOpen(words.constData(), int32_t(hits_.size()), path.constData()) == 0;
     for (size_t i = 0; written && i < hits_.size(); ++i)
         HTMLSave(int32_t(i), hits_[i].index);
     written = HTMLClose() == 0 && written;
+    if (written && std::rename(QFile::encodeName(htm).constData(),
+                               QFile::encodeName(report_).constData()) != 0) {
+        QFile::remove(htm);
+        written = false;
+    }
+    reportSpot_.reset();
     if (!written) {
         err_ << "velmora-search: the report could not be written to " << report_ << "\n";
         err_.flush();
