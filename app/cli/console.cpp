@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -81,6 +82,66 @@ QString jsonLine(const QJsonObject &object)
             out += c;
     }
     return out;
+}
+
+// One record of a listing: its fields' names and values, in order.
+struct Field {
+    const char *name;
+    QJsonValue value;
+};
+using Record = std::vector<Field>;
+
+// A value as a cell of a line: a whole number without a fraction or an exponent, a list as
+// its items joined by commas, null as an empty cell.
+QString cellText(const QJsonValue &value)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        return number == std::trunc(number) && std::abs(number) < 1e15
+                   ? QString::number(qint64(number))
+                   : QString::number(number);
+    }
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue &item : value.toArray())
+            items << cellText(item);
+        return items.join(u',');
+    }
+    return value.toString();
+}
+
+// The record as one line: a JSON object of its fields, or its cells in TSV or CSV.
+QString formatRecord(HitFormat format, const Record &record)
+{
+    if (format == HitFormat::Json) {
+        QJsonObject object;
+        for (const Field &f : record)
+            object.insert(QString::fromLatin1(f.name), f.value);
+        return jsonLine(object);
+    }
+    QStringList cells;
+    for (const Field &f : record)
+        cells << (format == HitFormat::Csv ? csvCell(cellText(f.value))
+                                           : plainLine(cellText(f.value)));
+    return cells.join(format == HitFormat::Csv ? u',' : u'\t');
+}
+
+// The head line of records of that shape: their fields' names.
+QString recordHead(HitFormat format, const Record &record)
+{
+    QStringList names;
+    for (const Field &f : record)
+        names << QString::fromLatin1(f.name);
+    return names.join(format == HitFormat::Csv ? u',' : u'\t');
+}
+
+// Writes a record of a listing, after the head line a CSV has before its first row.
+void writeRecord(QTextStream &out, HitFormat format, bool &headWritten, const Record &record)
+{
+    if (!headWritten && format == HitFormat::Csv)
+        out << recordHead(format, record) << '\n';
+    headWritten = true;
+    out << formatRecord(format, record) << '\n';
 }
 
 QString siteName(int32_t site)
@@ -224,29 +285,54 @@ QString OutcomeName(const SiteResult &result)
     return QStringLiteral("stopped");
 }
 
+namespace {
+
+QJsonValue httpStatus(const SiteReport &report)
+{
+    return report.status >= 100 ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null);
+}
+
+double roundedSeconds(const SiteReport &report)
+{
+    return std::round(report.seconds * 100) / 100;
+}
+
+Record siteRecord(const QString &name, const SiteReport &report)
+{
+    return {{"site", name},
+            {"outcome", OutcomeName(report.result)},
+            {"http", httpStatus(report)},
+            {"hits", report.hits},
+            {"seconds", roundedSeconds(report)}};
+}
+
+// A site's record of --check-sites, for json and csv.
+Record checkRecord(const QString &name, const SiteReport &report)
+{
+    return {{"site", name},
+            {"verdict", SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok")},
+            {"outcome", OutcomeName(report.result)},
+            {"http", httpStatus(report)},
+            {"bytes", report.bytes},
+            {"hits", report.hits},
+            {"empty_titles", report.emptyTitles},
+            {"seconds", roundedSeconds(report)}};
+}
+
+} // namespace
+
 QString FormatSite(HitFormat format, const QString &name, const SiteReport &report)
 {
-    const bool answered = report.status >= 100;
-    const double seconds = std::round(report.seconds * 100) / 100;
-    if (format == HitFormat::Json) {
-        QJsonObject object{{QStringLiteral("type"), QStringLiteral("site")},
-                           {QStringLiteral("site"), name},
-                           {QStringLiteral("outcome"), OutcomeName(report.result)},
-                           {QStringLiteral("http"),
-                            answered ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null)},
-                           {QStringLiteral("hits"), report.hits},
-                           {QStringLiteral("seconds"), seconds}};
-        return jsonLine(object);
-    }
-    return QStringList{plainLine(name), OutcomeName(report.result),
-                       answered ? QString::number(report.status) : QString(),
-                       QString::number(report.hits), QString::number(seconds)}
-        .join(u'\t');
+    Record record = siteRecord(name, report);
+    if (format != HitFormat::Json)
+        return formatRecord(HitFormat::Tsv, record);
+    record.insert(record.begin(), {"type", QStringLiteral("site")});
+    return formatRecord(format, record);
 }
 
 QString SiteHeader()
 {
-    return QStringLiteral("site\toutcome\thttp\thits\tseconds");
+    return recordHead(HitFormat::Tsv, siteRecord(QString(), SiteReport()));
 }
 
 QString IsoDate(const QString &text)
@@ -401,6 +487,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
         err_.flush();
         return int(kExitUsage);
     };
+    auto readFormat = [&] {
+        const QString f = parser.value(format);
+        if (!parser.isSet(format) || f == QLatin1String("tsv"))
+            format_ = HitFormat::Tsv;
+        else if (f == QLatin1String("json"))
+            format_ = HitFormat::Json;
+        else if (f == QLatin1String("csv"))
+            format_ = HitFormat::Csv;
+        else
+            return false;
+        return true;
+    };
+    auto writeListed = [this](const Record &record) {
+        writeRecord(out_, format_, headerWritten_, record);
+    };
     if (!parser.parse(QStringList{QStringLiteral("velmora-search")} + arguments))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -455,23 +556,25 @@ int ConsoleSearch::parse(const QStringList &arguments)
     LoadTopics();
     writeNotices();
 
+    if (!readFormat())
+        return usage(QStringLiteral("--format is tsv, json or csv"));
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = siteInfoList();
         for (int32_t i = 0; i < list.count; ++i)
-            out_ << (i + 1) << '\t' << plainLine(list.sites[i].name) << '\t'
-                 << plainLine(list.sites[i].language) << '\t' << plainLine(list.sites[i].root)
-                 << '\n';
+            writeListed({{"number", i + 1},
+                         {"name", list.sites[i].name},
+                         {"language", list.sites[i].language},
+                         {"root", list.sites[i].root}});
         out_.flush();
         return kExitHits;
     }
     if (parser.isSet(listTopics)) {
         const TopicStore &store = topicStore();
         for (int32_t i = 0; i < store.count; ++i) {
-            QStringList names;
+            QJsonArray names;
             for (int32_t k = 0; k < store.topics[i].siteCount; ++k)
                 names << siteName(store.topics[i].sites[k]);
-            out_ << (i + 1) << '\t' << plainLine(store.topics[i].name) << '\t' << names.join(u',')
-                 << '\n';
+            writeListed({{"number", i + 1}, {"name", store.topics[i].name}, {"sites", names}});
         }
         out_.flush();
         return kExitHits;
@@ -496,17 +599,6 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("--time takes a number of seconds from %1 to %2")
                          .arg(kLimitTimeRange.minimum)
                          .arg(kLimitTimeRange.maximum));
-    if (parser.isSet(format)) {
-        const QString f = parser.value(format);
-        if (f == QLatin1String("tsv"))
-            format_ = HitFormat::Tsv;
-        else if (f == QLatin1String("json"))
-            format_ = HitFormat::Json;
-        else if (f == QLatin1String("csv"))
-            format_ = HitFormat::Csv;
-        else
-            return usage(QStringLiteral("--format is tsv, json or csv"));
-    }
     // The console decides itself what follows a search; the window's choices don't apply.
     s.SearchMode = parser.isSet(orMode) ? 1 : 0;
     s.AutoCheck = 0;
@@ -613,7 +705,9 @@ void ConsoleSearch::searchNext()
         int failing = 0;
         for (const SiteReport &r : reports_)
             failing += SiteFails(r) ? 1 : 0;
-        out_ << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
+        // With json or csv standard output holds the records alone.
+        (format_ == HitFormat::Tsv ? out_ : err_)
+            << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
         Q_EMIT finished(settle(signal_ > 0                   ? kExitSignalBase + signal_
                                : failing > 0 || interrupted_ ? kExitNoHits
                                                              : kExitHits));
@@ -631,13 +725,22 @@ void ConsoleSearch::searchNext()
         SiteReport r;
         r.site = site;
         r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
-        reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(site), r) << "\n";
-        out_.flush();
-        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+        writeCheckedSite(r);
         return;
     }
     runController().Do_Search();
+}
+
+// A checked site's line, and on to the next site.
+void ConsoleSearch::writeCheckedSite(const SiteReport &report)
+{
+    reports_.push_back(report);
+    if (format_ == HitFormat::Tsv)
+        out_ << SiteCheckLine(siteName(report.site), report) << "\n";
+    else
+        writeRecord(out_, format_, headerWritten_, checkRecord(siteName(report.site), report));
+    out_.flush();
+    QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
 }
 
 void ConsoleSearch::interrupt(int signal)
@@ -800,10 +903,7 @@ void ConsoleSearch::searchEnded(const QString &)
         r.site = sites_[nextCheckSite_ - 1];
         for (const Hit &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
-        reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(r.site), r) << "\n";
-        out_.flush();
-        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+        writeCheckedSite(r);
         return;
     }
     // The time limit bounds the search and the check together: the check gets what is left,

@@ -152,6 +152,7 @@ private:
 
     int parse(const QStringList &arguments);
     void searchNext();
+    void writeCheckedSite(const SiteReport &report);
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
     void writeEndedSites(bool all);
