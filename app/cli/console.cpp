@@ -151,28 +151,64 @@ QString siteName(int32_t site)
                                           : QString::number(site);
 }
 
-// A site named on the command line: its name or root as the catalogue has them, or its
-// number in --list-sites.
-int32_t findSite(const QString &text)
+// What a name of the command line found: an index, or none (-1) and the names it could be.
+struct Found {
+    int32_t index = -1;
+    QStringList candidates;
+};
+
+// A site or topic named on the command line. Its exact name (or a site's root) or its number
+// in the listing wins; else the one name that is the text, or starts with it, ignoring case.
+// Where several are, none is taken: the user is shown them.
+Found findNamed(const QString &text, int32_t count, const std::function<QString(int32_t)> &name,
+                const std::function<QString(int32_t)> &root = {})
 {
-    const SiteInfoList &list = siteInfoList();
-    for (int32_t i = 0; i < list.count; ++i)
-        if (list.sites[i].name == text || list.sites[i].root == text)
-            return i;
+    for (int32_t i = 0; i < count; ++i)
+        if (name(i) == text || (root && root(i) == text))
+            return {i, {}};
     bool number = false;
     const int n = text.toInt(&number);
-    return number && n >= 1 && n <= list.count ? n - 1 : -1;
+    if (number)
+        return {n >= 1 && n <= count ? n - 1 : -1, {}};
+    if (text.isEmpty())
+        return {};
+    const QString folded = text.toCaseFolded();
+    Found whole, start;
+    for (int32_t i = 0; i < count; ++i) {
+        const QString candidate = name(i).toCaseFolded();
+        Found &into = candidate == folded ? whole : start;
+        if (candidate.startsWith(folded)) {
+            into.index = i;
+            into.candidates << plainLine(name(i));
+        }
+    }
+    Found &found = whole.candidates.isEmpty() ? start : whole;
+    if (found.candidates.size() != 1)
+        found.index = -1;
+    return found;
 }
 
-int32_t findTopic(const QString &text)
+Found findSite(const QString &text)
+{
+    const SiteInfoList &list = siteInfoList();
+    return findNamed(
+        text, list.count, [&](int32_t i) { return list.sites[i].name; },
+        [&](int32_t i) { return list.sites[i].root; });
+}
+
+Found findTopic(const QString &text)
 {
     const TopicStore &store = topicStore();
-    for (int32_t i = 0; i < store.count; ++i)
-        if (store.topics[i].name == text)
-            return i;
-    bool number = false;
-    const int n = text.toInt(&number);
-    return number && n >= 1 && n <= store.count ? n - 1 : -1;
+    return findNamed(text, store.count, [&](int32_t i) { return store.topics[i].name; });
+}
+
+// The usage error of a name that found no site or topic (kind), or several.
+QString notFound(const QString &text, const Found &found, const char *kind)
+{
+    if (found.candidates.isEmpty())
+        return QStringLiteral("no %1 '%2' (see --list-%1s)").arg(QLatin1String(kind), text);
+    return QStringLiteral("'%1' could be any of these %2s:\n  %3")
+        .arg(text, QLatin1String(kind), found.candidates.join(QStringLiteral("\n  ")));
 }
 
 QString bilingual(const SiteResult &result)
@@ -615,10 +651,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
             !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
-            const int32_t found = findSite(name);
-            if (found < 0)
-                return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
-            sites_.push_back(found);
+            const Found found = findSite(name);
+            if (found.index < 0)
+                return usage(notFound(name, found, "site"));
+            sites_.push_back(found.index);
         }
         if (positional.isEmpty())
             for (int32_t i = 0; i < siteInfoList().count; ++i)
@@ -635,21 +671,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("no keyword to search"));
     if (parser.isSet(site)) {
         for (const QString &name : parser.values(site)) {
-            const int32_t found = findSite(name);
-            if (found < 0)
-                return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
-            if (std::find(sites_.begin(), sites_.end(), found) == sites_.end())
-                sites_.push_back(found);
+            const Found found = findSite(name);
+            if (found.index < 0)
+                return usage(notFound(name, found, "site"));
+            if (std::find(sites_.begin(), sites_.end(), found.index) == sites_.end())
+                sites_.push_back(found.index);
         }
         if (sites_.size() > size_t(kMaxMembers))
             return usage(QStringLiteral("at most %1 sites at once").arg(kMaxMembers));
     } else {
         int32_t t = s.iTopic;
         if (parser.isSet(topic)) {
-            t = findTopic(parser.value(topic));
-            if (t < 0)
-                return usage(
-                    QStringLiteral("no topic '%1' (see --list-topics)").arg(parser.value(topic)));
+            const Found found = findTopic(parser.value(topic));
+            if (found.index < 0)
+                return usage(notFound(parser.value(topic), found, "topic"));
+            t = found.index;
         }
         if (t < 0 || t >= topicStore().count)
             return usage(QStringLiteral("no topic to search (see --list-topics)"));
