@@ -506,8 +506,13 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("check-sites"),
         QStringLiteral("Search each site (all, or those named) for its test keywords and tell "
                        "which scripts need mending."));
+    const QCommandLineOption userAgent(
+        QStringLiteral("user-agent"),
+        QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
+                       "link checks."),
+        QStringLiteral("TEXT"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites});
+                       listSites, listTopics, checkSites, userAgent});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -635,6 +640,9 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("--time takes a number of seconds from %1 to %2")
                          .arg(kLimitTimeRange.minimum)
                          .arg(kLimitTimeRange.maximum));
+    // Left alone without the option: the library's default, or what the settings chose.
+    if (parser.isSet(userAgent) && SetUserAgent(parser.value(userAgent).toUtf8().constData()) != 0)
+        return usage(QStringLiteral("--user-agent takes one line of at most 255 bytes"));
     // The console decides itself what follows a search; the window's choices don't apply.
     s.SearchMode = parser.isSet(orMode) ? 1 : 0;
     s.AutoCheck = 0;
