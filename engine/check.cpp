@@ -81,11 +81,10 @@ std::string objectOf(const std::string &rest)
 // when there is none (the record's status then keeps the step that failed).
 long ask(int32_t slot, FetchRecord *record, const std::string &url, bool get)
 {
-    char agent[32];
-    std::snprintf(agent, sizeof agent, "INET%d", nextAgent());
+    const std::string agent = nextAgent();
     LinkCheck stages(record, get);
     // The transfer keeps the rule for redirects: none from a public address to a private one.
-    Transfer transfer(slotToken(slot), stages, agent, true);
+    Transfer transfer(slotToken(slot), stages, agent.c_str(), true);
     if (!transfer.valid())
         return 0;
     CURL *easy = transfer.easy();

@@ -147,12 +147,11 @@ bool startsWith(const char *text, const char *prefix)
 void fetchWorker(int32_t slot, FetchRecord *record)
 {
     put(record->status, -10);
-    char agent[32];
-    std::snprintf(agent, sizeof agent, "INET%d", nextAgent());
+    const std::string agent = nextAgent();
     const char *request = slotRequest(slot);
     bool post = startsWith(request, "post://");
     PageFetch stages(record, pageBuffer(slot), post);
-    Transfer transfer(slotToken(slot), stages, agent, true);
+    Transfer transfer(slotToken(slot), stages, agent.c_str(), true);
     if (!transfer.valid()) {
         setSlotOutcome(slot, TESSEL_FETCH_NO_ANSWER);
         return;

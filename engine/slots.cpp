@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace tessel {
 
@@ -40,6 +41,8 @@ struct SlotThreads {
 char pages[kPageSlots][kPageSize + 1];
 FetchRecord *owners[kSlotCount];
 std::atomic<int32_t> agentCounter{0};
+std::mutex agentLock;
+std::string agentText; // SetUserAgent's; empty: the counted default
 SlotThreads threads;
 
 bool inRange(int32_t slot)
@@ -59,9 +62,14 @@ FetchRecord *slotOwner(int32_t slot)
     return slot >= 0 && slot < kSlotCount ? owners[slot] : nullptr;
 }
 
-int32_t nextAgent()
+std::string nextAgent()
 {
-    return agentCounter.fetch_add(1, std::memory_order_relaxed) + 1;
+    {
+        std::lock_guard<std::mutex> lock(agentLock);
+        if (!agentText.empty())
+            return agentText;
+    }
+    return "INET" + std::to_string(agentCounter.fetch_add(1, std::memory_order_relaxed) + 1);
 }
 
 bool startSlot(int32_t slot, FetchRecord *record, const char *request, SlotWorker worker)
@@ -146,3 +154,21 @@ CancelToken &slotToken(int32_t slot)
 }
 
 } // namespace tessel
+
+using namespace tessel;
+
+extern "C" {
+
+int32_t SetUserAgent(const char *text)
+{
+    const std::string agent = text ? text : "";
+    if (agent.size() > 255 || std::any_of(agent.begin(), agent.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        }))
+        return -1;
+    std::lock_guard<std::mutex> lock(agentLock);
+    agentText = agent;
+    return 0;
+}
+
+} // extern "C"

@@ -4,6 +4,7 @@
 #include "tessel.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tessel {
 
@@ -18,8 +19,9 @@ char *pageBuffer(int32_t slot);
 // The caller's record of the slot's current or last fetch, or nullptr.
 FetchRecord *slotOwner(int32_t slot);
 
-// Next number of the engine-wide "INET%d" agent counter (fetches and checks share it).
-int32_t nextAgent();
+// The User-Agent of the next fetch or check: SetUserAgent's text, else "INET" and the next
+// number of the engine-wide counter (fetches and checks share it).
+std::string nextAgent();
 
 // ---- Slot threads (fetch.cpp and check.cpp); all but the worker's own calls on the caller's
 // thread. A slot "has a thread" from its first start until the library unloads; Status reads

@@ -233,6 +233,11 @@ TESSEL_API int32_t iForm(int32_t site, int32_t mode, int32_t page, const char *k
  * when the slot's last work was a link check, or when the record is not the one the slot's last
  * fetch was started with. Kill after the end keeps it. The record's status tells how far a fetch
  * got; only this tells why it stopped there. All four on the caller's (user-interface) thread. */
+/* The User-Agent of the fetches and link checks started from now on (downloads keep their
+ * own). NULL or "" restores the default: "INET" and a number counting the requests. Returns
+ * 0, or -1 with nothing changed for a text over 255 bytes or holding a byte below 0x20 or
+ * 0x7F (a line end would end the header and start another). Any thread. */
+TESSEL_API int32_t SetUserAgent(const char *text);
 TESSEL_API int32_t iGet(FetchRecord *record, const char *url);
 TESSEL_API int32_t Status(FetchRecord *record);
 TESSEL_API int32_t Kill(FetchRecord *record);

@@ -11,13 +11,16 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -81,6 +84,66 @@ QString jsonLine(const QJsonObject &object)
     return out;
 }
 
+// One record of a listing: its fields' names and values, in order.
+struct Field {
+    const char *name;
+    QJsonValue value;
+};
+using Record = std::vector<Field>;
+
+// A value as a cell of a line: a whole number without a fraction or an exponent, a list as
+// its items joined by commas, null as an empty cell.
+QString cellText(const QJsonValue &value)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        return number == std::trunc(number) && std::abs(number) < 1e15
+                   ? QString::number(qint64(number))
+                   : QString::number(number);
+    }
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue &item : value.toArray())
+            items << cellText(item);
+        return items.join(u',');
+    }
+    return value.toString();
+}
+
+// The record as one line: a JSON object of its fields, or its cells in TSV or CSV.
+QString formatRecord(HitFormat format, const Record &record)
+{
+    if (format == HitFormat::Json) {
+        QJsonObject object;
+        for (const Field &f : record)
+            object.insert(QString::fromLatin1(f.name), f.value);
+        return jsonLine(object);
+    }
+    QStringList cells;
+    for (const Field &f : record)
+        cells << (format == HitFormat::Csv ? csvCell(cellText(f.value))
+                                           : plainLine(cellText(f.value)));
+    return cells.join(format == HitFormat::Csv ? u',' : u'\t');
+}
+
+// The head line of records of that shape: their fields' names.
+QString recordHead(HitFormat format, const Record &record)
+{
+    QStringList names;
+    for (const Field &f : record)
+        names << QString::fromLatin1(f.name);
+    return names.join(format == HitFormat::Csv ? u',' : u'\t');
+}
+
+// Writes a record of a listing, after the head line a CSV has before its first row.
+void writeRecord(QTextStream &out, HitFormat format, bool &headWritten, const Record &record)
+{
+    if (!headWritten && format == HitFormat::Csv)
+        out << recordHead(format, record) << '\n';
+    headWritten = true;
+    out << formatRecord(format, record) << '\n';
+}
+
 QString siteName(int32_t site)
 {
     const SiteInfoList &list = siteInfoList();
@@ -88,28 +151,64 @@ QString siteName(int32_t site)
                                           : QString::number(site);
 }
 
-// A site named on the command line: its name or root as the catalogue has them, or its
-// number in --list-sites.
-int32_t findSite(const QString &text)
+// What a name of the command line found: an index, or none (-1) and the names it could be.
+struct Found {
+    int32_t index = -1;
+    QStringList candidates;
+};
+
+// A site or topic named on the command line. Its exact name (or a site's root) or its number
+// in the listing wins; else the one name that is the text, or starts with it, ignoring case.
+// Where several are, none is taken: the user is shown them.
+Found findNamed(const QString &text, int32_t count, const std::function<QString(int32_t)> &name,
+                const std::function<QString(int32_t)> &root = {})
 {
-    const SiteInfoList &list = siteInfoList();
-    for (int32_t i = 0; i < list.count; ++i)
-        if (list.sites[i].name == text || list.sites[i].root == text)
-            return i;
+    for (int32_t i = 0; i < count; ++i)
+        if (name(i) == text || (root && root(i) == text))
+            return {i, {}};
     bool number = false;
     const int n = text.toInt(&number);
-    return number && n >= 1 && n <= list.count ? n - 1 : -1;
+    if (number)
+        return {n >= 1 && n <= count ? n - 1 : -1, {}};
+    if (text.isEmpty())
+        return {};
+    const QString folded = text.toCaseFolded();
+    Found whole, start;
+    for (int32_t i = 0; i < count; ++i) {
+        const QString candidate = name(i).toCaseFolded();
+        Found &into = candidate == folded ? whole : start;
+        if (candidate.startsWith(folded)) {
+            into.index = i;
+            into.candidates << plainLine(name(i));
+        }
+    }
+    Found &found = whole.candidates.isEmpty() ? start : whole;
+    if (found.candidates.size() != 1)
+        found.index = -1;
+    return found;
 }
 
-int32_t findTopic(const QString &text)
+Found findSite(const QString &text)
+{
+    const SiteInfoList &list = siteInfoList();
+    return findNamed(
+        text, list.count, [&](int32_t i) { return list.sites[i].name; },
+        [&](int32_t i) { return list.sites[i].root; });
+}
+
+Found findTopic(const QString &text)
 {
     const TopicStore &store = topicStore();
-    for (int32_t i = 0; i < store.count; ++i)
-        if (store.topics[i].name == text)
-            return i;
-    bool number = false;
-    const int n = text.toInt(&number);
-    return number && n >= 1 && n <= store.count ? n - 1 : -1;
+    return findNamed(text, store.count, [&](int32_t i) { return store.topics[i].name; });
+}
+
+// The usage error of a name that found no site or topic (kind), or several.
+QString notFound(const QString &text, const Found &found, const char *kind)
+{
+    if (found.candidates.isEmpty())
+        return QStringLiteral("no %1 '%2' (see --list-%1s)").arg(QLatin1String(kind), text);
+    return QStringLiteral("'%1' could be any of these %2s:\n  %3")
+        .arg(text, QLatin1String(kind), found.candidates.join(QStringLiteral("\n  ")));
 }
 
 QString bilingual(const SiteResult &result)
@@ -222,29 +321,54 @@ QString OutcomeName(const SiteResult &result)
     return QStringLiteral("stopped");
 }
 
+namespace {
+
+QJsonValue httpStatus(const SiteReport &report)
+{
+    return report.status >= 100 ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null);
+}
+
+double roundedSeconds(const SiteReport &report)
+{
+    return std::round(report.seconds * 100) / 100;
+}
+
+Record siteRecord(const QString &name, const SiteReport &report)
+{
+    return {{"site", name},
+            {"outcome", OutcomeName(report.result)},
+            {"http", httpStatus(report)},
+            {"hits", report.hits},
+            {"seconds", roundedSeconds(report)}};
+}
+
+// A site's record of --check-sites, for json and csv.
+Record checkRecord(const QString &name, const SiteReport &report)
+{
+    return {{"site", name},
+            {"verdict", SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok")},
+            {"outcome", OutcomeName(report.result)},
+            {"http", httpStatus(report)},
+            {"bytes", report.bytes},
+            {"hits", report.hits},
+            {"empty_titles", report.emptyTitles},
+            {"seconds", roundedSeconds(report)}};
+}
+
+} // namespace
+
 QString FormatSite(HitFormat format, const QString &name, const SiteReport &report)
 {
-    const bool answered = report.status >= 100;
-    const double seconds = std::round(report.seconds * 100) / 100;
-    if (format == HitFormat::Json) {
-        QJsonObject object{{QStringLiteral("type"), QStringLiteral("site")},
-                           {QStringLiteral("site"), name},
-                           {QStringLiteral("outcome"), OutcomeName(report.result)},
-                           {QStringLiteral("http"),
-                            answered ? QJsonValue(report.status) : QJsonValue(QJsonValue::Null)},
-                           {QStringLiteral("hits"), report.hits},
-                           {QStringLiteral("seconds"), seconds}};
-        return jsonLine(object);
-    }
-    return QStringList{plainLine(name), OutcomeName(report.result),
-                       answered ? QString::number(report.status) : QString(),
-                       QString::number(report.hits), QString::number(seconds)}
-        .join(u'\t');
+    Record record = siteRecord(name, report);
+    if (format != HitFormat::Json)
+        return formatRecord(HitFormat::Tsv, record);
+    record.insert(record.begin(), {"type", QStringLiteral("site")});
+    return formatRecord(format, record);
 }
 
 QString SiteHeader()
 {
-    return QStringLiteral("site\toutcome\thttp\thits\tseconds");
+    return recordHead(HitFormat::Tsv, siteRecord(QString(), SiteReport()));
 }
 
 QString IsoDate(const QString &text)
@@ -370,8 +494,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
     const QCommandLineOption check(QStringLiteral("check"),
                                    QStringLiteral("Check every hit's link and add its state."));
     const QCommandLineOption report(QStringLiteral("report"),
-                                    QStringLiteral("Also write the hits as an HTML report."),
-                                    QStringLiteral("FILE.htm"));
+                                    QStringLiteral("Also write the hits as an HTML report to "
+                                                   "FILE (\".htm\" added when it has no "
+                                                   "extension)."),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption listSites(QStringLiteral("list-sites"),
                                        QStringLiteral("List the catalogue's sites."));
     const QCommandLineOption listTopics(QStringLiteral("list-topics"),
@@ -380,9 +506,18 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("check-sites"),
         QStringLiteral("Search each site (all, or those named) for its test keywords and tell "
                        "which scripts need mending."));
+    const QCommandLineOption userAgent(
+        QStringLiteral("user-agent"),
+        QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
+                       "link checks."),
+        QStringLiteral("TEXT"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites});
-    const QCommandLineOption help = parser.addHelpOption();
+                       listSites, listTopics, checkSites, userAgent});
+    // Not the parser's own help option: that one adds --help-all for the toolkit's generic
+    // options, which a console program without a display has none of. --help lists them all.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help (every option) and exit."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Words to search."),
                                  QStringLiteral("KEYWORD..."));
@@ -392,6 +527,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
              << "Try 'velmora-search --help'.\n";
         err_.flush();
         return int(kExitUsage);
+    };
+    auto readFormat = [&] {
+        const QString f = parser.value(format);
+        if (!parser.isSet(format) || f == QLatin1String("tsv"))
+            format_ = HitFormat::Tsv;
+        else if (f == QLatin1String("json"))
+            format_ = HitFormat::Json;
+        else if (f == QLatin1String("csv"))
+            format_ = HitFormat::Csv;
+        else
+            return false;
+        return true;
+    };
+    auto writeListed = [this](const Record &record) {
+        writeRecord(out_, format_, headerWritten_, record);
     };
     if (!parser.parse(QStringList{QStringLiteral("velmora-search")} + arguments))
         return usage(parser.errorText());
@@ -410,13 +560,19 @@ int ConsoleSearch::parse(const QStringList &arguments)
     if (parser.isSet(report)) {
         if (parser.value(report).isEmpty())
             return usage(QStringLiteral("--report needs a file name"));
-        report_ = QFileInfo(parser.value(report)).absoluteFilePath();
+        // The name as given; one without an extension gets the report's own.
+        const QString given = parser.value(report);
+        report_ = QFileInfo(given).absoluteFilePath();
+        if (!given.endsWith(u'/') && QFileInfo(report_).fileName().lastIndexOf(u'.') <= 0)
+            report_ += QStringLiteral(".htm");
         // The report writer takes its path as Shift_JIS text, as the window's save does: a
         // name it can't hold would be written under another one.
         if (!fitsCp932(report_))
             return usage(QStringLiteral("the report's path holds characters outside Shift_JIS, "
                                         "which the report writer can't take: %1")
                              .arg(report_));
+        if (!reserveReport(given))
+            return kExitBroken;
     }
     if (parser.isSet(sitesFile)) {
         if (parser.value(sitesFile).isEmpty())
@@ -441,23 +597,25 @@ int ConsoleSearch::parse(const QStringList &arguments)
     LoadTopics();
     writeNotices();
 
+    if (!readFormat())
+        return usage(QStringLiteral("--format is tsv, json or csv"));
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = siteInfoList();
         for (int32_t i = 0; i < list.count; ++i)
-            out_ << (i + 1) << '\t' << plainLine(list.sites[i].name) << '\t'
-                 << plainLine(list.sites[i].language) << '\t' << plainLine(list.sites[i].root)
-                 << '\n';
+            writeListed({{"number", i + 1},
+                         {"name", list.sites[i].name},
+                         {"language", list.sites[i].language},
+                         {"root", list.sites[i].root}});
         out_.flush();
         return kExitHits;
     }
     if (parser.isSet(listTopics)) {
         const TopicStore &store = topicStore();
         for (int32_t i = 0; i < store.count; ++i) {
-            QStringList names;
+            QJsonArray names;
             for (int32_t k = 0; k < store.topics[i].siteCount; ++k)
                 names << siteName(store.topics[i].sites[k]);
-            out_ << (i + 1) << '\t' << plainLine(store.topics[i].name) << '\t' << names.join(u',')
-                 << '\n';
+            writeListed({{"number", i + 1}, {"name", store.topics[i].name}, {"sites", names}});
         }
         out_.flush();
         return kExitHits;
@@ -482,17 +640,9 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("--time takes a number of seconds from %1 to %2")
                          .arg(kLimitTimeRange.minimum)
                          .arg(kLimitTimeRange.maximum));
-    if (parser.isSet(format)) {
-        const QString f = parser.value(format);
-        if (f == QLatin1String("tsv"))
-            format_ = HitFormat::Tsv;
-        else if (f == QLatin1String("json"))
-            format_ = HitFormat::Json;
-        else if (f == QLatin1String("csv"))
-            format_ = HitFormat::Csv;
-        else
-            return usage(QStringLiteral("--format is tsv, json or csv"));
-    }
+    // Left alone without the option: the library's default, or what the settings chose.
+    if (parser.isSet(userAgent) && SetUserAgent(parser.value(userAgent).toUtf8().constData()) != 0)
+        return usage(QStringLiteral("--user-agent takes one line of at most 255 bytes"));
     // The console decides itself what follows a search; the window's choices don't apply.
     s.SearchMode = parser.isSet(orMode) ? 1 : 0;
     s.AutoCheck = 0;
@@ -509,10 +659,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
             !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
-            const int32_t found = findSite(name);
-            if (found < 0)
-                return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
-            sites_.push_back(found);
+            const Found found = findSite(name);
+            if (found.index < 0)
+                return usage(notFound(name, found, "site"));
+            sites_.push_back(found.index);
         }
         if (positional.isEmpty())
             for (int32_t i = 0; i < siteInfoList().count; ++i)
@@ -529,21 +679,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("no keyword to search"));
     if (parser.isSet(site)) {
         for (const QString &name : parser.values(site)) {
-            const int32_t found = findSite(name);
-            if (found < 0)
-                return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
-            if (std::find(sites_.begin(), sites_.end(), found) == sites_.end())
-                sites_.push_back(found);
+            const Found found = findSite(name);
+            if (found.index < 0)
+                return usage(notFound(name, found, "site"));
+            if (std::find(sites_.begin(), sites_.end(), found.index) == sites_.end())
+                sites_.push_back(found.index);
         }
         if (sites_.size() > size_t(kMaxMembers))
             return usage(QStringLiteral("at most %1 sites at once").arg(kMaxMembers));
     } else {
         int32_t t = s.iTopic;
         if (parser.isSet(topic)) {
-            t = findTopic(parser.value(topic));
-            if (t < 0)
-                return usage(
-                    QStringLiteral("no topic '%1' (see --list-topics)").arg(parser.value(topic)));
+            const Found found = findTopic(parser.value(topic));
+            if (found.index < 0)
+                return usage(notFound(parser.value(topic), found, "topic"));
+            t = found.index;
         }
         if (t < 0 || t >= topicStore().count)
             return usage(QStringLiteral("no topic to search (see --list-topics)"));
@@ -599,7 +749,9 @@ void ConsoleSearch::searchNext()
         int failing = 0;
         for (const SiteReport &r : reports_)
             failing += SiteFails(r) ? 1 : 0;
-        out_ << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
+        // With json or csv standard output holds the records alone.
+        (format_ == HitFormat::Tsv ? out_ : err_)
+            << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
         Q_EMIT finished(settle(signal_ > 0                   ? kExitSignalBase + signal_
                                : failing > 0 || interrupted_ ? kExitNoHits
                                                              : kExitHits));
@@ -617,13 +769,22 @@ void ConsoleSearch::searchNext()
         SiteReport r;
         r.site = site;
         r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
-        reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(site), r) << "\n";
-        out_.flush();
-        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+        writeCheckedSite(r);
         return;
     }
     runController().Do_Search();
+}
+
+// A checked site's line, and on to the next site.
+void ConsoleSearch::writeCheckedSite(const SiteReport &report)
+{
+    reports_.push_back(report);
+    if (format_ == HitFormat::Tsv)
+        out_ << SiteCheckLine(siteName(report.site), report) << "\n";
+    else
+        writeRecord(out_, format_, headerWritten_, checkRecord(siteName(report.site), report));
+    out_.flush();
+    QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
 }
 
 void ConsoleSearch::interrupt(int signal)
@@ -786,10 +947,7 @@ void ConsoleSearch::searchEnded(const QString &)
         r.site = sites_[nextCheckSite_ - 1];
         for (const Hit &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
-        reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(r.site), r) << "\n";
-        out_.flush();
-        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+        writeCheckedSite(r);
         return;
     }
     // The time limit bounds the search and the check together: the check gets what is left,
@@ -907,14 +1065,44 @@ void ConsoleSearch::writeOutcomes()
     err_.flush();
 }
 
+// A search must not run for minutes only to find that its report has no place: a directory
+// named as the report, or a folder the user can't write in, is refused before it starts. The
+// file made here is the report's place in its folder, kept until the report is written.
+bool ConsoleSearch::reserveReport(const QString &given)
+{
+    QString why;
+    if (given.endsWith(u'/') || QFileInfo(given).isDir() || QFileInfo(report_).isDir()) {
+        why = QStringLiteral("%1 is a directory").arg(given);
+    } else {
+        reportSpot_ = std::make_unique<QTemporaryFile>(QFileInfo(report_).absolutePath() +
+                                                       QStringLiteral("/.velmora-report-XXXXXX"));
+        if (reportSpot_->open())
+            return true;
+        why = QStringLiteral("%1 can't be written: %2").arg(report_, reportSpot_->errorString());
+    }
+    err_ << "velmora-search: --report: " << why << "\n";
+    err_.flush();
+    return false;
+}
+
+// The report writer gives every report the extension ".htm": it writes beside the reserved
+// file under that extension, and the report is then renamed to the name the user gave, over
+// an old file of that name. The file so appears whole or not at all.
 bool ConsoleSearch::writeReport()
 {
-    const QByteArray path = toCp932(report_);
+    const QString htm = reportSpot_->fileName() + QStringLiteral(".htm");
+    const QByteArray path = toCp932(htm);
     const QByteArray words = toCp932(words_);
     bool written = HTMLOpen(words.constData(), int32_t(hits_.size()), path.constData()) == 0;
     for (size_t i = 0; written && i < hits_.size(); ++i)
         HTMLSave(int32_t(i), hits_[i].index);
     written = HTMLClose() == 0 && written;
+    if (written && std::rename(QFile::encodeName(htm).constData(),
+                               QFile::encodeName(report_).constData()) != 0) {
+        QFile::remove(htm);
+        written = false;
+    }
+    reportSpot_.reset();
     if (!written) {
         err_ << "velmora-search: the report could not be written to " << report_ << "\n";
         err_.flush();

@@ -10,10 +10,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Exit statuses. A script tells "nothing there" (1) from "not every site could be asked" (4).
@@ -150,10 +152,12 @@ private:
 
     int parse(const QStringList &arguments);
     void searchNext();
+    void writeCheckedSite(const SiteReport &report);
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
     void writeEndedSites(bool all);
     void writeNotices();
+    bool reserveReport(const QString &given);
     bool writeReport();
     bool outputFailed();
     int settle(int status);
@@ -175,8 +179,9 @@ private:
     bool check_ = false;
     bool checkSites_ = false;
     bool strict_ = false;
-    QString report_;  // absolute
-    QFile sitesFile_; // --sites: the site records as TSV
+    QString report_;                             // absolute
+    std::unique_ptr<QTemporaryFile> reportSpot_; // the report's place, taken before the search
+    QFile sitesFile_;                            // --sites: the site records as TSV
     QString words_;
     std::vector<int32_t> sites_; // catalogue indexes to search
 

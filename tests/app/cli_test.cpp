@@ -198,7 +198,7 @@ class CliTest : public QObject {
     // The files of a folder of the sandbox.
     QStringList filesIn(const QString &folder = QString()) const
     {
-        return QDir(boxPath(folder)).entryList(QDir::Files, QDir::Name);
+        return QDir(boxPath(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
 private Q_SLOTS:
@@ -373,17 +373,47 @@ private Q_SLOTS:
         }
     }
 
-    void listsHelpAndVersion()
+    void listsInEachFormat_data()
     {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("out"); // "%1" and "%2": the roots of alpha and beta
+        // format "": no --format, which is tsv
+        auto row = [](const char *list, const char *format, const char *out) {
+            QStringList args{QString::fromLatin1(list)};
+            if (*format)
+                args << QStringLiteral("--format") << QString::fromLatin1(format);
+            QTest::newRow((std::string(list) + ' ' + format).c_str())
+                << args << QString::fromUtf8(out);
+        };
+        row("--list-sites", "", "1\talpha\t英語\t%1\n2\tbeta\t英語\t%2\n");
+        row("--list-sites", "csv", "number,name,language,root\n1,alpha,英語,%1\n2,beta,英語,%2\n");
+        row("--list-sites", "json",
+            "{\"language\":\"英語\",\"name\":\"alpha\",\"number\":1,\"root\":\"%1\"}\n"
+            "{\"language\":\"英語\",\"name\":\"beta\",\"number\":2,\"root\":\"%2\"}\n");
+        row("--list-topics", "", "1\tboth\talpha,beta\n");
+        row("--list-topics", "tsv", "1\tboth\talpha,beta\n");
+        row("--list-topics", "csv", "number,name,sites\n1,both,\"alpha,beta\"\n");
+        row("--list-topics", "json",
+            "{\"name\":\"both\",\"number\":1,\"sites\":[\"alpha\",\"beta\"]}\n");
+    }
+
+    void listsInEachFormat()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
         stage(two(), {{"both", {"alpha", "beta"}}});
-        Outcome o = run({QStringLiteral("--list-sites")});
+        const Outcome o = run(args);
         QCOMPARE(o.status, int(kExitHits));
-        QVERIFY(o.out.startsWith(QStringLiteral("1\talpha\t英語\t")));
-        QVERIFY(o.out.contains(QStringLiteral("2\tbeta\t")));
-        o = run({QStringLiteral("--list-topics")});
-        QCOMPARE(o.out, QStringLiteral("1\tboth\talpha,beta\n"));
-        o = run({QStringLiteral("--help")});
+        QCOMPARE(o.out,
+                 out.replace(QStringLiteral("%1"), QString::fromStdString(farm_->url("/alpha/")))
+                     .replace(QStringLiteral("%2"), QString::fromStdString(farm_->url("/beta/"))));
+    }
+
+    void helpAndVersion()
+    {
+        Outcome o = run({QStringLiteral("--help")});
         QVERIFY(o.out.contains(QStringLiteral("--check-sites")));
+        QVERIFY(!o.out.contains(QStringLiteral("--help-all"))); // refused as unknown
         o = run({QStringLiteral("--version")});
         QVERIFY(o.out.startsWith(QStringLiteral("velmora-search ")));
     }
@@ -680,10 +710,21 @@ private Q_SLOTS:
         QVERIFY(lines[2].startsWith(QStringLiteral("gamma\tFAIL\t")));
         QCOMPARE(lines[3], QStringLiteral("1 sites ok, 2 failing"));
         QCOMPARE(farm_->requests("/alpha/search").at(0).param("q"), std::string("alpha"));
-        // Named sites only.
-        o = run({QStringLiteral("--check-sites"), QStringLiteral("alpha")});
+        // Named sites only, by a start of the name.
+        o = run({QStringLiteral("--check-sites"), QStringLiteral("alp")});
         QCOMPARE(o.status, int(kExitHits));
         QVERIFY(o.out.endsWith(QStringLiteral("1 sites ok, 0 failing\n")));
+        // As records: standard output holds them alone.
+        o = run({QStringLiteral("--check-sites"), QStringLiteral("--format"),
+                 QStringLiteral("json"), QStringLiteral("beta")});
+        QCOMPARE(o.status, int(kExitNoHits));
+        QCOMPARE(o.out.count(u'\n'), 1);
+        const QJsonObject beta = QJsonDocument::fromJson(o.out.toUtf8()).object();
+        QCOMPARE(beta.value(QStringLiteral("verdict")).toString(), QStringLiteral("fail"));
+        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("empty"));
+        QCOMPARE(beta.value(QStringLiteral("http")), QJsonValue(200));
+        QCOMPARE(beta.value(QStringLiteral("hits")), QJsonValue(0));
+        QVERIFY(o.err.contains(QStringLiteral("0 sites ok, 1 failing\n")));
     }
 
     // Page text is data: nothing in it may steer the terminal, split a line or become a
@@ -781,60 +822,99 @@ private Q_SLOTS:
         QVERIFY(farm_->requests().empty());
     }
 
-    // Relative paths mean the directory the user started in, not the program's, whichever
-    // way the option is written.
-    void reportGoesWhereTheUserStands()
+    // The command line as the program reads it, started where the user stands: relative
+    // paths mean that directory; a report keeps the name given and is refused, before any
+    // site is asked, where it can't be written; after "--" every word is a keyword, as
+    // written; a site or topic is named by a unique start of its name; the User-Agent is the
+    // library's own unless one is given.
+    void commandLine_data()
     {
-        stage(two(), {{"both", {"alpha"}}});
-        firstPage("/alpha/search", hits("/doc/a", 2));
-        // The site gives its two hits and no more pages.
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("lines");         // of standard output
+        QTest::addColumn<QString>("asked");     // "site:keywords" of every request; "" none
+        QTest::addColumn<QString>("agent");     // the start of its User-Agent
+        QTest::addColumn<QString>("err");       // a part of standard error
+        QTest::addColumn<QStringList>("files"); // the reports, in the user's directory
         const QStringList search{QStringLiteral("-t"), QStringLiteral("both"),
                                  QStringLiteral("--limit"), QStringLiteral("2"),
                                  QStringLiteral("x")};
-        Outcome o =
-            runProgram(search + QStringList{QStringLiteral("--report"), QStringLiteral("rel.htm")});
-        QCOMPARE(o.status, int(kExitHits));
-        o = runProgram(search + QStringList{QStringLiteral("--report=other.htm")});
-        QCOMPARE(o.status, int(kExitHits));
-        QCOMPARE(filesIn(QStringLiteral("here")),
-                 (QStringList{QStringLiteral("other.htm"), QStringLiteral("rel.htm")}));
-        QVERIFY(!filesIn().contains(QStringLiteral("rel.htm")));
-        QVERIFY(box_->read("here/rel.htm").find(farm_->url("/doc/a2")) != std::string::npos);
+        const QString inet = QStringLiteral("INET");
+        auto row = [&](const char *tag, const QStringList &args, int status, int lines,
+                       const char *asked, const QString &err = QString(),
+                       const QStringList &files = {}) {
+            QTest::newRow(tag) << args << status << lines << QString::fromUtf8(asked) << inet << err
+                               << files;
+        };
+        auto arg = [](const char *text) { return QString::fromUtf8(text); };
+        row("report", search + QStringList{arg("--report"), arg("rel.htm")}, kExitHits, 2,
+            "alpha:x", {}, {arg("rel.htm")});
+        row("report=", search + QStringList{arg("--report=other.htm")}, kExitHits, 2, "alpha:x", {},
+            {arg("other.htm")});
+        row("report keeps its extension", search + QStringList{arg("--report"), arg("r.txt")},
+            kExitHits, 2, "alpha:x", {}, {arg("r.txt")});
+        row("report without an extension", search + QStringList{arg("--report"), arg("rel")},
+            kExitHits, 2, "alpha:x", {}, {arg("rel.htm")});
+        row("report is a directory", search + QStringList{arg("--report"), arg(".")}, kExitBroken,
+            0, "", arg("is a directory"));
+        row("report in no directory", search + QStringList{arg("--report"), arg("no/r.htm")},
+            kExitBroken, 0, "", arg("can't be written"));
+        row("report outside Shift_JIS", search + QStringList{arg("--report"), arg("résumé.htm")},
+            kExitUsage, 0, "", arg("résumé.htm"));
+        for (const char *words : {"--report foo", "-h", "--help"})
+            row(words, QStringList{arg("-t"), arg("both"), arg("--")} + arg(words).split(u' '),
+                kExitNoHits, 0, (std::string("alpha:") + words).c_str());
+        row("site exact, whatever its case", {arg("-s"), arg("ALPHA"), arg("x")}, kExitHits, 2,
+            "alpha:x");
+        row("site start", {arg("-s"), arg("Be"), arg("x")}, kExitNoHits, 0, "beta:x");
+        row("topic start", {arg("-t"), arg("BO"), arg("x")}, kExitHits, 2, "alpha:x");
+        row("site start of several", {arg("-s"), arg("alph"), arg("x")}, kExitUsage, 0, "",
+            arg("'alph' could be any of these sites:\n  alpha\n  alphabet\n"));
+        row("help-all", {arg("--help-all")}, kExitUsage, 0, "", arg("help-all"));
+        QTest::newRow("user agent")
+            << (QStringList{arg("--user-agent"), arg("Probe/1.0 (x)")} + search) << int(kExitHits)
+            << 2 << arg("alpha:x") << arg("Probe/1.0 (x)") << QString() << QStringList{};
+        row("user agent of two lines", {arg("--user-agent"), arg("a\r\nX-Y: 1"), arg("x")},
+            kExitUsage, 0, "", arg("--user-agent"));
     }
 
-    // After "--" every word is a keyword, sent as written: no path, no help.
-    void wordsAfterTheDoubleDashAreKeywords()
+    void commandLine()
     {
-        stage(two(), {{"both", {"alpha"}}});
-        farm_->serve("/alpha/search", page("<html>nothing</html>"));
-        for (const QStringList &words :
-             {QStringList{QStringLiteral("--report"), QStringLiteral("foo")},
-              QStringList{QStringLiteral("-h")}, QStringList{QStringLiteral("--help")}}) {
-            farm_->clearLog();
-            const Outcome o = runProgram(
-                QStringList{QStringLiteral("-t"), QStringLiteral("both"), QStringLiteral("--")} +
-                words);
-            QVERIFY2(o.status == kExitNoHits, qPrintable(o.err));
-            QVERIFY(o.out.isEmpty());
-            QVERIFY(!farm_->requests("/alpha/search").empty());
-            QCOMPARE(farm_->requests("/alpha/search").at(0).param("q"),
-                     words.join(u' ').toStdString());
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(int, lines);
+        QFETCH(QString, asked);
+        QFETCH(QString, agent);
+        QFETCH(QString, err);
+        QFETCH(QStringList, files);
+        std::vector<CliSite> sites = two();
+        sites.push_back({"alphabet", farm_->url("/alphabet/search")});
+        stage(sites, {{"both", {"alpha"}}});
+        // Two hits for "x"; a page without hits for any other keywords.
+        for (const char *site : {"/alpha/search", "/beta/search", "/alphabet/search"})
+            farm_->serve(site, [this, site](const Request &r) {
+                return page(r.param("q") == "x" && r.param("p") == "1" &&
+                                    std::string(site) == "/alpha/search"
+                                ? hits("/doc/a", 2)
+                                : std::string("<html>nothing</html>"));
+            });
+        const Outcome o = runProgram(args);
+        QVERIFY2(o.status == status, qPrintable(o.err));
+        QCOMPARE(o.out.count(u'\n'), lines);
+        QVERIFY2(o.err.contains(err), qPrintable(o.err));
+        const std::vector<Request> requests = farm_->requests();
+        QCOMPARE(requests.empty(), asked.isEmpty());
+        for (const Request &r : requests) {
+            QCOMPARE(QString::fromStdString(r.path),
+                     u'/' + asked.section(u':', 0, 0) + QStringLiteral("/search"));
+            QVERIFY(QString::fromStdString(r.header("User-Agent")).startsWith(agent));
         }
-        QVERIFY(filesIn(QStringLiteral("here")).isEmpty());
-    }
-
-    // The report's path is Shift_JIS text for the writer: a name it can't hold is refused
-    // before anything is searched, never written under another name.
-    void reportNameOutsideShiftJisIsRefused()
-    {
-        stage(two(), {{"both", {"alpha"}}});
-        firstPage("/alpha/search", hits("/doc/a", 2));
-        const Outcome o =
-            run({QStringLiteral("--limit"), QStringLiteral("2"), QStringLiteral("--report"),
-                 QString::fromUtf8("résumé.htm"), QStringLiteral("x")});
-        QCOMPARE(o.status, int(kExitUsage));
-        QVERIFY2(o.err.contains(QString::fromUtf8("résumé.htm")), qPrintable(o.err));
-        QVERIFY(farm_->requests().empty());
+        if (!requests.empty())
+            QCOMPARE(QString::fromStdString(requests.front().param("q")), asked.section(u':', 1));
+        QCOMPARE(filesIn(QStringLiteral("here")), files);
+        for (const QString &file : files)
+            QVERIFY(box_->read("here/" + file.toStdString()).find(farm_->url("/doc/a2")) !=
+                    std::string::npos);
         QVERIFY(filesIn().filter(QStringLiteral(".htm")).isEmpty());
     }
 

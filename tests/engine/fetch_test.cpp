@@ -85,6 +85,23 @@ TEST_F(Fetch, StoresThePageAndSendsAPlainGetWithItsOwnAgentName)
     EXPECT_EQ(log[1].header("User-Agent"), "INET" + std::to_string(first + 1));
 }
 
+// A text that would end the header line is refused and leaves the one set before.
+TEST_F(Fetch, SendsTheUserAgentSetUntilTheDefaultIsRestored)
+{
+    farm.serve("/search", page("ok"));
+    ASSERT_EQ(SetUserAgent("Mozilla/5.0 (X11; Linux x86_64) probe"), 0);
+    EXPECT_EQ(SetUserAgent("a\r\nX-Injected: 1"), -1);
+    EXPECT_EQ(SetUserAgent(std::string(256, 'a').c_str()), -1);
+    fetch(farm.url("/search"));
+    ASSERT_EQ(SetUserAgent(nullptr), 0);
+    fetch(farm.url("/search"));
+    auto log = farm.requests("/search");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].header("User-Agent"), "Mozilla/5.0 (X11; Linux x86_64) probe");
+    EXPECT_FALSE(log[0].hasHeader("X-Injected"));
+    EXPECT_EQ(log[1].header("User-Agent").rfind("INET", 0), 0u);
+}
+
 TEST_F(Fetch, RequestIsCutAtTheFirstByteOutside21To7FAndAt1023Bytes)
 {
     farm.servePrefix("/", [](const Request &) { return page("ok"); });

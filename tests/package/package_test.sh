@@ -68,6 +68,18 @@ for page in {usr/share/man,usr/share/man/ja}/man1/{velmora,velmora-search}.1.gz 
   [ "$(od -An -tx1 -j3 -N5 "$root/$page" | tr -d ' ')" = 0000000000 ] || fail "/$page names its source"
   zcat "$root/$page" | iconv -f UTF-8 -t UTF-8 >/dev/null || fail "/$page is not UTF-8"
 done
+# velmora-search's shell completions where Debian's bash, zsh and fish read those of packages,
+# each read by its shell where that is installed.
+completions=(usr/share/bash-completion/completions/velmora-search:bash
+             usr/share/zsh/vendor-completions/_velmora-search:zsh
+             usr/share/fish/vendor_completions.d/velmora-search.fish:fish)
+for entry in "${completions[@]}"; do
+  file=${entry%:*} shell=${entry##*:}
+  [ -f "$root/$file" ] || fail "missing /$file"
+  if command -v "$shell" >/dev/null; then
+    "$shell" -n "$root/$file" || fail "/$file does not read in $shell"
+  fi
+done
 changelog=$(zcat "$root/$doc/changelog.Debian.gz")
 [[ $changelog == "velmora ($(dpkg-deb -f "$deb" Version)) "* ]] ||
   fail "the changelog's first entry is not this version"
@@ -178,4 +190,17 @@ grep -qx "Icon=$prefix/share/icons/hicolor/256x256/apps/velmora.png" \
   "$prefix/share/applications/velmora.desktop" || fail "menu entry's icon"
 desktop-file-validate "$prefix/share/applications/velmora.desktop" || fail "installed desktop entry"
 "$prefix/bin/velmora" --version >/dev/null || fail "the installed program does not start"
+# Outside /usr, zsh's completion goes to zsh's own folder.
+[ -f "$prefix/share/zsh/site-functions/_velmora-search" ] &&
+  [ -f "$prefix/share/bash-completion/completions/velmora-search" ] || fail "completions"
+# The bash completion offers the installed program's own topic names.
+topic=$(env -u XDG_CONFIG_HOME HOME="$scratch/home3" "$prefix/bin/velmora-search" --list-topics \
+  --format tsv | head -1 | cut -f2)
+offered=$(env -u XDG_CONFIG_HOME HOME="$scratch/home3" bash -c '
+  source "$1/share/bash-completion/completions/velmora-search"
+  COMP_WORDS=(velmora-search -t ""); COMP_CWORD=2
+  _velmora_search "$1/bin/velmora-search" "" -t
+  printf "%s\n" "${COMPREPLY[@]}"' - "$prefix")
+[ -n "$topic" ] && grep -qxF "$(printf '%q' "$topic")" <<<"$offered" ||
+  fail "the bash completion does not offer the topic '$topic': $offered"
 echo "package test passed in ${SECONDS}s"

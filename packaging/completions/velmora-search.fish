@@ -1,0 +1,29 @@
+# fish completion for velmora-search: its options, and the names of topics and sites as the
+# program itself lists them (so they are the catalogue and topics the user has now).
+
+# The names of --list-topics or --list-sites ($argv[1]) of the program being completed.
+function __velmora_search_names
+    set -l program (commandline -opc)[1]
+    $program $argv[1] --format tsv 2>/dev/null | string split -f2 \t
+end
+
+set -l c complete -c velmora-search
+$c -f
+$c -s t -l topic -x -a '(__velmora_search_names --list-topics)' -d 'Search the sites of a topic'
+$c -s s -l site -x -a '(__velmora_search_names --list-sites)' -d 'Search this site'
+$c -l or -d 'Find pages with any of the keywords'
+$c -l limit -x -d 'Hits wanted per site (1-100)'
+$c -l time -x -d 'Time limit in seconds (0: none)'
+$c -l format -x -a 'tsv json csv' -d 'How records are written'
+$c -l strict -d 'Exit with 4 when any site failed'
+$c -l sites -r -F -d "Also write each site's record to a file"
+$c -l check -d "Check the link of every hit"
+$c -l report -r -F -d 'Also write the hits as an HTML report'
+$c -l list-sites -d 'List the sites of the catalogue'
+$c -l list-topics -d 'List the topics and their sites'
+$c -l check-sites -d 'Search each site for its test keywords'
+$c -l user-agent -x -d 'The User-Agent sent to the sites'
+$c -s h -l help -d 'Show the help'
+$c -s v -l version -d 'Show the version'
+# The site checker takes site names.
+$c -n '__fish_seen_argument -l check-sites' -a '(__velmora_search_names --list-sites)'
