@@ -1,13 +1,13 @@
 #include "cli/console.h"
 
-#include "common/encoding.h"
-#include "common/messagebox.h"
-#include "driver/keywords.h"
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
-#include "settings/settings.h"
+#include "core/encoding.h"
+#include "core/keywords.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
+#include "core/session.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
 #include "tessel.h"
-#include "topics/topicstore.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -81,18 +81,16 @@ QString jsonLine(const QJsonObject &object)
     return out;
 }
 
-QString siteName(int32_t site)
+QString siteName(const SiteInfoList &list, int32_t site)
 {
-    const SiteInfoList &list = siteInfoList();
     return site >= 0 && site < list.count ? plainLine(list.sites[site].name)
                                           : QString::number(site);
 }
 
 // A site named on the command line: its name or root as the catalogue has them, or its
 // number in --list-sites.
-int32_t findSite(const QString &text)
+int32_t findSite(const SiteInfoList &list, const QString &text)
 {
-    const SiteInfoList &list = siteInfoList();
     for (int32_t i = 0; i < list.count; ++i)
         if (list.sites[i].name == text || list.sites[i].root == text)
             return i;
@@ -101,9 +99,8 @@ int32_t findSite(const QString &text)
     return number && n >= 1 && n <= list.count ? n - 1 : -1;
 }
 
-int32_t findTopic(const QString &text)
+int32_t findTopic(const TopicStore &store, const QString &text)
 {
-    const TopicStore &store = topicStore();
     for (int32_t i = 0; i < store.count; ++i)
         if (store.topics[i].name == text)
             return i;
@@ -298,10 +295,13 @@ OutcomeLanguage LanguageOfLocale(const char *lcAll, const char *lcMessages, cons
     return OutcomeLanguage::English;
 }
 
-ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+ConsoleSearch::ConsoleSearch(Session &session, QTextStream &out, QTextStream &err, bool errTerminal,
                              OutcomeLanguage language)
-    : out_(out), err_(err), terminal_(errTerminal), language_(language)
+    : session_(session), out_(out), err_(err), terminal_(errTerminal), language_(language)
 {
+    // A console shows no message boxes: what the stores report goes to standard error.
+    connect(&session_, &Session::notice, this,
+            [this](const QString &text, const QString &, NoticeLevel) { writeNotice(text); });
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &ConsoleSearch::progress);
 }
@@ -326,8 +326,8 @@ QString ConsoleSearch::text(const char *english, const char *japanese) const
 
 ConsoleSearch::~ConsoleSearch()
 {
-    if (runController().view() == this)
-        runController().setView(nullptr);
+    if (session_.run.view() == this)
+        session_.run.setView(nullptr);
 }
 
 int ConsoleSearch::parse(const QStringList &arguments)
@@ -430,19 +430,17 @@ int ConsoleSearch::parse(const QStringList &arguments)
     }
 
     // Everything below reads the program directory's files.
-    msgbox::setAutoAnswer(true); // a console shows no message boxes
     const int32_t loaded = LoadSite();
     if (loaded < 0) {
         err_ << "velmora-search: LoadSite Error=" << loaded << " (sitelist.dat)\n";
         return kExitBroken;
     }
-    LoadSettings();
-    LoadSiteInfo();
-    LoadTopics();
-    writeNotices();
+    LoadSettings(session_);
+    LoadSiteInfo(session_);
+    LoadTopics(session_);
 
     if (parser.isSet(listSites)) {
-        const SiteInfoList &list = siteInfoList();
+        const SiteInfoList &list = session_.sites;
         for (int32_t i = 0; i < list.count; ++i)
             out_ << (i + 1) << '\t' << plainLine(list.sites[i].name) << '\t'
                  << plainLine(list.sites[i].language) << '\t' << plainLine(list.sites[i].root)
@@ -451,11 +449,11 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitHits;
     }
     if (parser.isSet(listTopics)) {
-        const TopicStore &store = topicStore();
+        const TopicStore &store = session_.topics;
         for (int32_t i = 0; i < store.count; ++i) {
             QStringList names;
             for (int32_t k = 0; k < store.topics[i].siteCount; ++k)
-                names << siteName(store.topics[i].sites[k]);
+                names << siteName(session_.sites, store.topics[i].sites[k]);
             out_ << (i + 1) << '\t' << plainLine(store.topics[i].name) << '\t' << names.join(u',')
                  << '\n';
         }
@@ -473,7 +471,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         into = value;
         return true;
     };
-    Settings &s = settings();
+    Settings &s = session_.settings;
     if (!number(limit, kLimitLinkRange, s.LimitLink))
         return usage(QStringLiteral("--limit takes a number from %1 to %2")
                          .arg(kLimitLinkRange.minimum)
@@ -509,13 +507,13 @@ int ConsoleSearch::parse(const QStringList &arguments)
             !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
-            const int32_t found = findSite(name);
+            const int32_t found = findSite(session_.sites, name);
             if (found < 0)
                 return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
             sites_.push_back(found);
         }
         if (positional.isEmpty())
-            for (int32_t i = 0; i < siteInfoList().count; ++i)
+            for (int32_t i = 0; i < session_.sites.count; ++i)
                 sites_.push_back(i);
         return -1;
     }
@@ -529,7 +527,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("no keyword to search"));
     if (parser.isSet(site)) {
         for (const QString &name : parser.values(site)) {
-            const int32_t found = findSite(name);
+            const int32_t found = findSite(session_.sites, name);
             if (found < 0)
                 return usage(QStringLiteral("no site '%1' (see --list-sites)").arg(name));
             if (std::find(sites_.begin(), sites_.end(), found) == sites_.end())
@@ -540,14 +538,14 @@ int ConsoleSearch::parse(const QStringList &arguments)
     } else {
         int32_t t = s.iTopic;
         if (parser.isSet(topic)) {
-            t = findTopic(parser.value(topic));
+            t = findTopic(session_.topics, parser.value(topic));
             if (t < 0)
                 return usage(
                     QStringLiteral("no topic '%1' (see --list-topics)").arg(parser.value(topic)));
         }
-        if (t < 0 || t >= topicStore().count)
+        if (t < 0 || t >= session_.topics.count)
             return usage(QStringLiteral("no topic to search (see --list-topics)"));
-        const TopicRecord &record = topicStore().topics[t];
+        const TopicRecord &record = session_.topics.topics[t];
         for (int32_t k = 0; k < record.siteCount; ++k)
             sites_.push_back(record.sites[k]);
     }
@@ -568,22 +566,22 @@ int ConsoleSearch::start(const QStringList &arguments)
         }
         sitesFile_.write((SiteHeader() + u'\n').toUtf8());
     }
-    runController().setView(this);
+    session_.run.setView(this);
     if (checkSites_) {
         if (terminal_)
             err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\n";
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return -1;
     }
-    RunSiteList &run = runSites();
+    RunSiteList &run = session_.runSites;
     run.count = 0;
     for (int32_t site : sites_)
         run.sites[run.count++] = site;
     QTimer::singleShot(0, this, [this] {
         if (!interrupted_)
-            runController().Do_Search();
+            session_.run.Do_Search();
         // A search that started nothing tells no end of it.
-        if (!runController().busy())
+        if (!session_.run.busy())
             finish();
     });
     return -1;
@@ -610,7 +608,7 @@ void ConsoleSearch::searchNext()
     SiteTest(test, site);
     words_ = fromCp932(test);
     hits_.clear();
-    RunSiteList &run = runSites();
+    RunSiteList &run = session_.runSites;
     run.sites[0] = site;
     run.count = 1;
     if (KeywordIsBlank(words_)) {
@@ -618,12 +616,12 @@ void ConsoleSearch::searchNext()
         r.site = site;
         r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
         reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(site), r) << "\n";
+        out_ << SiteCheckLine(siteName(session_.sites, site), r) << "\n";
         out_.flush();
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
-    runController().Do_Search();
+    session_.run.Do_Search();
 }
 
 void ConsoleSearch::interrupt(int signal)
@@ -631,7 +629,7 @@ void ConsoleSearch::interrupt(int signal)
     interrupted_ = true;
     if (signal > 0)
         signal_ = signal;
-    RunController &c = runController();
+    RunController &c = session_.run;
     if (c.busy() && !c.stopping())
         c.Do_Stop();
 }
@@ -642,7 +640,7 @@ void ConsoleSearch::progress()
 {
     if (!terminal_ || finished_ || started_ == 0)
         return;
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     const int seconds = int(RunClock() - started_);
     QString line;
     if (c.RunState == kRunCheck)
@@ -699,7 +697,7 @@ void ConsoleSearch::searchStarted()
     started_ = RunClock();
     if (terminal_)
         clock_.start();
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     // A row per site asked for, in RunSites order; the search passed over those without a
     // slot (wide keywords go to Japanese sites only).
     rows_.clear();
@@ -740,7 +738,7 @@ void ConsoleSearch::searchSlotDone(int)
 // site has ended.
 void ConsoleSearch::writeEndedSites(bool all)
 {
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     for (SiteReport &r : rows_) {
         if (r.written)
             continue;
@@ -762,11 +760,12 @@ void ConsoleSearch::writeEndedSites(bool all)
             continue;
         if (format_ == HitFormat::Json && !outputLost_) {
             endProgress();
-            out_ << FormatSite(format_, siteName(r.site), r) << "\n";
+            out_ << FormatSite(format_, siteName(session_.sites, r.site), r) << "\n";
             outputFailed();
         }
         if (sitesFile_.isOpen())
-            sitesFile_.write((FormatSite(HitFormat::Tsv, siteName(r.site), r) + u'\n').toUtf8());
+            sitesFile_.write(
+                (FormatSite(HitFormat::Tsv, siteName(session_.sites, r.site), r) + u'\n').toUtf8());
     }
     if (sitesFile_.isOpen())
         sitesFile_.flush();
@@ -787,22 +786,22 @@ void ConsoleSearch::searchEnded(const QString &)
         for (const Hit &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
         reports_.push_back(r);
-        out_ << SiteCheckLine(siteName(r.site), r) << "\n";
+        out_ << SiteCheckLine(siteName(session_.sites, r.site), r) << "\n";
         out_.flush();
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
     // The time limit bounds the search and the check together: the check gets what is left,
     // and hits it has no second left for are written unchecked.
-    Settings &s = settings();
+    Settings &s = session_.settings;
     const double left = s.LimitTime - (RunClock() - started_);
     if (s.LimitTime > 0)
         s.CheckWait = std::clamp(int32_t(left), kCheckWaitRange.minimum, s.CheckWait);
     if (check_ && !hits_.empty() && !interrupted_ && (s.LimitTime == 0 || left >= 1)) {
         // A view must not start a run from inside a call.
         QTimer::singleShot(0, this, [this] {
-            runController().Do_Check();
-            if (!runController().busy())
+            session_.run.Do_Check();
+            if (!session_.run.busy())
                 finish();
         });
         return;
@@ -813,7 +812,7 @@ void ConsoleSearch::searchEnded(const QString &)
 // Each hit is written as its check ends, in the order the checks end.
 void ConsoleSearch::checkSlotDone(int slot, int32_t)
 {
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
     for (Hit &h : hits_)
         if (h.index == index && !h.written) {
@@ -867,27 +866,26 @@ void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
         QTimer::singleShot(0, this, [this] { interrupt(); });
 }
 
-// The message boxes the shared code asked for (an unreadable STARTUP.DAT or TOPICS.DAT, too
-// many topics): a console shows none, so their texts go to standard error.
-void ConsoleSearch::writeNotices()
+// A notice of the session's stores (an unreadable STARTUP.DAT or TOPICS.DAT, too many
+// topics): the window shows it in a message box, the console on standard error.
+void ConsoleSearch::writeNotice(const QString &text)
 {
     endProgress();
-    for (const msgbox::Shown &box : msgbox::shown())
-        err_ << "velmora-search: " << box.text << "\n";
-    msgbox::clearShown();
+    err_ << "velmora-search: " << text << "\n";
     err_.flush();
 }
 
 void ConsoleSearch::writeOutcomes()
 {
     for (const SiteReport &r : rows_)
-        err_ << siteName(r.site) << ": " << OutcomeText(r.result, language_) << "\n";
+        err_ << siteName(session_.sites, r.site) << ": " << OutcomeText(r.result, language_)
+             << "\n";
     err_ << (language_ == OutcomeLanguage::Japanese ? QStringLiteral("%1件")
                                                     : QStringLiteral("%1 hits"))
                 .arg(totalHits_)
          << "\n";
     // Said once for the run; the sites it cut off say it in their own line too.
-    if (runController().HitCount >= kMaxListHits)
+    if (session_.run.HitCount >= kMaxListHits)
         err_ << text("the hit list is full: no further hit was taken",
                      "一覧が満杯のため、これ以上取り込んでいません")
              << " (" << kMaxListHits << ")\n";
@@ -896,7 +894,7 @@ void ConsoleSearch::writeOutcomes()
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
         int unchecked = 0;
         for (const Hit &h : hits_)
-            unchecked += runController().LinkState[h.index] == kLinkNoCheck ? 1 : 0;
+            unchecked += session_.run.LinkState[h.index] == kLinkNoCheck ? 1 : 0;
         if (unchecked > 0)
             err_ << (language_ == OutcomeLanguage::Japanese
                          ? QStringLiteral("%1件のリンクを確認できませんでした")
@@ -950,9 +948,8 @@ void ConsoleSearch::finish()
         return;
     finished_ = true;
     clock_.stop();
-    writeNotices();
     if (check_) {
-        const RunController &c = runController();
+        const RunController &c = session_.run;
         for (Hit &h : hits_)
             if (!h.written) {
                 h.written = true;

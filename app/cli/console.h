@@ -3,8 +3,8 @@
 // arrive and each site's outcome to standard error. QtCore only: it runs without a display.
 #pragma once
 
-#include "driver/outcome.h"
-#include "driver/runcontroller.h"
+#include "core/outcome.h"
+#include "core/runcontroller.h"
 
 #include <QFile>
 #include <QObject>
@@ -15,6 +15,8 @@
 
 #include <functional>
 #include <vector>
+
+class Session;
 
 // Exit statuses. A script tells "nothing there" (1) from "not every site could be asked" (4).
 enum : int {
@@ -96,7 +98,7 @@ class ConsoleSearch : public QObject, public RunView {
 public:
     // out and err must outlive the object; errTerminal turns on the progress line, which
     // (with the summary) is written in language.
-    ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+    ConsoleSearch(Session &session, QTextStream &out, QTextStream &err, bool errTerminal,
                   OutcomeLanguage language = OutcomeLanguage::English);
     ~ConsoleSearch() override;
 
@@ -153,7 +155,7 @@ private:
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
     void writeEndedSites(bool all);
-    void writeNotices();
+    void writeNotice(const QString &text);
     bool writeReport();
     bool outputFailed();
     int settle(int status);
@@ -162,6 +164,7 @@ private:
     QString text(const char *english, const char *japanese) const;
     void endProgress();
 
+    Session &session_;
     QTextStream &out_;
     QTextStream &err_;
     bool terminal_ = false;
