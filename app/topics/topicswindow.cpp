@@ -9,7 +9,6 @@
 #include "topics/sitesearch.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -458,8 +457,6 @@ void Topics::CSearch_Click()
     int found = 0;
     for (int i = 1; i <= LVSite->topLevelItemCount(); ++i) {
         const int32_t s = index2j(i);
-        // A long list must not freeze the window.
-        QCoreApplication::processEvents();
         if (s < 0 || s >= list.count)
             continue;
         const SiteInfo &site = list.sites[s];
