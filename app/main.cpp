@@ -1,13 +1,15 @@
 #include "common/commandline.h"
-#include "common/processlimits.h"
-#include "common/progdir.h"
-#include "common/termination.h"
+#include "common/messagebox.h"
 #include "common/translations.h"
+#include "core/processlimits.h"
+#include "core/progdir.h"
+#include "core/session.h"
+#include "core/termination.h"
+#include "mainwindow/form1.h"
 #include "settings/startup.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QMainWindow>
 
 #include <unistd.h>
 
@@ -38,23 +40,26 @@ int main(int argc, char **argv)
                                                  QIcon(dataPath(QStringLiteral("velmora.png")))));
     // Asked to end while start-up still loads the user's files: the window closes once it
     // stands, so nothing is written before everything was read.
+    Session session;
+    ShowNotices(session);
+    QPointer<Form1> window;
     bool endRequested = false;
-    EndOnTerminationSignals([&endRequested] {
+    EndOnTerminationSignals([&endRequested, &window] {
         // A box the program waits on (a settings file it could not read, a question) would
         // hold the end until someone clicks it: it is answered as its close button would.
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
-        if (QMainWindow *window = mainWindow())
+        if (window)
             window->close();
         else
             endRequested = true;
     });
-    if (!StartProgram())
+    if (!StartProgram(session, window))
         return 1;
-    if (endRequested && mainWindow())
-        mainWindow()->close();
+    if (endRequested && window)
+        window->close();
     // Closed while start-up was still waiting: the orderly end has already run.
-    const int code = ProgramEnded() ? 0 : app.exec();
-    delete mainWindow();
+    const int code = session.ended ? 0 : app.exec();
+    delete window;
     return code;
 }

@@ -49,6 +49,7 @@ double cpuSeconds(int who = RUSAGE_SELF)
 
 // A stage without QtTest's checks: catalogue, topic of every site, main window.
 struct BenchStage {
+    Session session;
     testsupport::Sandbox sandbox;
     testsupport::SiteFarm farm;
     std::unique_ptr<Form1> form;
@@ -63,13 +64,11 @@ struct BenchStage {
         for (const Site &s : sites)
             members.push_back(s.name);
         sandbox.write("sitelist.dat", packCatalogue(catalogueText(url, sites)));
-        settings() = Settings();
-        LoadSiteInfo();
-        LoadTopicsFrom(topicsBytes(url, {{"bench", members}}));
-        settings().iTopic = 0;
+        LoadSiteInfo(session);
+        LoadTopicsFrom(session, topicsBytes(url, {{"bench", members}}));
+        session.settings.iTopic = 0;
         msgbox::setAutoAnswer(true);
-        runController().HitCount = 0;
-        form = std::make_unique<Form1>();
+        form = std::make_unique<Form1>(session);
         form->Form_Load(0);
     }
 
@@ -79,9 +78,9 @@ struct BenchStage {
     {
         form->Word->setText(QStringLiteral("abc"));
         QEventLoop loop;
-        QObject::connect(&runController(), &RunController::settled, &loop, &QEventLoop::quit);
+        QObject::connect(&session.run, &RunController::settled, &loop, &QEventLoop::quit);
         QTest::keyClick(form->Word, Qt::Key_Return);
-        if (runController().busy())
+        if (session.run.busy())
             loop.exec();
     }
 };
@@ -139,7 +138,7 @@ void SearchVsPages(benchmark::State &state)
         stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 5});
     }
     stage.open();
-    settings().LimitLink = 10;
+    stage.session.settings.LimitLink = 10;
     double run = 0, peer = 0;
     for (auto _ : state) {
         peer += pagesAlone(stage);
@@ -149,7 +148,7 @@ void SearchVsPages(benchmark::State &state)
         const double once = clock.nsecsElapsed() / 1e9;
         run += once;
         if (!stage.form->statusText().startsWith(QStringLiteral("終了しました。")) ||
-            runController().HitCount != 500)
+            stage.session.run.HitCount != 500)
             state.SkipWithError("the run did not end with 500 hits");
         state.SetIterationTime(once);
     }
@@ -204,8 +203,8 @@ void StalledRunCpu(benchmark::State &state)
     stage.open([port](const std::string &path) {
         return "http://127.0.0.1:" + std::to_string(port) + path;
     });
-    settings().LimitTime = 10;
-    settings().ShowSearching = int32_t(state.range(0));
+    stage.session.settings.LimitTime = 10;
+    stage.session.settings.ShowSearching = int32_t(state.range(0));
     double percent = 0, mainPercent = 0;
     for (auto _ : state) {
         const double cpu = cpuSeconds();
@@ -235,7 +234,7 @@ void StreamStall(benchmark::State &state)
         stage.sites.push_back({name, "日本語", "/" + name + "/search", "AND OR", false, 100});
     }
     stage.open();
-    settings().LimitLink = 1000;
+    stage.session.settings.LimitLink = 1000;
     const bool sorted = state.range(0) != 0;
     double worst = 0;
     for (auto _ : state) {
@@ -248,7 +247,7 @@ void StreamStall(benchmark::State &state)
         QTimer ticker;
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
-            if (runController().RunState == kRunSearch && gap.isValid())
+            if (stage.session.run.RunState == kRunSearch && gap.isValid())
                 longest = std::max(longest, gap.nsecsElapsed() / 1e6);
             gap.start();
         });
@@ -258,7 +257,7 @@ void StreamStall(benchmark::State &state)
         stage.search();
         ticker.stop();
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);
-        if (runController().HitCount != 999)
+        if (stage.session.run.HitCount != 999)
             state.SkipWithError("the list did not fill");
         worst = longest;
     }

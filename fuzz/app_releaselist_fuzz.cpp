@@ -1,8 +1,8 @@
 // "release.dat" and the update server's list as any bytes: reading never crashes, the record
 // never holds more than its 51 entries, what the next write produces reads back to itself,
 // and no name that passes the check can leave the folder "update".
-#include "common/encoding.h"
-#include "update/releaselist.h"
+#include "core/encoding.h"
+#include "core/releaselist.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // "STARTUP.DAT" as any bytes: reading never crashes, and what the next save writes reads
 // back to the same values.
-#include "settings/settings.h"
+#include "core/settings.h"
 
 #include <cstdint>
 #include <cstdlib>

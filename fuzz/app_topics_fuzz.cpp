@@ -1,17 +1,23 @@
 // "TOPICS.DAT" as any bytes: loading never crashes or leaves the store inconsistent, and what
 // the next save writes reads back to the same file (a damaged file never corrupts the save).
-#include "settings/settings.h"
-#include "topics/topicsfile.h"
-#include "topics/topicstore.h"
+#include "core/session.h"
+#include "core/topicsfile.h"
+#include "core/topicstore.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
 
+Session &session()
+{
+    static Session *one = new Session;
+    return *one;
+}
+
 bool setUp()
 {
-    SiteInfoList &list = siteInfoList();
+    SiteInfoList &list = session().sites;
     const char *roots[] = {
         "http://a/", "https://b.example/search?q=", "http://a/", "http://c/x,y", "http://d/ tail",
         "",          "http://e/\xe6\xa4\x9c"};
@@ -36,7 +42,7 @@ void checkStore(const TopicStore &store)
         check(topic.siteCount + topic.unknownRoots.size() <= kMaxMembers);
         check(topic.name.size() <= 1018);
         for (int m = 0; m < topic.siteCount; ++m)
-            check(topic.sites[m] >= 0 && topic.sites[m] < siteInfoList().count);
+            check(topic.sites[m] >= 0 && topic.sites[m] < session().sites.count);
     }
 }
 
@@ -46,17 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool ready = setUp();
     (void)ready;
-    TopicStore &store = topicStore();
-    ParseTopics(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), store);
+    Session &s = session();
+    TopicStore &store = s.topics;
+    ParseTopics(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), store, s.sites);
     checkStore(store);
 
-    settings().iTopic = store.count - 1;
-    UseTopic();
-    check(runSites().count >= 0 && runSites().count <= kMaxMembers);
+    s.settings.iTopic = store.count - 1;
+    UseTopic(s);
+    check(s.runSites.count >= 0 && s.runSites.count <= kMaxMembers);
 
-    const QByteArray once = FormatTopics(store);
-    ParseTopics(once, store);
+    const QByteArray once = FormatTopics(store, s.sites);
+    ParseTopics(once, store, s.sites);
     checkStore(store);
-    check(FormatTopics(store) == once);
+    check(FormatTopics(store, s.sites) == once);
     return 0;
 }

@@ -1,13 +1,13 @@
 #include "cli/console.h"
 
-#include "common/encoding.h"
-#include "common/messagebox.h"
-#include "driver/keywords.h"
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
-#include "settings/settings.h"
+#include "core/encoding.h"
+#include "core/keywords.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
+#include "core/session.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
 #include "tessel.h"
-#include "topics/topicstore.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -144,9 +144,8 @@ void writeRecord(QTextStream &out, HitFormat format, bool &headWritten, const Re
     out << formatRecord(format, record) << '\n';
 }
 
-QString siteName(int32_t site)
+QString siteName(const SiteInfoList &list, int32_t site)
 {
-    const SiteInfoList &list = siteInfoList();
     return site >= 0 && site < list.count ? plainLine(list.sites[site].name)
                                           : QString::number(site);
 }
@@ -188,17 +187,15 @@ Found findNamed(const QString &text, int32_t count, const std::function<QString(
     return found;
 }
 
-Found findSite(const QString &text)
+Found findSite(const SiteInfoList &list, const QString &text)
 {
-    const SiteInfoList &list = siteInfoList();
     return findNamed(
         text, list.count, [&](int32_t i) { return list.sites[i].name; },
         [&](int32_t i) { return list.sites[i].root; });
 }
 
-Found findTopic(const QString &text)
+Found findTopic(const TopicStore &store, const QString &text)
 {
-    const TopicStore &store = topicStore();
     return findNamed(text, store.count, [&](int32_t i) { return store.topics[i].name; });
 }
 
@@ -422,10 +419,13 @@ OutcomeLanguage LanguageOfLocale(const char *lcAll, const char *lcMessages, cons
     return OutcomeLanguage::English;
 }
 
-ConsoleSearch::ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+ConsoleSearch::ConsoleSearch(Session &session, QTextStream &out, QTextStream &err, bool errTerminal,
                              OutcomeLanguage language)
-    : out_(out), err_(err), terminal_(errTerminal), language_(language)
+    : session_(session), out_(out), err_(err), terminal_(errTerminal), language_(language)
 {
+    // A console shows no message boxes: what the stores report goes to standard error.
+    connect(&session_, &Session::notice, this,
+            [this](const QString &text, const QString &, NoticeLevel) { writeNotice(text); });
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &ConsoleSearch::progress);
 }
@@ -450,8 +450,8 @@ QString ConsoleSearch::text(const char *english, const char *japanese) const
 
 ConsoleSearch::~ConsoleSearch()
 {
-    if (runController().view() == this)
-        runController().setView(nullptr);
+    if (session_.run.view() == this)
+        session_.run.setView(nullptr);
 }
 
 int ConsoleSearch::parse(const QStringList &arguments)
@@ -586,21 +586,19 @@ int ConsoleSearch::parse(const QStringList &arguments)
     }
 
     // Everything below reads the program directory's files.
-    msgbox::setAutoAnswer(true); // a console shows no message boxes
     const int32_t loaded = LoadSite();
     if (loaded < 0) {
         err_ << "velmora-search: LoadSite Error=" << loaded << " (sitelist.dat)\n";
         return kExitBroken;
     }
-    LoadSettings();
-    LoadSiteInfo();
-    LoadTopics();
-    writeNotices();
+    LoadSettings(session_);
+    LoadSiteInfo(session_);
+    LoadTopics(session_);
 
     if (!readFormat())
         return usage(QStringLiteral("--format is tsv, json or csv"));
     if (parser.isSet(listSites)) {
-        const SiteInfoList &list = siteInfoList();
+        const SiteInfoList &list = session_.sites;
         for (int32_t i = 0; i < list.count; ++i)
             writeListed({{"number", i + 1},
                          {"name", list.sites[i].name},
@@ -610,11 +608,11 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitHits;
     }
     if (parser.isSet(listTopics)) {
-        const TopicStore &store = topicStore();
+        const TopicStore &store = session_.topics;
         for (int32_t i = 0; i < store.count; ++i) {
             QJsonArray names;
             for (int32_t k = 0; k < store.topics[i].siteCount; ++k)
-                names << siteName(store.topics[i].sites[k]);
+                names << siteName(session_.sites, store.topics[i].sites[k]);
             writeListed({{"number", i + 1}, {"name", store.topics[i].name}, {"sites", names}});
         }
         out_.flush();
@@ -631,7 +629,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         into = value;
         return true;
     };
-    Settings &s = settings();
+    Settings &s = session_.settings;
     if (!number(limit, kLimitLinkRange, s.LimitLink))
         return usage(QStringLiteral("--limit takes a number from %1 to %2")
                          .arg(kLimitLinkRange.minimum)
@@ -659,13 +657,13 @@ int ConsoleSearch::parse(const QStringList &arguments)
             !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
-            const Found found = findSite(name);
+            const Found found = findSite(session_.sites, name);
             if (found.index < 0)
                 return usage(notFound(name, found, "site"));
             sites_.push_back(found.index);
         }
         if (positional.isEmpty())
-            for (int32_t i = 0; i < siteInfoList().count; ++i)
+            for (int32_t i = 0; i < session_.sites.count; ++i)
                 sites_.push_back(i);
         return -1;
     }
@@ -679,7 +677,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return usage(QStringLiteral("no keyword to search"));
     if (parser.isSet(site)) {
         for (const QString &name : parser.values(site)) {
-            const Found found = findSite(name);
+            const Found found = findSite(session_.sites, name);
             if (found.index < 0)
                 return usage(notFound(name, found, "site"));
             if (std::find(sites_.begin(), sites_.end(), found.index) == sites_.end())
@@ -690,14 +688,14 @@ int ConsoleSearch::parse(const QStringList &arguments)
     } else {
         int32_t t = s.iTopic;
         if (parser.isSet(topic)) {
-            const Found found = findTopic(parser.value(topic));
+            const Found found = findTopic(session_.topics, parser.value(topic));
             if (found.index < 0)
                 return usage(notFound(parser.value(topic), found, "topic"));
             t = found.index;
         }
-        if (t < 0 || t >= topicStore().count)
+        if (t < 0 || t >= session_.topics.count)
             return usage(QStringLiteral("no topic to search (see --list-topics)"));
-        const TopicRecord &record = topicStore().topics[t];
+        const TopicRecord &record = session_.topics.topics[t];
         for (int32_t k = 0; k < record.siteCount; ++k)
             sites_.push_back(record.sites[k]);
     }
@@ -718,22 +716,22 @@ int ConsoleSearch::start(const QStringList &arguments)
         }
         sitesFile_.write((SiteHeader() + u'\n').toUtf8());
     }
-    runController().setView(this);
+    session_.run.setView(this);
     if (checkSites_) {
         if (terminal_)
             err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\n";
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return -1;
     }
-    RunSiteList &run = runSites();
+    RunSiteList &run = session_.runSites;
     run.count = 0;
     for (int32_t site : sites_)
         run.sites[run.count++] = site;
     QTimer::singleShot(0, this, [this] {
         if (!interrupted_)
-            runController().Do_Search();
+            session_.run.Do_Search();
         // A search that started nothing tells no end of it.
-        if (!runController().busy())
+        if (!session_.run.busy())
             finish();
     });
     return -1;
@@ -762,7 +760,7 @@ void ConsoleSearch::searchNext()
     SiteTest(test, site);
     words_ = fromCp932(test);
     hits_.clear();
-    RunSiteList &run = runSites();
+    RunSiteList &run = session_.runSites;
     run.sites[0] = site;
     run.count = 1;
     if (KeywordIsBlank(words_)) {
@@ -772,7 +770,7 @@ void ConsoleSearch::searchNext()
         writeCheckedSite(r);
         return;
     }
-    runController().Do_Search();
+    session_.run.Do_Search();
 }
 
 // A checked site's line, and on to the next site.
@@ -780,9 +778,10 @@ void ConsoleSearch::writeCheckedSite(const SiteReport &report)
 {
     reports_.push_back(report);
     if (format_ == HitFormat::Tsv)
-        out_ << SiteCheckLine(siteName(report.site), report) << "\n";
+        out_ << SiteCheckLine(siteName(session_.sites, report.site), report) << "\n";
     else
-        writeRecord(out_, format_, headerWritten_, checkRecord(siteName(report.site), report));
+        writeRecord(out_, format_, headerWritten_,
+                    checkRecord(siteName(session_.sites, report.site), report));
     out_.flush();
     QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
 }
@@ -792,7 +791,7 @@ void ConsoleSearch::interrupt(int signal)
     interrupted_ = true;
     if (signal > 0)
         signal_ = signal;
-    RunController &c = runController();
+    RunController &c = session_.run;
     if (c.busy() && !c.stopping())
         c.Do_Stop();
 }
@@ -803,7 +802,7 @@ void ConsoleSearch::progress()
 {
     if (!terminal_ || finished_ || started_ == 0)
         return;
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     const int seconds = int(RunClock() - started_);
     QString line;
     if (c.RunState == kRunCheck)
@@ -860,7 +859,7 @@ void ConsoleSearch::searchStarted()
     started_ = RunClock();
     if (terminal_)
         clock_.start();
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     // A row per site asked for, in RunSites order; the search passed over those without a
     // slot (wide keywords go to Japanese sites only).
     rows_.clear();
@@ -901,7 +900,7 @@ void ConsoleSearch::searchSlotDone(int)
 // site has ended.
 void ConsoleSearch::writeEndedSites(bool all)
 {
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     for (SiteReport &r : rows_) {
         if (r.written)
             continue;
@@ -923,11 +922,12 @@ void ConsoleSearch::writeEndedSites(bool all)
             continue;
         if (format_ == HitFormat::Json && !outputLost_) {
             endProgress();
-            out_ << FormatSite(format_, siteName(r.site), r) << "\n";
+            out_ << FormatSite(format_, siteName(session_.sites, r.site), r) << "\n";
             outputFailed();
         }
         if (sitesFile_.isOpen())
-            sitesFile_.write((FormatSite(HitFormat::Tsv, siteName(r.site), r) + u'\n').toUtf8());
+            sitesFile_.write(
+                (FormatSite(HitFormat::Tsv, siteName(session_.sites, r.site), r) + u'\n').toUtf8());
     }
     if (sitesFile_.isOpen())
         sitesFile_.flush();
@@ -952,15 +952,15 @@ void ConsoleSearch::searchEnded(const QString &)
     }
     // The time limit bounds the search and the check together: the check gets what is left,
     // and hits it has no second left for are written unchecked.
-    Settings &s = settings();
+    Settings &s = session_.settings;
     const double left = s.LimitTime - (RunClock() - started_);
     if (s.LimitTime > 0)
         s.CheckWait = std::clamp(int32_t(left), kCheckWaitRange.minimum, s.CheckWait);
     if (check_ && !hits_.empty() && !interrupted_ && (s.LimitTime == 0 || left >= 1)) {
         // A view must not start a run from inside a call.
         QTimer::singleShot(0, this, [this] {
-            runController().Do_Check();
-            if (!runController().busy())
+            session_.run.Do_Check();
+            if (!session_.run.busy())
                 finish();
         });
         return;
@@ -971,7 +971,7 @@ void ConsoleSearch::searchEnded(const QString &)
 // Each hit is written as its check ends, in the order the checks end.
 void ConsoleSearch::checkSlotDone(int slot, int32_t)
 {
-    const RunController &c = runController();
+    const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
     for (Hit &h : hits_)
         if (h.index == index && !h.written) {
@@ -1025,27 +1025,26 @@ void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
         QTimer::singleShot(0, this, [this] { interrupt(); });
 }
 
-// The message boxes the shared code asked for (an unreadable STARTUP.DAT or TOPICS.DAT, too
-// many topics): a console shows none, so their texts go to standard error.
-void ConsoleSearch::writeNotices()
+// A notice of the session's stores (an unreadable STARTUP.DAT or TOPICS.DAT, too many
+// topics): the window shows it in a message box, the console on standard error.
+void ConsoleSearch::writeNotice(const QString &text)
 {
     endProgress();
-    for (const msgbox::Shown &box : msgbox::shown())
-        err_ << "velmora-search: " << box.text << "\n";
-    msgbox::clearShown();
+    err_ << "velmora-search: " << text << "\n";
     err_.flush();
 }
 
 void ConsoleSearch::writeOutcomes()
 {
     for (const SiteReport &r : rows_)
-        err_ << siteName(r.site) << ": " << OutcomeText(r.result, language_) << "\n";
+        err_ << siteName(session_.sites, r.site) << ": " << OutcomeText(r.result, language_)
+             << "\n";
     err_ << (language_ == OutcomeLanguage::Japanese ? QStringLiteral("%1件")
                                                     : QStringLiteral("%1 hits"))
                 .arg(totalHits_)
          << "\n";
     // Said once for the run; the sites it cut off say it in their own line too.
-    if (runController().HitCount >= kMaxListHits)
+    if (session_.run.HitCount >= kMaxListHits)
         err_ << text("the hit list is full: no further hit was taken",
                      "一覧が満杯のため、これ以上取り込んでいません")
              << " (" << kMaxListHits << ")\n";
@@ -1054,7 +1053,7 @@ void ConsoleSearch::writeOutcomes()
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
         int unchecked = 0;
         for (const Hit &h : hits_)
-            unchecked += runController().LinkState[h.index] == kLinkNoCheck ? 1 : 0;
+            unchecked += session_.run.LinkState[h.index] == kLinkNoCheck ? 1 : 0;
         if (unchecked > 0)
             err_ << (language_ == OutcomeLanguage::Japanese
                          ? QStringLiteral("%1件のリンクを確認できませんでした")
@@ -1138,9 +1137,8 @@ void ConsoleSearch::finish()
         return;
     finished_ = true;
     clock_.stop();
-    writeNotices();
     if (check_) {
-        const RunController &c = runController();
+        const RunController &c = session_.run;
         for (Hit &h : hits_)
             if (!h.written) {
                 h.written = true;

@@ -3,8 +3,8 @@
 // arrive and each site's outcome to standard error. QtCore only: it runs without a display.
 #pragma once
 
-#include "driver/outcome.h"
-#include "driver/runcontroller.h"
+#include "core/outcome.h"
+#include "core/runcontroller.h"
 
 #include <QFile>
 #include <QObject>
@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+class Session;
 
 // Exit statuses. A script tells "nothing there" (1) from "not every site could be asked" (4).
 enum : int {
@@ -98,7 +100,7 @@ class ConsoleSearch : public QObject, public RunView {
 public:
     // out and err must outlive the object; errTerminal turns on the progress line, which
     // (with the summary) is written in language.
-    ConsoleSearch(QTextStream &out, QTextStream &err, bool errTerminal,
+    ConsoleSearch(Session &session, QTextStream &out, QTextStream &err, bool errTerminal,
                   OutcomeLanguage language = OutcomeLanguage::English);
     ~ConsoleSearch() override;
 
@@ -156,7 +158,7 @@ private:
     void writeHit(const Hit &hit, const QString &state);
     void writeOutcomes();
     void writeEndedSites(bool all);
-    void writeNotices();
+    void writeNotice(const QString &text);
     bool reserveReport(const QString &given);
     bool writeReport();
     bool outputFailed();
@@ -166,6 +168,7 @@ private:
     QString text(const char *english, const char *japanese) const;
     void endProgress();
 
+    Session &session_;
     QTextStream &out_;
     QTextStream &err_;
     bool terminal_ = false;

@@ -1,8 +1,9 @@
 // velmora-search: the console front end, beside velmora in the program directory.
 #include "cli/console.h"
-#include "common/processlimits.h"
-#include "common/progdir.h"
-#include "common/termination.h"
+#include "core/processlimits.h"
+#include "core/progdir.h"
+#include "core/session.h"
+#include "core/termination.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -51,8 +52,9 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     QStringList arguments = app.arguments();
     arguments.removeFirst();
+    Session session;
     ConsoleSearch search(
-        out, err, ::isatty(STDERR_FILENO) == 1,
+        session, out, err, ::isatty(STDERR_FILENO) == 1,
         LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
     // The library reads its files from the current directory. The command line is read first:
     // --help and --version need no program directory, and its relative paths are meant from

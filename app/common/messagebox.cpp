@@ -1,5 +1,7 @@
 #include "common/messagebox.h"
 
+#include "core/session.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -29,6 +31,18 @@ QMessageBox::StandardButton escapeButton(QMessageBox::StandardButtons buttons)
 }
 
 } // namespace
+
+void ShowNotices(Session &session)
+{
+    QObject::connect(&session, &Session::notice, &session,
+                     [](const QString &text, const QString &title, NoticeLevel level) {
+                         const QMessageBox::Icon icon =
+                             level == NoticeLevel::Critical  ? QMessageBox::Critical
+                             : level == NoticeLevel::Warning ? QMessageBox::Warning
+                                                             : QMessageBox::NoIcon;
+                         MsgBox(text, QMessageBox::Ok, title, icon);
+                     });
+}
 
 QMessageBox::StandardButton MsgBox(const QString &text, QMessageBox::StandardButtons buttons,
                                    const QString &title, QMessageBox::Icon icon,

@@ -15,6 +15,12 @@ MsgBox(const QString &text, QMessageBox::StandardButtons buttons = QMessageBox::
        const QString &title = QString(), QMessageBox::Icon icon = QMessageBox::NoIcon,
        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+class Session;
+
+// Shows each notice of the session's stores in an Ok-only message box (its title, an icon for
+// its level) at the moment it is given.
+void ShowNotices(Session &session);
+
 namespace msgbox {
 
 // One box as it was asked for.

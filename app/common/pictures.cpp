@@ -1,6 +1,6 @@
 #include "common/pictures.h"
 
-#include "common/progdir.h"
+#include "core/progdir.h"
 
 #include <QColor>
 #include <QFont>

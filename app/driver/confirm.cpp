@@ -1,15 +1,15 @@
 #include "driver/confirm.h"
 
-#include "driver/runcontroller.h"
-#include "driver/runwindows.h"
+#include "core/runcontroller.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QVBoxLayout>
 
-Confirm::Confirm(QWidget *parent)
-    : ProgressForm(QStringLiteral("Confirm"), QStringLiteral("リンク確認中"), {2, 4, 4}, parent)
+Confirm::Confirm(RunController &run, std::function<void()> refresh, QWidget *parent)
+    : ProgressForm(QStringLiteral("Confirm"), QStringLiteral("リンク確認中"), {2, 4, 4}, run,
+                   parent),
+      refresh_(std::move(refresh))
 {
     LBCheck = new QLabel(this);
     LBCheck->setObjectName(QStringLiteral("LBCheck"));
@@ -30,24 +30,15 @@ void Confirm::Init_Form()
 
 void Confirm::onActivated()
 {
-    RefreshConfirm();
+    refresh_();
 }
 
 bool Confirm::running() const
 {
-    return runController().RunState == kRunCheck;
+    return run().RunState == kRunCheck;
 }
 
 void Confirm::onStop()
 {
-    runController().Do_Stop();
-}
-
-Confirm *ConfirmForm()
-{
-    // Owned by the main window; made again if a main window went away with it.
-    static QPointer<Confirm> form;
-    if (!form)
-        form = new Confirm(progressOwner());
-    return form;
+    run().Do_Stop();
 }

@@ -3,11 +3,14 @@
 
 #include "driver/progressform.h"
 
+#include <functional>
+
 class Confirm : public ProgressForm {
     Q_OBJECT
 
 public:
-    explicit Confirm(QWidget *parent = nullptr);
+    // refresh rewrites the window from the run when it is activated.
+    Confirm(RunController &run, std::function<void()> refresh, QWidget *parent = nullptr);
 
     // Clears the table and both lines; the check run then adds one row per check.
     void Init_Form();
@@ -19,7 +22,7 @@ protected:
     void onActivated() override;
     bool running() const override;
     void onStop() override;
-};
 
-// The one Confirm window, made on first use.
-Confirm *ConfirmForm();
+private:
+    std::function<void()> refresh_;
+};

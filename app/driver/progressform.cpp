@@ -2,7 +2,7 @@
 
 #include "common/pictures.h"
 #include "common/viewtips.h"
-#include "driver/runcontroller.h"
+#include "core/runcontroller.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -16,8 +16,8 @@
 #include <QVBoxLayout>
 
 ProgressForm::ProgressForm(const QString &name, const QString &caption, QList<int> divisors,
-                           QWidget *parent)
-    : QDialog(parent), divisors_(std::move(divisors))
+                           RunController &run, QWidget *parent)
+    : QDialog(parent), run_(run), divisors_(std::move(divisors))
 {
     setObjectName(name);
     setWindowTitle(caption);
@@ -143,7 +143,7 @@ void ProgressForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && running()) {
         // A second Esc while the stop waits for the threads would only restart its wait.
-        if (!runController().stopping())
+        if (!run_.stopping())
             onStop();
         event->accept();
         return;

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QLabel;
+class RunController;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -36,7 +37,10 @@ public:
     QLabel *Picture1 = nullptr;
 
 protected:
-    ProgressForm(const QString &name, const QString &caption, QList<int> divisors, QWidget *parent);
+    // The window follows the run of this controller, which must outlive it.
+    ProgressForm(const QString &name, const QString &caption, QList<int> divisors,
+                 RunController &run, QWidget *parent);
+    RunController &run() const { return run_; }
     // The layout below the table, for the window's own label, text box and bar.
     QVBoxLayout *body() const { return body_; }
 
@@ -56,6 +60,7 @@ private:
     // Each column its share of the table's width, as the window's width is now.
     void fitColumns();
 
+    RunController &run_;
     QList<int> divisors_;
     bool fitting_ = false;
     bool columnsDragged_ = false; // the user set a column's width: the window leaves them

@@ -1,47 +1,17 @@
 #include "driver/runwindows.h"
 
+#include "core/runcontroller.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
+#include "core/session.h"
 #include "driver/confirm.h"
-#include "driver/runcontroller.h"
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
 #include "driver/searching.h"
-#include "settings/settings.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-
-static QPointer<QWidget> &owner()
-{
-    static QPointer<QWidget> widget;
-    return widget;
-}
-
-void setProgressOwner(QWidget *widget)
-{
-    owner() = widget;
-}
-
-QWidget *progressOwner()
-{
-    return owner();
-}
-
-// The end texts of the last run of each kind, kept so that a window shown after its run shows
-// how the run ended instead of the running counts; empty while a run of its kind goes on.
-static QString &searchEnd()
-{
-    static QString text;
-    return text;
-}
-
-static QStringList &checkEnd()
-{
-    static QStringList texts;
-    return texts;
-}
 
 // Column 3 of the slot's row: the stage of a running fetch (left as it is for a stage without
 // a text); once the site has ended, how it ended; empty between its pages.
@@ -94,7 +64,7 @@ static void showCounts(Searching *window, const RunController &run)
 
 // How the last search ended: its end text, each site's hits and outcome, and the bar at the
 // share of sites that got to their end; after a stop the bar says so instead of looking done.
-static void showEnd(Searching *window, const RunController &run)
+static void showEnd(Searching *window, const RunController &run, const QString &endText)
 {
     for (int i = 0; i < run.SearchSlots && i < kRunTables; ++i)
         window->Sub1_Table(run.SlotRow[i], SiteFoundText(run.SiteHits[i]));
@@ -102,7 +72,7 @@ static void showEnd(Searching *window, const RunController &run)
     window->Up_Progress(finishedShare(run, window->rowCount()));
     if (run.StopFlag == 1)
         window->PGSearch->setFormat(RunEndText(true) + QStringLiteral(" %p%"));
-    window->LBSearch->setText(searchEnd());
+    window->LBSearch->setText(endText);
     window->TBSearch->setText(HitCountText(run.HitCount));
 }
 
@@ -119,11 +89,35 @@ template <typename Window> static void openForRun(Window *window, int32_t show)
     window->Init_Form();
 }
 
-void SearchWindowStart(RunController &run)
+RunWindows::RunWindows(Session &session, QWidget *owner) : session_(session), owner_(owner)
 {
-    Searching *window = SearchingForm();
-    searchEnd().clear();
-    openForRun(window, settings().ShowSearching);
+}
+
+RunWindows::~RunWindows() = default;
+
+Searching *RunWindows::searching()
+{
+    // Owned by the owner window; made again if it went away with it.
+    if (!searching_)
+        searching_ = new Searching(
+            session_, [this] { refreshSearching(); }, owner_);
+    return searching_;
+}
+
+Confirm *RunWindows::confirm()
+{
+    if (!confirm_)
+        confirm_ = new Confirm(
+            session_.run, [this] { refreshConfirm(); }, owner_);
+    return confirm_;
+}
+
+void RunWindows::searchStart()
+{
+    RunController &run = session_.run;
+    Searching *window = searching();
+    searchEnd_.clear();
+    openForRun(window, session_.settings.ShowSearching);
     // Sites passed over and sites no request could be built for have ended already.
     showOutcomes(window, run);
     if (window->openFlag) {
@@ -135,9 +129,10 @@ void SearchWindowStart(RunController &run)
     }
 }
 
-void SearchWindowSlot(RunController &run, int slot)
+void RunWindows::searchSlot(int slot)
 {
-    Searching *window = SearchingForm();
+    RunController &run = session_.run;
+    Searching *window = searching();
     if (!window->openFlag)
         return;
     showSlot(window, run, slot);
@@ -148,23 +143,23 @@ void SearchWindowSlot(RunController &run, int slot)
 // window manager may show it without activating it): the end text, each site's hits and
 // outcome in its row (none still sending: no thread of the run runs any more), the bar, and a
 // stop button that has nothing left to stop.
-void SearchWindowEnd(RunController &run, const QString &endText)
+void RunWindows::searchEnd(const QString &endText)
 {
-    Searching *window = SearchingForm();
-    searchEnd() = endText;
-    showEnd(window, run);
+    Searching *window = searching();
+    searchEnd_ = endText;
+    showEnd(window, session_.run, searchEnd_);
     window->cmdExit->setEnabled(false);
 }
 
-void RefreshSearching()
+void RunWindows::refreshSearching()
 {
-    RunController &run = runController();
-    Searching *window = SearchingForm();
+    RunController &run = session_.run;
+    Searching *window = searching();
     const int32_t slots = run.SlotsOfKind(kRunSearch);
     for (int i = 0; i < slots; ++i)
         showSlot(window, run, i);
-    if (!searchEnd().isEmpty() && run.RunState != kRunSearch)
-        showEnd(window, run);
+    if (!searchEnd_.isEmpty() && run.RunState != kRunSearch)
+        showEnd(window, run, searchEnd_);
     else
         showCounts(window, run);
 }
@@ -177,11 +172,12 @@ static void showCheck(Confirm *window, const RunController &run, int slot, int32
         window->Sub2_Table(slot, CheckSecondsText(run.CheckTime[slot]));
 }
 
-void CheckWindowStart(RunController &run)
+void RunWindows::checkStart()
 {
-    Confirm *window = ConfirmForm();
-    checkEnd().clear();
-    openForRun(window, settings().ShowChecking);
+    RunController &run = session_.run;
+    Confirm *window = confirm();
+    checkEnd_.clear();
+    openForRun(window, session_.settings.ShowChecking);
     for (int k = 0; k < run.SlotCount; ++k)
         window->Add_Table({run.SlotUrl(k), QString(), QString()});
     if (window->openFlag) {
@@ -190,9 +186,10 @@ void CheckWindowStart(RunController &run)
     }
 }
 
-void CheckWindowSlot(RunController &run, int slot, int32_t state)
+void RunWindows::checkSlot(int slot, int32_t state)
 {
-    Confirm *window = ConfirmForm();
+    RunController &run = session_.run;
+    Confirm *window = confirm();
     if (!window->openFlag)
         return;
     if (state != 0)
@@ -201,26 +198,26 @@ void CheckWindowSlot(RunController &run, int slot, int32_t state)
     window->TBCheck->setText(DeadFoundText(run.DeadCount()));
 }
 
-void CheckWindowEnd(const QString &counted, const QString &dead)
+void RunWindows::checkEnd(const QString &counted, const QString &dead)
 {
-    Confirm *window = ConfirmForm();
-    checkEnd() = {counted, dead};
+    Confirm *window = confirm();
+    checkEnd_ = {counted, dead};
     window->LBCheck->setText(counted);
     window->TBCheck->setText(dead);
     window->cmdExit->setEnabled(false);
 }
 
-void RefreshConfirm()
+void RunWindows::refreshConfirm()
 {
-    RunController &run = runController();
-    Confirm *window = ConfirmForm();
+    RunController &run = session_.run;
+    Confirm *window = confirm();
     const int32_t slots = run.SlotsOfKind(kRunCheck);
     for (int k = 0; k < slots; ++k) {
         const int32_t state = run.ClassifySlot(k);
         if (state != 0)
             showCheck(window, run, k, state);
     }
-    const bool ended = checkEnd().size() == 2 && run.RunState != kRunCheck;
-    window->LBCheck->setText(ended ? checkEnd().at(0) : CheckingText(run.HitCount));
-    window->TBCheck->setText(ended ? checkEnd().at(1) : DeadFoundText(run.DeadCount()));
+    const bool ended = checkEnd_.size() == 2 && run.RunState != kRunCheck;
+    window->LBCheck->setText(ended ? checkEnd_.at(0) : CheckingText(run.HitCount));
+    window->TBCheck->setText(ended ? checkEnd_.at(1) : DeadFoundText(run.DeadCount()));
 }

@@ -1,27 +1,51 @@
 // The progress windows' side of a run: what Searching and Confirm show as the controller's
-// run goes on. A window view (the main window) calls these from its RunView calls; the
-// windows call the refreshes when they are activated.
+// run goes on. A window view (the main window) owns one and calls these from its RunView
+// calls; the windows call the refreshes when they are activated.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
+class Confirm;
 class QWidget;
-class RunController;
+class Searching;
+class Session;
 
-// The window that owns both progress windows (they are made on first use).
-void setProgressOwner(QWidget *owner);
-QWidget *progressOwner();
+class RunWindows {
+public:
+    // The owner window owns both progress windows (they are made on first use).
+    RunWindows(Session &session, QWidget *owner);
+    ~RunWindows();
+    RunWindows(const RunWindows &) = delete;
+    RunWindows &operator=(const RunWindows &) = delete;
 
-void SearchWindowStart(RunController &run);
-void SearchWindowSlot(RunController &run, int slot);
-void SearchWindowEnd(RunController &run, const QString &endText);
-// Rewrites the Searching window from the run tables.
-void RefreshSearching();
+    // The one Searching and the one Confirm window of the owner, made on first use.
+    Searching *searching();
+    Confirm *confirm();
 
-void CheckWindowStart(RunController &run);
-void CheckWindowSlot(RunController &run, int slot, int32_t state);
-void CheckWindowEnd(const QString &counted, const QString &dead);
-// Classifies every check slot again and rewrites the Confirm window.
-void RefreshConfirm();
+    void searchStart();
+    void searchSlot(int slot);
+    void searchEnd(const QString &endText);
+    // Rewrites the Searching window from the run tables.
+    void refreshSearching();
+
+    void checkStart();
+    void checkSlot(int slot, int32_t state);
+    void checkEnd(const QString &counted, const QString &dead);
+    // Classifies every check slot again and rewrites the Confirm window.
+    void refreshConfirm();
+
+private:
+    Session &session_;
+    QWidget *owner_;
+    QPointer<Searching> searching_;
+    QPointer<Confirm> confirm_;
+    // The end texts of the last run of each kind, kept so that a window shown after its run
+    // shows how the run ended instead of the running counts; empty while a run of its kind
+    // goes on.
+    QString searchEnd_;
+    QStringList checkEnd_;
+};

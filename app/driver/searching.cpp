@@ -1,19 +1,18 @@
 #include "driver/searching.h"
 
-#include "driver/runcontroller.h"
-#include "driver/runtexts.h"
-#include "driver/runwindows.h"
-#include "topics/topicstore.h"
+#include "core/runtexts.h"
+#include "core/session.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-Searching::Searching(QWidget *parent)
-    : ProgressForm(QStringLiteral("Searching"), QStringLiteral("検索中"), {3, 3, 3}, parent)
+Searching::Searching(Session &session, std::function<void()> refresh, QWidget *parent)
+    : ProgressForm(QStringLiteral("Searching"), QStringLiteral("検索中"), {3, 3, 3}, session.run,
+                   parent),
+      session_(session), refresh_(std::move(refresh))
 {
     PGSearch = new QProgressBar(this);
     PGSearch->setObjectName(QStringLiteral("PGSearch"));
@@ -34,9 +33,9 @@ void Searching::Init_Form()
 {
     Table->hide();
     Init_Table({QStringLiteral("サイト"), QStringLiteral("検索結果"), QStringLiteral("Status")});
-    const RunController &run = runController();
-    const RunSiteList &sites = runSites();
-    const SiteInfoList &info = siteInfoList();
+    const RunController &run = session_.run;
+    const RunSiteList &sites = session_.runSites;
+    const SiteInfoList &info = session_.sites;
     for (int k = 0; k < sites.count; ++k) {
         const int32_t s = sites.sites[k];
         const QString name = (s >= 0 && s < info.count) ? info.sites[s].name : QString();
@@ -56,25 +55,16 @@ void Searching::Up_Progress(int percent)
 
 void Searching::onActivated()
 {
-    RefreshSearching();
+    refresh_();
 }
 
 bool Searching::running() const
 {
-    return runController().RunState == kRunSearch;
+    return session_.run.RunState == kRunSearch;
 }
 
 void Searching::onStop()
 {
     LBSearch->setText(StoppingText());
-    runController().Do_Stop();
-}
-
-Searching *SearchingForm()
-{
-    // Owned by the main window; made again if a main window went away with it.
-    static QPointer<Searching> form;
-    if (!form)
-        form = new Searching(progressOwner());
-    return form;
+    session_.run.Do_Stop();
 }

@@ -3,13 +3,17 @@
 
 #include "driver/progressform.h"
 
+#include <functional>
+
 class QProgressBar;
+class Session;
 
 class Searching : public ProgressForm {
     Q_OBJECT
 
 public:
-    explicit Searching(QWidget *parent = nullptr);
+    // refresh rewrites the window from the session's run when it is activated.
+    Searching(Session &session, std::function<void()> refresh, QWidget *parent = nullptr);
 
     // Lists every site of RunSites with the hits its slot found, empties the rest.
     void Init_Form();
@@ -24,7 +28,8 @@ protected:
     void onActivated() override;
     bool running() const override;
     void onStop() override;
-};
 
-// The one Searching window, made on first use.
-Searching *SearchingForm();
+private:
+    Session &session_;
+    std::function<void()> refresh_;
+};

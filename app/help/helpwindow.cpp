@@ -1,6 +1,6 @@
 #include "help/helpwindow.h"
 
-#include "common/progdir.h"
+#include "core/progdir.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -130,7 +130,7 @@ bool samePage(const QUrl &a, const QUrl &b)
 
 } // namespace
 
-Help::Help(QWidget *parent) : QWidget(parent, Qt::Window)
+Help::Help(const HelpTable &table, QWidget *parent) : QWidget(parent, Qt::Window), table_(table)
 {
     setObjectName(QStringLiteral("Help"));
     setWindowTitle(QStringLiteral(" Velmora ヘルプ"));
@@ -206,7 +206,7 @@ void Help::Form_Load()
     bottomMargin_ = height() - SHelp->y();
     Form_Resize();
     Init_THelp();
-    const HelpTable &table = helpTable();
+    const HelpTable &table = table_;
     const HelpEntry &first = table.entries[0];
     // An empty index shows no title and the program directory itself.
     showPage(table.count > 0 ? first.title : QString(), table.count > 0 ? first.page : QString());
@@ -236,7 +236,7 @@ QIcon Help::icon(int number) const
 void Help::Init_THelp()
 {
     THelp->clear();
-    const HelpTable &table = helpTable();
+    const HelpTable &table = table_;
     std::vector<QTreeWidgetItem *> items;
     for (const helptree::Node &node : helptree::Init_THelp(table)) {
         const HelpEntry &entry = table.entries[node.entry];
@@ -320,11 +320,10 @@ QString Help::statusText() const
     return statusLine_->text();
 }
 
-void ShowHelpWindow(QWidget *owner)
+void ShowHelpWindow(QPointer<Help> &window, const HelpTable &table, QWidget *owner)
 {
-    static QPointer<Help> window;
     if (!window) {
-        window = new Help(owner);
+        window = new Help(table, owner);
         window->setAttribute(Qt::WA_DeleteOnClose);
     }
     window->show();

@@ -2,10 +2,11 @@
 // in a web view on the right and its title in the status bar.
 #pragma once
 
-#include "help/helptable.h"
+#include "core/helptable.h"
 
 #include <QIcon>
 #include <QList>
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -40,7 +41,8 @@ class Help : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Help(QWidget *parent = nullptr);
+    // The tree shows the table, which must outlive the window.
+    explicit Help(const HelpTable &table, QWidget *parent = nullptr);
 
     void Init_THelp();
     void THelp_NodeClick(QTreeWidgetItem *node);
@@ -74,6 +76,7 @@ private:
     void WHelp_UrlChanged(const QUrl &url);
     void updateHistoryButtons();
 
+    const HelpTable &table_;
     QLabel *statusLine_ = nullptr;
     QUrl shownUrl_;
     QUrl requestedUrl_;      // the page the window itself asked for last
@@ -84,4 +87,4 @@ private:
 
 // Command 13: shows the help window without blocking. A closed window is gone; the next
 // opening builds it afresh and shows the first entry again.
-void ShowHelpWindow(QWidget *owner);
+void ShowHelpWindow(QPointer<Help> &window, const HelpTable &table, QWidget *owner);

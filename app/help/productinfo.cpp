@@ -1,6 +1,6 @@
 #include "help/productinfo.h"
 
-#include "update/makerhost.h"
+#include "core/makerhost.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -84,9 +84,8 @@ ProductInfo::ProductInfo(QWidget *parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void ShowProductInfo(QWidget *owner)
+void ShowProductInfo(QPointer<ProductInfo> &window, QWidget *owner)
 {
-    static QPointer<ProductInfo> window;
     if (!window) {
         window = new ProductInfo(owner);
         window->setAttribute(Qt::WA_DeleteOnClose);

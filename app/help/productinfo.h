@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QLabel;
@@ -27,4 +28,4 @@ public:
 };
 
 // Command 17: shows the window without blocking; a second call raises the one already open.
-void ShowProductInfo(QWidget *owner);
+void ShowProductInfo(QPointer<ProductInfo> &window, QWidget *owner);

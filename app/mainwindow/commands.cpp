@@ -1,28 +1,26 @@
 #include "mainwindow/commands.h"
 
+#include "core/makerhost.h"
+#include "core/runcontroller.h"
+#include "core/session.h"
 #include "driver/confirm.h"
-#include "driver/runcontroller.h"
 #include "driver/searching.h"
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/report.h"
-#include "settings/settings.h"
 #include "settings/settingwindow.h"
-#include "settings/startup.h"
 #include "topics/topicswindow.h"
 #include "update/download.h"
-#include "update/makerhost.h"
 #include "update/tohalvane.h"
 
 #include <QTreeWidget>
 #include <QWebEngineView>
 
 // A run is busy while a search or a link check goes on.
-static bool busy()
+static bool busy(const RunController &run)
 {
-    const int32_t state = runController().RunState;
-    return state == kRunSearch || state == kRunCheck;
+    return run.RunState == kRunSearch || run.RunState == kRunCheck;
 }
 
 static void showMonitor(QWidget *window)
@@ -48,26 +46,32 @@ static void openInBrowser(Form1 *form, const QString &address)
     form->Do_RefIE();
 }
 
-void RunCommand(int command)
+void Form1::runCommand(int command)
 {
-    Form1 *form = MainForm();
-    if (!form)
-        return;
-    RunController &run = runController();
+    RunCommand(*this, command);
+}
+
+void RunCommand(Form1 &window, int command)
+{
+    Form1 *form = &window;
+    Session &session = form->session();
+    RunController &run = session.run;
+    // A search, a check and the update run each start only while none of them is on.
+    const bool idle = run.RunState == kRunIdle && !session.update.busy();
     switch (command) {
     case 1: // change topic
         form->ChangeTopic();
         break;
     case 2: // search
-        if (run.RunState == kRunIdle && !form->BrowseMode)
+        if (idle && !form->BrowseMode)
             run.Do_Toggle();
         break;
     case 3: // link check
-        if (run.RunState == kRunIdle && !form->BrowseMode && run.HitCount >= 1)
+        if (idle && !form->BrowseMode && run.HitCount >= 1)
             run.Do_Check();
         break;
     case 4: // delete dead links
-        if (!busy() && run.HitCount >= 1)
+        if (!busy(run) && run.HitCount >= 1)
             run.Do_DelDead();
         break;
     case 5: // stop: in browse mode only the browse pane's loading
@@ -77,21 +81,21 @@ void RunCommand(int command)
             run.Do_Stop();
         break;
     case 6: // exit
-        EndProgram();
+        form->EndProgram();
         break;
     case 7: // save as HTML
-        if (!busy() && run.HitCount >= 1)
+        if (!busy(run) && run.HitCount >= 1)
             SaveAsHtml(form);
         break;
     case 8: // view the list in the desktop's browser
-        if (!busy() && run.HitCount >= 1)
+        if (!busy(run) && run.HitCount >= 1)
             ViewInBrowser(form);
         break;
     case 9: // show the search monitor
-        showMonitor(SearchingForm());
+        showMonitor(form->runWindows().searching());
         break;
     case 10: // show the check monitor
-        showMonitor(ConfirmForm());
+        showMonitor(form->runWindows().confirm());
         break;
     case 11: // show the preview pane
         if (!form->BrowseMode && !form->PreviewShown)
@@ -102,29 +106,30 @@ void RunCommand(int command)
             form->Do_HideWeb2();
         break;
     case 13: // help
-        ShowHelpWindow(form);
+        ShowHelpWindow(form->owned.help, session.help, form);
         break;
     case 15: // the maker's support page
         openInBrowser(form, MakerUrl(kSupportPagePath));
         break;
     case 16: // update
-        if (run.RunState == kRunIdle && !form->BrowseMode)
-            ShowDownloadWindow(form);
+        if (idle && !form->BrowseMode)
+            ShowDownloadWindow(form->owned.download, session.update, form);
         break;
     case 17: // product information, not blocking
-        ShowProductInfo(form);
+        ShowProductInfo(form->owned.productInfo, form);
         break;
     case 18: // settings
-        if (!busy())
-            ShowSettingWindow(form, [form](int32_t points) {
+        if (!busy(run))
+            ShowSettingWindow(form->owned.setting, session, form, [form](int32_t points) {
                 QFont font = form->LView->font();
                 font.setPointSize(points);
                 form->LView->setFont(font);
             });
         break;
     case 19: // topics
-        if (!busy())
-            ShowTopicsWindow(form, [form](bool sitesChanged) { form->TopicsClosed(sitesChanged); });
+        if (!busy(run))
+            ShowTopicsWindow(form->owned.topics, session, form,
+                             [form](bool sitesChanged) { form->TopicsClosed(sitesChanged); });
         break;
     case 20: // back; a pane without an earlier page ignores it
         if (QWebEngineView *pane = activePane(form))
@@ -136,7 +141,7 @@ void RunCommand(int command)
         break;
     case 22: // home
         if (form->BrowseMode) {
-            form->TargetURL = settings().HomeURL;
+            form->TargetURL = session.settings.HomeURL;
             form->Do_Browse1();
         }
         break;
@@ -160,14 +165,12 @@ void RunCommand(int command)
     }
 }
 
-void SendToMaker()
+void SendToMaker(Form1 &form)
 {
-    if (Form1 *form = MainForm())
-        ShowToHalvane(form);
+    ShowToHalvane(form.owned.toHalvane, &form);
 }
 
-void OpenNews()
+void OpenNews(Form1 &form)
 {
-    if (Form1 *form = MainForm())
-        openInBrowser(form, MakerUrl(kNewsPagePath));
+    openInBrowser(&form, MakerUrl(kNewsPagePath));
 }

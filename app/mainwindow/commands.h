@@ -3,12 +3,14 @@
 // nothing is ever greyed out.
 #pragma once
 
-void RunCommand(int command);
+class Form1;
+
+void RunCommand(Form1 &form, int command);
 
 // The two Help menu entries that have no command number: the message form to the maker
 // (blocking) and the maker's news page in the desktop's browser.
-void SendToMaker();
-void OpenNews();
+void SendToMaker(Form1 &form);
+void OpenNews(Form1 &form);
 
 // Paths of the maker's pages (the host is the build's maker host).
 inline constexpr char kSupportPagePath[] = "/halvane/velmora/support/support.htm";

@@ -2,12 +2,11 @@
 #include "mainwindow/form1.h"
 
 #include "common/pause.h"
-#include "driver/runcontroller.h"
-#include "driver/runwindows.h"
+#include "core/session.h"
+#include "core/sessionend.h"
 #include "mainwindow/menus.h"
-#include "settings/settings.h"
+#include "mainwindow/msgform.h"
 #include "settings/splash.h"
-#include "settings/startup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,20 +20,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-static Form1 *theForm = nullptr;
-
-Form1 *MainForm()
-{
-    return theForm;
-}
-
-Form1::Form1(QWidget *parent) : QMainWindow(parent)
+Form1::Form1(Session &session, QWidget *parent)
+    : QMainWindow(parent), session_(session), runWindows_(session, this)
 {
     setObjectName(QStringLiteral("Form1"));
-    theForm = this;
-    InstallRunHooks();
-    runController().setView(this);
-    setProgressOwner(this);
+    session_.run.setView(this);
 
     surface_ = new QWidget(this);
     surface_->setObjectName(QStringLiteral("surface"));
@@ -48,16 +38,29 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 
 Form1::~Form1()
 {
-    if (theForm == this)
-        theForm = nullptr;
-    if (runController().view() == this)
-        runController().setView(nullptr);
+    if (session_.run.view() == this)
+        session_.run.setView(nullptr);
+}
+
+MsgForm *Form1::msgForm()
+{
+    if (!msgForm_)
+        msgForm_ = new MsgForm(this);
+    return msgForm_;
+}
+
+void Form1::EndProgram()
+{
+    EndSession(session_, [this] {
+        if (rememberPlace)
+            savePlace();
+    });
 }
 
 void Form1::Form_Load(int waitMs)
 {
     move(0, 0);
-    setWindowTitle(settings().Title);
+    setWindowTitle(session_.settings.Title);
     // The lists take their column widths from their size, so the layout must have placed
     // them before they are filled, even though the window isn't shown yet.
     InitLayout();
@@ -83,14 +86,14 @@ void Form1::closeEvent(QCloseEvent *event)
     // the window closes again, and for good.
     // The end is already on its way, waiting for a stop before it saves: closing now would
     // quit with the last window and lose the save.
-    if (ProgramEnded() && runController().stopping()) {
+    if (session_.ended && session_.run.stopping()) {
         event->ignore();
         return;
     }
-    if (runController().ActiveCount() > 0 && !ProgramEnded()) {
+    if (session_.run.ActiveCount() > 0 && !session_.ended) {
         event->ignore();
         QPointer<Form1> self(this);
-        runController().Do_Stop(
+        session_.run.Do_Stop(
             [self] {
                 if (self)
                     self->close();

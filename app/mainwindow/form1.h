@@ -9,18 +9,25 @@
 #pragma once
 
 #include "common/pictures.h"
-#include "driver/runcontroller.h"
+#include "core/runcontroller.h"
+#include "driver/runwindows.h"
 #include "mainwindow/layout.h"
 
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+class Download;
+class Help;
+class MsgForm;
+class ProductInfo;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -36,14 +43,45 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QUrl;
 class QWebEngineView;
+class Session;
+class Setting;
 class SplitterGrip;
+class ToHalvane;
+class Topics;
 
 class Form1 : public QMainWindow, public RunView {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    // The window shows and drives the session, which must outlive it.
+    explicit Form1(Session &session, QWidget *parent = nullptr);
     ~Form1() override;
+
+    Session &session() const { return session_; }
+    // The progress windows Searching and Confirm of this window's runs.
+    RunWindows &runWindows() { return runWindows_; }
+    // The stop notice "中止の準備中です。…", made on first use.
+    MsgForm *msgForm();
+
+    // The windows the commands open, one each, made at their first opening (commands.cpp).
+    struct OwnedWindows {
+        QPointer<Topics> topics;
+        QPointer<Setting> setting;
+        QPointer<Help> help;
+        QPointer<ProductInfo> productInfo;
+        QPointer<Download> download;
+        QPointer<ToHalvane> toHalvane;
+    };
+    OwnedWindows owned;
+
+    // The menu entries, toolbar buttons and list events: RunCommand on this window
+    // (commands.cpp).
+    void runCommand(int command);
+    // The orderly end: stops an active run, saves the settings, then the topics, then the
+    // window's place (rememberPlace), then quits the event loop. Runs once; later calls do
+    // nothing. With a run active, the saving and the quit follow once the stop has ended its
+    // threads; this returns at once.
+    void EndProgram();
 
     // ---- start-up (form1.cpp) ----
     // Everything the window does when it loads: caption, layout, method list, animation,
@@ -234,6 +272,9 @@ private:
     void keepResultShares();
     void holdListPaint();
 
+    Session &session_;
+    RunWindows runWindows_;
+    QPointer<MsgForm> msgForm_;
     QWidget *surface_ = nullptr;
     QMovie *movie_ = nullptr;
     QTimer *spinner_ = nullptr;       // drawn animation when the animation file is missing
@@ -259,9 +300,6 @@ private:
 
 // The entries of the method chooser TMethod: all words (search mode 0), any word (1).
 QStringList MethodCaptions();
-
-// The program's one main window, or nullptr before it is made and after it is gone.
-Form1 *MainForm();
 
 // How an address reaches the desktop's browser. reuse hands it to the browser the desktop
 // already runs (QDesktopServices::openUrl); fresh starts a new opener process (a detached

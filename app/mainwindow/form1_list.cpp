@@ -1,15 +1,14 @@
 // Form1's result list LView (topic view and result view), the site tree TView, and the
 // switch between search mode and browse mode.
-#include "common/progdir.h"
 #include "common/viewtips.h"
-#include "driver/runcontroller.h"
-#include "driver/runrules.h"
-#include "mainwindow/commands.h"
+#include "core/progdir.h"
+#include "core/runcontroller.h"
+#include "core/runrules.h"
+#include "core/session.h"
+#include "core/topicstore.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/resultlist.h"
 #include "mainwindow/windowmemory.h"
-#include "settings/settings.h"
-#include "topics/topicstore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -74,7 +73,7 @@ void Form1::buildList(QWidget *surface)
         if (LView->indexOfTopLevelItem(item) < 0)
             return;
         TargetURL = rowAddress(item);
-        RunCommand(25);
+        runCommand(25);
     });
     connect(list, &ResultList::menuRequested, this, [this](QTreeWidgetItem *, const QPoint &at) {
         if (!mRClick->isVisible())
@@ -91,7 +90,7 @@ void Form1::buildList(QWidget *surface)
         if (BrowseMode || !LView->hasFocus() || !item || LView->indexOfTopLevelItem(item) < 0)
             return;
         TargetURL = rowAddress(item);
-        RunCommand(24);
+        runCommand(24);
     });
 
     TView = new QTreeWidget(surface);
@@ -117,11 +116,11 @@ void Form1::buildList(QWidget *surface)
 
 // ---- building the two views ----
 
-static void applyFontSize(QTreeWidget *list)
+static void applyFontSize(QTreeWidget *list, int32_t points)
 {
     QFont font = list->font();
-    if (settings().FontSize > 0)
-        font.setPointSize(settings().FontSize);
+    if (points > 0)
+        font.setPointSize(points);
     list->setFont(font);
 }
 
@@ -137,7 +136,7 @@ void Form1::Init_LVTopic()
 {
     const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     LView->clear();
-    applyFontSize(LView);
+    applyFontSize(LView, session_.settings.FontSize);
     LView->setColumnCount(4);
     LView->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
                             QStringLiteral("分野"), QStringLiteral("キーワード")});
@@ -151,12 +150,12 @@ void Form1::Init_LVTopic()
 void Form1::LView_Current()
 {
     Init_LVTopic();
-    const int32_t t = settings().iTopic;
-    const TopicStore &store = topicStore();
+    const int32_t t = session_.settings.iTopic;
+    const TopicStore &store = session_.topics;
     if (t < 0 || t >= store.count)
         return;
     const TopicRecord &topic = store.topics[t];
-    const SiteInfoList &list = siteInfoList();
+    const SiteInfoList &list = session_.sites;
     QList<QTreeWidgetItem *> rows;
     for (int k = 0; k < topic.siteCount; ++k) {
         const int32_t s = topic.sites[k];
@@ -174,7 +173,7 @@ void Form1::LView_Current()
 
 void Form1::Init_LVResult()
 {
-    applyFontSize(LView);
+    applyFontSize(LView, session_.settings.FontSize);
     Init_LView({QStringLiteral("TITLE"), QStringLiteral("URL"), QStringLiteral("PREVIEW"),
                 QStringLiteral("DATE"), QStringLiteral("SIZE"), QStringLiteral("SCORE"),
                 QStringLiteral("SITE")});
@@ -185,7 +184,7 @@ void Form1::Init_LView(const QStringList &headers)
     // New columns come with widths of their own; they are not the user's.
     const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     LView->clear();
-    applyFontSize(LView);
+    applyFontSize(LView, session_.settings.FontSize);
     LView->setColumnCount(int(headers.size()));
     LView->setHeaderLabels(headers);
     Resize_LView();
@@ -267,7 +266,7 @@ void Form1::Add_LView(const QStringList &row, int32_t index)
     holdListPaint();
     auto *item = new QTreeWidgetItem(row.mid(0, 7));
     const int32_t state =
-        (index >= 0 && index < kRunTables) ? runController().LinkState[index] : kLinkNoCheck;
+        (index >= 0 && index < kRunTables) ? session_.run.LinkState[index] : kLinkNoCheck;
     item->setIcon(0, ListImage(state));
     item->setData(0, kImageRole, int(state));
     item->setData(0, kKeyRole, IndexKey(index));
@@ -339,7 +338,7 @@ void Form1::LView_ItemClick(QTreeWidgetItem *item)
     if (rightPending_ || !item || LView->indexOfTopLevelItem(item) < 0)
         return;
     TargetURL = rowAddress(item);
-    RunCommand(24);
+    runCommand(24);
 }
 
 void Form1::LView_DblClick(QTreeWidgetItem *item)
@@ -347,7 +346,7 @@ void Form1::LView_DblClick(QTreeWidgetItem *item)
     // The row's own address: the click before may not have reached the window.
     if (item && LView->indexOfTopLevelItem(item) >= 0)
         TargetURL = rowAddress(item);
-    RunCommand(25);
+    runCommand(25);
 }
 
 void Form1::LView_MouseUp()
@@ -375,7 +374,7 @@ void Form1::mBrowser_Click()
     if (position < 1)
         return;
     TargetURL = rowAddress(LView->topLevelItem(position - 1));
-    RunCommand(25);
+    runCommand(25);
 }
 
 void Form1::mDelLink_Click()
@@ -384,7 +383,7 @@ void Form1::mDelLink_Click()
     if (position < 1)
         return;
     setStatusText(itemKey(position) + QStringLiteral(" i=") + QString::number(position));
-    runController().Do_DelOne(position);
+    session_.run.Do_DelOne(position);
 }
 
 // ---- search mode and browse mode ----
@@ -410,7 +409,7 @@ void Form1::ListMode()
                        static_cast<QWidget *>(LTopic), static_cast<QWidget *>(Topic),
                        static_cast<QWidget *>(LView), static_cast<QWidget *>(Search)})
         w->show();
-    applyFontSize(LView);
+    applyFontSize(LView, session_.settings.FontSize);
     Web2->setVisible(PreviewShown);
     LMethod->show();
     TMethod->show();
@@ -440,8 +439,8 @@ void Form1::TreeMode()
 void Form1::InitTreeMode()
 {
     BuildSiteTree();
-    TargetURL = settings().HomeURL;
-    RunCommand(23);
+    TargetURL = session_.settings.HomeURL;
+    runCommand(23);
 }
 
 // Names in the tree lose their trailing blanks and control characters.
@@ -474,12 +473,12 @@ void Form1::BuildSiteTree()
     // Node numbers: 1 and 2 the roots, 3 + t topic t; topics come before any site.
     QTreeWidgetItem *japan = root(QStringLiteral("日本のサイト"), 1);
     QTreeWidgetItem *world = root(QStringLiteral("世界のサイト"), 2);
-    const TopicStore &store = topicStore();
+    const TopicStore &store = session_.topics;
     QList<QTreeWidgetItem *> topics;
     for (int t = 0; t < store.count; ++t)
         topics.append(root(trimmedName(store.topics[t].name), 3));
 
-    const SiteInfoList &list = siteInfoList();
+    const SiteInfoList &list = session_.sites;
     for (int s = 0; s < list.count; ++s) {
         const SiteInfo &site = list.sites[s];
         QTreeWidgetItem *parent = site.language.left(3) == QStringLiteral("日本語") ? japan : world;
@@ -487,7 +486,7 @@ void Form1::BuildSiteTree()
     }
     for (int t = 0; t < store.count; ++t) {
         for (int s = 0; s < list.count; ++s) {
-            if (TopicHasSite(t, s) == 1)
+            if (TopicHasSite(session_.topics, t, s) == 1)
                 addNode(topics[t], trimmedName(list.sites[s].name), list.sites[s].root, 4);
         }
     }
@@ -501,6 +500,6 @@ void Form1::TView_NodeClick(QTreeWidgetItem *node)
     const QString tag = node->data(0, kTagRole).toString();
     if (tag != QStringLiteral("top")) {
         TargetURL = tag;
-        RunCommand(23);
+        runCommand(23);
     }
 }

@@ -1,8 +1,9 @@
 // Form1 as the view of the run controller: what a search or a link check shows in the main
 // window, the progress windows and the stop notice.
 #include "common/messagebox.h"
-#include "driver/keywords.h"
-#include "driver/runtexts.h"
+#include "core/keywords.h"
+#include "core/runtexts.h"
+#include "core/session.h"
 #include "driver/runwindows.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/msgform.h"
@@ -40,7 +41,7 @@ void Form1::clockStopped()
 
 void Form1::stopNotice(bool shown)
 {
-    MsgForm *notice = msgform();
+    MsgForm *notice = msgForm();
     if (shown) {
         notice->msg->setText(StoppingText());
         notice->show();
@@ -62,7 +63,7 @@ void Form1::searchStarted()
     Start_finder();
     ListMode();
     Init_LVResult();
-    SearchWindowStart(runController());
+    runWindows_.searchStart();
 }
 
 void Form1::hitAdded(const QStringList &row, int32_t index)
@@ -77,32 +78,32 @@ bool Form1::takesHits() const
 
 void Form1::searchSlotDone(int slot)
 {
-    SearchWindowSlot(runController(), slot);
+    runWindows_.searchSlot(slot);
 }
 
 void Form1::searchEnded(const QString &endText)
 {
     Search->setText(QStringLiteral("検索開始"));
     Stop_finder();
-    SearchWindowEnd(runController(), endText);
-    showFailures(runController().FailedSites());
+    runWindows_.searchEnd(endText);
+    showFailures(session_.run.FailedSites());
 }
 
 void Form1::checkStarted()
 {
     Search->setText(QStringLiteral("確認中止"));
-    CheckWindowStart(runController());
+    runWindows_.checkStart();
 }
 
 void Form1::checkSlotDone(int slot, int32_t state)
 {
-    CheckWindowSlot(runController(), slot, state);
+    runWindows_.checkSlot(slot, state);
 }
 
 void Form1::checkEnded(const QString &counted, const QString &dead)
 {
     Search->setText(QStringLiteral("検索開始"));
-    CheckWindowEnd(counted, dead);
+    runWindows_.checkEnd(counted, dead);
 }
 
 void Form1::removeItem(int position)

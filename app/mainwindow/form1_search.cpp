@@ -1,16 +1,15 @@
 // Form1's search face: topic chooser, keyword box, search method, the Search button, the
 // busy animation, the status line and the elapsed-time timer.
 #include "common/messagebox.h"
-#include "common/progdir.h"
 #include "common/viewtips.h"
+#include "core/progdir.h"
+#include "core/runcontroller.h"
+#include "core/runtexts.h"
+#include "core/session.h"
+#include "core/topicstore.h"
 #include "driver/confirm.h"
-#include "driver/runcontroller.h"
-#include "driver/runtexts.h"
 #include "driver/searching.h"
-#include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
-#include "settings/settings.h"
-#include "topics/topicstore.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -82,7 +81,7 @@ void Form1::buildSearchFace(QWidget *surface)
     Failures->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Failures->setAutoRaise(true);
     Failures->setFocusPolicy(Qt::NoFocus);
-    connect(Failures, &QToolButton::clicked, this, [] { RunCommand(9); });
+    connect(Failures, &QToolButton::clicked, this, [this] { runCommand(9); });
     Status->addPermanentWidget(Failures);
     Failures->hide();
     Status->installEventFilter(this);
@@ -138,7 +137,7 @@ void Form1::Init_TMethod()
     TMethod->clear();
     TMethod->addItems(MethodCaptions());
     // Every start begins with all words, whatever the settings file held.
-    settings().SearchMode = 0;
+    session_.settings.SearchMode = 0;
     TMethod->setCurrentIndex(0);
 }
 
@@ -217,20 +216,20 @@ bool Form1::fillTopicChooser()
 {
     const QSignalBlocker quiet(Topic);
     Topic->clear();
-    const TopicStore &store = topicStore();
+    const TopicStore &store = session_.topics;
     for (int t = 0; t < store.count; ++t)
         Topic->addItem(store.topics[t].name);
     // An empty store has nothing to select; the list then shows no site.
     if (store.count == 0)
         return false;
-    Topic->setCurrentIndex(qBound(0, settings().iTopic, store.count - 1));
+    Topic->setCurrentIndex(qBound(0, session_.settings.iTopic, store.count - 1));
     return true;
 }
 
 void Form1::Init_Topic()
 {
     if (fillTopicChooser())
-        RunCommand(1);
+        runCommand(1);
 }
 
 void Form1::TopicsClosed(bool sitesChanged)
@@ -249,12 +248,12 @@ void Form1::TopicsClosed(bool sitesChanged)
 
 void Form1::Topic_Click()
 {
-    RunCommand(1);
+    runCommand(1);
 }
 
 void Form1::ChangeTopic()
 {
-    RunController &run = runController();
+    RunController &run = session_.run;
     const bool running = run.RunState == kRunSearch || run.RunState == kRunCheck;
     if (running || run.HitCount > 0) {
         // Enter, or a key pressed by mistake, keeps the results: giving them up takes a Yes.
@@ -263,7 +262,7 @@ void Form1::ChangeTopic()
                    QMessageBox::Yes | QMessageBox::No, QStringLiteral("検索テーマを変える前に"),
                    QMessageBox::Question, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
-            Topic->setCurrentIndex(settings().iTopic);
+            Topic->setCurrentIndex(session_.settings.iTopic);
             return;
         }
         // The run would go on writing hits into the new topic's site list: end it first. It
@@ -278,15 +277,15 @@ void Form1::ChangeTopic()
 
 void Form1::Do_SetTopic()
 {
-    settings().iTopic = Topic->currentIndex();
+    session_.settings.iTopic = Topic->currentIndex();
     Before_Search();
 }
 
 void Form1::Before_Search()
 {
-    UseTopic();
+    UseTopic(session_);
     LView_Current();
-    runController().HitCount = 0;
+    session_.run.HitCount = 0;
     showFailures(0);
     // Nothing of the results given up may stay behind: neither the last run's line (its
     // counts would describe a list that is gone) nor the page of a hit in the preview.
@@ -294,8 +293,8 @@ void Form1::Before_Search()
     if (!BrowseMode)
         StatusLine->clear();
     clearPreview();
-    SearchingForm()->Init_Form();
-    ConfirmForm()->Init_Form();
+    runWindows_.searching()->Init_Form();
+    runWindows_.confirm()->Init_Form();
 }
 
 // ---- keywords, method, Search button ----
@@ -303,17 +302,17 @@ void Form1::Before_Search()
 void Form1::Word_KeyPress(int key)
 {
     if (key == 13)
-        runController().Do_Toggle();
+        session_.run.Do_Toggle();
 }
 
 void Form1::Search_Click()
 {
-    runController().Do_Toggle();
+    session_.run.Do_Toggle();
 }
 
 void Form1::TMethod_Click()
 {
-    settings().SearchMode = TMethod->currentIndex();
+    session_.settings.SearchMode = TMethod->currentIndex();
 }
 
 // ---- status line and timer ----
@@ -336,7 +335,7 @@ QString Form1::statusText() const
 
 void Form1::ShowElapsed()
 {
-    const RunController &run = runController();
+    const RunController &run = session_.run;
     setStatusText(ElapsedText(run.StatusText, run.ElapsedTicks));
 }
 
@@ -350,7 +349,7 @@ void Form1::showFailures(int32_t failed)
 
 void Form1::Timer1_Timer()
 {
-    runController().ElapsedTicks += 1;
+    session_.run.ElapsedTicks += 1;
     ShowElapsed();
 }
 

@@ -1,10 +1,9 @@
 // Form1's web panes (Web beside the tree, Web2 under the list), the address box of browse
 // mode, the hand-off to the desktop's browser, and the window's layout with the splitter
 // between the panes. The arithmetic is in layout.cpp; this file measures and places.
-#include "mainwindow/commands.h"
+#include "core/session.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/splittergrip.h"
-#include "settings/settings.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -148,7 +147,7 @@ void Form1::Do_Browse1()
 
 void Form1::Do_Browse2()
 {
-    RunCommand(11);
+    runCommand(11);
     Web2->load(addressUrl(TargetURL));
     showPageStatus(QStringLiteral("アクセス中： ") + TargetURL);
 }
@@ -210,7 +209,7 @@ void Form1::URL_KeyPress(int key)
     // Browse mode opens the home address; the typed one replaces it at once.
     TreeMode();
     TargetURL = URL->text();
-    RunCommand(23);
+    runCommand(23);
 }
 
 bool Form1::paneEvent(QObject *watched, QEvent *event)
@@ -311,7 +310,7 @@ void Form1::placeGrip()
 
 void Form1::InitLayout()
 {
-    const int t = layout::TwipsPerPixel(screenDpi());
+    const int t = layout::TwipsPerPixel(session_.screenDpi);
     twips_ = t;
     // 800 × 500 pixels; the controls are placed on the surface's coordinates, so the window's
     // own layout must have settled the menu bar, the surface and the status bar first.

@@ -1,7 +1,6 @@
 #include "mainwindow/keys.h"
 
-#include "driver/runcontroller.h"
-#include "mainwindow/commands.h"
+#include "core/session.h"
 #include "mainwindow/form1.h"
 
 #include <QAction>
@@ -40,14 +39,14 @@ void BindKeys(Form1 *form)
     // F5 searches again with the keywords in the box: the search command, refused as it is
     // while a run goes on or in browse mode.
     auto *again = new QShortcut(QKeySequence(Qt::Key_F5), form);
-    QObject::connect(again, &QShortcut::activated, form, [] { RunCommand(2); });
+    QObject::connect(again, &QShortcut::activated, form, [form] { form->runCommand(2); });
     // Esc stops a running search or check, in either face (the stop button leaves a run
     // alone in browse mode); with no run on, or a stop already pending, it does nothing.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), form);
     // Only with the focus in the main window: a dialog of its own closes on Esc.
     stop->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(stop, &QShortcut::activated, form, [] {
-        RunController &run = runController();
+    QObject::connect(stop, &QShortcut::activated, form, [form] {
+        RunController &run = form->session().run;
         if ((run.RunState == kRunSearch || run.RunState == kRunCheck) && !run.stopping())
             run.Do_Stop();
     });

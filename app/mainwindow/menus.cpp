@@ -230,10 +230,10 @@ int ToolCommand(const QString &key)
     return b ? b->command : 0;
 }
 
-void Tool_ButtonClick(const QString &key)
+void Tool_ButtonClick(Form1 &form, const QString &key)
 {
     if (const int command = ToolCommand(key))
-        RunCommand(command);
+        RunCommand(form, command);
 }
 
 QIcon ToolImage(const QString &key)
@@ -261,12 +261,12 @@ void BuildMenus(Form1 *form)
             QAction *action = menu->addAction(QString::fromUtf8(e.caption));
             action->setObjectName(QLatin1String(e.name));
             const int command = e.command;
-            void (*other)() = e.action;
-            QObject::connect(action, &QAction::triggered, action, [command, other] {
+            void (*other)(Form1 &) = e.action;
+            QObject::connect(action, &QAction::triggered, action, [form, command, other] {
                 if (other)
-                    other();
+                    other(*form);
                 else
-                    RunCommand(command);
+                    RunCommand(*form, command);
             });
         }
     }
@@ -291,7 +291,7 @@ void BuildMenus(Form1 *form)
             tool->widgetForAction(action)->installEventFilter(noTip);
         // Dispatched by the button's key as it stands at the time of the click.
         QObject::connect(action, &QAction::triggered, action,
-                         [action] { Tool_ButtonClick(action->objectName()); });
+                         [form, action] { Tool_ButtonClick(*form, action->objectName()); });
     }
     tool->adjustSize();
     BindKeys(form);

@@ -18,7 +18,7 @@ struct Entry {
     const char *name;
     const char *caption;
     int command;
-    void (*action)();
+    void (*action)(Form1 &form);
 };
 
 struct Menu {
@@ -44,7 +44,7 @@ std::span<const Button> ToolTable();
 int ToolCommand(const QString &key);
 
 // A toolbar click: runs the command of the button's key; any other key does nothing.
-void Tool_ButtonClick(const QString &key);
+void Tool_ButtonClick(Form1 &form, const QString &key);
 
 // The button's picture: the desktop theme's icon when it has one, else a drawn one.
 QIcon ToolImage(const QString &key);

@@ -1,7 +1,5 @@
 #include "mainwindow/msgform.h"
 
-#include "mainwindow/form1.h"
-
 #include <QEvent>
 #include <QLineEdit>
 #include <QPointer>
@@ -38,13 +36,4 @@ bool MsgForm::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-MsgForm *msgform()
-{
-    // Owned by the main window; made again if a main window went away with it.
-    static QPointer<MsgForm> form;
-    if (!form)
-        form = new MsgForm(MainForm());
-    return form;
 }

@@ -17,6 +17,3 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
-
-// The one abort notice, made on first use.
-MsgForm *msgform();

@@ -1,9 +1,9 @@
 #include "mainwindow/report.h"
 
-#include "common/encoding.h"
 #include "common/messagebox.h"
-#include "common/progdir.h"
-#include "driver/runcontroller.h"
+#include "core/encoding.h"
+#include "core/progdir.h"
+#include "core/session.h"
 #include "mainwindow/form1.h"
 #include "settings/savefolder.h"
 #include "tessel.h"
@@ -41,11 +41,8 @@ static QString askFileName(QWidget *parent, const QString &filter, const QString
     return dialog.selectedFiles().constFirst();
 }
 
-bool SaveReport(const QString &path)
+bool SaveReport(const Form1 &form, const QString &path)
 {
-    Form1 *form = MainForm();
-    if (!form)
-        return false;
     if (!fitsCp932(path)) {
         MsgBox(QStringLiteral("このファイル名では保存できません。別の名前を指定してください。\n") +
                    path,
@@ -54,8 +51,8 @@ bool SaveReport(const QString &path)
     }
     // The writer puts the file in place whole or not at all; when it couldn't, the user is
     // told rather than left believing the list was saved.
-    const RunController &run = runController();
-    bool written = HTMLOpen(toCp932(form->Word->text()).constData(), run.HitCount,
+    const RunController &run = form.session().run;
+    bool written = HTMLOpen(toCp932(form.Word->text()).constData(), run.HitCount,
                             toCp932(path).constData()) == 0;
     for (int32_t i = 0; written && i < run.HitCount && i < kRunTables; ++i)
         HTMLSave(i, run.HitOrder[i]);
@@ -72,7 +69,7 @@ void SaveAsHtml(Form1 *form)
     const QString proposed = form->Word->text();
     const QString path = reportDialog() ? reportDialog()(form, filter, proposed)
                                         : askFileName(form, filter, SaveFolder(), proposed);
-    if (!path.isEmpty() && SaveReport(path))
+    if (!path.isEmpty() && SaveReport(*form, path))
         RememberSaveFolder(path);
 }
 
@@ -80,7 +77,7 @@ void ViewInBrowser(Form1 *form)
 {
     const QString path = userDataPath(QStringLiteral("Current.htm"));
     // An old page of that name would show another list: nothing is opened when it failed.
-    if (!SaveReport(path))
+    if (!SaveReport(*form, path))
         return;
     form->TargetURL = path;
     form->Do_RefIE();

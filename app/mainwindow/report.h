@@ -16,7 +16,7 @@ class QWidget;
 // report would otherwise land under another name. A report that could not be written (a
 // folder that is missing or not writable, a full disk) is reported with a message too.
 // Returns true when the file was written.
-bool SaveReport(const QString &path);
+bool SaveReport(const Form1 &form, const QString &path);
 
 // Command 7: asks for a file name (filter "*.htm", the keyword text proposed, in the folder
 // SaveFolder gives) and saves the report there; a cancelled dialog writes nothing. The folder

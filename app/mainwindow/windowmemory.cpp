@@ -1,7 +1,7 @@
 #include "mainwindow/windowmemory.h"
 
-#include "common/atomicfile.h"
-#include "common/progdir.h"
+#include "core/atomicfile.h"
+#include "core/progdir.h"
 
 #include <QSettings>
 

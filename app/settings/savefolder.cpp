@@ -1,7 +1,7 @@
 #include "settings/savefolder.h"
 
-#include "common/atomicfile.h"
-#include "common/progdir.h"
+#include "core/atomicfile.h"
+#include "core/progdir.h"
 
 #include <QDir>
 #include <QFileInfo>

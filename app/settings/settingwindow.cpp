@@ -1,7 +1,8 @@
 #include "settings/settingwindow.h"
 
 #include "common/messagebox.h"
-#include "common/text.h"
+#include "core/session.h"
+#include "core/text.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -119,7 +120,7 @@ void tickOnClick(QLabel *label, QCheckBox *box)
 
 } // namespace
 
-Setting::Setting(QWidget *parent) : QDialog(parent)
+Setting::Setting(Session &session, QWidget *parent) : QDialog(parent), session_(session)
 {
     buildControls();
 }
@@ -192,7 +193,7 @@ void Setting::buildControls()
     connect(THomeURL, &QLineEdit::textChanged, this, [this](const QString &text) {
         // The home address follows the field at once; cancelling does not take it back.
         if (!filling_)
-            settings().HomeURL = text;
+            session_.settings.HomeURL = text;
     });
     connect(cmdOK, &QPushButton::clicked, this, &Setting::cmdOK_Click);
     connect(cmdSave, &QPushButton::clicked, this, &Setting::cmdSave_Click);
@@ -210,7 +211,7 @@ void Setting::showEvent(QShowEvent *event)
 void Setting::Form_Activate()
 {
     const QScopedValueRollback<bool> quiet(filling_, true);
-    const Settings &s = settings();
+    const Settings &s = session_.settings;
     THomeURL->setText(s.HomeURL);
     // A hand-edited flag other than 0 or 1 counts as on, as it does everywhere else.
     CBSearching->setChecked(s.ShowSearching != 0);
@@ -244,7 +245,7 @@ int32_t Setting::effectiveNumber(const Numeric &n) const
 {
     // An emptied field stands for the value in force: applying keeps it, and the buttons
     // step from it.
-    return FieldNumber(n.field->text()).value_or(settings().*n.value);
+    return FieldNumber(n.field->text()).value_or(session_.settings.*n.value);
 }
 
 void Setting::step(Numeric &n, bool up)
@@ -257,7 +258,7 @@ void Setting::step(Numeric &n, bool up)
 
 void Setting::cmdSave_Click()
 {
-    Settings &s = settings();
+    Settings &s = session_.settings;
     s.HomeURL = THomeURL->text();
     s.ShowSearching = CBSearching->isChecked() ? 1 : 0;
     s.ShowChecking = CBChecking->isChecked() ? 1 : 0;
@@ -283,11 +284,11 @@ void Setting::cmdCancel_Click()
     hide();
 }
 
-void ShowSettingWindow(QWidget *owner, std::function<void(int32_t points)> applyListFont)
+void ShowSettingWindow(QPointer<Setting> &window, Session &session, QWidget *owner,
+                       std::function<void(int32_t points)> applyListFont)
 {
-    static QPointer<Setting> window;
     if (!window)
-        window = new Setting(owner);
+        window = new Setting(session, owner);
     window->applyListFont = std::move(applyListFont);
     window->exec();
 }

@@ -3,9 +3,12 @@
 // address, which follows every keystroke; "STARTUP.DAT" is written only at the orderly end.
 #pragma once
 
-#include "settings/settings.h"
+#include "core/settings.h"
+
+class Session;
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -48,7 +51,8 @@ class Setting : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Setting(QWidget *parent = nullptr);
+    // The window edits the session's settings, which must outlive it.
+    explicit Setting(Session &session, QWidget *parent = nullptr);
 
     // Sets the main window's result list to the given font size; run by every apply.
     std::function<void(int32_t points)> applyListFont;
@@ -94,9 +98,11 @@ private:
     void step(Numeric &n, bool up);
     int32_t effectiveNumber(const Numeric &n) const;
 
+    Session &session_;
     bool filling_ = false; // fields set by the window itself, not typed by the user
 };
 
-// Command 18: shows the settings window modally, creating it at its first opening with owner
-// as its parent. applyListFont sets the result list's font size.
-void ShowSettingWindow(QWidget *owner, std::function<void(int32_t points)> applyListFont);
+// Command 18: shows the owner's settings window (window) modally, creating it at its first
+// opening with owner as its parent. applyListFont sets the result list's font size.
+void ShowSettingWindow(QPointer<Setting> &window, Session &session, QWidget *owner,
+                       std::function<void(int32_t points)> applyListFont);

@@ -1,7 +1,7 @@
 #include "settings/splash.h"
 
-#include "common/encoding.h"
-#include "common/progdir.h"
+#include "core/encoding.h"
+#include "core/progdir.h"
 #include "tessel.h"
 
 #include <QFont>

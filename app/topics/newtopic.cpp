@@ -1,13 +1,14 @@
 #include "topics/newtopic.h"
 
 #include "common/messagebox.h"
-#include "topics/topicswindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-NewTopic::NewTopic(Topics *owner) : QDialog(owner), owner_(owner)
+NewTopic::NewTopic(QWidget *owner, std::function<bool(const QString &)> nameFree,
+                   std::function<void(const QString &)> add)
+    : QDialog(owner), nameFree_(std::move(nameFree)), add_(std::move(add))
 {
     setObjectName(QStringLiteral("NewTopic"));
     setWindowTitle(QStringLiteral("新規テーマ名"));
@@ -38,11 +39,11 @@ NewTopic::NewTopic(Topics *owner) : QDialog(owner), owner_(owner)
 void NewTopic::CommitNewName()
 {
     const QString name = NewName->text();
-    if (!owner_->CheckNewTopic(name)) {
+    if (!nameFree_(name)) {
         MsgBox(QStringLiteral("この名前は重複されています。変更してください。"));
         return;
     }
-    owner_->AddNewTopic(name);
+    add_(name);
     hide();
 }
 

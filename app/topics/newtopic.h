@@ -4,16 +4,19 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class Topics;
 
 class NewTopic : public QDialog {
     Q_OBJECT
 
 public:
-    explicit NewTopic(Topics *owner);
+    // nameFree tells whether a name may be taken; add creates the topic of a name that may.
+    NewTopic(QWidget *owner, std::function<bool(const QString &)> nameFree,
+             std::function<void(const QString &)> add);
 
     // Run by OKButton and by Enter in NewName.
     void CommitNewName();
@@ -27,5 +30,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    Topics *owner_;
+    std::function<bool(const QString &)> nameFree_;
+    std::function<void(const QString &)> add_;
 };

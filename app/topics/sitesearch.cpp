@@ -1,12 +1,14 @@
 #include "topics/sitesearch.h"
 
 #include "common/viewtips.h"
-#include "topics/topicswindow.h"
 
+#include <QFrame>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
-SiteSearch::SiteSearch(Topics *owner) : QDialog(owner), owner_(owner)
+SiteSearch::SiteSearch(QWidget *owner, std::function<int(int position)> select)
+    : QDialog(owner), select_(std::move(select))
 {
     setObjectName(QStringLiteral("SiteSearch"));
     setWindowTitle(QStringLiteral("検索後のサイト指定"));
@@ -60,8 +62,31 @@ void SiteSearch::OKButton_Click()
         if (!item || item->checkState(0) != Qt::Checked)
             continue;
         // The limit message has been shown once; the rows after the refused one are left.
-        if (owner_->SelectSet(rowMap_[r]) == -1)
+        if (select_(rowMap_[r]) == -1)
             break;
     }
     hide();
+}
+
+QStringList SiteColumnHeaders()
+{
+    return {QStringLiteral("サイト"), QStringLiteral("言語"), QStringLiteral("分野"),
+            QStringLiteral("キーワード")};
+}
+
+void SetSiteColumns(QTreeWidget *list)
+{
+    const QStringList headers = SiteColumnHeaders();
+    list->setColumnCount(int(headers.size()));
+    list->setHeaderLabels(headers);
+    // The inner width, less the vertical scroll bar, so the four columns fit without a
+    // horizontal scroll bar.
+    const int w = list->width() - 2 * list->frameWidth() -
+                  list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    list->setColumnWidth(0, w / 3);
+    list->setColumnWidth(1, w / 12);
+    list->setColumnWidth(2, w / 12);
+    list->setColumnWidth(3, w / 2);
+    list->setFrameShape(QFrame::Box);
+    list->setFrameShadow(QFrame::Plain);
 }

@@ -2,23 +2,26 @@
 // topic shown there. Clearing a box here never removes a site: only ticked rows are passed on.
 #pragma once
 
-#include "topics/topicstore.h"
+#include "core/sitelist.h"
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class QPushButton;
 class QTreeWidget;
-class Topics;
 
 class SiteSearch : public QDialog {
     Q_OBJECT
 
 public:
-    explicit SiteSearch(Topics *owner);
+    // select ticks the site of a row position of the owner's list; -1 refuses it (the
+    // owner has shown the limit message) and leaves the rows after it.
+    SiteSearch(QWidget *owner, std::function<int(int position)> select);
 
     void Init_LVSiteSearch();
     // Adds a row; position is the same site's 1-based row position in the Topics window.
@@ -35,7 +38,13 @@ public:
     QPushButton *CancelButton = nullptr;
 
 private:
-    Topics *owner_;
+    std::function<int(int position)> select_;
     std::array<int, kSiteInfoCount> rowMap_{};
     int rowCount_ = 0;
 };
+
+// The column headers of a site list, which the Topics window's filter names too.
+QStringList SiteColumnHeaders();
+// Sets the four columns of a site list ("サイト", "言語", "分野", "キーワード") with widths of
+// 1/3, 1/12, 1/12 and 1/2 of the list's width, and its plain border.
+void SetSiteColumns(QTreeWidget *list);

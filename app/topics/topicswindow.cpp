@@ -2,13 +2,13 @@
 
 #include "common/messagebox.h"
 #include "common/viewtips.h"
-#include "settings/settings.h"
+#include "core/session.h"
+#include "core/text.h"
+#include "core/topicstore.h"
 #include "topics/newtopic.h"
 #include "topics/sitesearch.h"
-#include "topics/topicstore.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,9 +75,8 @@ int PositionAfterRemoval(int a, int oldCount)
     return a + 1 == oldCount ? oldCount - 2 : a;
 }
 
-bool NameIsFree(const QString &name)
+bool NameIsFree(const TopicStore &store, const QString &name)
 {
-    const TopicStore &store = topicStore();
     for (int32_t t = 0; t < store.count; ++t) {
         if (store.topics[t].name == name)
             return false;
@@ -85,11 +84,11 @@ bool NameIsFree(const QString &name)
     return true;
 }
 
-bool CurrentSitesChanged()
+bool CurrentSitesChanged(const Session &session)
 {
-    const TopicStore &store = topicStore();
-    const RunSiteList &run = runSites();
-    const int32_t t = settings().iTopic;
+    const TopicStore &store = session.topics;
+    const RunSiteList &run = session.runSites;
+    const int32_t t = session.settings.iTopic;
     if (t < 0 || t >= store.count)
         return run.count != 0;
     const TopicRecord &topic = store.topics[t];
@@ -103,9 +102,6 @@ bool CurrentSitesChanged()
 using namespace topicsrules;
 
 namespace {
-
-const QStringList kColumns = {QStringLiteral("サイト"), QStringLiteral("言語"),
-                              QStringLiteral("分野"), QStringLiteral("キーワード")};
 
 // Fields shown in the list: the text as the catalogue gives it, without trailing filler.
 // Names and search keys may hold blanks inside, so the text is not cut at the first blank.
@@ -138,28 +134,12 @@ QPixmap globePicture()
 
 } // namespace
 
-void SetSiteColumns(QTreeWidget *list)
-{
-    list->setColumnCount(int(kColumns.size()));
-    list->setHeaderLabels(kColumns);
-    // The inner width, less the vertical scroll bar, so the four columns fit without a
-    // horizontal scroll bar.
-    const int w = list->width() - 2 * list->frameWidth() -
-                  list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
-    list->setColumnWidth(0, w / 3);
-    list->setColumnWidth(1, w / 12);
-    list->setColumnWidth(2, w / 12);
-    list->setColumnWidth(3, w / 2);
-    list->setFrameShape(QFrame::Box);
-    list->setFrameShadow(QFrame::Plain);
-}
-
-Topics::Topics(QWidget *parent) : QDialog(parent)
+Topics::Topics(Session &session, QWidget *parent) : QDialog(parent), session_(session)
 {
     buildControls();
     modified_ = false;
-    SetTopicList(settings().iTopic);
-    ShowTopic(settings().iTopic);
+    SetTopicList(session_.settings.iTopic);
+    ShowTopic(session_.settings.iTopic);
     SetColumn();
 }
 
@@ -234,7 +214,7 @@ void Topics::SetTopicList(int index)
     // Filling the chooser is not the user choosing a topic.
     const QSignalBlocker quiet(TopicList);
     TopicList->clear();
-    const TopicStore &store = topicStore();
+    const TopicStore &store = session_.topics;
     for (int32_t t = 0; t < store.count; ++t)
         TopicList->addItem(store.topics[t].name);
     TopicList->setCurrentIndex(index >= 0 && index < store.count ? index : -1);
@@ -243,8 +223,8 @@ void Topics::SetTopicList(int index)
 void Topics::ShowTopic(int topic)
 {
     Init_LVSite();
-    const SiteInfoList &list = siteInfoList();
-    auto &flags = memberFlags();
+    const SiteInfoList &list = session_.sites;
+    auto &flags = session_.memberFlags;
     {
         const QScopedValueRollback<bool> quiet(filling_, true);
         for (int32_t s = 0; s < list.count; ++s) {
@@ -257,7 +237,7 @@ void Topics::ShowTopic(int topic)
     // A sort chosen earlier stays in force for the new rows.
     if (sorted_)
         LVSite->sortItems(sortKey_, sortOrder_);
-    const TopicStore &store = topicStore();
+    const TopicStore &store = session_.topics;
     const bool valid = topic >= 0 && topic < store.count;
     if (valid) {
         const TopicRecord &record = store.topics[topic];
@@ -311,7 +291,7 @@ int32_t Topics::index2j(int position) const
 
 void Topics::LoadMember()
 {
-    const auto &flags = memberFlags();
+    const auto &flags = session_.memberFlags;
     for (int i = 1; i <= LVSite->topLevelItemCount(); ++i) {
         const int32_t site = index2j(i);
         setRowCheck(row(i), site >= 0 && site < kSiteInfoCount && flags[site] != 0);
@@ -324,7 +304,7 @@ void Topics::SaveMember()
 {
     const int topic = TopicList->currentIndex();
     for (int i = 1; i <= LVSite->topLevelItemCount(); ++i)
-        SetSiteFlag(topic, index2j(i), rowChecked(i) ? 1 : 0);
+        SetSiteFlag(session_, topic, index2j(i), rowChecked(i) ? 1 : 0);
     CountList();
     modified_ = false;
 }
@@ -341,7 +321,7 @@ int Topics::CountList()
 
 void Topics::writeCountLine(int sites)
 {
-    LBTopics->setText(CountLine(sites, topicStore().count));
+    LBTopics->setText(CountLine(sites, session_.topics.count));
 }
 
 void Topics::CheckLimitMsg()
@@ -373,14 +353,14 @@ int Topics::SelectSet(int position)
 
 bool Topics::CheckNewTopic(const QString &name) const
 {
-    return NameIsFree(name);
+    return NameIsFree(session_.topics, name);
 }
 
 void Topics::AddNewTopic(const QString &name)
 {
-    if (!AppendTopic(name))
+    if (!AppendTopic(session_, name))
         return;
-    const int last = topicStore().count - 1;
+    const int last = session_.topics.count - 1;
     SetTopicList(last);
     ShowTopic(last);
 }
@@ -388,7 +368,7 @@ void Topics::AddNewTopic(const QString &name)
 void Topics::SetColumn()
 {
     Column->clear();
-    Column->addItems(kColumns);
+    Column->addItems(SiteColumnHeaders());
     Column->setCurrentIndex(3);
 }
 
@@ -453,17 +433,17 @@ void Topics::AddTopic_Click()
 
 void Topics::DelTopic_Click()
 {
-    if (topicStore().count <= 1) {
+    if (session_.topics.count <= 1) {
         MsgBox(QStringLiteral("検索テーマを全部削除することができません。"), QMessageBox::Ok,
                QStringLiteral("削除不可の通知"));
         return;
     }
     const int oldCount = TopicList->count();
     int a = TopicList->currentIndex();
-    if (!RemoveTopic(a))
+    if (!RemoveTopic(session_, a))
         return;
     a = PositionAfterRemoval(a, oldCount);
-    settings().iTopic = a;
+    session_.settings.iTopic = a;
     SetTopicList(a);
     ShowTopic(a);
 }
@@ -473,12 +453,10 @@ void Topics::CSearch_Click()
     const int column = Column->currentIndex();
     SiteSearch *dialog = siteSearchDialog();
     dialog->Init_LVSiteSearch();
-    const SiteInfoList &list = siteInfoList();
+    const SiteInfoList &list = session_.sites;
     int found = 0;
     for (int i = 1; i <= LVSite->topLevelItemCount(); ++i) {
         const int32_t s = index2j(i);
-        // A long list must not freeze the window.
-        QCoreApplication::processEvents();
         if (s < 0 || s >= list.count)
             continue;
         const SiteInfo &site = list.sites[s];
@@ -502,11 +480,11 @@ void Topics::OKTopic_Click()
         AskSave();
     // Sites unchanged: the next search's list and the Searching window's rows, which show
     // the last search's sites, stay as they are.
-    const bool changed = CurrentSitesChanged();
+    const bool changed = CurrentSitesChanged(session_);
     if (initTopic)
         initTopic(changed);
     if (changed)
-        UseTopic();
+        UseTopic(session_);
     hide();
 }
 
@@ -518,22 +496,24 @@ void Topics::reject()
 NewTopic *Topics::newTopicDialog()
 {
     if (!newTopic_)
-        newTopic_ = new NewTopic(this);
+        newTopic_ = new NewTopic(
+            this, [this](const QString &name) { return CheckNewTopic(name); },
+            [this](const QString &name) { AddNewTopic(name); });
     return newTopic_;
 }
 
 SiteSearch *Topics::siteSearchDialog()
 {
     if (!siteSearch_)
-        siteSearch_ = new SiteSearch(this);
+        siteSearch_ = new SiteSearch(this, [this](int row) { return SelectSet(row); });
     return siteSearch_;
 }
 
-void ShowTopicsWindow(QWidget *owner, std::function<void(bool sitesChanged)> initTopic)
+void ShowTopicsWindow(QPointer<Topics> &window, Session &session, QWidget *owner,
+                      std::function<void(bool sitesChanged)> initTopic)
 {
-    static QPointer<Topics> window;
     if (!window)
-        window = new Topics(owner);
+        window = new Topics(session, owner);
     window->initTopic = std::move(initTopic);
     window->exec();
 }

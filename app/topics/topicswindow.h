@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -21,7 +22,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class NewTopic;
 class SiteSearch;
+class Session;
 struct SiteInfo;
+struct TopicStore;
 
 // The window's rules as plain functions, usable without a window.
 namespace topicsrules {
@@ -51,11 +54,11 @@ std::optional<QString> SiteColumnText(const SiteInfo &site, int column);
 int PositionAfterRemoval(int a, int oldCount);
 
 // True when no stored topic has exactly this name (case-sensitive).
-bool NameIsFree(const QString &name);
+bool NameIsFree(const TopicStore &store, const QString &name);
 
-// True when the current topic's sites (settings().iTopic) are not, in order, the site list
+// True when the current topic's sites (the setting iTopic) are not, in order, the site list
 // of the next search (RunSites), from which the main window's list was made.
-bool CurrentSitesChanged();
+bool CurrentSitesChanged(const Session &session);
 
 } // namespace topicsrules
 
@@ -63,7 +66,8 @@ class Topics : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Topics(QWidget *parent = nullptr);
+    // The window edits the session's topics, which must outlive it.
+    explicit Topics(Session &session, QWidget *parent = nullptr);
 
     // Init_Topic of the main window: rebuilds its topic list from the store. Called when the
     // window closes, since topics may have been added or removed; sitesChanged tells whether
@@ -130,6 +134,7 @@ private:
     void setRowCheck(QTreeWidgetItem *item, bool checked);
     void writeCountLine(int sites);
 
+    Session &session_;
     bool modified_ = false;
     int checkedCount_ = 0;
     bool filling_ = false; // check boxes set by the program, not ticked by the user
@@ -140,10 +145,7 @@ private:
     SiteSearch *siteSearch_ = nullptr;
 };
 
-// Sets the four columns of a site list ("サイト", "言語", "分野", "キーワード") with widths of
-// 1/3, 1/12, 1/12 and 1/2 of the list's width, and its plain border.
-void SetSiteColumns(QTreeWidget *list);
-
-// Command 19: shows the Topics window modally, creating it at its first opening with owner as
-// its parent. initTopic rebuilds the main window's topic list.
-void ShowTopicsWindow(QWidget *owner, std::function<void(bool sitesChanged)> initTopic);
+// Command 19: shows the owner's Topics window (window) modally, creating it at its first
+// opening with owner as its parent. initTopic rebuilds the main window's topic list.
+void ShowTopicsWindow(QPointer<Topics> &window, Session &session, QWidget *owner,
+                      std::function<void(bool sitesChanged)> initTopic);

@@ -1,8 +1,8 @@
 #include "update/download.h"
 
 #include "common/messagebox.h"
+#include "core/updaterun.h"
 #include "update/controls.h"
-#include "update/updaterun.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -23,7 +23,7 @@ const QString kNoCloseTitle = QStringLiteral("操作無効化");
 
 } // namespace
 
-Download::Download(QWidget *parent) : QDialog(parent)
+Download::Download(UpdateRun &run, QWidget *parent) : QDialog(parent), run_(run)
 {
     setObjectName(QStringLiteral("Download"));
     setWindowTitle(kCaption);
@@ -93,14 +93,14 @@ void Download::cmdDo_Click()
             PGOne_->setValue(value);
         },
     };
-    RunUpdate(view);
+    run_.run(view);
     running_ = false;
     busy_ = false;
 }
 
 void Download::cmdCancel_Click()
 {
-    CancelUpdate();
+    run_.cancel();
     busy_ = false;
 }
 
@@ -129,11 +129,10 @@ void Download::reject()
         QDialog::reject();
 }
 
-void ShowDownloadWindow(QWidget *parent)
+void ShowDownloadWindow(QPointer<Download> &window, UpdateRun &run, QWidget *parent)
 {
-    static QPointer<Download> window;
     if (window == nullptr)
-        window = new Download(parent);
+        window = new Download(run, parent);
     window->exec();
     if (window != nullptr && window->discarded())
         delete window;

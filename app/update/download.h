@@ -1,10 +1,12 @@
 // The update window "Download": shows the log of an update run, the file coming in, and the
-// buttons to start, cancel and close. The run itself is RunUpdate (updaterun.h).
+// buttons to start, cancel and close. The run itself is UpdateRun (core/updaterun.h).
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
+class UpdateRun;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -12,7 +14,8 @@ class QPushButton;
 class Download : public QDialog {
     Q_OBJECT
 public:
-    explicit Download(QWidget *parent = nullptr);
+    // The window shows runs of the session's update run, which must outlive it.
+    explicit Download(UpdateRun &run, QWidget *parent = nullptr);
 
     // Appends one line to the log and keeps the newest line in view.
     void log(const QString &text);
@@ -30,6 +33,7 @@ private:
     // The busy test shared by "閉じる", the close box and Escape; true when closing may go on.
     bool End_Download();
 
+    UpdateRun &run_;
     QPlainTextEdit *msg_;
     QLabel *LBOne_;
     QProgressBar *PGOne_;
@@ -37,7 +41,7 @@ private:
     QPushButton *cmdCancel_;
     QPushButton *cmdOK_;
     bool busy_ = false;
-    // RunUpdate is on the stack: the window must not go away even after a cancel has
+    // The run is on the stack: the window must not go away even after a cancel has
     // cleared busy and before the run has noticed it.
     bool running_ = false;
     bool discarded_ = false;
@@ -46,4 +50,4 @@ private:
 // Command 16: shows the update window, blocking until it is closed. The window is created at
 // its first opening and kept while "閉じる" hides it, so its log survives to the next
 // opening; after the close box a fresh window is made next time.
-void ShowDownloadWindow(QWidget *parent);
+void ShowDownloadWindow(QPointer<Download> &window, UpdateRun &run, QWidget *parent);

@@ -1,8 +1,8 @@
 #include "update/tohalvane.h"
 
 #include "common/messagebox.h"
+#include "core/makerhost.h"
 #include "update/controls.h"
-#include "update/makerhost.h"
 #include "update/messagebody.h"
 #include "update/transferstate.h"
 
@@ -166,9 +166,8 @@ void ToHalvane::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void ShowToHalvane(QWidget *parent)
+void ShowToHalvane(QPointer<ToHalvane> &window, QWidget *parent)
 {
-    static QPointer<ToHalvane> window;
     if (window == nullptr)
         window = new ToHalvane(parent);
     window->exec();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QLineEdit;
 class QNetworkAccessManager;
@@ -47,4 +48,4 @@ private:
 // The menu entry mToHalvane: shows the message form, blocking until it is closed. "閉じる"
 // only hides the form, so name and address survive to the next opening; after the close box
 // a fresh, empty form is made next time.
-void ShowToHalvane(QWidget *parent);
+void ShowToHalvane(QPointer<ToHalvane> &window, QWidget *parent);

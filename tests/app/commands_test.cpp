@@ -2,6 +2,7 @@
 // state of the window and of a run (idle, search running, check running, update, browse mode,
 // no hits), judged by what it visibly does: requests reaching the fixture server, windows
 // opening, the report written, the panes and modes switching.
+#include "core/makerhost.h"
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
 #include "mainwindow/commands.h"
@@ -9,7 +10,6 @@
 #include "mainwindow/report.h"
 #include "runfixture.h"
 #include "settings/startup.h"
-#include "update/makerhost.h"
 
 #include <QApplication>
 #include <QFile>
@@ -43,13 +43,13 @@ public:
     {
         const int gets = countSearches();
         const int heads = countRequests("HEAD");
-        const bool busy = runController().busy();
+        const bool busy = stage_.session.run.busy();
         const int dialogs = dialogs_;
         const qsizetype boxes = msgbox::shown().size();
         const bool preview = stage_.form->PreviewShown;
         const bool browse = stage_.form->BrowseMode;
         const QString target = stage_.form->TargetURL;
-        const int32_t stop = runController().StopFlag;
+        const int32_t stop = stage_.session.run.StopFlag;
         QFile::remove(dataPath(QStringLiteral("Current.htm")));
         modals_.clear();
 
@@ -61,10 +61,10 @@ public:
             }
         });
         closer.start(10);
-        RunCommand(command);
+        RunCommand(*stage_.form, command);
         // A run the command started is over before its effects are judged (a command given
         // during a run is judged at once: the run is still on).
-        const bool settled = busy || Stage::settle();
+        const bool settled = busy || stage_.settle();
         closer.stop();
 
         QStringList seen = modals_;
@@ -88,7 +88,7 @@ public:
             seen << QStringLiteral("mode");
         if (stage_.form->TargetURL != target)
             seen << QStringLiteral("target");
-        if (runController().StopFlag == 1 && stop == 0)
+        if (stage_.session.run.StopFlag == 1 && stop == 0)
             seen << QStringLiteral("stop");
         return seen;
     }
@@ -190,10 +190,10 @@ void CommandsTest::idleSearchMode()
              QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:Download",
                           "18:Setting", "19:Topics", "22:-", "2:search"}));
     // The search of command 2 left three hits.
-    QCOMPARE(runController().HitCount, 3);
+    QCOMPARE(stage.session.run.HitCount, 3);
     QCOMPARE(observer.effects(3), QStringList{"check"});
     QCOMPARE(observer.effects(4), QStringList{"box"}); // one dead link gone, one repeat
-    QCOMPARE(runController().HitCount, 1);
+    QCOMPARE(stage.session.run.HitCount, 1);
     QCOMPARE(observer.effects(7), QStringList{"dialog"});
     QCOMPARE(observer.effects(8), QStringList({"report", "target"}));
     QCOMPARE(stage.form->TargetURL, dataPath(QStringLiteral("Current.htm")));
@@ -205,7 +205,7 @@ void CommandsTest::idleSearchMode()
     // Closing the Topics window without a change to the current topic's sites leaves the
     // listed hits alone, without a question.
     QCOMPARE(observer.effects(19), QStringList{"Topics"});
-    QCOMPARE(runController().HitCount, 1);
+    QCOMPARE(stage.session.run.HitCount, 1);
 }
 
 // Browse mode: no search, check or update; saving, removal, settings and topics as in search
@@ -215,7 +215,7 @@ void CommandsTest::idleBrowseMode()
     Stage stage;
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, 2);
+    QCOMPARE(stage.session.run.HitCount, 2);
     Observer observer(stage);
     QCOMPARE(observer.effects(26), QStringList({"mode", "target"}));
     QVERIFY(stage.form->BrowseMode);
@@ -223,7 +223,7 @@ void CommandsTest::idleBrowseMode()
     QCOMPARE(observer.matrix(),
              QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:-", "12:-", "16:-",
                           "18:Setting", "19:Topics", "22:target", "2:-"}));
-    QCOMPARE(stage.form->TargetURL, settings().HomeURL);
+    QCOMPARE(stage.form->TargetURL, stage.session.settings.HomeURL);
     QCOMPARE(observer.effects(26), QStringList{"mode"});
     QVERIFY(!stage.form->BrowseMode);
 }
@@ -239,17 +239,17 @@ static void expectRefusedDuringRun(Stage &stage, int32_t kind, std::function<boo
     QStringList stop;
     int32_t state = -1;
     Stage::when(std::move(reached), [&] {
-        state = runController().RunState;
+        state = stage.session.run.RunState;
         during = observer.matrix();
         stop = observer.effects(5);
     });
     startRun();
-    QVERIFY(Stage::settle());
+    QVERIFY(stage.settle());
     QCOMPARE(state, kind);
     QCOMPARE(during, QStringList({"3:-", "4:-", "7:-", "8:-", "11:preview", "12:preview", "16:-",
                                   "18:-", "19:-", "22:-", "2:-"}));
     QCOMPARE(stop, QStringList{"stop"});
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
 }
 
 void CommandsTest::refusedWhileSearchRuns()
@@ -259,7 +259,7 @@ void CommandsTest::refusedWhileSearchRuns()
     expectRefusedDuringRun(
         stage, kRunSearch,
         [&] {
-            return runController().HitCount == 2 && !stage.farm.requests("/stall/search").empty();
+            return stage.session.run.HitCount == 2 && !stage.farm.requests("/stall/search").empty();
         },
         [&] { stage.search(QStringLiteral("abc")); });
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝2"));
@@ -273,24 +273,32 @@ void CommandsTest::refusedWhileCheckRuns()
     expectRefusedDuringRun(
         stage, kRunCheck,
         [&] {
-            const RunController &run = runController();
+            const RunController &run = stage.session.run;
             return run.RunState == kRunCheck && run.LinkState[run.HitOrder[0]] == 2 &&
                    !stage.farm.requests("/hang").empty();
         },
-        [] { RunCommand(3); });
+        [&stage] { RunCommand(*stage.form, 3); });
 }
 
-// An update run (set by the update window) refuses a second update, a search and a check, but
-// is not "busy": saving, removal, settings and topics stay available.
+// An update run refuses a second update, a search and a check, but is not "busy": saving,
+// removal, settings and topics stay available.
 void CommandsTest::updateRunRefusesOnlyItsOwnKind()
 {
     Stage stage;
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
     Observer observer(stage);
-    runController().RunState = kRunUpdate;
-    const QStringList seen = observer.matrix();
-    runController().RunState = kRunIdle;
+    // The commands are given while the update run writes its first line; its list is then
+    // asked of a closed loopback port.
+    SetMakerHost(QStringLiteral("127.0.0.1:1"));
+    QStringList seen;
+    const UpdateView view{[&](const QString &) {
+                              if (seen.isEmpty())
+                                  seen = observer.matrix();
+                          },
+                          [](const QString &) {}, [](int, int) {}};
+    QVERIFY(stage.session.update.run(view) != UpdateOutcome::NotRun);
+    SetMakerHost(QString());
     QCOMPARE(seen, QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview",
                                 "12:preview", "16:-", "18:Setting", "19:Topics", "22:-", "2:-"}));
 }
@@ -304,17 +312,17 @@ void CommandsTest::stopInBrowseModeLeavesTheRun()
     Observer observer(stage);
     QStringList inBrowse;
     QStringList inSearch;
-    Stage::when([] { return runController().HitCount == 1; },
+    Stage::when([&stage] { return stage.session.run.HitCount == 1; },
                 [&] {
-                    RunCommand(26);
+                    RunCommand(*stage.form, 26);
                     inBrowse = observer.effects(5);
-                    RunCommand(26);
+                    RunCommand(*stage.form, 26);
                     inSearch = observer.effects(5);
                 });
     stage.search(QStringLiteral("abc"));
     QCOMPARE(inBrowse, QStringList());
     QCOMPARE(inSearch, QStringList{"stop"});
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
 }
 
 // Back and forward move the browse pane in browse mode, the preview pane in search mode while
@@ -331,45 +339,45 @@ void CommandsTest::backAndForward()
     auto open = [&](QWebEngineView *pane, const QUrl &url, int command) {
         QSignalSpy loaded(pane, &QWebEngineView::loadFinished);
         form.TargetURL = url.toString();
-        RunCommand(command);
+        RunCommand(*stage.form, command);
         QVERIFY(loaded.wait(10000));
         QCOMPARE(pane->url(), url);
     };
 
     // Search mode, preview pane hidden: nothing moves, nothing fails.
-    RunCommand(20);
-    RunCommand(21);
+    RunCommand(*stage.form, 20);
+    RunCommand(*stage.form, 21);
 
     // The preview pane.
     open(form.Web2, one, 24);
     open(form.Web2, two, 24);
     QVERIFY(form.PreviewShown);
-    RunCommand(20);
+    RunCommand(*stage.form, 20);
     QTRY_COMPARE(form.Web2->url(), one);
-    RunCommand(20); // no earlier page
-    RunCommand(21);
+    RunCommand(*stage.form, 20); // no earlier page
+    RunCommand(*stage.form, 21);
     QTRY_COMPARE(form.Web2->url(), two);
-    RunCommand(20);
+    RunCommand(*stage.form, 20);
     QTRY_COMPARE(form.Web2->url(), one);
-    RunCommand(12);
-    RunCommand(21); // the hidden pane stays where it is
+    RunCommand(*stage.form, 12);
+    RunCommand(*stage.form, 21); // the hidden pane stays where it is
 
     // The browse pane (browse mode opens the home address first). Its home page takes longer
     // to load than a history step of the hidden pane takes to start, so by the time it has
     // loaded, a step the command wrongly sent would show.
     QSignalSpy home(form.Web, &QWebEngineView::loadFinished);
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(home.wait(10000));
     QCOMPARE(form.Web2->url(), one);
     open(form.Web, one, 23);
     open(form.Web, two, 23);
-    RunCommand(20);
+    RunCommand(*stage.form, 20);
     QTRY_COMPARE(form.Web->url(), one);
     QCOMPARE(form.Web2->url(), one);
-    RunCommand(21);
+    RunCommand(*stage.form, 21);
     QTRY_COMPARE(form.Web->url(), two);
     QVERIFY(!form.Web->history()->canGoForward());
-    RunCommand(21); // no later page: nothing to go to, nothing fails
+    RunCommand(*stage.form, 21); // no later page: nothing to go to, nothing fails
     QCOMPARE(form.Web->url(), two);
 }
 
@@ -384,7 +392,7 @@ void CommandsTest::stopEndsTheShownPanesLoading()
     for (const bool browse : {false, true}) {
         if (browse) {
             QSignalSpy home(form.Web, &QWebEngineView::loadFinished);
-            RunCommand(26);
+            RunCommand(*stage.form, 26);
             QVERIFY(home.wait(10000));
         }
         QWebEngineView *pane = browse ? form.Web : form.Web2;
@@ -392,12 +400,12 @@ void CommandsTest::stopEndsTheShownPanesLoading()
         QSignalSpy started(pane, &QWebEngineView::loadStarted);
         const std::size_t asked = stage.farm.requests("/hang").size();
         form.TargetURL = hang;
-        RunCommand(browse ? 23 : 24);
+        RunCommand(*stage.form, browse ? 23 : 24);
         QTRY_VERIFY(started.count() >= 1);
         // The page is asked for and its server holds it: only the stop can end its loading.
         QTRY_VERIFY(stage.farm.requests("/hang").size() > asked);
         QCOMPARE(loaded.count(), 0);
-        RunCommand(5);
+        RunCommand(*stage.form, 5);
         QTRY_COMPARE(loaded.count(), 1);
         QCOMPARE(loaded.at(0).at(0).toBool(), false);
     }
@@ -490,7 +498,7 @@ void CommandsTest::keysReachTheirCommands()
     form->Word->setFocus();
     QTest::keyClick(form->Word, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(form->Word->hasFocus());
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     form->URL->setText(QStringLiteral("http://127.0.0.1/typed"));
     form->TView->setFocus();
     QTest::keyClick(form->TView, Qt::Key_L, Qt::ControlModifier);
@@ -502,13 +510,15 @@ void CommandsTest::keysReachTheirCommands()
     QSignalSpy exits(exit, &QAction::triggered);
     QTest::keyClick(form->TView, Qt::Key_Q, Qt::ControlModifier);
     QCOMPARE(exits.count(), 1);
-    QVERIFY(!ProgramEnded());
+    QVERIFY(!stage.session.ended);
 }
 
 // The stop notice shows its message as text on the window, not in an editable-looking box.
 void CommandsTest::stopNoticeReadsAsText()
 {
-    MsgForm *notice = msgform();
+    Session session;
+    Form1 form(session);
+    MsgForm *notice = form.msgForm();
     QLineEdit *msg = notice->msg;
     QVERIFY(msg->isReadOnly());
     QVERIFY(!msg->hasFrame());
@@ -525,15 +535,15 @@ void CommandsTest::escapeStopsARun()
     Form1 *form = stage.form.get();
     QVERIFY(QTest::qWaitForWindowActive(form));
     QTest::keyClick(form->LView, Qt::Key_Escape);
-    QVERIFY(!runController().busy());
-    Stage::when([] { return runController().HitCount == 1; },
+    QVERIFY(!stage.session.run.busy());
+    Stage::when([&stage] { return stage.session.run.HitCount == 1; },
                 [&] {
-                    RunCommand(26);
+                    RunCommand(*stage.form, 26);
                     QTest::keyClick(form->TView, Qt::Key_Escape);
                 });
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().RunState, kRunIdle);
-    RunCommand(26);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
+    RunCommand(*stage.form, 26);
     QVERIFY2(form->statusText().startsWith(QStringLiteral("中止しました。")),
              qPrintable(form->statusText()));
 }
@@ -542,9 +552,9 @@ void CommandsTest::exitEndsProgram()
 {
     Stage stage;
     openWithLinks(stage, {"/ok"});
-    QVERIFY(!ProgramEnded());
-    RunCommand(6);
-    QVERIFY(ProgramEnded());
+    QVERIFY(!stage.session.ended);
+    RunCommand(*stage.form, 6);
+    QVERIFY(stage.session.ended);
     QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
     QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
 }

@@ -1,8 +1,8 @@
 // The search run as a user drives it: keywords typed into Word, Enter or the Search button,
 // hits arriving from the fixture server's sites, the status line, the limits and the stop.
-#include "driver/hitrow.h"
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
+#include "core/hitrow.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/msgform.h"
 #include "runfixture.h"
@@ -150,15 +150,15 @@ void DriverTest::wholeTopicSearch()
         members.push_back(name);
     }
     stage.open(sites, {{"all", members}});
-    settings().LimitLink = 10;
-    settings().LimitTime = 60;
+    stage.session.settings.LimitLink = 10;
+    stage.session.settings.LimitTime = 60;
 
     // The running text as it stands once a finished page has been shown (hits of a page are
     // listed one by one before the line is rewritten); never seen, the check below fails.
     QString during;
     Stage::when(
         [&] {
-            return runController().RunState == kRunSearch &&
+            return stage.session.run.RunState == kRunSearch &&
                    stage.form->statusText().contains(QStringLiteral("リンク数"));
         },
         [&] { during = stage.form->statusText(); });
@@ -166,7 +166,7 @@ void DriverTest::wholeTopicSearch()
 
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝100"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
     QVERIFY2(
         QRegularExpression(
             QStringLiteral("^検索中の接続数=\\d+。検索結果のリンク数＝\\d+\\(時間経過=\\d+秒\\)$"))
@@ -199,7 +199,7 @@ void DriverTest::wholeTopicSearch()
     // unchecked.
     for (int row = 0; row < stage.form->listCount(); ++row) {
         QCOMPARE(stage.form->itemKey(row + 1),
-                 QStringLiteral("j=") + QString::number(runController().HitOrder[row]));
+                 QStringLiteral("j=") + QString::number(stage.session.run.HitOrder[row]));
         QCOMPARE(stage.image(row), 1);
     }
     QVERIFY(stage.column(1).at(0).startsWith(QStringLiteral("http://127.0.0.1:")));
@@ -230,12 +230,12 @@ void DriverTest::japaneseKeywordSkipsOtherSites()
 
     // Every site of the topic keeps its row in the Searching window; the skipped one stays
     // empty, the others show what their slot found.
-    Searching *window = SearchingForm();
+    Searching *window = stage.form->runWindows().searching();
     QCOMPARE(window->rowCount(), 3);
     QCOMPARE(window->cell(1, 0), QStringLiteral("en"));
     QCOMPARE(window->cell(1, 1), QString());
     QCOMPARE(window->cell(2, 0), QStringLiteral("ja2"));
-    RefreshSearching();
+    stage.form->runWindows().refreshSearching();
     QCOMPARE(window->cell(2, 1), QStringLiteral("10件が見つかりました。"));
     QCOMPARE(window->cell(1, 1), QString());
 }
@@ -268,7 +268,7 @@ void DriverTest::unbuildableRequestIsNotSent()
     stage.search(QStringLiteral("a b"));
     QCOMPARE(stage.farm.requests("/mono/search").size(), size_t(0));
     QCOMPARE(stage.farm.requests("/ok/search").size(), size_t(1));
-    QCOMPARE(runController().NotBuilt[0], int32_t(TESSEL_E_ONE_WORD_SITE));
+    QCOMPARE(stage.session.run.NotBuilt[0], int32_t(TESSEL_E_ONE_WORD_SITE));
     stage.search(QStringLiteral("c"));
     const auto mono = stage.farm.requests("/mono/search");
     QCOMPARE(mono.size(), size_t(1));
@@ -307,7 +307,7 @@ void DriverTest::stalledSiteEndsAtTimeLimit()
 {
     Stage stage;
     openOkAndStall(stage);
-    settings().LimitTime = 2;
+    stage.session.settings.LimitTime = 2;
 
     QElapsedTimer clock;
     clock.start();
@@ -316,12 +316,12 @@ void DriverTest::stalledSiteEndsAtTimeLimit()
 
     QVERIFY2(took >= 2000 && took < 4000, qPrintable(QString::number(took)));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
-    QCOMPARE(runController().ActiveCount(), 0);
-    QCOMPARE(Status(&runController().FetchRecords[1]), 0);
+    QCOMPARE(stage.session.run.ActiveCount(), 0);
+    QCOMPARE(Status(&stage.session.run.FetchRecords[1]), 0);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 
     // The next search starts both slots again and finds the hits of the answering site.
-    settings().LimitTime = 1;
+    stage.session.settings.LimitTime = 1;
     stage.search(QStringLiteral("abc"));
     QCOMPARE(stage.farm.requests("/stall/search").size(), size_t(2));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
@@ -332,17 +332,17 @@ void DriverTest::enterStopsRun()
 {
     Stage stage;
     openOkAndStall(stage);
-    settings().LimitTime = 0; // no limit: only the stop ends this run
+    stage.session.settings.LimitTime = 0; // no limit: only the stop ends this run
 
     QString caption;
     bool noticeShown = false;
     QString noticeText;
-    Stage::when([] { return runController().HitCount == 10; },
+    Stage::when([&stage] { return stage.session.run.HitCount == 10; },
                 [&] {
                     caption = stage.form->Search->text();
                     Stage::at(400, [&] {
-                        noticeShown = msgform()->isVisible();
-                        noticeText = msgform()->msg->text();
+                        noticeShown = stage.form->msgForm()->isVisible();
+                        noticeText = stage.form->msgForm()->msg->text();
                     });
                     QTest::keyClick(stage.form->Word, Qt::Key_Return);
                 });
@@ -353,12 +353,12 @@ void DriverTest::enterStopsRun()
     QCOMPARE(caption, QStringLiteral("検索中止"));
     QVERIFY(noticeShown);
     QCOMPARE(noticeText, QStringLiteral("中止の準備中です。しばらくお待ちください。"));
-    QVERIFY(!msgform()->isVisible());
+    QVERIFY(!stage.form->msgForm()->isVisible());
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝10"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(runController().SlotCount, 0);
-    QCOMPARE(Status(&runController().FetchRecords[1]), 0);
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.SlotCount, 0);
+    QCOMPARE(Status(&stage.session.run.FetchRecords[1]), 0);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
@@ -368,7 +368,7 @@ void DriverTest::searchButtonStopsRun()
     stage.farm.serve("/stall/search",
                      testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
     stage.open({{"stall", "日本語", "/stall/search"}}, {{"t", {"stall"}}});
-    settings().LimitTime = 0;
+    stage.session.settings.LimitTime = 0;
     Stage::at(300, [&] { QTest::mouseClick(stage.form->Search, Qt::LeftButton); });
     stage.search(QStringLiteral("abc"));
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
@@ -398,16 +398,17 @@ void DriverTest::listStopsAt999()
         members.push_back(name);
     }
     stage.open(sites, {{"big", members}});
-    settings().LimitLink = 1000;
-    settings().LimitTime = 100;
-    Stage::when([] { return runController().HitCount >= 999; }, [&full] { full = true; }, 60000);
+    stage.session.settings.LimitLink = 1000;
+    stage.session.settings.LimitTime = 100;
+    Stage::when([&stage] { return stage.session.run.HitCount >= 999; }, [&full] { full = true; },
+                60000);
     QElapsedTimer clock;
     clock.start();
     stage.search(QStringLiteral("abc"));
 
-    QCOMPARE(runController().RowResult(0).kind, SiteOutcome::ListFull);
-    QCOMPARE(runController().FailedSites(), 0);
-    QCOMPARE(runController().HitCount, 999);
+    QCOMPARE(stage.session.run.RowResult(0).kind, SiteOutcome::ListFull);
+    QCOMPARE(stage.session.run.FailedSites(), 0);
+    QCOMPARE(stage.session.run.HitCount, 999);
     QCOMPARE(stage.form->listCount(), 999);
     QCOMPARE(stage.form->itemKey(999), QStringLiteral("j=998"));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝999"));
@@ -426,15 +427,15 @@ void DriverTest::sitesRunningDryAreAskedNoMore()
                                                                    stage.farm.url("/doc/c")})));
     stage.open({{"few", "日本語", "/few/search"}, {"same", "日本語", "/same/search"}},
                {{"t", {"few", "same"}}});
-    settings().LimitTime = 0;
-    settings().LimitLink = 50;
+    stage.session.settings.LimitTime = 0;
+    stage.session.settings.LimitLink = 50;
     stage.search(QStringLiteral("abc"));
 
     QCOMPARE(stage.farm.requests("/few/search").size(), size_t(2));
     QCOMPARE(stage.farm.requests("/same/search").size(), size_t(2));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝4"));
     for (int k = 0; k < 2; ++k)
-        QCOMPARE(runController().RowResult(k).kind, SiteOutcome::Found);
+        QCOMPARE(stage.session.run.RowResult(k).kind, SiteOutcome::Found);
 }
 
 // While every site is stalled the loop sleeps between passes instead of spinning.
@@ -451,7 +452,7 @@ void DriverTest::waitingDoesNotSpin()
         members.push_back(name);
     }
     stage.open(sites, {{"hang", members}});
-    settings().LimitTime = 3;
+    stage.session.settings.LimitTime = 3;
     double used = 0;
     Stage::at(500, [&] {
         const double from = cpuSeconds();
@@ -468,28 +469,28 @@ void DriverTest::closingWindowEndsRunAndProgram()
 {
     Stage stage;
     openOkAndStall(stage);
-    settings().LimitTime = 0;
+    stage.session.settings.LimitTime = 0;
     // The check AutoCheck adds after a stop has no place once the program has ended.
-    settings().AutoCheck = 1;
-    settings().AutoDelete = 1;
+    stage.session.settings.AutoCheck = 1;
+    stage.session.settings.AutoDelete = 1;
     Form1 *form = stage.form.release(); // from here the window deletes itself when closed
     form->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<Form1> alive = form;
-    Stage::when([] { return runController().HitCount == 10; }, [form] { form->close(); });
+    Stage::when([&stage] { return stage.session.run.HitCount == 10; }, [form] { form->close(); });
     stage.form.reset();
     form->Word->setText(QStringLiteral("abc"));
     QTest::keyClick(form->Word, Qt::Key_Return);
-    QVERIFY(Stage::settle());
+    QVERIFY(stage.settle());
 
-    QVERIFY(ProgramEnded());
-    QCOMPARE(runController().RunState, kRunIdle);
-    QCOMPARE(runController().StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
-    QCOMPARE(runController().SlotsOfKind(kRunCheck), 0);
+    QVERIFY(stage.session.ended);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
+    QCOMPARE(stage.session.run.StatusText, QStringLiteral("中止しました。検索結果のリンク数＝10"));
+    QCOMPARE(stage.session.run.SlotsOfKind(kRunCheck), 0);
     QCOMPARE(msgbox::shown().size(), qsizetype(0));
     QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
     QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
     QTRY_VERIFY(alive.isNull());
-    QCOMPARE(MainForm(), nullptr);
+    QCOMPARE(stage.form.get(), nullptr);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 
@@ -502,10 +503,10 @@ void DriverTest::deletingAHitDuringTheRun()
     slow.delay = std::chrono::milliseconds(300);
     stage.farm.serveSearch("/slow/search", slow);
     stage.open({{"slow", "日本語", "/slow/search"}}, {{"t", {"slow"}}});
-    settings().LimitLink = 20;
-    settings().LimitTime = 0;
+    stage.session.settings.LimitLink = 20;
+    stage.session.settings.LimitTime = 0;
     QString deleted;
-    Stage::when([] { return runController().HitCount == 10; },
+    Stage::when([&stage] { return stage.session.run.HitCount == 10; },
                 [&] {
                     QTreeWidgetItem *first = stage.form->LView->topLevelItem(0);
                     deleted = first->text(1);
@@ -514,13 +515,13 @@ void DriverTest::deletingAHitDuringTheRun()
                 });
     stage.search(QStringLiteral("abc"));
 
-    QCOMPARE(runController().HitCount, 19);
+    QCOMPARE(stage.session.run.HitCount, 19);
     const QStringList urls = stage.column(1);
     QCOMPARE(urls.size(), 19);
     QCOMPARE(QSet<QString>(urls.begin(), urls.end()).size(), 19);
     QVERIFY(!deleted.isEmpty() && !urls.contains(deleted));
     // Every listed row's key names the hit the row shows.
-    for (int position = 1; position <= runController().HitCount; ++position) {
+    for (int position = 1; position <= stage.session.run.HitCount; ++position) {
         char record[TESSEL_RESULT_SIZE];
         QCOMPARE(GetResult(KeyIndex(stage.form->itemKey(position)), record), 0);
         QCOMPARE(HitRow(record).value(1), urls[position - 1]);
@@ -532,15 +533,15 @@ void DriverTest::stopWithoutRun()
 {
     Stage stage;
     openOkAndStall(stage);
-    settings().LimitTime = 1;
+    stage.session.settings.LimitTime = 1;
     stage.search(QStringLiteral("abc"));
-    const int32_t active = runController().ActiveCount();
-    RunCommand(5);
-    QVERIFY(msgform()->isVisible());
-    QVERIFY(Stage::settle());
-    QVERIFY(!msgform()->isVisible());
-    QCOMPARE(runController().SlotCount, 0);
-    QCOMPARE(runController().ActiveCount(), active);
+    const int32_t active = stage.session.run.ActiveCount();
+    RunCommand(*stage.form, 5);
+    QVERIFY(stage.form->msgForm()->isVisible());
+    QVERIFY(stage.settle());
+    QVERIFY(!stage.form->msgForm()->isVisible());
+    QCOMPARE(stage.session.run.SlotCount, 0);
+    QCOMPARE(stage.session.run.ActiveCount(), active);
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝10"));
 }
 

@@ -1,6 +1,6 @@
 // CP932 conversion and the text rules shared by every data file.
-#include "common/encoding.h"
-#include "common/text.h"
+#include "core/encoding.h"
+#include "core/text.h"
 #include "sandbox.h"
 
 #include <QtTest>

@@ -1,10 +1,10 @@
 // Form1's result list and site tree as a user works them: columns and widths, keys and icons,
 // sorting by header clicks, row clicks, the pop-up menu, browse mode with the site tree.
-#include "driver/hitrow.h"
-#include "driver/runrules.h"
+#include "core/hitrow.h"
+#include "core/runrules.h"
+#include "core/topicstore.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
-#include "topics/topicstore.h"
 #include "topics/topicswindow.h"
 #include "windowdriving.h"
 
@@ -35,9 +35,9 @@ void openHits(Stage &stage, const std::vector<std::pair<std::string, std::string
     page += "</ol></body></html>\n";
     stage.farm.serve("/list/search", testsupport::page(testsupport::encode(page)));
     stage.open({{"list", "日本語", "/list/search"}}, {{"t", {"list"}}}, adjust);
-    settings().LimitLink = static_cast<int32_t>(hits.size());
+    stage.session.settings.LimitLink = static_cast<int32_t>(hits.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, static_cast<int32_t>(hits.size()));
+    QCOMPARE(stage.session.run.HitCount, static_cast<int32_t>(hits.size()));
 }
 
 void clickHeader(Form1 *form, int column)
@@ -115,7 +115,7 @@ void Form1ListTest::columnsAndResize()
 
     // Topic view: four columns, W/3, W/12, W/12, W/2; a resize leaves them.
     msgbox::setNextAnswer(QMessageBox::Yes);
-    RunCommand(1);
+    RunCommand(*stage.form, 1);
     QCOMPARE(list->columnCount(), 4);
     QCOMPARE(list->headerItem()->text(3), QStringLiteral("キーワード"));
     QCOMPARE(proportions(list, 4), QList<int>({5, 1, 1, 8}));
@@ -187,12 +187,12 @@ void Form1ListTest::rowClicksAndPopupMenu()
     const int32_t idx = KeyIndex(key);
     form->mDelLink->trigger();
     QCOMPARE(form->listCount(), 3);
-    QCOMPARE(runController().HitCount, 3);
+    QCOMPARE(stage.session.run.HitCount, 3);
     QCOMPARE(form->statusText(),
              QStringLiteral("j=") + QString::number(idx) + QStringLiteral(" n=2"));
     QCOMPARE(stage.column(0), QStringList({"one", "two", "four"}));
-    for (int j = 0; j < runController().HitCount; ++j)
-        QVERIFY(runController().HitOrder[j] != idx);
+    for (int j = 0; j < stage.session.run.HitCount; ++j)
+        QVERIFY(stage.session.run.HitOrder[j] != idx);
 }
 
 // A topic-view row shows the site's language in column 1, but opens and copies its root.
@@ -215,13 +215,13 @@ void Form1ListTest::deleteWithoutSelection()
     openHits(stage, {{"one", "1KB"}, {"two", "2KB"}});
     stage.form->LView->clearSelection();
     msgbox::clearShown();
-    runController().Do_DelOne(1);
+    stage.session.run.Do_DelOne(1);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QCOMPARE(msgbox::shown()[0].text, QStringLiteral("Do_DelOne error"));
     QCOMPARE(stage.form->listCount(), 2);
     // Positions outside the list are ignored without a word.
-    runController().Do_DelOne(3);
-    runController().Do_DelOne(0);
+    stage.session.run.Do_DelOne(3);
+    stage.session.run.Do_DelOne(0);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
 }
 
@@ -247,7 +247,7 @@ void Form1ListTest::browseModeTree()
                 {"both", "日本語(古典)", "/both/search", "AND OR", false, 10, "both site  \t"}},
                {{"one  ", {"ja", "both"}}, {"two", {"both", "en"}}});
     Form1 *form = stage.form.get();
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(form->BrowseMode);
     for (QWidget *w : {static_cast<QWidget *>(form->Word), static_cast<QWidget *>(form->LView),
                        static_cast<QWidget *>(form->Search), static_cast<QWidget *>(form->TMethod)})
@@ -256,7 +256,7 @@ void Form1ListTest::browseModeTree()
                        static_cast<QWidget *>(form->ADR)})
         QVERIFY(w->isVisible());
     QCOMPARE(form->ADR->text(), QStringLiteral("閲覧対象"));
-    QCOMPARE(form->TargetURL, settings().HomeURL);
+    QCOMPARE(form->TargetURL, stage.session.settings.HomeURL);
 
     auto check = [&] {
         QTreeWidget *tree = form->TView;
@@ -277,11 +277,11 @@ void Form1ListTest::browseModeTree()
                  3);
     };
     check();
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(!form->BrowseMode);
     QVERIFY(form->LView->isVisible());
     QVERIFY(!form->TView->isVisible());
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     check();
 
     // A site node opens its root; a root or topic node only shows its text.
@@ -308,9 +308,9 @@ void Form1ListTest::browseModeTree()
         }
     });
     deleter.start(10);
-    RunCommand(19);
+    RunCommand(*stage.form, 19);
     QVERIFY(form->BrowseMode);
-    QCOMPARE(topicStore().count, 1);
+    QCOMPARE(stage.session.topics.count, 1);
     QCOMPARE(form->TView->topLevelItemCount(), 3);
     QCOMPARE(form->TView->topLevelItem(2)->text(0), QStringLiteral("two"));
 }
@@ -352,9 +352,9 @@ void Form1ListTest::searchStatusSurvivesBrowseMode()
     openHits(stage, {{"one", "1KB"}});
     const QString afterSearch = stage.form->statusText();
     QVERIFY(!afterSearch.isEmpty());
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(stage.form->statusText().startsWith(QStringLiteral("アクセス中： ")));
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QCOMPARE(stage.form->statusText(), afterSearch);
 }
 

@@ -42,7 +42,7 @@ void openTwoTopics(Stage &stage, const std::function<void(Settings &)> &adjust =
 
 // Opens the Topics window the way the user does (command 19) and runs fn inside it; a window
 // fn leaves open is closed after ten seconds, so a broken one fails instead of hanging.
-void closeTopicsWith(const std::function<void(Topics *)> &fn)
+void closeTopicsWith(Stage &stage, const std::function<void(Topics *)> &fn)
 {
     auto topics = [] { return qobject_cast<Topics *>(QApplication::activeModalWidget()); };
     Stage::when([topics] { return topics() != nullptr; }, [topics, fn] { fn(topics()); });
@@ -50,7 +50,7 @@ void closeTopicsWith(const std::function<void(Topics *)> &fn)
         if (Topics *t = topics())
             t->hide();
     });
-    RunCommand(19);
+    RunCommand(*stage.form, 19);
 }
 
 void tickSite(Topics *t, int32_t site)
@@ -92,7 +92,7 @@ void Form1SearchTest::startsWithAllWords()
     QCOMPARE(stage.form->TMethod->itemText(0), QStringLiteral("すべての語を含む"));
     QCOMPARE(stage.form->TMethod->itemText(1), QStringLiteral("いずれかの語を含む"));
     QCOMPARE(stage.form->TMethod->currentIndex(), 0);
-    QCOMPARE(settings().SearchMode, 0);
+    QCOMPARE(stage.session.settings.SearchMode, 0);
     QCOMPARE(stage.form->LTopic->text(), QStringLiteral("検索テーマ"));
     QCOMPARE(stage.form->LWord->text(), QStringLiteral("キーワード"));
     QCOMPARE(stage.form->LMethod->text(), QStringLiteral("検索方式"));
@@ -104,7 +104,7 @@ void Form1SearchTest::startsWithAllWords()
     // The user picks "any word": the OR list is used from then on.
     stage.form->TMethod->setFocus();
     QTest::keyClick(stage.form->TMethod, Qt::Key_Down);
-    QCOMPARE(settings().SearchMode, 1);
+    QCOMPARE(stage.session.settings.SearchMode, 1);
     stage.farm.clearLog();
     stage.search(QStringLiteral("x y"));
     QCOMPARE(QString::fromStdString(stage.farm.requests("/a/search").at(0).param("m")),
@@ -138,13 +138,13 @@ void Form1SearchTest::topicChangeAsksWhenResultsListed()
     stage.form->Topic->setFocus();
     QTest::keyClick(stage.form->Topic, Qt::Key_Down);
     QCOMPARE(msgbox::shown().size(), qsizetype(0));
-    QCOMPARE(settings().iTopic, 1);
+    QCOMPARE(stage.session.settings.iTopic, 1);
     QCOMPARE(stage.column(0), QStringList({"c"}));
     QTest::keyClick(stage.form->Topic, Qt::Key_Up);
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
 
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.session.run.HitCount, 20);
 
     msgbox::setNextAnswer(QMessageBox::No);
     QTest::keyClick(stage.form->Topic, Qt::Key_Down);
@@ -154,15 +154,15 @@ void Form1SearchTest::topicChangeAsksWhenResultsListed()
              QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"));
     QCOMPARE(msgbox::shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(stage.form->Topic->currentIndex(), 0);
-    QCOMPARE(settings().iTopic, 0);
+    QCOMPARE(stage.session.settings.iTopic, 0);
     QCOMPARE(stage.form->listCount(), 20);
     QVERIFY(stage.form->resultView());
 
     msgbox::setNextAnswer(QMessageBox::Yes);
     QTest::keyClick(stage.form->Topic, Qt::Key_Down);
     QCOMPARE(msgbox::shown().size(), qsizetype(2));
-    QCOMPARE(settings().iTopic, 1);
-    QCOMPARE(runController().HitCount, 0);
+    QCOMPARE(stage.session.settings.iTopic, 1);
+    QCOMPARE(stage.session.run.HitCount, 0);
     QVERIFY(!stage.form->resultView());
     QCOMPARE(stage.column(0), QStringList({"c"}));
     QCOMPARE(stage.column(1), QStringList({"英語"}));
@@ -176,16 +176,16 @@ void Form1SearchTest::topicChangeDuringRunStopsItFirst()
     Stage stage;
     openTwoTopics(stage);
     stage.form->Topic->setCurrentIndex(2);
-    RunCommand(1);
-    settings().LimitTime = 0;
-    Stage::when([] { return runController().HitCount == 10; },
+    RunCommand(*stage.form, 1);
+    stage.session.settings.LimitTime = 0;
+    Stage::when([&stage] { return stage.session.run.HitCount == 10; },
                 [&] {
                     msgbox::setNextAnswer(QMessageBox::Yes);
                     stage.form->Topic->setCurrentIndex(0);
-                    RunCommand(1);
+                    RunCommand(*stage.form, 1);
                 });
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QVERIFY(!stage.form->resultView());
@@ -199,8 +199,8 @@ void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
     Stage stage;
     openTwoTopics(stage);
     stage.form->Topic->setCurrentIndex(2);
-    RunCommand(1);
-    settings().LimitTime = 0;
+    RunCommand(*stage.form, 1);
+    stage.session.settings.LimitTime = 0;
     // The choice is handled by the event pass after the third hit of the first page.
     const QMetaObject::Connection third =
         QObject::connect(stage.form->LView->model(), &QAbstractItemModel::rowsInserted, [&] {
@@ -209,13 +209,13 @@ void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
             QTimer::singleShot(0, [&] {
                 msgbox::setNextAnswer(QMessageBox::Yes);
                 stage.form->Topic->setCurrentIndex(0);
-                RunCommand(1);
+                RunCommand(*stage.form, 1);
             });
         });
     stage.search(QStringLiteral("abc"));
     QObject::disconnect(third);
-    QCOMPARE(runController().RunState, kRunIdle);
-    QCOMPARE(runController().HitCount, 0);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
+    QCOMPARE(stage.session.run.HitCount, 0);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。検索結果のリンク数＝0"));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
     QVERIFY(!stage.form->resultView());
@@ -230,16 +230,16 @@ void Form1SearchTest::closingTopicsKeepsResultsUnlessSitesChanged()
     Stage stage;
     openTwoTopics(stage);
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.session.run.HitCount, 20);
     stage.form->TargetURL = QString::fromStdString(stage.farm.url("/a/"));
-    RunCommand(24);
+    RunCommand(*stage.form, 24);
     QVERIFY(stage.form->PreviewShown);
     QTRY_VERIFY_WITH_TIMEOUT(stage.form->statusText().startsWith(QStringLiteral("表示中")), 20000);
     const QString previewLine = stage.form->statusText();
 
     // Nothing changed, closed with Esc; then a new topic, closed with "閉じる".
-    closeTopicsWith([](Topics *t) { QTest::keyClick(t, Qt::Key_Escape); });
-    closeTopicsWith([](Topics *t) {
+    closeTopicsWith(stage, [](Topics *t) { QTest::keyClick(t, Qt::Key_Escape); });
+    closeTopicsWith(stage, [](Topics *t) {
         t->AddNewTopic(QStringLiteral("fourth"));
         t->TopicList->setCurrentIndex(0);
         QTest::mouseClick(t->OKTopic, Qt::LeftButton);
@@ -248,12 +248,12 @@ void Form1SearchTest::closingTopicsKeepsResultsUnlessSitesChanged()
     QCOMPARE(stage.form->Topic->count(), 4);
     QCOMPARE(stage.form->Topic->currentIndex(), 0);
     QCOMPARE(stage.form->listCount(), 20);
-    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.session.run.HitCount, 20);
     QCOMPARE(stage.form->statusText(), previewLine);
     QVERIFY(stage.form->PreviewShown);
 
     // The current topic loses site b: saved, then the question, No by default. No keeps all.
-    closeTopicsWith([](Topics *t) {
+    closeTopicsWith(stage, [](Topics *t) {
         tickSite(t, 1);
         msgbox::setNextAnswer(QMessageBox::Yes);
         msgbox::setNextAnswer(QMessageBox::No);
@@ -265,7 +265,7 @@ void Form1SearchTest::closingTopicsKeepsResultsUnlessSitesChanged()
     QVERIFY(stage.form->PreviewShown);
 
     // b back in, and Yes: the topic's sites, no status line, no preview (nor its page).
-    closeTopicsWith([](Topics *t) {
+    closeTopicsWith(stage, [](Topics *t) {
         tickSite(t, 1);
         msgbox::setNextAnswer(QMessageBox::Yes);
         msgbox::setNextAnswer(QMessageBox::Yes);
@@ -273,7 +273,7 @@ void Form1SearchTest::closingTopicsKeepsResultsUnlessSitesChanged()
     });
     QCOMPARE(msgbox::shown().size(), qsizetype(4));
     QCOMPARE(stage.column(0), QStringList({"a", "b"}));
-    QCOMPARE(runController().HitCount, 0);
+    QCOMPARE(stage.session.run.HitCount, 0);
     QCOMPARE(stage.form->statusText(), QString());
     QVERIFY(!stage.form->PreviewShown);
     QVERIFY(!stage.form->Web2->isVisible());
@@ -300,13 +300,13 @@ void Form1SearchTest::enterKeepsTheResults()
             box->reject();
     });
     stage.form->Topic->setCurrentIndex(1);
-    RunCommand(1);
+    RunCommand(*stage.form, 1);
     msgbox::setAutoAnswer(true);
     QCOMPARE(asked, QStringLiteral("検索テーマを変えたら今の検索結果を放棄します。継続しますか？"));
     QCOMPARE(stage.form->Topic->currentIndex(), 0);
-    QCOMPARE(settings().iTopic, 0);
+    QCOMPARE(stage.session.settings.iTopic, 0);
     QCOMPARE(stage.form->listCount(), 20);
-    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.session.run.HitCount, 20);
 }
 
 // No topic at all: nothing to choose, an empty site list, and a search that ends at once.
@@ -328,25 +328,25 @@ void Form1SearchTest::elapsedTimeLine()
 {
     Stage stage;
     openTwoTopics(stage);
-    runController().StatusText = QStringLiteral("確認中の接続数=5");
-    runController().ElapsedTicks = 0;
+    stage.session.run.StatusText = QStringLiteral("確認中の接続数=5");
+    stage.session.run.ElapsedTicks = 0;
     stage.form->Timer1->start(10);
-    QTRY_VERIFY(runController().ElapsedTicks >= 3);
+    QTRY_VERIFY(stage.session.run.ElapsedTicks >= 3);
     stage.form->Timer1->stop();
     QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
-                                           QString::number(runController().ElapsedTicks) +
+                                           QString::number(stage.session.run.ElapsedTicks) +
                                            QStringLiteral("秒)"));
-    runController().ElapsedTicks = 3;
+    stage.session.run.ElapsedTicks = 3;
     stage.form->Timer1->start(200);
-    QTRY_VERIFY(runController().ElapsedTicks >= 4);
+    QTRY_VERIFY(stage.session.run.ElapsedTicks >= 4);
     stage.form->Timer1->stop();
     QCOMPARE(stage.form->statusText(), QStringLiteral("確認中の接続数=5(時間経過=") +
-                                           QString::number(runController().ElapsedTicks) +
+                                           QString::number(stage.session.run.ElapsedTicks) +
                                            QStringLiteral("秒)"));
 
     stage.form->Topic->setCurrentIndex(2);
-    RunCommand(1);
-    settings().LimitTime = 2;
+    RunCommand(*stage.form, 1);
+    stage.session.settings.LimitTime = 2;
     int interval = 0;
     bool active = false;
     Stage::at(1500, [&] {
@@ -357,7 +357,7 @@ void Form1SearchTest::elapsedTimeLine()
     QCOMPARE(interval, 1000);
     QVERIFY(active);
     QVERIFY(!stage.form->Timer1->isActive());
-    QCOMPARE(runController().ElapsedTicks, 0);
+    QCOMPARE(stage.session.run.ElapsedTicks, 0);
 }
 
 void Form1SearchTest::statusBarClickCopies()
@@ -381,9 +381,9 @@ void Form1SearchTest::outsideTextShowsAsWritten()
 {
     Stage stage;
     openTwoTopics(stage);
-    Searching searching;
-    Confirm confirm;
-    Download download;
+    Searching searching(stage.session, [] {});
+    Confirm confirm(stage.session.run, [] {});
+    Download download(stage.session.update);
     const QString markup = QStringLiteral("<b>x</b><img src=y>&amp;");
     for (QLabel *label : {stage.form->StatusLine, searching.LBSearch, confirm.LBCheck,
                           download.findChild<QLabel *>(QStringLiteral("LBOne"))}) {
@@ -407,8 +407,8 @@ void Form1SearchTest::animationRunsDuringSearch()
     openTwoTopics(stage);
     QVERIFY(!stage.form->finder->pixmap().isNull());
     stage.form->Topic->setCurrentIndex(2);
-    RunCommand(1);
-    settings().LimitTime = 1;
+    RunCommand(*stage.form, 1);
+    stage.session.settings.LimitTime = 1;
     bool running = false;
     Stage::at(300, [&] { running = stage.form->finderRunning(); });
     stage.search(QStringLiteral("abc"));
@@ -417,7 +417,7 @@ void Form1SearchTest::animationRunsDuringSearch()
 
     // With the delivered animation file the window plays it.
     setProgramDir(QStringLiteral(VELMORA_PROGRAM_DIR));
-    Form1 other;
+    Form1 other(stage.session);
     other.Init_finder();
     QVERIFY(other.finder->movie() != nullptr);
     other.Start_finder();

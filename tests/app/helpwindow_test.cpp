@@ -1,9 +1,10 @@
 // The help window over a small help index and pages in a sandbox: the tree the index builds,
 // the page and title shown at opening and on a click, the icons and the layout.
-#include "common/progdir.h"
-#include "help/helptable.h"
+#include "core/helptable.h"
+#include "core/progdir.h"
 #include "help/helpwindow.h"
 #include "sandbox.h"
+#include "sessionfixture.h"
 
 #include <QStatusBar>
 #include <QToolButton>
@@ -77,6 +78,8 @@ QString page(const char *title)
 class HelpWindowTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
     std::unique_ptr<testsupport::Sandbox> box;
     std::unique_ptr<Help> w;
 
@@ -88,6 +91,8 @@ class HelpWindowTest : public QObject {
 private Q_SLOTS:
     void init()
     {
+        w.reset(); // a window goes before the session it shows
+        session_ = sessionfixture::fresh();
         box = std::make_unique<testsupport::Sandbox>();
         setProgramDir(QString());
         box->write("idxhelp.dat", testsupport::encode("5\r\n"
@@ -109,7 +114,7 @@ private Q_SLOTS:
         QImage red(16, 16, QImage::Format_ARGB32);
         red.fill(Qt::red);
         red.save(QString::fromStdString((box->path() / "help0.png").string()));
-        LoadHelp();
+        LoadHelp(session_->help);
     }
 
     void cleanup()
@@ -120,10 +125,10 @@ private Q_SLOTS:
 
     void opensWithTheTreeAndTheFirstPage()
     {
-        w = std::make_unique<Help>();
+        w = std::make_unique<Help>(session_->help);
         w->show();
         QCOMPARE(w->windowTitle(), QStringLiteral(" Velmora ヘルプ"));
-        QCOMPARE(helpTable().count, 5);
+        QCOMPARE(session_->help.count, 5);
         QCOMPARE(w->THelp->topLevelItemCount(), 2);
         QCOMPARE(treeText(w->THelp->topLevelItem(0)), QStringLiteral("はじめに(画面 検索)"));
         QCOMPARE(treeText(w->THelp->topLevelItem(1)), QStringLiteral("設定(テーマ)"));
@@ -140,7 +145,7 @@ private Q_SLOTS:
 
     void aClickShowsTheNodesPageAndTitle()
     {
-        w = std::make_unique<Help>();
+        w = std::make_unique<Help>(session_->help);
         w->show();
         w->THelp->expandAll();
         QTreeWidgetItem *search = w->THelp->topLevelItem(0)->child(1);
@@ -162,7 +167,7 @@ private Q_SLOTS:
     // back and forward (buttons and Alt+arrows) walk the pages shown, the tree following.
     void theTreeFollowsThePageShown()
     {
-        w = std::make_unique<Help>();
+        w = std::make_unique<Help>(session_->help);
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         auto current = [this] {
@@ -194,7 +199,7 @@ private Q_SLOTS:
 
     void layoutFollowsTheWindowSize()
     {
-        w = std::make_unique<Help>();
+        w = std::make_unique<Help>(session_->help);
         w->show();
         const int bottom = w->height() - w->SHelp->y();
         const int treeWidth = w->THelp->width();
@@ -207,8 +212,8 @@ private Q_SLOTS:
     void anEmptyIndexGivesAnEmptyTree()
     {
         std::filesystem::remove(box->path() / "idxhelp.dat");
-        LoadHelp();
-        w = std::make_unique<Help>();
+        LoadHelp(session_->help);
+        w = std::make_unique<Help>(session_->help);
         w->show();
         QCOMPARE(w->THelp->topLevelItemCount(), 0);
         QCOMPARE(w->statusText(), QString());

@@ -1,8 +1,8 @@
 // Saving the listed hits as an HTML report after a real search: the save dialog, every line
 // of the file in the order the hits were found, "Current.htm" for the desktop's browser, and
 // the cases that must write nothing.
-#include "common/encoding.h"
 #include "common/translations.h"
+#include "core/encoding.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/report.h"
 #include "runfixture.h"
@@ -65,13 +65,13 @@ QStringList expectedLines(const Stage &stage, const QString &keyword)
         R"(<td valign="top" width="80%">)",
         "<center>Velmoraの検索結果</center><br>",
         "キーワード： " + keyword + "<br>",
-        "検索結果数： " + QString::number(runController().HitCount) + "<br>",
+        "検索結果数： " + QString::number(stage.session.run.HitCount) + "<br>",
         "(time)",
         "<p></p>",
     };
     std::vector<char> record(TESSEL_RESULT_SIZE);
-    for (int i = 0; i < runController().HitCount; ++i) {
-        GetResult(runController().HitOrder[i], record.data());
+    for (int i = 0; i < stage.session.run.HitCount; ++i) {
+        GetResult(stage.session.run.HitOrder[i], record.data());
         auto field = [&](int offset, int width) {
             return readCp932Field(record.data() + offset, width);
         };
@@ -143,7 +143,7 @@ void HtmlReportTest::reportFollowsTheOrderFound()
     Stage stage;
     const QString keyword = QStringLiteral("富士 山");
     searchTwoSites(stage, keyword);
-    QCOMPARE(runController().HitCount, 20);
+    QCOMPARE(stage.session.run.HitCount, 20);
 
     // Sort the list by title, descending: its order is no longer the order found.
     stage.form->LView->header()->sectionClicked(0);
@@ -151,10 +151,10 @@ void HtmlReportTest::reportFollowsTheOrderFound()
         stage.column(0).first() < stage.column(0).last())
         stage.form->LView->header()->sectionClicked(0);
     QStringList foundOrder;
-    for (int i = 0; i < runController().HitCount; ++i)
-        foundOrder << QStringLiteral("j=") + QString::number(runController().HitOrder[i]);
+    for (int i = 0; i < stage.session.run.HitCount; ++i)
+        foundOrder << QStringLiteral("j=") + QString::number(stage.session.run.HitOrder[i]);
     QStringList listOrder;
-    for (int row = 1; row <= runController().HitCount; ++row)
+    for (int row = 1; row <= stage.session.run.HitCount; ++row)
         listOrder << stage.form->itemKey(row);
     QVERIFY(listOrder != foundOrder);
 
@@ -168,7 +168,7 @@ void HtmlReportTest::reportFollowsTheOrderFound()
         return QString::fromStdString((stage.sandbox.path() / "result.txt").string());
     });
     const int32_t before = GetTime();
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     const int32_t after = GetTime();
     QCOMPARE(parent, stage.form.get());
     QCOMPARE(filter, QStringLiteral("HTMLファイル (*.htm *.html)"));
@@ -215,7 +215,7 @@ void HtmlReportTest::saveDialog()
         QTest::keyClicks(edit, chosen);
         static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, as "保存" does
     });
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     QCOMPARE(objectName, QStringLiteral("CommonDialog1"));
     QCOMPARE(filters, QStringList{"HTMLファイル (*.htm *.html)"});
     QVERIFY(saving);
@@ -224,7 +224,7 @@ void HtmlReportTest::saveDialog()
 
     onModal([](QDialog *dialog) { dialog->reject(); });
     stage.form->Word->setText(QStringLiteral("other"));
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     QCOMPARE(reportsIn(stage), QStringList{"chosen.htm"});
 }
 
@@ -248,19 +248,19 @@ void HtmlReportTest::saveDialogStartsWhereTheUserSaves()
     qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toLocal8Bit());
     QVERIFY(QDir().mkpath(documents));
     QVERIFY(QDir().mkpath(out));
-    auto offered = [] {
+    auto offered = [&stage] {
         QString folder;
         onModal([&folder](QDialog *dialog) {
             if (auto *files = qobject_cast<QFileDialog *>(dialog))
                 folder = files->directory().absolutePath();
             dialog->reject();
         });
-        RunCommand(7);
+        RunCommand(*stage.form, 7);
         return folder;
     };
-    auto saveTo = [](const QString &path) {
+    auto saveTo = [&stage](const QString &path) {
         setReportDialog([path](QWidget *, const QString &, const QString &) { return path; });
-        RunCommand(7);
+        RunCommand(*stage.form, 7);
         setReportDialog({});
     };
 
@@ -296,7 +296,7 @@ void HtmlReportTest::standardDialogsSpeakJapanese()
         }
         dialog->reject();
     });
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     QCOMPARE(texts, QStringList({"保存(&S)", "キャンセル", "ファイル名(&N):"}));
 
     texts.clear();
@@ -324,15 +324,15 @@ void HtmlReportTest::nothingToSave()
         return QString();
     });
     stage.form->Word->setText(QStringLiteral("abc"));
-    RunCommand(7);
-    RunCommand(8);
+    RunCommand(*stage.form, 7);
+    RunCommand(*stage.form, 8);
     QCOMPARE(asked, 0);
     QCOMPARE(reportsIn(stage), QStringList());
     QVERIFY(stage.form->TargetURL.isEmpty());
 
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, 10);
-    RunCommand(7);
+    QCOMPARE(stage.session.run.HitCount, 10);
+    RunCommand(*stage.form, 7);
     QCOMPARE(asked, 1);
     QCOMPARE(reportsIn(stage), QStringList());
 }
@@ -344,12 +344,12 @@ void HtmlReportTest::currentPageRewrittenEachTime()
     Stage stage;
     searchTwoSites(stage, QStringLiteral("first"));
     stage.sandbox.write("Current.htm", "old page");
-    RunCommand(8);
+    RunCommand(*stage.form, 8);
     QCOMPARE(stage.form->TargetURL, dataPath(QStringLiteral("Current.htm")));
     QVERIFY(fileLines(stage, "Current.htm").contains(QStringLiteral("キーワード： first<br>")));
 
     stage.form->Word->setText(QStringLiteral("second"));
-    RunCommand(8);
+    RunCommand(*stage.form, 8);
     const QStringList lines = fileLines(stage, "Current.htm");
     QVERIFY(lines.contains(QStringLiteral("キーワード： second<br>")));
     QVERIFY(!lines.contains(QStringLiteral("キーワード： first<br>")));
@@ -367,7 +367,7 @@ void HtmlReportTest::nameOutsideTheCodePage()
                QStringLiteral("/r\u00e9sum\u00e9");
     });
     msgbox::clearShown();
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     QCOMPARE(reportsIn(stage), QStringList());
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QVERIFY(msgbox::shown()[0].text.contains(QStringLiteral("r\u00e9sum\u00e9")));
@@ -383,7 +383,7 @@ void HtmlReportTest::failedWriteIsReported()
         QString::fromStdString(stage.sandbox.path().string()) + QStringLiteral("/missing/list");
     setReportDialog([&](QWidget *, const QString &, const QString &) { return missing; });
     msgbox::clearShown();
-    RunCommand(7);
+    RunCommand(*stage.form, 7);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QVERIFY(
         msgbox::shown()[0].text.startsWith(QStringLiteral("HTMLファイルを保存できませんでした。")));
@@ -393,7 +393,7 @@ void HtmlReportTest::failedWriteIsReported()
     QVERIFY(QDir().mkpath(dataPath(QStringLiteral("Current.htm/kept"))));
     stage.form->TargetURL.clear();
     msgbox::clearShown();
-    RunCommand(8);
+    RunCommand(*stage.form, 8);
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
     QVERIFY(stage.form->TargetURL.isEmpty());
     QVERIFY(QFileInfo(dataPath(QStringLiteral("Current.htm/kept"))).isDir());

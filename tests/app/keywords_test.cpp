@@ -1,6 +1,6 @@
 // The keywords as each site receives them: typed characters reach UTF-8 sites whole, the
 // others get what CP932 can hold, and blanks of either width separate words.
-#include "driver/keywords.h"
+#include "core/keywords.h"
 #include "runfixture.h"
 #include "tessel.h"
 

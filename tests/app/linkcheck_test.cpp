@@ -1,7 +1,7 @@
 // The link check of the listed hits over real sockets, dead-link removal with repeated URLs,
 // and the automatic check and removal after a search.
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
 #include "settings/startup.h"
@@ -58,9 +58,9 @@ void LinkCheckTest::searchLinks(Stage &stage, const std::vector<std::string> &ur
 {
     stage.farm.serve("/links/search", testsupport::page(resultPage(urls)));
     stage.open({{"links", "日本語", "/links/search"}}, {{"t", {"links"}}});
-    settings().LimitLink = static_cast<int32_t>(urls.size());
+    stage.session.settings.LimitLink = static_cast<int32_t>(urls.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, static_cast<int32_t>(urls.size()));
+    QCOMPARE(stage.session.run.HitCount, static_cast<int32_t>(urls.size()));
 }
 
 void LinkCheckTest::searchDeadAndStalled(Stage &stage)
@@ -68,8 +68,8 @@ void LinkCheckTest::searchDeadAndStalled(Stage &stage)
     stage.farm.serve("/gone", testsupport::status(404));
     stage.farm.serve("/hang", testsupport::page("").withFault(Fault::StallBeforeHeaders));
     searchLinks(stage, {stage.farm.url("/gone"), stage.farm.url("/hang")});
-    settings().CheckWait = 0;
-    settings().AutoDelete = 1;
+    stage.session.settings.CheckWait = 0;
+    stage.session.settings.AutoDelete = 1;
 }
 
 // Every kind of answer gets its icon; a refused or stalled check leaves its hit unchecked;
@@ -99,10 +99,10 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
         urls.push_back(path.empty() ? refused : stage.farm.url(path));
     searchLinks(stage, urls);
 
-    settings().ShowChecking = 1;
-    settings().CheckWait = 2;
-    RunCommand(3);
-    QVERIFY(Stage::settle());
+    stage.session.settings.ShowChecking = 1;
+    stage.session.settings.CheckWait = 2;
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
 
     // 200 OK, 403 and 402 Forbidden, 404 Not Found, 502 Not Connect, 500 Other Case; the 301
     // is followed to the page it names, which is OK.
@@ -111,17 +111,17 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     const QList<int> want = {2, 7, 7, 3, 6, 2, 4, 2, 2, 3, 1, 1};
     for (int row = 0; row < want.size(); ++row)
         QCOMPARE(stage.image(row), want[row]);
-    QCOMPARE(runController().DeadCount(), 2);
-    QCOMPARE(runController().CheckLeft(), 2);
+    QCOMPARE(stage.session.run.DeadCount(), 2);
+    QCOMPARE(stage.session.run.CheckLeft(), 2);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。10/12件が確認済み、2件リンク切れが見つかりました。"));
     QCOMPARE(stage.form->Search->text(), QStringLiteral("検索開始"));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
     // HEAD requests, one per hit (the refused one never reached the farm).
     QCOMPARE(stage.farm.requests("/gone").back().method, std::string("HEAD"));
 
     // The Confirm window lists every checked link with its result and time.
-    Confirm *window = ConfirmForm();
+    Confirm *window = stage.form->runWindows().confirm();
     QVERIFY(window->isVisible());
     QCOMPARE(window->rowCount(), 12);
     QCOMPARE(window->cell(0, 0), QString::fromStdString(urls[0]));
@@ -141,8 +141,8 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
 
     // Removal: the two dead hits, and the two repeats of the first hit's URL.
     msgbox::clearShown();
-    RunCommand(4);
-    QCOMPARE(runController().HitCount, 8);
+    RunCommand(*stage.form, 4);
+    QCOMPARE(stage.session.run.HitCount, 8);
     QCOMPARE(stage.form->listCount(), 8);
     QCOMPARE(stage.form->statusText(), QStringLiteral("有効リンク数は12個から8個になりました。"));
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
@@ -154,20 +154,20 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     QCOMPARE(kept.count(QString::fromStdString(urls[0])), 1);
     for (int dropped : {3, 8, 9})
         QVERIFY(!kept.contains(QString::fromStdString(urls[dropped])));
-    for (int j = 0; j < runController().HitCount; ++j)
+    for (int j = 0; j < stage.session.run.HitCount; ++j)
         QCOMPARE(stage.form->itemKey(j + 1),
-                 QStringLiteral("j=") + QString::number(runController().HitOrder[j]));
+                 QStringLiteral("j=") + QString::number(stage.session.run.HitOrder[j]));
 
     // Nothing left to remove: the list stays as it is.
-    RunCommand(4);
+    RunCommand(*stage.form, 4);
     QCOMPARE(stage.form->statusText(), QStringLiteral("有効リンク数は8個です。"));
     QCOMPARE(stage.form->listCount(), 8);
 
     // A second check asks only about the two hits still unchecked.
     stage.farm.clearLog();
-    settings().CheckWait = 1;
-    RunCommand(3);
-    QVERIFY(Stage::settle());
+    stage.session.settings.CheckWait = 1;
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
     QCOMPARE(window->rowCount(), 2);
     QCOMPARE(stage.farm.requests("/ok").size(), size_t(0));
     QCOMPARE(stage.form->statusText(),
@@ -184,9 +184,9 @@ void LinkCheckTest::autoCheckAndDeleteAfterSearch()
                      testsupport::page(resultPage(
                          {stage.farm.url("/ok"), stage.farm.url("/gone"), stage.farm.url("/ok")})));
     stage.open({{"links", "日本語", "/links/search"}}, {{"t", {"links"}}});
-    settings().LimitLink = 3;
-    settings().AutoCheck = 1;
-    settings().AutoDelete = 1;
+    stage.session.settings.LimitLink = 3;
+    stage.session.settings.AutoCheck = 1;
+    stage.session.settings.AutoDelete = 1;
     stage.search(QStringLiteral("abc"));
 
     QCOMPARE(stage.farm.requests("/gone").size(), size_t(1));
@@ -197,9 +197,9 @@ void LinkCheckTest::autoCheckAndDeleteAfterSearch()
 
     // Everything is checked already: the next check starts nothing and ends at once.
     stage.farm.clearLog();
-    settings().AutoDelete = 0;
-    RunCommand(3);
-    QVERIFY(Stage::settle());
+    stage.session.settings.AutoDelete = 0;
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
     QCOMPARE(stage.farm.requestCount(), size_t(0));
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("終了しました。1/1件が確認済み、リンク切れが見つかりませんでした。"));
@@ -211,16 +211,16 @@ void LinkCheckTest::stopDuringCheckStillRemoves()
 {
     Stage stage;
     searchDeadAndStalled(stage);
-    settings().ShowChecking = 1;
+    stage.session.settings.ShowChecking = 1;
     QString caption;
-    Stage::when([] { return runController().DeadCount() == 1; },
+    Stage::when([&stage] { return stage.session.run.DeadCount() == 1; },
                 [&] {
                     caption = stage.form->Search->text();
-                    QTest::mouseClick(ConfirmForm()->cmdExit, Qt::LeftButton);
+                    QTest::mouseClick(stage.form->runWindows().confirm()->cmdExit, Qt::LeftButton);
                 });
     msgbox::clearShown();
-    RunCommand(3);
-    QVERIFY(Stage::settle());
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
 
     QCOMPARE(caption, QStringLiteral("確認中止"));
     QCOMPARE(msgbox::shown().size(), qsizetype(1));
@@ -239,10 +239,10 @@ void LinkCheckTest::stoppedSearchIsStillChecked()
     stage.farm.serve("/hang/search", testsupport::page("").withFault(Fault::StallBeforeHeaders));
     stage.open({{"links", "日本語", "/links/search"}, {"hang", "日本語", "/hang/search"}},
                {{"t", {"links", "hang"}}});
-    settings().LimitLink = 1;
-    settings().LimitTime = 0;
-    settings().AutoCheck = 1;
-    Stage::when([] { return runController().HitCount == 1; },
+    stage.session.settings.LimitLink = 1;
+    stage.session.settings.LimitTime = 0;
+    stage.session.settings.AutoCheck = 1;
+    Stage::when([&stage] { return stage.session.run.HitCount == 1; },
                 [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); });
     stage.search(QStringLiteral("abc"));
 
@@ -258,16 +258,16 @@ void LinkCheckTest::closingDuringCheckRemovesNothing()
     Stage stage;
     searchDeadAndStalled(stage);
     Form1 *form = stage.form.get();
-    Stage::when([] { return runController().DeadCount() == 1; }, [form] { form->close(); });
+    Stage::when([&stage] { return stage.session.run.DeadCount() == 1; }, [form] { form->close(); });
     msgbox::clearShown();
-    RunCommand(3);
-    QVERIFY(Stage::settle());
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
 
-    QVERIFY(ProgramEnded());
-    QCOMPARE(runController().RunState, kRunIdle);
+    QVERIFY(stage.session.ended);
+    QCOMPARE(stage.session.run.RunState, kRunIdle);
     QCOMPARE(msgbox::shown().size(), qsizetype(0));
     QCOMPARE(form->listCount(), 2);
-    QCOMPARE(runController().HitCount, 2);
+    QCOMPARE(stage.session.run.HitCount, 2);
     QVERIFY(testsupport::waitFor([&] { return stage.farm.openConnections() == 0; }));
 }
 

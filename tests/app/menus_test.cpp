@@ -85,11 +85,11 @@ void MenusTest::menuBar()
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",
                           "mUpdate=最新版ダウンロード(&U)", "-", "mProduct=製品情報(&P)"}));
     // Nothing is ever greyed out, whatever the state.
-    runController().RunState = kRunSearch;
+    stage.session.run.RunState = kRunSearch;
     for (const QAction *menu : menus)
         for (const QAction *a : menu->menu()->actions())
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
-    runController().RunState = kRunIdle;
+    stage.session.run.RunState = kRunIdle;
 }
 
 void MenusTest::toolbar()
@@ -121,7 +121,7 @@ void MenusTest::toolbar()
 void MenusTest::exchangeCaptionFollowsTheMode()
 {
     Stage stage;
-    Form1 bare;
+    Form1 bare(stage.session);
     auto *exchange = bare.findChild<QAction *>(QStringLiteral("exchange"));
     QVERIFY(exchange);
     QCOMPARE(exchange->text(), QStringLiteral("画面切替"));
@@ -153,29 +153,29 @@ void MenusTest::clicksReachTheirCommands()
     // The toolbar's search starts a search; the menu's "検索" too.
     stage.form->Word->setText(QStringLiteral("abc"));
     QTest::mouseClick(button("search"), Qt::LeftButton);
-    QVERIFY(Stage::settle());
+    QVERIFY(stage.settle());
     QCOMPARE(stage.farm.requests("/a/search").size(), size_t(1));
-    QCOMPARE(runController().HitCount, 10);
+    QCOMPARE(stage.session.run.HitCount, 10);
     entry("mSearch")->trigger();
-    QVERIFY(Stage::settle());
+    QVERIFY(stage.settle());
     QCOMPARE(stage.farm.requests("/a/search").size(), size_t(2));
 
     // While a search runs they do nothing, but the Search push button stops it.
     bool refused = false;
-    Stage::when([] { return runController().RunState == kRunSearch; },
+    Stage::when([&stage] { return stage.session.run.RunState == kRunSearch; },
                 [&] {
                     QTest::mouseClick(button("search"), Qt::LeftButton);
                     entry("mSearch")->trigger();
                     refused =
-                        runController().RunState == kRunSearch && runController().StopFlag == 0;
+                        stage.session.run.RunState == kRunSearch && stage.session.run.StopFlag == 0;
                     QTest::mouseClick(stage.form->Search, Qt::LeftButton);
                 });
     stage.search(QStringLiteral("abc"));
     QVERIFY(refused);
-    QCOMPARE(runController().StopFlag, 1);
+    QCOMPARE(stage.session.run.StopFlag, 1);
 
     // Preview pane: the View menu's entry hides it.
-    RunCommand(11);
+    RunCommand(*stage.form, 11);
     QVERIFY(stage.form->PreviewShown);
     entry("mHideWeb2")->trigger();
     QVERIFY(!stage.form->PreviewShown);
@@ -184,7 +184,7 @@ void MenusTest::clicksReachTheirCommands()
     QTest::mouseClick(button("exchange"), Qt::LeftButton);
     stage.form->TargetURL.clear();
     QTest::mouseClick(button("home"), Qt::LeftButton);
-    QCOMPARE(stage.form->TargetURL, settings().HomeURL);
+    QCOMPARE(stage.form->TargetURL, stage.session.settings.HomeURL);
 }
 
 void MenusTest::unknownKeyDoesNothing()
@@ -199,8 +199,8 @@ void MenusTest::unknownKeyDoesNothing()
     exchange->setObjectName(QStringLiteral("swap"));
     QTest::mouseClick(stage.form->Tool->widgetForAction(exchange), Qt::LeftButton);
     QVERIFY(!stage.form->BrowseMode);
-    menus::Tool_ButtonClick(QStringLiteral("forward"));
-    menus::Tool_ButtonClick(QStringLiteral("help"));
+    menus::Tool_ButtonClick(*stage.form, QStringLiteral("forward"));
+    menus::Tool_ButtonClick(*stage.form, QStringLiteral("help"));
     QVERIFY(!stage.form->BrowseMode);
     QCOMPARE(stage.farm.requestCount(), size_t(0));
 }

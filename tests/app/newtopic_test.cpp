@@ -1,10 +1,11 @@
 // The new-topic and site-search dialogs, opened from the Topics window's buttons as a user
 // opens them, checked against the topic store and the Topics window's ticks.
 #include "common/messagebox.h"
-#include "settings/settings.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
+#include "sessionfixture.h"
 #include "topics/newtopic.h"
 #include "topics/sitesearch.h"
-#include "topics/topicstore.h"
 #include "topics/topicswindow.h"
 #include "windowdriving.h"
 
@@ -21,9 +22,9 @@ using namespace driving;
 
 namespace {
 
-void setSites(int n)
+void setSites(Session &session, int n)
 {
-    SiteInfoList &list = siteInfoList();
+    SiteInfoList &list = session.sites;
     list = SiteInfoList();
     list.count = n;
     for (int i = 0; i < n; ++i) {
@@ -33,9 +34,9 @@ void setSites(int n)
     }
 }
 
-void addTopic(const QString &name, int members)
+void addTopic(Session &session, const QString &name, int members)
 {
-    TopicStore &store = topicStore();
+    TopicStore &store = session.topics;
     TopicRecord &t = store.topics[store.count++];
     t = TopicRecord();
     t.name = name;
@@ -48,19 +49,21 @@ void addTopic(const QString &name, int members)
 class NewTopicTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
     std::unique_ptr<Topics> w;
 
 private Q_SLOTS:
     void init()
     {
-        setSites(60);
-        topicStore() = TopicStore();
-        addTopic(QStringLiteral("News"), 2);
-        addTopic(QStringLiteral("辞書"), 0);
-        settings() = Settings();
+        w.reset(); // a window goes before the session it shows
+        session_ = sessionfixture::fresh();
+        setSites(*session_, 60);
+        addTopic(*session_, QStringLiteral("News"), 2);
+        addTopic(*session_, QStringLiteral("辞書"), 0);
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
-        w = std::make_unique<Topics>();
+        w = std::make_unique<Topics>(*session_);
         w->show();
     }
 
@@ -82,15 +85,15 @@ private Q_SLOTS:
         QVERIFY(focused);
         QVERIFY(!dialog->isVisible());
         QVERIFY(msgbox::shown().isEmpty()); // committed once, not a second time as duplicate
-        QCOMPARE(topicStore().count, 3);
-        QCOMPARE(topicStore().topics[2].name, QStringLiteral("天気 予報"));
-        QCOMPARE(topicStore().topics[2].siteCount, 0);
+        QCOMPARE(session_->topics.count, 3);
+        QCOMPARE(session_->topics.topics[2].name, QStringLiteral("天気 予報"));
+        QCOMPARE(session_->topics.topics[2].siteCount, 0);
         QCOMPARE(w->TopicList->currentIndex(), 2);
         QCOMPARE(w->TopicList->currentText(), QStringLiteral("天気 予報"));
         QCOMPARE(w->checkedCount(), 0);
         QCOMPARE(w->LBTopics->text(),
                  QStringLiteral("検索テーマ：（指定されたサイト数=0、テーマ総数=3）"));
-        QCOMPARE(settings().iTopic, 0);
+        QCOMPARE(session_->settings.iTopic, 0);
 
         // The next opening shows the last text.
         QString shownText;
@@ -100,7 +103,7 @@ private Q_SLOTS:
         });
         QTest::mouseClick(w->AddTopic, Qt::LeftButton);
         QCOMPARE(shownText, QStringLiteral("天気 予報"));
-        QCOMPARE(topicStore().count, 3);
+        QCOMPARE(session_->topics.count, 3);
     }
 
     void aDuplicateNameIsRefusedAndCaseCounts()
@@ -125,14 +128,14 @@ private Q_SLOTS:
         QCOMPARE(msgbox::shown().first().title, QStringLiteral("Velmora"));
         QCOMPARE(msgbox::shown().first().text,
                  QStringLiteral("この名前は重複されています。変更してください。"));
-        QCOMPARE(topicStore().count, 3);
-        QCOMPARE(topicStore().topics[2].name, QStringLiteral("news"));
+        QCOMPARE(session_->topics.count, 3);
+        QCOMPARE(session_->topics.topics[2].name, QStringLiteral("news"));
     }
 
     void aFullStoreRefusesAndTheDialogCloses()
     {
-        for (int t = topicStore().count; t < kTopicCreateLimit; ++t)
-            addTopic(QStringLiteral("t%1").arg(t), 0);
+        for (int t = session_->topics.count; t < kTopicCreateLimit; ++t)
+            addTopic(*session_, QStringLiteral("t%1").arg(t), 0);
         NewTopic *dialog = w->newTopicDialog();
         whenShown(dialog, [&] {
             typeText(dialog->NewName, QStringLiteral("one more"));
@@ -140,7 +143,7 @@ private Q_SLOTS:
         });
         QTest::mouseClick(w->AddTopic, Qt::LeftButton);
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(topicStore().count, kTopicCreateLimit);
+        QCOMPARE(session_->topics.count, kTopicCreateLimit);
         QCOMPARE(msgbox::shown().last().text,
                  QStringLiteral("これ以上に検索テーマを作成できません。"));
         QCOMPARE(w->TopicList->count(), 2); // the window is unchanged
@@ -172,7 +175,7 @@ private Q_SLOTS:
         QCOMPARE(w->checkedCount(), 4);
         QVERIFY(w->rowChecked(52) && w->rowChecked(55));
         QVERIFY(w->modified());
-        QCOMPARE(topicStore().topics[0].siteCount, 2); // nothing applied to the store here
+        QCOMPARE(session_->topics.topics[0].siteCount, 2); // nothing applied to the store here
 
         // Clearing a ticked site in the dialog does not remove it; an already ticked site is
         // passed over and the rows after it still count.
@@ -189,10 +192,10 @@ private Q_SLOTS:
 
     void siteSearchStopsAtTheLimit()
     {
-        topicStore().topics[0] = TopicRecord();
-        topicStore().topics[0].name = QStringLiteral("News");
+        session_->topics.topics[0] = TopicRecord();
+        session_->topics.topics[0].name = QStringLiteral("News");
         for (int32_t s = 0; s < 49; ++s)
-            topicStore().topics[0].sites[topicStore().topics[0].siteCount++] = s;
+            session_->topics.topics[0].sites[session_->topics.topics[0].siteCount++] = s;
         w->ShowTopic(0);
         QCOMPARE(w->checkedCount(), 49);
         SiteSearch *dialog = w->siteSearchDialog();

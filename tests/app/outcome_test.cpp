@@ -1,6 +1,6 @@
 // How a site's part of a search is told: from what the library reports to the texts the
 // Searching window and the console front end show.
-#include "driver/outcome.h"
+#include "core/outcome.h"
 #include "tessel.h"
 
 #include <QSet>

@@ -1,7 +1,7 @@
 // The progress windows Searching and Confirm as a run fills them: rows, cells, the bar, the
 // lines, the stop and close buttons, and the refresh when a window is shown mid-run.
-#include "driver/outcome.h"
-#include "driver/runtexts.h"
+#include "core/outcome.h"
+#include "core/runtexts.h"
 #include "fakedns.h"
 #include "mainwindow/commands.h"
 #include "runfixture.h"
@@ -37,7 +37,7 @@ void openThree(Stage &stage)
                 {"drip", "日本語", "/drip/search"},
                 {"hang", "日本語", "/hang/search"}},
                {{"three", {"fast", "drip", "hang"}}});
-    settings().LimitLink = 10;
+    stage.session.settings.LimitLink = 10;
 }
 
 } // namespace
@@ -63,7 +63,7 @@ void ProgressTest::windowsAsBuilt()
 {
     Stage stage;
     openThree(stage);
-    Searching *searching = SearchingForm();
+    Searching *searching = stage.form->runWindows().searching();
     QCOMPARE(searching->windowTitle(), QStringLiteral("検索中"));
     QCOMPARE(searching->Table->headerItem()->text(0), QStringLiteral("サイト"));
     QCOMPARE(searching->Table->headerItem()->text(1), QStringLiteral("検索結果"));
@@ -79,7 +79,7 @@ void ProgressTest::windowsAsBuilt()
     QCOMPARE(searching->LBSearch->text(), QStringLiteral("検索テーマのサイト数=3"));
     QCOMPARE(searching->TBSearch->text(), QString());
 
-    Confirm *confirm = ConfirmForm();
+    Confirm *confirm = stage.form->runWindows().confirm();
     QCOMPARE(confirm->windowTitle(), QStringLiteral("リンク確認中"));
     QCOMPARE(confirm->Table->headerItem()->text(0), QStringLiteral("URL"));
     QCOMPARE(confirm->Table->headerItem()->text(1), QStringLiteral("確認結果"));
@@ -96,20 +96,20 @@ void ProgressTest::searchingFollowsRun()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 1;
-    settings().LimitTime = 30;
-    Searching *window = SearchingForm();
+    stage.session.settings.ShowSearching = 1;
+    stage.session.settings.LimitTime = 30;
+    Searching *window = stage.form->runWindows().searching();
     QString receiving, sending, fastCell, lines, summary;
     bool shown = false;
     Stage::when(
-        [] { return runController().HitCount == 10; },
+        [&stage] { return stage.session.run.HitCount == 10; },
         [&] {
             shown = window->isVisible();
             stage.form->activateWindow();
             Stage::when(
                 [&] { return stage.form->isActiveWindow(); },
                 [&] {
-                    RunCommand(9);
+                    RunCommand(*stage.form, 9);
                     Stage::when(
                         [&] { return window->isActiveWindow(); },
                         [&] {
@@ -119,7 +119,7 @@ void ProgressTest::searchingFollowsRun()
                             summary = window->LBSearch->text();
                             lines = window->TBSearch->text();
                             Stage::when(
-                                [] { return runController().HitCount == 11; },
+                                [&stage] { return stage.session.run.HitCount == 11; },
                                 [&] { QTest::mouseClick(window->cmdExit, Qt::LeftButton); });
                         });
                 });
@@ -146,16 +146,16 @@ void ProgressTest::hiddenWindowIsFilledAndRefreshed()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 0;
-    settings().LimitTime = 30;
-    Searching *window = SearchingForm();
+    stage.session.settings.ShowSearching = 0;
+    stage.session.settings.LimitTime = 30;
+    Searching *window = stage.form->runWindows().searching();
     bool hiddenAtStart = true;
     QString beforeShow, afterShow, afterShowLine;
-    Stage::when([] { return runController().HitCount == 10; },
+    Stage::when([&stage] { return stage.session.run.HitCount == 10; },
                 [&] {
                     hiddenAtStart = !window->isVisible();
                     beforeShow = window->cell(0, 1);
-                    RunCommand(9);
+                    RunCommand(*stage.form, 9);
                     Stage::when([&] { return window->isActiveWindow(); },
                                 [&] {
                                     afterShow = window->cell(0, 1);
@@ -178,21 +178,21 @@ void ProgressTest::closeDoesNotStopButStopDoes()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 1;
-    settings().LimitTime = 2;
-    Searching *window = SearchingForm();
+    stage.session.settings.ShowSearching = 1;
+    stage.session.settings.LimitTime = 2;
+    Searching *window = stage.form->runWindows().searching();
     bool hidden = false;
     int stateAfterClose = 0;
     Stage::at(300, [&] {
         QTest::mouseClick(window->cmdOK, Qt::LeftButton);
         hidden = !window->isVisible();
-        stateAfterClose = runController().RunState;
+        stateAfterClose = stage.session.run.RunState;
     });
     stage.search(QStringLiteral("abc"));
     QVERIFY(hidden);
     QCOMPARE(stateAfterClose, int(kRunSearch));
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝") +
-                                           QString::number(runController().HitCount));
+                                           QString::number(stage.session.run.HitCount));
     // The hidden window kept taking updates.
     QCOMPARE(window->LBSearch->text(), QStringLiteral("終了しました。"));
 
@@ -200,17 +200,17 @@ void ProgressTest::closeDoesNotStopButStopDoes()
     stage.farm.serve("/a", testsupport::page("").withFault(Fault::StallBeforeHeaders));
     const int stalled = int(stage.column(1).count(QString::fromStdString(stage.farm.url("/a"))));
     QVERIFY(stalled >= 1);
-    settings().ShowChecking = 1;
-    settings().CheckWait = 0;
-    Confirm *confirm = ConfirmForm();
-    Stage::when([&] { return runController().CheckLeft() == stalled; },
+    stage.session.settings.ShowChecking = 1;
+    stage.session.settings.CheckWait = 0;
+    Confirm *confirm = stage.form->runWindows().confirm();
+    Stage::when([&] { return stage.session.run.CheckLeft() == stalled; },
                 [&] { QTest::mouseClick(confirm->cmdExit, Qt::LeftButton); });
-    RunCommand(3);
-    QVERIFY(Stage::settle());
-    const QString counted = QString::number(runController().HitCount - stalled) + QLatin1Char('/') +
-                            QString::number(runController().HitCount) +
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
+    const QString counted = QString::number(stage.session.run.HitCount - stalled) +
+                            QLatin1Char('/') + QString::number(stage.session.run.HitCount) +
                             QStringLiteral("件が確認済み、");
-    QCOMPARE(confirm->rowCount(), runController().HitCount);
+    QCOMPARE(confirm->rowCount(), stage.session.run.HitCount);
     QCOMPARE(stage.form->statusText(), QStringLiteral("中止しました。") + counted +
                                            QStringLiteral("リンク切れが見つかりませんでした。"));
     QCOMPARE(confirm->LBCheck->text(), counted);
@@ -221,7 +221,7 @@ void ProgressTest::progressHeldAt100()
 {
     Stage stage;
     openThree(stage);
-    Searching *window = SearchingForm();
+    Searching *window = stage.form->runWindows().searching();
     window->Up_Progress(42);
     QCOMPARE(window->PGSearch->value(), 42);
     window->Up_Progress(150);
@@ -239,8 +239,8 @@ void ProgressTest::columnsAreThirdsFromTheFirstOpening()
     stage.farm.serveSearch("/fast/search", generated(30));
     stage.open({{"fast", "日本語", "/fast/search"}}, {{"one", {"fast"}}});
     stage.search(QStringLiteral("abc"));
-    Searching *window = SearchingForm();
-    RunCommand(9);
+    Searching *window = stage.form->runWindows().searching();
+    RunCommand(*stage.form, 9);
     QTRY_VERIFY(window->isVisible());
     QTreeWidget *table = window->Table;
     const int bar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
@@ -268,14 +268,15 @@ void ProgressTest::windowsKeepTheEnd()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 1;
+    stage.session.settings.ShowSearching = 1;
     // No time limit: the hanging site holds the run until the stop is seen, however slowly a
     // loaded machine gets there.
-    settings().LimitTime = 0;
-    Searching *window = SearchingForm();
+    stage.session.settings.LimitTime = 0;
+    Searching *window = stage.form->runWindows().searching();
     Stage::when(
         [&] {
-            return runController().HitCount >= 10 && window->cell(2, 2) == QStringLiteral("送信中");
+            return stage.session.run.HitCount >= 10 &&
+                   window->cell(2, 2) == QStringLiteral("送信中");
         },
         [&] { QTest::keyClick(stage.form->Word, Qt::Key_Return); }, 60000);
     stage.search(QStringLiteral("abc"));
@@ -301,16 +302,16 @@ void ProgressTest::windowsKeepTheEnd()
                                QString()};
     QCOMPARE(ended(), expected);
     window->hide();
-    RunCommand(9);
+    RunCommand(*stage.form, 9);
     QTRY_VERIFY(window->isVisible());
     QTRY_COMPARE(ended(), expected);
     window->hide();
 
-    settings().ShowChecking = 0;
-    RunCommand(3);
-    QVERIFY(Stage::settle());
-    Confirm *confirm = ConfirmForm();
-    RunCommand(10);
+    stage.session.settings.ShowChecking = 0;
+    RunCommand(*stage.form, 3);
+    QVERIFY(stage.settle());
+    Confirm *confirm = stage.form->runWindows().confirm();
+    RunCommand(*stage.form, 10);
     QTRY_VERIFY(confirm->isVisible());
     QTRY_VERIFY(confirm->LBCheck->text().endsWith(QStringLiteral("件が確認済み、")));
     QVERIFY(!confirm->cmdExit->isEnabled());
@@ -375,7 +376,7 @@ void ProgressTest::eachSiteTellsHowItEnded()
     QVERIFY(!stage.form->Failures->isVisible());
 
     stage.search(QStringLiteral("日本 語"));
-    Searching *window = SearchingForm();
+    Searching *window = stage.form->runWindows().searching();
     QCOMPARE(window->rowCount(), int(std::size(cases)));
     for (int row = 0; row < window->rowCount(); ++row)
         QCOMPARE(window->cell(row, 0) + QLatin1Char('|') + window->cell(row, 2),
@@ -396,7 +397,7 @@ void ProgressTest::eachSiteTellsHowItEnded()
 
     stage.form->Do_SetTopic();
     QVERIFY(!mark->isVisible());
-    RunCommand(9);
+    RunCommand(*stage.form, 9);
     QTRY_VERIFY(window->isVisible());
     for (int row = 0; row < window->rowCount(); ++row)
         QCOMPARE(window->cell(row, 2), QString());
@@ -409,9 +410,9 @@ void ProgressTest::barShowsTheShareOfSitesEnded()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 1;
-    settings().LimitTime = 0;
-    Searching *window = SearchingForm();
+    stage.session.settings.ShowSearching = 1;
+    stage.session.settings.LimitTime = 0;
+    Searching *window = stage.form->runWindows().searching();
     const QString found = OutcomeText({SiteOutcome::Found});
     int firstEnded = -1;
     int secondEnded = -1;
@@ -442,15 +443,15 @@ void ProgressTest::keysInTheProgressWindows()
 {
     Stage stage;
     openThree(stage);
-    settings().ShowSearching = 1;
-    settings().LimitTime = 10;
-    Searching *window = SearchingForm();
+    stage.session.settings.ShowSearching = 1;
+    stage.session.settings.LimitTime = 10;
+    Searching *window = stage.form->runWindows().searching();
     auto *exit = stage.form->findChild<QAction *>(QStringLiteral("mExit"));
     QVERIFY(exit);
     exit->disconnect();
     QSignalSpy exits(exit, &QAction::triggered);
     bool shownAfterEsc = false;
-    Stage::when([&] { return runController().HitCount == 10 && window->isVisible(); },
+    Stage::when([&] { return stage.session.run.HitCount == 10 && window->isVisible(); },
                 [&] {
                     window->activateWindow();
                     Stage::when([&] { return window->isActiveWindow(); },

@@ -1,7 +1,7 @@
 // The record of fetched update files and the server's file list, without a window or server.
-#include "common/encoding.h"
-#include "update/makerhost.h"
-#include "update/releaselist.h"
+#include "core/encoding.h"
+#include "core/makerhost.h"
+#include "core/releaselist.h"
 
 #include <QDir>
 #include <QFile>

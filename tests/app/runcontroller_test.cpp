@@ -1,8 +1,9 @@
 // The run controller without any window: a plain view records what a run tells it, as a
 // console front end would, under a QCoreApplication.
-#include "driver/runcontroller.h"
-#include "driver/runrules.h"
+#include "core/runcontroller.h"
+#include "core/runrules.h"
 #include "runfixture.h"
+#include "sessionfixture.h"
 
 #include <QCoreApplication>
 
@@ -53,23 +54,23 @@ public:
 
 // The catalogue and topic of the given sites, loaded as the program loads them, without a
 // window; the first topic's sites are the next search's.
-void openSites(testsupport::Sandbox &sandbox, const testsupport::SiteFarm &farm,
+void openSites(Session &session, testsupport::Sandbox &sandbox, const testsupport::SiteFarm &farm,
                const std::vector<Site> &sites)
 {
     sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
-    settings() = Settings();
-    QVERIFY(LoadSiteInfo() == static_cast<int32_t>(sites.size()));
+    session.settings = Settings();
+    QVERIFY(LoadSiteInfo(session) == static_cast<int32_t>(sites.size()));
     std::vector<std::string> members;
     for (const Site &s : sites)
         members.push_back(s.name);
-    LoadTopicsFrom(topicsBytes(farm, {{"t", members}}));
-    settings().iTopic = 0;
-    UseTopic();
+    LoadTopicsFrom(session, topicsBytes(farm, {{"t", members}}));
+    session.settings.iTopic = 0;
+    UseTopic(session);
 }
 
-bool idle()
+bool idle(Session &session)
 {
-    return QTest::qWaitFor([] { return !runController().busy(); }, 60000);
+    return QTest::qWaitFor([&session] { return !session.run.busy(); }, 60000);
 }
 
 } // namespace
@@ -77,11 +78,17 @@ bool idle()
 class RunControllerTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
 private Q_SLOTS:
-    void init() { runController().setView(&view); }
+    void init()
+    {
+        session_ = sessionfixture::fresh();
+        session_->run.setView(&view);
+    }
     void cleanup()
     {
-        runController().setView(nullptr);
+        session_->run.setView(nullptr);
         view = LogView();
     }
     void searchReportsInOrderWithoutBlocking();
@@ -101,13 +108,13 @@ void RunControllerTest::searchReportsInOrderWithoutBlocking()
     testsupport::SearchSite site;
     site.totalHits = 30;
     farm.serveSearch("/a/search", site);
-    openSites(sandbox, farm, {{"a", "日本語", "/a/search"}});
+    openSites(*session_, sandbox, farm, {{"a", "日本語", "/a/search"}});
 
-    RunController &run = runController();
+    RunController &run = session_->run;
     run.Do_Search();
     QCOMPARE(run.RunState, kRunSearch);
     QCOMPARE(view.keys.size(), 0);
-    QVERIFY(idle());
+    QVERIFY(idle(*session_));
 
     QCOMPARE(view.keys.size(), 10);
     QCOMPARE(view.keys.first(), QStringLiteral("j=0"));
@@ -125,11 +132,11 @@ void RunControllerTest::stopWaitsThenCancelsAndEnds()
     testsupport::SiteFarm farm;
     farm.serve("/hang/search",
                testsupport::page("").withFault(testsupport::Fault::StallBeforeHeaders));
-    openSites(sandbox, farm, {{"hang", "日本語", "/hang/search"}});
-    settings().LimitTime = 0;
-    settings().AutoCheck = 1;
+    openSites(*session_, sandbox, farm, {{"hang", "日本語", "/hang/search"}});
+    session_->settings.LimitTime = 0;
+    session_->settings.AutoCheck = 1;
 
-    RunController &run = runController();
+    RunController &run = session_->run;
     run.Do_Search();
     QVERIFY(farm.waitForRequests(1));
     bool followed = false;
@@ -138,7 +145,7 @@ void RunControllerTest::stopWaitsThenCancelsAndEnds()
     QVERIFY(run.stopping());
     QCOMPARE(view.log.last(), QStringLiteral("notice"));
     QCOMPARE(run.RunState, kRunSearch);
-    QVERIFY(idle());
+    QVERIFY(idle(*session_));
 
     QVERIFY(followed);
     QCOMPARE(view.log.mid(view.log.size() - 4),
@@ -158,20 +165,20 @@ void RunControllerTest::checkAndRemovalThroughTheView()
     farm.serve("/gone", testsupport::status(404));
     farm.serve("/links/search", testsupport::page(resultPage(
                                     {farm.url("/ok"), farm.url("/gone"), farm.url("/ok")})));
-    openSites(sandbox, farm, {{"links", "日本語", "/links/search"}});
-    settings().LimitLink = 3;
-    settings().AutoCheck = 1;
-    settings().AutoDelete = 1;
+    openSites(*session_, sandbox, farm, {{"links", "日本語", "/links/search"}});
+    session_->settings.LimitLink = 3;
+    session_->settings.AutoCheck = 1;
+    session_->settings.AutoDelete = 1;
 
-    runController().Do_Search();
-    QVERIFY(idle());
+    session_->run.Do_Search();
+    QVERIFY(idle(*session_));
 
     QVERIFY(view.log.contains(QStringLiteral("check")));
     QVERIFY(view.log.contains(QStringLiteral("3/3件が確認済み、1件リンク切れが見つかりました。")));
-    QCOMPARE(runController().LinkState[1], kLinkNotFound);
+    QCOMPARE(session_->run.LinkState[1], kLinkNotFound);
     QCOMPARE(view.keys, QStringList{"j=0"});
     QCOMPARE(view.messages, QStringList{"有効リンク数は3個から1個になりました。"});
-    QCOMPARE(runController().HitCount, 1);
+    QCOMPARE(session_->run.HitCount, 1);
 }
 
 QTEST_GUILESS_MAIN(RunControllerTest)

@@ -3,16 +3,18 @@
 #pragma once
 
 #include "common/messagebox.h"
-#include "common/progdir.h"
+#include "core/progdir.h"
+#include "core/runcontroller.h"
+#include "core/session.h"
+#include "core/settings.h"
+#include "core/sitelist.h"
+#include "core/topicstore.h"
 #include "driver/confirm.h"
-#include "driver/runcontroller.h"
 #include "driver/runwindows.h"
 #include "driver/searching.h"
 #include "mainwindow/form1.h"
 #include "sandbox.h"
-#include "settings/settings.h"
 #include "sitefarm.h"
-#include "topics/topicstore.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -123,15 +125,20 @@ inline std::string resultPage(const std::vector<std::string> &urls,
 // The whole stage: sandbox, farm, catalogue, topics, settings, main window.
 class Stage {
 public:
+    // The stage's own session, its notices shown in message boxes as the window program shows
+    // them (the tests answer and read them through msgbox::).
+    Session session;
     testsupport::Sandbox sandbox;
     testsupport::SiteFarm farm;
     std::unique_ptr<Form1> form;
 
     // A run or stop a test left behind ends here, before its window and server go, so the
     // next test starts with the controller idle.
+    Stage() { ShowNotices(session); }
+
     ~Stage()
     {
-        RunController &run = runController();
+        RunController &run = session.run;
         if (run.RunState == kRunSearch || run.RunState == kRunCheck)
             run.Do_Stop();
         if (!settle())
@@ -144,18 +151,16 @@ public:
               const std::function<void(Settings &)> &adjust = {})
     {
         sandbox.write("sitelist.dat", packCatalogue(catalogueText(farm, sites)));
-        settings() = Settings();
-        settings().ShowSearching = 0;
-        settings().ShowChecking = 0;
-        QVERIFY(LoadSiteInfo() == static_cast<int32_t>(sites.size()));
-        LoadTopicsFrom(topicsBytes(farm, topics));
-        settings().iTopic = 0;
+        session.settings.ShowSearching = 0;
+        session.settings.ShowChecking = 0;
+        QVERIFY(LoadSiteInfo(session) == static_cast<int32_t>(sites.size()));
+        LoadTopicsFrom(session, topicsBytes(farm, topics));
+        session.settings.iTopic = 0;
         msgbox::setAutoAnswer(true);
         msgbox::clearShown();
-        runController().HitCount = 0; // as at program start: the hits of an earlier stage are gone
         if (adjust)
-            adjust(settings());
-        form = std::make_unique<Form1>();
+            adjust(session.settings);
+        form = std::make_unique<Form1>(session);
         form->Form_Load(0);
     }
 
@@ -170,9 +175,9 @@ public:
     }
 
     // Waits until no run is on and no stop pending (false after a minute).
-    [[nodiscard]] static bool settle()
+    [[nodiscard]] bool settle()
     {
-        return QTest::qWaitFor([] { return !runController().busy(); }, 60000);
+        return QTest::qWaitFor([this] { return !session.run.busy(); }, 60000);
     }
 
     // Runs the action once, at the given time into what follows (a run in progress polls the

@@ -1,9 +1,10 @@
 // The settings file "STARTUP.DAT" and the program's copy of the site catalogue.
 #include "common/messagebox.h"
-#include "common/progdir.h"
+#include "core/progdir.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
 #include "sandbox.h"
-#include "settings/settings.h"
-#include "topics/topicstore.h"
+#include "sessionfixture.h"
 
 #include <QtTest>
 
@@ -45,13 +46,15 @@ const QByteArray kDefaultsFile = "Title=Velmora\r\niTopic=0\r\nLimitTime=120\r\n
 class SettingsTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
 private Q_SLOTS:
     void init()
     {
+        session_ = sessionfixture::fresh();
         setProgramDir(QString());
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
-        settings() = Settings();
     }
 
     void defaultsAreWrittenAsTwelveLines()
@@ -118,22 +121,26 @@ private Q_SLOTS:
     void loadAndSaveTheFile()
     {
         testsupport::Sandbox box;
-        LoadSettings(); // missing file: the defaults, silently
+        LoadSettings(*session_); // missing file: the defaults, silently
         QVERIFY(msgbox::shown().isEmpty());
         box.write("STARTUP.DAT", "FontSize=12\r\nTitle=Mine\r\n");
-        LoadSettings();
-        QCOMPARE(settings().FontSize, 12);
-        settings().LimitTime = 30;
-        QVERIFY(SaveSettings());
+        LoadSettings(*session_);
+        QCOMPARE(session_->settings.FontSize, 12);
+        session_->settings.LimitTime = 30;
+        QVERIFY(SaveSettings(*session_));
         QByteArray expected = kDefaultsFile;
         expected.replace("Title=Velmora", "Title=Mine")
             .replace("LimitTime=120", "LimitTime=30")
             .replace("FontSize=9", "FontSize=12");
         QCOMPARE(QByteArray::fromStdString(box.read("STARTUP.DAT")), expected);
 
-        // A folder that can't be written: the old file stays, the user is told.
+        // A folder that can't be written: the old file stays, the user is told through the
+        // session's notice, which the window program shows as a box with the critical icon.
         setProgramDir(QString::fromStdString((box.path() / "missing").string()));
-        QVERIFY(!SaveSettings());
+        QSignalSpy notices(session_.get(), &Session::notice);
+        QVERIFY(!SaveSettings(*session_));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.at(0).at(2).value<NoticeLevel>(), NoticeLevel::Critical);
         QCOMPARE(msgbox::shown().size(), 1);
         QVERIFY(msgbox::shown().at(0).text.startsWith(
             QString::fromUtf8("STARTUP.DATを保存できませんでした。")));
@@ -148,8 +155,8 @@ private Q_SLOTS:
         box.write("STARTUP.DAT", "LimitTime=-1\r\nLimitLink=-5\r\nCheckWait=99999\r\n"
                                  "FontSize=0\r\nShowSearching=7\r\nAutoCheck=-2\r\n"
                                  "ShowChecking=1\r\nSearchMode=5\r\niTopic=4\r\n");
-        LoadSettings();
-        const Settings &s = settings();
+        LoadSettings(*session_);
+        const Settings &s = session_->settings;
         QCOMPARE(s.LimitTime, 0);
         QCOMPARE(s.LimitLink, 1);
         QCOMPARE(s.CheckWait, 3600);
@@ -158,7 +165,7 @@ private Q_SLOTS:
         QCOMPARE(s.AutoCheck, 0);
         QCOMPARE(s.ShowChecking, 1);
         QCOMPARE(s.SearchMode, 5); // not the settings window's: left as it stands
-        QVERIFY(SaveSettings());
+        QVERIFY(SaveSettings(*session_));
         QByteArray expected = kDefaultsFile;
         expected.replace("iTopic=0", "iTopic=4")
             .replace("LimitTime=120", "LimitTime=0")
@@ -176,8 +183,8 @@ private Q_SLOTS:
         testsupport::Sandbox box;
         writeCatalogue(box, sites(3) + "SITE 名前が長い" + std::string(600, 'x') +
                                 "\r\nROOT http://long/ tail\r\nENDSITE\r\n");
-        QCOMPARE(LoadSiteInfo(), 4);
-        const SiteInfoList &list = siteInfoList();
+        QCOMPARE(LoadSiteInfo(*session_), 4);
+        const SiteInfoList &list = session_->sites;
         QCOMPARE(list.count, 4);
         QCOMPARE(list.sites[1].name, QString::fromUtf8("サイト1"));
         QCOMPARE(list.sites[1].language, QString::fromUtf8("日本語"));
@@ -195,23 +202,23 @@ private Q_SLOTS:
     {
         testsupport::Sandbox box;
         writeCatalogue(box, sites(130));
-        QCOMPARE(LoadSiteInfo(), 130);
-        QCOMPARE(siteInfoList().count, 101);
-        QCOMPARE(siteInfoList().sites[100].root, QStringLiteral("http://s100/"));
-        QCOMPARE(FindSiteByRoot(QStringLiteral("http://s120/")), 101);
+        QCOMPARE(LoadSiteInfo(*session_), 130);
+        QCOMPARE(session_->sites.count, 101);
+        QCOMPARE(session_->sites.sites[100].root, QStringLiteral("http://s100/"));
+        QCOMPARE(FindSiteByRoot(session_->sites, QStringLiteral("http://s120/")), 101);
     }
 
     void emptyAndMissingCatalogues()
     {
         testsupport::Sandbox box;
         writeCatalogue(box, "# no sites here\r\n");
-        QCOMPARE(LoadSiteInfo(), 0);
-        QCOMPARE(siteInfoList().count, 0);
+        QCOMPARE(LoadSiteInfo(*session_), 0);
+        QCOMPARE(session_->sites.count, 0);
         QVERIFY(msgbox::shown().isEmpty());
 
         std::filesystem::remove(box.path() / "sitelist.dat");
-        QVERIFY(LoadSiteInfo() < 0);
-        QCOMPARE(siteInfoList().count, 0);
+        QVERIFY(LoadSiteInfo(*session_) < 0);
+        QCOMPARE(session_->sites.count, 0);
         QCOMPARE(msgbox::shown().size(), 1);
         QCOMPARE(msgbox::shown().at(0).text, QStringLiteral("LoadSite Error=-5001"));
         QCOMPARE(msgbox::shown().at(0).title, QStringLiteral("Velmora"));

@@ -1,7 +1,8 @@
 // The settings window driven as a user drives it: typing into the fields, the up/down buttons,
 // the check boxes, apply, OK and cancel; checked against the settings in memory.
 #include "common/messagebox.h"
-#include "settings/settings.h"
+#include "core/settings.h"
+#include "sessionfixture.h"
 #include "settings/settingwindow.h"
 #include "windowdriving.h"
 
@@ -41,6 +42,8 @@ const QString kRangeMessage = QStringLiteral("数字の範囲をチェックし�
 class SettingWindowTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
     std::unique_ptr<Setting> w;
     QList<int32_t> fontsApplied;
 
@@ -52,7 +55,7 @@ class SettingWindowTest : public QObject {
     void open()
     {
         if (!w) {
-            w = std::make_unique<Setting>();
+            w = std::make_unique<Setting>(*session_);
             w->applyListFont = [this](int32_t points) { fontsApplied << points; };
         }
         w->show();
@@ -61,10 +64,11 @@ class SettingWindowTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        settings() = Settings();
-        settings().HomeURL = QStringLiteral("http://home.example/");
-        settings().AutoCheck = 1;
-        settings().CheckWait = 30;
+        w.reset(); // a window goes before the session it shows
+        session_ = sessionfixture::fresh();
+        session_->settings.HomeURL = QStringLiteral("http://home.example/");
+        session_->settings.AutoCheck = 1;
+        session_->settings.CheckWait = 30;
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
         fontsApplied.clear();
@@ -145,8 +149,8 @@ private Q_SLOTS:
         typeText(link().field, QStringLiteral("-"));
         QCOMPARE(messages(), QStringList{kRangeMessage});
 
-        QCOMPARE(settings().LimitTime, 120); // nothing applied yet
-        QCOMPARE(settings().FontSize, 9);
+        QCOMPARE(session_->settings.LimitTime, 120); // nothing applied yet
+        QCOMPARE(session_->settings.FontSize, 9);
     }
 
     void upDownStopAtTheRange()
@@ -181,10 +185,10 @@ private Q_SLOTS:
         QTest::mouseClick(w->CBSearching, Qt::LeftButton);
         QTest::mouseClick(w->CBAutoCheck, Qt::LeftButton);
         QTest::mouseClick(w->cmdSave, Qt::LeftButton);
-        QCOMPARE(settings().LimitTime, 300);
-        QCOMPARE(settings().FontSize, 14);
-        QCOMPARE(settings().ShowSearching, 1);
-        QCOMPARE(settings().AutoCheck, 0);
+        QCOMPARE(session_->settings.LimitTime, 300);
+        QCOMPARE(session_->settings.FontSize, 14);
+        QCOMPARE(session_->settings.ShowSearching, 1);
+        QCOMPARE(session_->settings.AutoCheck, 0);
         QCOMPARE(fontsApplied, QList<int32_t>{14}); // the result list follows at once
         QVERIFY(w->isVisible());
 
@@ -193,8 +197,8 @@ private Q_SLOTS:
         typeText(link().field, QStringLiteral("50"));
         QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
         QVERIFY(!w->isVisible());
-        QCOMPARE(settings().LimitTime, 300);
-        QCOMPARE(settings().LimitLink, 10);
+        QCOMPARE(session_->settings.LimitTime, 300);
+        QCOMPARE(session_->settings.LimitLink, 10);
 
         // The next opening shows the settings in force, not the edit.
         open();
@@ -206,8 +210,8 @@ private Q_SLOTS:
         QTest::mouseClick(w->CBChecking, Qt::LeftButton);
         QTest::mouseClick(w->cmdOK, Qt::LeftButton);
         QVERIFY(!w->isVisible());
-        QCOMPARE(settings().CheckWait, 30);
-        QCOMPARE(settings().ShowChecking, 1);
+        QCOMPARE(session_->settings.CheckWait, 30);
+        QCOMPARE(session_->settings.ShowChecking, 1);
         QCOMPARE(wait().field->text(), QStringLiteral("30"));
         QCOMPARE(fontsApplied.size(), 2);
     }
@@ -216,16 +220,16 @@ private Q_SLOTS:
     {
         QTest::keyClick(w->THomeURL, Qt::Key_End);
         typeText(w->THomeURL, QStringLiteral("top.htm"));
-        QCOMPARE(settings().HomeURL, QStringLiteral("http://home.example/top.htm"));
+        QCOMPARE(session_->settings.HomeURL, QStringLiteral("http://home.example/top.htm"));
         QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
-        QCOMPARE(settings().HomeURL, QStringLiteral("http://home.example/top.htm"));
+        QCOMPARE(session_->settings.HomeURL, QStringLiteral("http://home.example/top.htm"));
     }
 
     void storedValuesOutsideTheRangesAreShownNotChanged()
     {
         w->hide();
-        settings().LimitTime = 5000;
-        settings().AutoDelete = 7;
+        session_->settings.LimitTime = 5000;
+        session_->settings.AutoDelete = 7;
         open();
         QCOMPARE(time().field->text(), QStringLiteral("5000"));
         QVERIFY(w->CBAutoDelete->isChecked());
@@ -233,8 +237,8 @@ private Q_SLOTS:
         QTest::mouseClick(time().up, Qt::LeftButton);
         QCOMPARE(time().field->text(), QStringLiteral("5000"));
         QTest::mouseClick(w->cmdSave, Qt::LeftButton);
-        QCOMPARE(settings().LimitTime, 5000);
-        QCOMPARE(settings().AutoDelete, 1);
+        QCOMPARE(session_->settings.LimitTime, 5000);
+        QCOMPARE(session_->settings.AutoDelete, 1);
     }
 
     void rangeRules()

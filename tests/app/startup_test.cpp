@@ -2,19 +2,19 @@
 // user's files back.
 #include "common/messagebox.h"
 #include "common/pause.h"
-#include "common/progdir.h"
-#include "common/runhooks.h"
-#include "driver/runcontroller.h"
-#include "help/helptable.h"
+#include "core/helptable.h"
+#include "core/progdir.h"
+#include "core/runcontroller.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 #include "runfixture.h"
 #include "sandbox.h"
-#include "settings/settings.h"
+#include "sessionfixture.h"
 #include "settings/splash.h"
 #include "settings/startup.h"
 #include "sitefarm.h"
-#include "topics/topicstore.h"
 
 #include <QHeaderView>
 #include <QMainWindow>
@@ -61,15 +61,14 @@ QByteArray bytesOf(const testsupport::Sandbox &box, const char *name)
     return QByteArray::fromStdString(box.read(name));
 }
 
-void closeMainWindow()
+void closeMainWindow(const Session &session, QPointer<Form1> &window)
 {
-    QMainWindow *window = mainWindow();
     QVERIFY(window);
     window->close();
-    QVERIFY(ProgramEnded());
+    QVERIFY(session.ended);
     QVERIFY(!window->isVisible());
     delete window;
-    QVERIFY(!mainWindow());
+    QVERIFY(!window);
 }
 
 } // namespace
@@ -77,13 +76,26 @@ void closeMainWindow()
 class StartupTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+    QPointer<Form1> window_;
+
+    // Starts the program as main() does: a fresh session each time, so a start after an end
+    // is the program started again.
+    bool start()
+    {
+        delete window_;
+        session_ = sessionfixture::fresh();
+        return StartProgram(*session_, window_, 0);
+    }
+
 private Q_SLOTS:
     void init()
     {
+        delete window_;
+        session_ = sessionfixture::fresh();
         setProgramDir(QString());
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
-        runHooks() = RunHooks();
     }
 
     void deliveredFilesLoadAndAreWrittenBackUnchanged()
@@ -95,24 +107,24 @@ private Q_SLOTS:
         QVERIFY(!topics.isEmpty() && !startup.isEmpty());
         fs::remove(box.path() / "replace.bmp");
 
-        QVERIFY(StartProgram(0));
+        QVERIFY(start());
         QVERIFY(msgbox::shown().isEmpty());
         QCOMPARE(shownSplash(), builtInSplash());
         QVERIFY(!builtInSplash()->isVisible());
-        QCOMPARE(screenDpi(), 96);
-        QVERIFY(siteInfoList().count > 0);
-        QVERIFY(helpTable().count > 0);
-        QCOMPARE(topicStore().count, int32_t(topics.count("TOPIC ")));
-        for (int t = 0; t < topicStore().count; ++t)
-            QVERIFY2(topicStore().topics[t].unknownRoots.isEmpty(),
+        QCOMPARE(session_->screenDpi, 96);
+        QVERIFY(session_->sites.count > 0);
+        QVERIFY(session_->help.count > 0);
+        QCOMPARE(session_->topics.count, int32_t(topics.count("TOPIC ")));
+        for (int t = 0; t < session_->topics.count; ++t)
+            QVERIFY2(session_->topics.topics[t].unknownRoots.isEmpty(),
                      "every delivered root is a site");
-        QCOMPARE(mainWindow()->objectName(), QStringLiteral("Form1"));
-        QCOMPARE(mainWindow()->windowTitle(), QStringLiteral("Velmora"));
-        QVERIFY(mainWindow()->isVisible());
+        QCOMPARE(window_->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Velmora"));
+        QVERIFY(window_->isVisible());
 
         fs::remove(box.path() / "TOPICS.DAT");
         fs::remove(box.path() / "STARTUP.DAT");
-        closeMainWindow();
+        closeMainWindow(*session_, window_);
         QCOMPARE(bytesOf(box, "STARTUP.DAT"), startup);
         QVERIFY(fs::exists(box.path() / "window.ini"));
         QCOMPARE(bytesOf(box, "TOPICS.DAT"), topics);
@@ -127,14 +139,14 @@ private Q_SLOTS:
                                                     "http://a/\r\nENDTOPIC\r\n"));
         box.write("STARTUP.DAT", "Title=Other\r\niTopic=4\r\nFontSize=11\r\nZoom=2\r\n");
 
-        QVERIFY(StartProgram(0));
-        QCOMPARE(settings().iTopic, 0); // only one topic
-        QCOMPARE(settings().Title, QStringLiteral("Velmora"));
-        QCOMPARE(AppendTopic(QString::fromUtf8("新規 テーマ")), 1);
-        memberFlags().fill(0);
-        SetSiteFlag(1, 1, 1);
-        settings().LimitLink = 25;
-        closeMainWindow();
+        QVERIFY(start());
+        QCOMPARE(session_->settings.iTopic, 0); // only one topic
+        QCOMPARE(session_->settings.Title, QStringLiteral("Velmora"));
+        QCOMPARE(AppendTopic((*session_), QString::fromUtf8("新規 テーマ")), 1);
+        session_->memberFlags.fill(0);
+        SetSiteFlag((*session_), 1, 1, 1);
+        session_->settings.LimitLink = 25;
+        closeMainWindow(*session_, window_);
 
         QCOMPARE(box.read("STARTUP.DAT"),
                  "Title=Velmora\r\niTopic=0\r\nLimitTime=120\r\nLimitLink=25\r\nHomeURL=" +
@@ -174,19 +186,18 @@ private Q_SLOTS:
             }
             msgbox::clearShown();
 
-            QVERIFY2(StartProgram(0), c.name);
+            QVERIFY2(start(), c.name);
             const bool warned = std::any_of(
                 msgbox::shown().begin(), msgbox::shown().end(), [&](const msgbox::Shown &box) {
                     return c.warning && box.text.startsWith(QString::fromUtf8(c.warning));
                 });
             QVERIFY2(warned == (c.warning != nullptr), c.name);
-            closeMainWindow();
+            closeMainWindow(*session_, window_);
             if (c.hugeSize == 0)
                 QVERIFY2(fs::is_fifo(place), c.name);
             else
                 QVERIFY2(fs::file_size(place) == c.hugeSize && box.read(c.name).front() == 'x',
                          c.name);
-            runHooks() = RunHooks();
         }
     }
 
@@ -210,24 +221,23 @@ private Q_SLOTS:
                 box.write("TOPICS.DAT",
                           runfixture::topicsBytes(farm, {{"t", {"a", "b"}}}).toStdString());
                 box.write("STARTUP.DAT", "LimitTime=0\r\nLimitLink=100\r\n");
-                QVERIFY(StartProgram(0));
-                Form1 *form = MainForm();
+                QVERIFY(start());
+                Form1 *form = window_.data();
                 form->Word->setText(QStringLiteral("abc"));
                 QTest::keyClick(form->Word, Qt::Key_Return);
                 QVERIFY(QTest::qWaitFor([&] { return farm.requestCount() >= stopAt; }));
-                runController().Do_Toggle();
+                session_->run.Do_Toggle();
                 if (!closeDuringStop)
-                    QVERIFY(QTest::qWaitFor([] { return !runController().busy(); }));
-                mainWindow()->close();
+                    QVERIFY(QTest::qWaitFor([this] { return !session_->run.busy(); }));
+                window_->close();
 
-                QVERIFY2(QTest::qWaitFor([] { return ProgramEnded() && !runController().busy(); },
-                                         20000),
+                QVERIFY2(QTest::qWaitFor(
+                             [this] { return session_->ended && !session_->run.busy(); }, 20000),
                          qPrintable(QStringLiteral("stop at %1").arg(stopAt)));
-                QCOMPARE(runController().ActiveCount(), 0);
+                QCOMPARE(session_->run.ActiveCount(), 0);
                 QVERIFY(box.read("STARTUP.DAT").find("LimitLink=100\r\n") != std::string::npos);
                 QVERIFY(box.read("STARTUP.DAT").find("Title=") != std::string::npos);
-                delete mainWindow();
-                runHooks() = RunHooks();
+                delete window_;
             }
         }
     }
@@ -236,29 +246,31 @@ private Q_SLOTS:
     {
         testsupport::Sandbox box;
         copyProgramData(box);
-        QVERIFY(StartProgram(0));
-        // The main window installs the driver's hooks; stand in for a run still going.
-        bool active = true;
-        bool filesUntouchedAtStop = false;
-        const auto before = fs::last_write_time(box.path() / "STARTUP.DAT");
-        runHooks().runActive = [&] { return active; };
-        std::function<void()> stopped;
-        runHooks().stopRun = [&](std::function<void()> done) {
-            filesUntouchedAtStop = fs::last_write_time(box.path() / "STARTUP.DAT") == before;
-            active = false;
-            stopped = std::move(done);
-        };
-        closeMainWindow();
-        QVERIFY(!active);
-        QVERIFY(filesUntouchedAtStop);
+        testsupport::SiteFarm farm;
+        testsupport::SearchSite site;
+        site.totalHits = 900;
+        site.delay = std::chrono::milliseconds(300);
+        farm.serveSearch("/a/search", site);
+        box.write("sitelist.dat", runfixture::packCatalogue(runfixture::catalogueText(
+                                      farm, {{"a", "日本語", "/a/search"}})));
+        box.write("TOPICS.DAT", runfixture::topicsBytes(farm, {{"t", {"a"}}}).toStdString());
+        box.write("STARTUP.DAT", "LimitTime=0\r\n");
+        QVERIFY(start());
+        window_->Word->setText(QStringLiteral("abc"));
+        QTest::keyClick(window_->Word, Qt::Key_Return);
+        QVERIFY(QTest::qWaitFor([&] { return farm.requestCount() >= 1; }));
+        QVERIFY(session_->run.ActiveCount() > 0);
+        window_->EndProgram();
+        QVERIFY(session_->ended);
+        QVERIFY(session_->run.stopping());
         // Nothing is written while the stop still waits for the run's threads.
         box.write("STARTUP.DAT", "x");
-        QVERIFY(stopped);
-        stopped();
+        QVERIFY(QTest::qWaitFor([this] { return !session_->run.busy(); }, 20000));
+        QCOMPARE(session_->run.ActiveCount(), 0);
         QVERIFY(box.read("STARTUP.DAT") != std::string("x"));
         // The end runs once however often it is asked for.
         box.write("STARTUP.DAT", "x");
-        EndProgram();
+        window_->EndProgram();
         QCOMPARE(box.read("STARTUP.DAT"), std::string("x"));
     }
 
@@ -269,13 +281,13 @@ private Q_SLOTS:
         testsupport::Sandbox box;
         copyProgramData(box);
         fs::remove(box.path() / "replace.bmp");
-        QVERIFY(StartProgram(0));
-        Form1 *form = MainForm();
+        QVERIFY(start());
+        Form1 *form = window_.data();
         form->setGeometry(QRect(40, 30, 960, 640));
         form->Init_LVResult();
         QHeaderView *header = form->LView->header();
         header->resizeSection(1, header->sectionSize(1) + 90);
-        RunCommand(11);
+        RunCommand(*form, 11);
         QWidget *surface = form->centralWidget();
         const layout::Zone zone = form->windowLayout().zone;
         const int t = form->twipsPerPixel();
@@ -286,17 +298,17 @@ private Q_SLOTS:
         const int split = form->windowLayout().previewListHeight;
         const int urlWidth = header->sectionSize(1);
         const QByteArray startup = bytesOf(box, "STARTUP.DAT");
-        closeMainWindow();
+        closeMainWindow(*session_, window_);
         QCOMPARE(bytesOf(box, "STARTUP.DAT"), startup);
 
-        QVERIFY(StartProgram(0));
-        form = MainForm();
+        QVERIFY(start());
+        form = window_.data();
         QCOMPARE(form->geometry(), geometry);
         QCOMPARE(form->windowLayout().previewListHeight, split);
         form->Init_LVResult();
         QVERIFY2(qAbs(form->LView->header()->sectionSize(1) - urlWidth) <= 2,
                  qPrintable(QString::number(form->LView->header()->sectionSize(1))));
-        closeMainWindow();
+        closeMainWindow(*session_, window_);
     }
 
     void aPictureReplacesTheSplash()
@@ -377,11 +389,11 @@ private Q_SLOTS:
         QCOMPARE(box.read("home/config/STARTUP.DAT"), delivered);
         setProgramPlaces(places);
         QVERIFY(QDir::setCurrent(places.data));
-        QVERIFY(StartProgram(0));
-        QVERIFY(siteInfoList().count > 0);
-        settings().LimitLink = 25;
+        QVERIFY(start());
+        QVERIFY(session_->sites.count > 0);
+        session_->settings.LimitLink = 25;
         fs::remove(box.path() / "home/config/TOPICS.DAT");
-        closeMainWindow();
+        closeMainWindow(*session_, window_);
         QVERIFY(box.read("home/config/STARTUP.DAT").find("\r\nLimitLink=25\r\n") !=
                 std::string::npos);
         QCOMPARE(box.read("home/config/TOPICS.DAT"), topics);
@@ -396,11 +408,11 @@ private Q_SLOTS:
     {
         testsupport::Sandbox box;
         box.write("TOPICS.DAT", "TOPIC keep\r\nENDTOPIC\r\n");
-        QVERIFY(!StartProgram(0));
+        QVERIFY(!start());
         QCOMPARE(msgbox::shown().size(), 1);
         QCOMPARE(msgbox::shown().at(0).text, QStringLiteral("LoadSite Error=-5001"));
         QCOMPARE(msgbox::shown().at(0).title, QStringLiteral("Velmora"));
-        QVERIFY(!mainWindow());
+        QVERIFY(!window_);
         QVERIFY(!builtInSplash()->isVisible());
         QCOMPARE(box.read("TOPICS.DAT"), std::string("TOPIC keep\r\nENDTOPIC\r\n"));
     }

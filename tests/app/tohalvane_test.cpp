@@ -1,10 +1,10 @@
 // The message form against a local maker's server: the body byte for byte as the server
 // receives it, the transfer states in the status bar, busy handling and the close question.
-#include "common/encoding.h"
 #include "common/messagebox.h"
-#include "common/progdir.h"
+#include "core/encoding.h"
+#include "core/makerhost.h"
+#include "core/progdir.h"
 #include "sandbox.h"
-#include "update/makerhost.h"
 #include "update/messagebody.h"
 #include "update/tohalvane.h"
 #include "update/transferstate.h"
@@ -327,6 +327,7 @@ void ToHalvaneTest::closeAsksOnlyWhenThereIsText()
 
 void ToHalvaneTest::closeBoxDiscardsEverything()
 {
+    QPointer<ToHalvane> window; // the opener's one window, kept between openings
     auto shown = [] { return qobject_cast<ToHalvane *>(QApplication::activeModalWidget()); };
     QString nameSeen;
     QTimer::singleShot(0, [&] {
@@ -335,21 +336,21 @@ void ToHalvaneTest::closeBoxDiscardsEverything()
         shown()->findChild<QPlainTextEdit *>("TBMail")->setPlainText(QStringLiteral("text"));
         shown()->close();
     });
-    ShowToHalvane(nullptr);
+    ShowToHalvane(window, nullptr);
     QCOMPARE(msgbox::shown().size(), 0);
     QTimer::singleShot(0, [&] {
         nameSeen = shown()->findChild<QLineEdit *>("TBName")->text();
         shown()->findChild<QLineEdit *>("TBName")->setText(QStringLiteral("again"));
         shown()->findChild<QPushButton *>("cCancel")->click();
     });
-    ShowToHalvane(nullptr);
+    ShowToHalvane(window, nullptr);
     QCOMPARE(nameSeen, QString());
     // "閉じる" hid the form: the name is still there at the next opening.
     QTimer::singleShot(0, [&] {
         nameSeen = shown()->findChild<QLineEdit *>("TBName")->text();
         shown()->close();
     });
-    ShowToHalvane(nullptr);
+    ShowToHalvane(window, nullptr);
     QCOMPARE(nameSeen, QStringLiteral("again"));
 }
 

@@ -2,9 +2,10 @@
 // deleting topics, filtering and closing; checked against the topic store and the texts shown.
 #include "common/messagebox.h"
 #include "common/viewtips.h"
-#include "settings/settings.h"
+#include "core/settings.h"
+#include "core/topicstore.h"
+#include "sessionfixture.h"
 #include "topics/sitesearch.h"
-#include "topics/topicstore.h"
 #include "topics/topicswindow.h"
 #include "windowdriving.h"
 
@@ -24,9 +25,9 @@ namespace {
 
 // Sites 0 .. n-1. Types run backwards ("分野59" for site 0) so a sort by type reverses the
 // list; every third search key holds "Weather" in mixed case.
-void setSites(int n)
+void setSites(Session &session, int n)
 {
-    SiteInfoList &list = siteInfoList();
+    SiteInfoList &list = session.sites;
     list = SiteInfoList();
     list.count = n;
     for (int i = 0; i < n; ++i) {
@@ -40,9 +41,9 @@ void setSites(int n)
     }
 }
 
-void addTopic(const QString &name, std::initializer_list<int32_t> sites)
+void addTopic(Session &session, const QString &name, std::initializer_list<int32_t> sites)
 {
-    TopicStore &store = topicStore();
+    TopicStore &store = session.topics;
     TopicRecord &t = store.topics[store.count++];
     t = TopicRecord();
     t.name = name;
@@ -50,9 +51,9 @@ void addTopic(const QString &name, std::initializer_list<int32_t> sites)
         t.sites[t.siteCount++] = s;
 }
 
-std::vector<int32_t> members(int topic)
+std::vector<int32_t> members(Session &session, int topic)
 {
-    const TopicRecord &t = topicStore().topics[topic];
+    const TopicRecord &t = session.topics.topics[topic];
     return std::vector<int32_t>(t.sites.begin(), t.sites.begin() + t.siteCount);
 }
 
@@ -73,11 +74,13 @@ QString lastMessage()
 class TopicsWindowTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
     std::unique_ptr<Topics> w;
 
     Topics &open()
     {
-        w = std::make_unique<Topics>();
+        w = std::make_unique<Topics>(*session_);
         w->show();
         return *w;
     }
@@ -105,14 +108,14 @@ class TopicsWindowTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        setSites(60);
-        topicStore() = TopicStore();
-        addTopic(QStringLiteral("ニュース"), {5, 2});
-        addTopic(QStringLiteral("辞書"), {1});
-        addTopic(QStringLiteral("天気"), {});
-        settings() = Settings();
-        settings().iTopic = 0;
-        UseTopic(); // as the main window leaves it: its list made from the current topic
+        w.reset(); // a window goes before the session it shows
+        session_ = sessionfixture::fresh();
+        setSites(*session_, 60);
+        addTopic(*session_, QStringLiteral("ニュース"), {5, 2});
+        addTopic(*session_, QStringLiteral("辞書"), {1});
+        addTopic(*session_, QStringLiteral("天気"), {});
+        session_->settings.iTopic = 0;
+        UseTopic(*session_); // as the main window leaves it: its list made from the current topic
         msgbox::clearShown();
         msgbox::setAutoAnswer(true);
     }
@@ -121,7 +124,7 @@ private Q_SLOTS:
 
     void opensOnTheCurrentTopicWithEveryControl()
     {
-        settings().iTopic = 1;
+        session_->settings.iTopic = 1;
         Topics &t = open();
         QCOMPARE(t.windowTitle(), QStringLiteral("検索テーマの設定"));
         QCOMPARE(t.AddTopic->text(), QStringLiteral("新規テーマ"));
@@ -164,7 +167,7 @@ private Q_SLOTS:
     void aLongTopicNameIsElided()
     {
         const QString name = QStringLiteral("とても長い名前の検索テーマ").repeated(12);
-        addTopic(name, {});
+        addTopic(*session_, name, {});
         open();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->TopicList->showPopup();
@@ -194,10 +197,11 @@ private Q_SLOTS:
         QCOMPARE(t.checkedCount(), 3);
         QCOMPARE(t.LBTopics->text(),
                  QStringLiteral("検索テーマ：（指定されたサイト数=3、テーマ総数=3）"));
-        QCOMPARE(members(0), (std::vector<int32_t>{5, 2})); // nothing stored before apply
+        QCOMPARE(members(*session_, 0),
+                 (std::vector<int32_t>{5, 2})); // nothing stored before apply
 
         QTest::mouseClick(t.cmdAdapt, Qt::LeftButton);
-        QCOMPARE(members(0), (std::vector<int32_t>{2, 9, 40}));
+        QCOMPARE(members(*session_, 0), (std::vector<int32_t>{2, 9, 40}));
         QVERIFY(!t.modified());
         QCOMPARE(t.index2j(1), 59); // applying leaves the rows where they are
     }
@@ -215,12 +219,12 @@ private Q_SLOTS:
         QVERIFY(!t.rowChecked(positionOf(31)));
         QCOMPARE(t.checkedCount(), 3);
         QVERIFY(!t.modified());
-        QCOMPARE(members(0), (std::vector<int32_t>{2, 5, 30}));
+        QCOMPARE(members(*session_, 0), (std::vector<int32_t>{2, 5, 30}));
     }
 
     void aFiftyFirstTickIsRefused()
     {
-        TopicRecord &topic = topicStore().topics[0];
+        TopicRecord &topic = session_->topics.topics[0];
         topic.siteCount = 0;
         for (int32_t s = 0; s < 49; ++s)
             topic.sites[topic.siteCount++] = s;
@@ -244,9 +248,9 @@ private Q_SLOTS:
         QCOMPARE(msgbox::shown().size(), 1);
         QVERIFY(t.rowChecked(positionOf(55)));
         QTest::mouseClick(t.cmdAdapt, Qt::LeftButton);
-        QCOMPARE(topicStore().topics[0].siteCount, 50);
-        QCOMPARE(TopicHasSite(0, 3), 0);
-        QCOMPARE(TopicHasSite(0, 55), 1);
+        QCOMPARE(session_->topics.topics[0].siteCount, 50);
+        QCOMPARE(TopicHasSite(session_->topics, 0, 3), 0);
+        QCOMPARE(TopicHasSite(session_->topics, 0, 55), 1);
     }
 
     void switchingTopicsDropsTicksAndClosingAsks()
@@ -263,21 +267,21 @@ private Q_SLOTS:
         QVERIFY(msgbox::shown().isEmpty());
         QCOMPARE(checkedRows(), 1);
         QVERIFY(!t.modified());
-        QCOMPARE(settings().iTopic, 0); // choosing here does not change the current topic
+        QCOMPARE(session_->settings.iTopic, 0); // choosing here does not change the current topic
 
         t.TopicList->setCurrentIndex(0);
-        QCOMPARE(members(0), (std::vector<int32_t>{5, 2}));
+        QCOMPARE(members(*session_, 0), (std::vector<int32_t>{5, 2}));
         tick(20);
         msgbox::setNextAnswer(QMessageBox::No);
         QTest::mouseClick(t.OKTopic, Qt::LeftButton);
         QCOMPARE(msgbox::shown().last().title, QStringLiteral("保存"));
         QCOMPARE(lastMessage(), QStringLiteral("内容が変更されています。保存しますか？"));
-        QCOMPARE(members(0), (std::vector<int32_t>{5, 2}));
+        QCOMPARE(members(*session_, 0), (std::vector<int32_t>{5, 2}));
         QVERIFY(!t.rowChecked(positionOf(20))); // No reloads the boxes
         QVERIFY(!t.isVisible());
         QCOMPARE(rebuilt, 1);
-        QCOMPARE(runSites().count, 2); // the current topic's sites, in stored order
-        QCOMPARE(runSites().sites[0], 5);
+        QCOMPARE(session_->runSites.count, 2); // the current topic's sites, in stored order
+        QCOMPARE(session_->runSites.sites[0], 5);
         QCOMPARE(changed, QList<bool>{false}); // ticks undone: the main window keeps its list
 
         t.show();
@@ -285,8 +289,8 @@ private Q_SLOTS:
         msgbox::setNextAnswer(QMessageBox::Yes);
         QTest::keyClick(&t, Qt::Key_Escape); // the close box and Escape close the same way
         QVERIFY(!t.isVisible());
-        QCOMPARE(members(0), (std::vector<int32_t>{2, 5, 21}));
-        QCOMPARE(runSites().count, 3);
+        QCOMPARE(members(*session_, 0), (std::vector<int32_t>{2, 5, 21}));
+        QCOMPARE(session_->runSites.count, 3);
         QCOMPARE(rebuilt, 2);
         QCOMPARE(changed, (QList<bool>{false, true}));
     }
@@ -299,7 +303,7 @@ private Q_SLOTS:
         t.Column->setCurrentIndex(1);
         QTest::keyClicks(t.TSearch, QStringLiteral("eng"));
         QTest::mouseClick(t.OKTopic, Qt::LeftButton);
-        topicStore().topics[2].name = QStringLiteral("changed elsewhere");
+        session_->topics.topics[2].name = QStringLiteral("changed elsewhere");
         t.show();
         QCOMPARE(t.TopicList->currentIndex(), 2);
         QCOMPARE(t.TopicList->currentText(), QStringLiteral("天気"));
@@ -314,10 +318,10 @@ private Q_SLOTS:
         // The last entry: the new last topic is selected.
         t.TopicList->setCurrentIndex(2);
         QTest::mouseClick(t.DelTopic, Qt::LeftButton);
-        QCOMPARE(topicStore().count, 2);
+        QCOMPARE(session_->topics.count, 2);
         QCOMPARE(t.TopicList->count(), 2);
         QCOMPARE(t.TopicList->currentIndex(), 1);
-        QCOMPARE(settings().iTopic, 1);
+        QCOMPARE(session_->settings.iTopic, 1);
         QCOMPARE(checkedRows(), 1);
         QCOMPARE(t.LBTopics->text(),
                  QStringLiteral("検索テーマ：（指定されたサイト数=1、テーマ総数=2）"));
@@ -328,11 +332,11 @@ private Q_SLOTS:
         QTest::mouseClick(t.DelTopic, Qt::LeftButton);
         QCOMPARE(t.TopicList->currentIndex(), 0);
         QCOMPARE(t.TopicList->currentText(), QStringLiteral("辞書"));
-        QCOMPARE(settings().iTopic, 0);
+        QCOMPARE(session_->settings.iTopic, 0);
 
         // The only topic stays.
         QTest::mouseClick(t.DelTopic, Qt::LeftButton);
-        QCOMPARE(topicStore().count, 1);
+        QCOMPARE(session_->topics.count, 1);
         QCOMPARE(msgbox::shown().last().title, QStringLiteral("削除不可の通知"));
         QCOMPARE(lastMessage(), QStringLiteral("検索テーマを全部削除することができません。"));
     }
@@ -399,7 +403,7 @@ private Q_SLOTS:
         QCOMPARE(topicsrules::KeySite(QStringLiteral("j=42")), 42);
         QCOMPARE(topicsrules::KeySite(QStringLiteral("j=7 x")), 7);
         QCOMPARE(topicsrules::KeySite(QStringLiteral("j=")), -1);
-        QVERIFY(!topicsrules::SiteColumnText(siteInfoList().sites[0], 4));
+        QVERIFY(!topicsrules::SiteColumnText(session_->sites.sites[0], 4));
         QCOMPARE(topicsrules::PositionAfterRemoval(4, 5), 3);
         QCOMPARE(topicsrules::PositionAfterRemoval(0, 5), 0);
         QCOMPARE(topicsrules::PositionAfterRemoval(1, 2), 0);

@@ -1,12 +1,13 @@
 // The update window against a local maker's server: what is fetched where, what
 // "release.dat" holds afterwards, cancelling, and lists a hostile server might send.
-#include "common/encoding.h"
 #include "common/messagebox.h"
-#include "common/progdir.h"
-#include "driver/runcontroller.h"
+#include "core/encoding.h"
+#include "core/makerhost.h"
+#include "core/progdir.h"
+#include "core/runcontroller.h"
 #include "sandbox.h"
+#include "sessionfixture.h"
 #include "update/download.h"
-#include "update/makerhost.h"
 #include "updatefarm.h"
 
 #include <QDir>
@@ -76,6 +77,8 @@ void clickWhen(std::function<bool()> condition, QPushButton *button)
 class UpdateTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<Session> session_ = sessionfixture::fresh();
+
 private Q_SLOTS:
     void initTestCase();
     void init();
@@ -115,6 +118,7 @@ void UpdateTest::initTestCase()
 
 void UpdateTest::init()
 {
+    session_ = sessionfixture::fresh();
     sandbox_ = std::make_unique<testsupport::Sandbox>();
     // The program directory is a folder inside the sandbox, so a write beside it shows.
     dir_ = QString::fromStdString((sandbox_->path() / "program").string());
@@ -123,8 +127,6 @@ void UpdateTest::init()
     farm_ = std::make_unique<UpdateFarm>();
     SetMakerHost(QString::fromStdString(farm_->host()));
     msgbox::clearShown();
-    runController().RunState = kRunIdle;
-    runController().StopFlag = 0;
 }
 
 void UpdateTest::cleanup()
@@ -139,7 +141,7 @@ void UpdateTest::cleanup()
 Download &UpdateTest::window()
 {
     if (!window_)
-        window_ = std::make_unique<Download>();
+        window_ = std::make_unique<Download>(session_->update);
     return *window_;
 }
 
@@ -201,7 +203,7 @@ void UpdateTest::freshInstallFetchesEveryFile()
     auto *bar = window_->findChild<QProgressBar *>("PGOne");
     QCOMPARE(bar->maximum(), int(help.size()));
     QCOMPARE(bar->value(), int(help.size()));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(session_->run.RunState, kRunIdle);
     QVERIFY(!window_->busy());
     QCOMPARE(farm_->listRequests(), std::size_t(1));
     QCOMPARE(farm_->farm().requests(UpdateFarm::kListPath).at(0).query, std::string());
@@ -262,7 +264,7 @@ void UpdateTest::serverErrorIsReportedNotTakenForUpToDate()
                         QStringLiteral("最後の更新時期は2001.01.01.00:00:00です。\n\n"
                                        "製品の最新情報を取得できませんでした。\nHTTP 500\n"));
     QCOMPARE(readFile(program("release.dat")), record);
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(session_->run.RunState, kRunIdle);
 
     // No server at all: the same, with the client's reason.
     farm_.reset();
@@ -271,7 +273,7 @@ void UpdateTest::serverErrorIsReportedNotTakenForUpToDate()
     QVERIFY2(log().contains(QStringLiteral("製品の最新情報を取得できませんでした。\n")),
              qPrintable(log()));
     QVERIFY(!log().contains(QStringLiteral("最新版です")));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(session_->run.RunState, kRunIdle);
 }
 
 // The list's client accepts compression: an answer that inflates to a gigabyte is refused
@@ -286,7 +288,7 @@ void UpdateTest::compressedBombListIsRefused()
     const auto asked = farm_->farm().requests(UpdateFarm::kListPath);
     QCOMPARE(asked.size(), std::size_t(1));
     QVERIFY(QString::fromStdString(asked[0].header("Accept-Encoding")).contains("gzip"));
-    QCOMPARE(runController().RunState, kRunIdle);
+    QCOMPARE(session_->run.RunState, kRunIdle);
 }
 
 void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
@@ -317,8 +319,10 @@ void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
     QCOMPARE(readFile(program("update/first.bin")), QByteArray::fromStdString(first));
     QCOMPARE(farm_->fileRequests("never"), std::size_t(0));
     QCOMPARE(readFile(program("release.dat")), record);
-    QCOMPARE(runController().RunState, kRunIdle);
-    QCOMPARE(runController().StopFlag, 1);
+    QCOMPARE(session_->run.RunState, kRunIdle);
+    QVERIFY(session_->update.cancelled());
+    // The update run keeps its cancel to itself: the search's stop flag is untouched.
+    QCOMPARE(session_->run.StopFlag, 0);
     QVERIFY(!window_->busy());
 }
 
@@ -418,15 +422,16 @@ void UpdateTest::busyWindowRefusesToClose()
 void UpdateTest::runOnlyWhenIdle()
 {
     farm_->setList(farm_->entry("1", "a.bin", farm_->addFile("a", "a"), "a"));
-    runController().RunState = kRunSearch;
+    session_->run.RunState = kRunSearch;
     runUpdate();
     QCOMPARE(log(), kOpening);
     QCOMPARE(farm_->listRequests(), std::size_t(0));
-    QCOMPARE(runController().RunState, kRunSearch);
+    QCOMPARE(session_->run.RunState, kRunSearch);
 }
 
 void UpdateTest::windowKeepsItsLogUntilTheCloseBox()
 {
+    QPointer<Download> window; // the opener's one window, kept between openings
     farm_->setList(std::string());
     auto logOfShownWindow = [] {
         auto *download = qobject_cast<Download *>(QApplication::activeModalWidget());
@@ -439,20 +444,20 @@ void UpdateTest::windowKeepsItsLogUntilTheCloseBox()
         download->findChild<QPushButton *>("cmdDo")->click();
         download->findChild<QPushButton *>("cmdOK")->click();
     });
-    ShowDownloadWindow(nullptr);
+    ShowDownloadWindow(window, session_->update, nullptr);
     // "閉じる" only hid the window: the next opening shows the same log.
     QTimer::singleShot(0, [&] {
         seen = logOfShownWindow();
         QApplication::activeModalWidget()->close();
     });
-    ShowDownloadWindow(nullptr);
+    ShowDownloadWindow(window, session_->update, nullptr);
     QCOMPARE(seen, kOpening + kChecking + QStringLiteral("\n") + kUpToDate);
     // The close box threw it away: a fresh log.
     QTimer::singleShot(0, [&] {
         seen = logOfShownWindow();
         QApplication::activeModalWidget()->close();
     });
-    ShowDownloadWindow(nullptr);
+    ShowDownloadWindow(window, session_->update, nullptr);
     QCOMPARE(seen, kOpening);
 }
 

@@ -39,9 +39,9 @@ void openWithHits(Stage &stage, const std::vector<std::string> &paths,
         if (adjust)
             adjust(s);
     });
-    settings().LimitLink = static_cast<int32_t>(paths.size());
+    stage.session.settings.LimitLink = static_cast<int32_t>(paths.size());
     stage.search(QStringLiteral("abc"));
-    QCOMPARE(runController().HitCount, static_cast<int32_t>(paths.size()));
+    QCOMPARE(stage.session.run.HitCount, static_cast<int32_t>(paths.size()));
 }
 
 QPoint rowPoint(Form1 *form, int row)
@@ -128,7 +128,7 @@ void WebPanesTest::faces()
     // The list reaches the status bar.
     QCOMPARE(f->LView->geometry().bottom() + 1, surface(f)->height());
 
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     checkFace(f, {f->finder, f->ADR, f->URL, f->TView, f->Web});
     for (QWidget *w : {static_cast<QWidget *>(f->Word), static_cast<QWidget *>(f->LView),
                        static_cast<QWidget *>(f->Web2)})
@@ -169,7 +169,7 @@ void WebPanesTest::clickedHitOpensInThePreview()
     QCOMPARE(f->Web2->title(), QStringLiteral("landed"));
 
     // Hidden, the pane gives the list its height back and no longer writes the status line.
-    RunCommand(12);
+    RunCommand(*stage.form, 12);
     QVERIFY(!f->Web2->isVisible());
     QCOMPARE(f->LView->height(), fullHeight);
     f->setStatusText(QStringLiteral("quiet"));
@@ -180,11 +180,11 @@ void WebPanesTest::clickedHitOpensInThePreview()
     QCOMPARE(f->statusText(), QStringLiteral("quiet"));
 
     // A new search hides the pane; the preview survives a trip to browse mode.
-    RunCommand(11);
-    RunCommand(26);
+    RunCommand(*stage.form, 11);
+    RunCommand(*stage.form, 26);
     QVERIFY(!f->Web2->isVisible());
     QVERIFY(f->PreviewShown);
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(f->Web2->isVisible());
     QVERIFY(!f->Web->isVisible());
     stage.search(QStringLiteral("abc"));
@@ -207,7 +207,7 @@ void WebPanesTest::splitterDraggedWithTheMouse()
     QCOMPARE(f->LView->height(), fullHeight);
     QCOMPARE(surface(f)->cursor().shape(), Qt::ArrowCursor);
 
-    RunCommand(11);
+    RunCommand(*stage.form, 11);
     const QRect list = f->LView->geometry();
     const QRect pane = f->Web2->geometry();
     QVERIFY(pane.top() - list.bottom() >= 3); // a gap to grab
@@ -221,7 +221,7 @@ void WebPanesTest::splitterDraggedWithTheMouse()
     QCOMPARE(f->Web2->geometry().bottom(), pane.bottom());
 
     // Browse mode: the tree's edge moves sideways.
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     const QRect tree = f->TView->geometry();
     const QRect web = f->Web->geometry();
     const QPoint edge(tree.right() + 2, tree.center().y());
@@ -242,7 +242,7 @@ void WebPanesTest::theGripFollowsTheMouse()
     Form1 *f = stage.form.get();
     auto *grip = surface(f)->findChild<QWidget *>(QStringLiteral("splitter"));
     QVERIFY(grip && !grip->isVisible()); // nothing to drag without the preview
-    RunCommand(11);
+    RunCommand(*stage.form, 11);
     QVERIFY(grip->isVisible());
     QVERIFY(grip->height() * f->twipsPerPixel() >= 64);
     QCOMPARE(grip->cursor().shape(), Qt::SplitVCursor);
@@ -263,7 +263,7 @@ void WebPanesTest::theGripFollowsTheMouse()
     QCOMPARE(f->Web2->geometry().bottom(), pane.bottom());
 
     // Browse mode: a grip down the tree's edge, dragged sideways.
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(grip->isVisible());
     QCOMPARE(grip->cursor().shape(), Qt::SplitHCursor);
     const QRect tree = f->TView->geometry();
@@ -281,7 +281,7 @@ void WebPanesTest::resizeKeepsTheListAndSizesThePreview()
     Stage stage;
     openWithHits(stage, {"/doc/1"});
     Form1 *f = stage.form.get();
-    RunCommand(11);
+    RunCommand(*stage.form, 11);
     const QRect list = f->LView->geometry();
     const int column = f->LView->columnWidth(0);
     f->resize(f->width() + 200, f->height() + 120);
@@ -302,7 +302,7 @@ void WebPanesTest::browsePaneAndAddressBox()
     openWithHits(stage, {"/doc/1"});
     Form1 *f = stage.form.get();
 
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(f->Web->isVisible());
     QCOMPARE(f->statusText(), QStringLiteral("アクセス中： ") + url(stage, "/home"));
     QTRY_COMPARE_WITH_TIMEOUT(f->statusText(), QStringLiteral("表示中： ") + url(stage, "/welcome"),
@@ -326,7 +326,7 @@ void WebPanesTest::browsePaneAndAddressBox()
     QCOMPARE(f->Web->title(), QStringLiteral("typed"));
 
     // Back in search mode the browse pane hides and its loads leave the status line alone.
-    RunCommand(26);
+    RunCommand(*stage.form, 26);
     QVERIFY(!f->Web->isVisible());
     f->setStatusText(QStringLiteral("quiet"));
     QSignalSpy loaded(f->Web, &QWebEngineView::loadFinished);
@@ -362,19 +362,19 @@ void WebPanesTest::desktopBrowserHandoff()
     QTest::mouseDClick(f->LView->viewport(), Qt::LeftButton, {}, rowPoint(f, 0));
     QCOMPARE(reused, QList<QUrl>({QUrl(url(stage, "/doc/1"))}));
     f->TargetURL = url(stage, "/second");
-    RunCommand(25);
+    RunCommand(*stage.form, 25);
     QCOMPARE(reused.size(), 2);
     QVERIFY(fresh.isEmpty());
 
     // The user closed that browser: the reuse fails, a new one opens; from then on only new.
     reuseWorks = false;
     f->TargetURL = url(stage, "/third");
-    RunCommand(25);
+    RunCommand(*stage.form, 25);
     QCOMPARE(reused.size(), 3);
     QCOMPARE(fresh, QList<QUrl>({QUrl(url(stage, "/third"))}));
     reuseWorks = true;
     f->TargetURL = QStringLiteral("/tmp/velmora report/Current.htm"); // a saved list
-    RunCommand(25);
+    RunCommand(*stage.form, 25);
     QCOMPARE(reused.size(), 3);
     QCOMPARE(fresh.last(), QUrl::fromLocalFile(QStringLiteral("/tmp/velmora report/Current.htm")));
 
@@ -382,7 +382,7 @@ void WebPanesTest::desktopBrowserHandoff()
     freshWorks = false;
     f->setStatusText(QString());
     f->TargetURL = url(stage, "/fourth");
-    RunCommand(25);
+    RunCommand(*stage.form, 25);
     QCOMPARE(fresh.size(), 3);
     QCOMPARE(f->statusText(),
              QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fourth"));
@@ -393,10 +393,10 @@ void WebPanesTest::desktopBrowserHandoff()
         return;
     setBrowserHandoff({});
     stage.form.reset();
-    stage.form = std::make_unique<Form1>();
+    stage.form = std::make_unique<Form1>(stage.session);
     stage.form->Form_Load(0);
     stage.form->TargetURL = url(stage, "/fifth");
-    RunCommand(25);
+    RunCommand(*stage.form, 25);
     QCOMPARE(stage.form->statusText(),
              QStringLiteral("ブラウザを起動できません： ") + url(stage, "/fifth"));
 }

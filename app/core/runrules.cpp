@@ -1,6 +1,6 @@
-#include "driver/runrules.h"
+#include "core/runrules.h"
 
-#include "driver/runcontroller.h"
+#include "core/runcontroller.h"
 
 #include <cmath>
 

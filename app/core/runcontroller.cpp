@@ -1,14 +1,14 @@
-#include "driver/runcontroller.h"
+#include "core/runcontroller.h"
 
-#include "common/encoding.h"
-#include "common/runhooks.h"
-#include "common/text.h"
-#include "driver/hitrow.h"
-#include "driver/keywords.h"
-#include "driver/runrules.h"
-#include "driver/runtexts.h"
-#include "settings/settings.h"
-#include "topics/topicstore.h"
+#include "core/encoding.h"
+#include "core/hitrow.h"
+#include "core/keywords.h"
+#include "core/runrules.h"
+#include "core/runtexts.h"
+#include "core/settings.h"
+#include "core/sitelist.h"
+#include "core/text.h"
+#include "core/topics.h"
 
 #include <algorithm>
 #include <atomic>
@@ -37,13 +37,6 @@ constexpr int kStopWaitMs = 1000;
 
 } // namespace
 
-RunController &runController()
-{
-    // Never destroyed: worker threads may still hold its records while the program exits.
-    static RunController *controller = new RunController;
-    return *controller;
-}
-
 double RunClock()
 {
     using namespace std::chrono;
@@ -56,7 +49,9 @@ int32_t RecordStatus(const FetchRecord &record)
         .load(std::memory_order_acquire);
 }
 
-RunController::RunController()
+RunController::RunController(const Settings &settings, const SiteInfoList &sites,
+                             const RunSiteList &runSites)
+    : settings_(settings), sites_(sites), runSites_(runSites)
 {
     pollTimer_.setSingleShot(true);
     pollTimer_.setTimerType(Qt::PreciseTimer);
@@ -77,6 +72,16 @@ RunController::~RunController()
 void RunController::setView(RunView *view)
 {
     view_ = view;
+}
+
+void RunController::setHeldBy(std::function<bool()> held)
+{
+    heldBy_ = std::move(held);
+}
+
+bool RunController::held() const
+{
+    return heldBy_ && heldBy_();
 }
 
 int32_t RunController::SlotsOfKind(int32_t kind) const
@@ -181,7 +186,7 @@ void RunController::Do_Toggle()
 
 void RunController::Do_Search()
 {
-    if (RunState != kRunIdle || stopping_ || !view_)
+    if (RunState != kRunIdle || stopping_ || !view_ || held())
         return;
     const QString words = view_->searchWords();
     // Blanks alone, of either width, hold no word any site could be asked for.
@@ -189,8 +194,8 @@ void RunController::Do_Search()
         return;
 
     const bool wide = WideWord(words) != 0;
-    const RunSiteList &sites = runSites();
-    const SiteInfoList &info = siteInfoList();
+    const RunSiteList &sites = runSites_;
+    const SiteInfoList &info = sites_;
     // The rows of RunSites the search queries, in order.
     std::vector<int> rows;
     std::vector<bool> skipped(size_t(std::max<int32_t>(sites.count, 0)), false);
@@ -242,7 +247,7 @@ void RunController::Do_Search()
     }
     SlotCount = SearchSlots = n;
     RunStart = RunClock();
-    RunLimit = settings().LimitTime;
+    RunLimit = settings_.LimitTime;
     startRun(kRunSearch);
 }
 
@@ -254,8 +259,8 @@ bool RunController::startPage(int i)
     FetchRecord &slot = FetchRecords[i];
     std::memset(request_, 0, sizeof request_);
     const QByteArray &words =
-        MemoTakesUtf8(siteInfoList().sites[slot.site].memo) ? keywordsUtf8_ : keywords_;
-    NotBuilt[i] = iForm(slot.site, settings().SearchMode, slot.page, words.constData(), request_);
+        MemoTakesUtf8(sites_.sites[slot.site].memo) ? keywordsUtf8_ : keywords_;
+    NotBuilt[i] = iForm(slot.site, settings_.SearchMode, slot.page, words.constData(), request_);
     if (NotBuilt[i] != 0)
         return false;
     iGet(&slot, request_);
@@ -265,7 +270,7 @@ bool RunController::startPage(int i)
 
 void RunController::Do_Check()
 {
-    if (HitCount == 0 || RunState != kRunIdle || stopping_)
+    if (HitCount == 0 || RunState != kRunIdle || stopping_ || held())
         return;
     RunState = kRunCheck;
     StopFlag = 0;
@@ -286,7 +291,7 @@ void RunController::Do_Check()
     }
     SlotCount = n;
     RunStart = RunClock();
-    RunLimit = settings().CheckWait;
+    RunLimit = settings_.CheckWait;
     startRun(kRunCheck);
 }
 
@@ -385,7 +390,7 @@ void RunController::poll()
 // Reads the slot's page into the library's store and lines up the hits the list takes.
 void RunController::harvestSearch(int i)
 {
-    const int32_t limit = settings().LimitLink;
+    const int32_t limit = settings_.LimitLink;
     cameFull_ = HitCount >= kMaxListHits || storeNext_ >= TESSEL_MAX_RESULTS;
     const int32_t k = iParse(i, HarvestMost(limit, SiteHits[i]));
     pendingSlot_ = i;
@@ -447,7 +452,7 @@ bool RunController::addPendingHits(Clock::time_point until)
 void RunController::finishSearchSlot(int i)
 {
     pendingSlot_ = -1;
-    const int32_t limit = settings().LimitLink;
+    const int32_t limit = settings_.LimitLink;
     // After a stop a page asked for now would start a thread that nothing cancels any more.
     // A full list takes no further hit, so asking any site for more would only keep the run
     // going until its time limit.
@@ -548,9 +553,9 @@ void RunController::finishRun(bool timedOut)
     // A run stopped because the program is closing has nothing after it. Otherwise the check
     // follows however the search ended, a stop included; a topic change during the run leaves
     // no hit to check or clean up.
-    if (!ending_ && kind == kRunSearch && settings().AutoCheck > 0)
+    if (!ending_ && kind == kRunSearch && settings_.AutoCheck > 0)
         Do_Check();
-    else if (!ending_ && kind == kRunCheck && settings().AutoDelete != 0 && HitCount > 0)
+    else if (!ending_ && kind == kRunCheck && settings_.AutoDelete != 0 && HitCount > 0)
         Do_DelDead();
     if (!busy())
         Q_EMIT settled();
@@ -673,16 +678,6 @@ void RunController::Do_DelOne(int position)
     for (int k = j; k + 1 < HitCount; ++k)
         HitOrder[k] = HitOrder[k + 1];
     HitCount -= 1;
-}
-
-void InstallRunHooks()
-{
-    RunHooks &hooks = runHooks();
-    hooks.runActive = [] { return runController().ActiveCount() > 0; };
-    hooks.stopRun = [](std::function<void()> done) {
-        runController().Do_Stop(std::move(done), true);
-    };
-    hooks.resetSiteHits = [](int32_t count) { runController().rowsReplaced(count); };
 }
 
 // Its own meta-object code, so that a program using it alone does not take in every window.

@@ -1,10 +1,12 @@
-// The program's settings, the file "STARTUP.DAT", and the program's copy of the site list.
+// The program's settings and the file "STARTUP.DAT".
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+
+class Session;
 
 // The maker's home page: the default of HomeURL.
 extern const char *const kDefaultHomeURL;
@@ -40,23 +42,15 @@ constexpr SettingRange kFlagRange{0, 1}; // the four check boxes
 // outside it: a hand-edited LimitLink=-5 would make every search return nothing.
 void ClampSettings(Settings &values);
 
-// Program-wide state.
-Settings &settings();
-int32_t &screenDpi(); // DPI from GetDPI at start-up
-
-// Sets the defaults, then reads "STARTUP.DAT" from the program directory (a missing file
-// keeps the defaults).
-void LoadSettings();
+// Sets the session's settings to the defaults, then reads "STARTUP.DAT" from the program
+// directory (a missing file keeps the defaults).
+void LoadSettings(Session &session);
 // The defaults overridden by the lines of CP932 file bytes, clamped (ClampSettings); the part
 // of LoadSettings that needs no file.
 Settings ParseSettings(const QByteArray &bytes);
 
 // Writes all settings to "STARTUP.DAT", replacing the file atomically. On failure the old
-// file is kept, the user is told in a message box, and the result is false.
-bool SaveSettings();
+// file is kept, the user is told in a notice, and the result is false.
+bool SaveSettings(Session &session);
 // The twelve lines SaveSettings writes (CP932, CR LF).
 QByteArray SettingsFileBytes(const Settings &values, bool *lossless = nullptr);
-
-// Fills the site list from the library (LoadSite, SiteHeader). Returns the LoadSite result;
-// a negative one has been shown as "LoadSite Error=" and the program must end.
-int32_t LoadSiteInfo();

@@ -6,6 +6,8 @@
 // window's cancel button stays live. The window only supplies where the texts go.
 #pragma once
 
+#include "core/releaselist.h"
+
 #include <QString>
 
 #include <functional>
@@ -25,12 +27,33 @@ enum class UpdateOutcome {
     Downloaded, // at least one file was fetched and recorded
 };
 
-// The whole run; only when RunState is idle, which it holds at 4 until it returns.
-UpdateOutcome RunUpdate(const UpdateView &view);
+// The update run of a session. One at a time, and none while the session's search or check
+// holds the library (setHeldBy).
+class UpdateRun {
+public:
+    UpdateRun() = default;
+    UpdateRun(const UpdateRun &) = delete;
+    UpdateRun &operator=(const UpdateRun &) = delete;
 
-// Cancels a run: StopFlag = 1 and, while a file is coming in, the library's download is
-// stopped (which removes its partial file). The run notices the flag at its next poll.
-void CancelUpdate();
+    void setHeldBy(std::function<bool()> held) { heldBy_ = std::move(held); }
+    // The whole run; NotRun when a run is on or the session is held.
+    UpdateOutcome run(const UpdateView &view);
+    // Cancels a run: the run's own cancel flag is set and, while a file is coming in, the
+    // library's download is stopped (which removes its partial file). The run notices the
+    // flag at its next poll.
+    void cancel();
+    bool busy() const { return busy_; }
+    // True when the last run was cancelled.
+    bool cancelled() const { return cancelled_; }
+
+private:
+    bool downloadFile(const UpdateView &view, const ListedFile &file);
+    int fetchListed(const UpdateView &view, const QList<ListedFile> &files, ReleaseList &record);
+
+    std::function<bool()> heldBy_;
+    bool busy_ = false;
+    bool cancelled_ = false;
+};
 
 // The progress bar's value for count bytes received: a file larger than the server said
 // must not push the bar past its maximum.

@@ -2,7 +2,8 @@
 // writing a store back, with no file or window involved.
 #pragma once
 
-#include "topics/topicstore.h"
+#include "core/sitelist.h"
+#include "core/topics.h"
 
 #include <QByteArray>
 
@@ -20,8 +21,9 @@ struct TopicsParse {
 
 // Replaces the store's topics with the records of the file bytes. Member roots are looked up
 // in the site list (FindSiteByRoot); roots it doesn't know are kept as text.
-TopicsParse ParseTopics(const QByteArray &bytes, TopicStore &store);
+TopicsParse ParseTopics(const QByteArray &bytes, TopicStore &store, const SiteInfoList &sites);
 
 // The file bytes of the store: CP932, CR LF line ends. *lossless is set false when a name or
 // root held characters CP932 can't hold (written as "?").
-QByteArray FormatTopics(const TopicStore &store, bool *lossless = nullptr);
+QByteArray FormatTopics(const TopicStore &store, const SiteInfoList &sites,
+                        bool *lossless = nullptr);

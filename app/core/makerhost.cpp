@@ -1,4 +1,4 @@
-#include "update/makerhost.h"
+#include "core/makerhost.h"
 
 #ifndef VELMORA_MAKER_HOST
 #define VELMORA_MAKER_HOST "update.velmora.invalid"

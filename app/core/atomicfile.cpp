@@ -1,4 +1,4 @@
-#include "common/atomicfile.h"
+#include "core/atomicfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "driver/keywords.h"
+#include "core/keywords.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
 
 namespace {
 

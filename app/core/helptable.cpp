@@ -1,6 +1,6 @@
-#include "help/helptable.h"
+#include "core/helptable.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
 #include "tessel.h"
 
 #include <algorithm>
@@ -12,15 +12,8 @@ constexpr int kHelpTextSize = 256;
 
 } // namespace
 
-HelpTable &helpTable()
+void LoadHelp(HelpTable &table)
 {
-    static HelpTable table;
-    return table;
-}
-
-void LoadHelp()
-{
-    HelpTable &table = helpTable();
     // An index that claims more entries than the table holds is read only as far as it fits.
     const int32_t count = std::clamp(InitHelp(), 0, kHelpEntries);
     for (int32_t i = 0; i < kHelpEntries; ++i) {

@@ -1,4 +1,4 @@
-#include "driver/runtexts.h"
+#include "core/runtexts.h"
 
 static QString num(int32_t n)
 {

@@ -1,4 +1,4 @@
-#include "common/progdir.h"
+#include "core/progdir.h"
 
 #include <QCoreApplication>
 #include <QDir>

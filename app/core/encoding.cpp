@@ -1,4 +1,4 @@
-#include "common/encoding.h"
+#include "core/encoding.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

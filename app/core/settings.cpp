@@ -1,12 +1,10 @@
-#include "settings/settings.h"
+#include "core/settings.h"
 
-#include "common/atomicfile.h"
-#include "common/encoding.h"
-#include "common/messagebox.h"
-#include "common/progdir.h"
-#include "common/text.h"
-#include "tessel.h"
-#include "topics/topicstore.h"
+#include "core/atomicfile.h"
+#include "core/encoding.h"
+#include "core/progdir.h"
+#include "core/session.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <array>
@@ -20,10 +18,6 @@ namespace {
 const char *const kSettingsFile = "STARTUP.DAT";
 // A settings file is twelve short lines; anything beyond this is not a settings file.
 constexpr qint64 kSettingsFileLimit = 4 * 1024 * 1024;
-
-// Set when "STARTUP.DAT" existed but could not be read: the orderly end must not replace the
-// user's settings with the defaults.
-bool g_keepUnreadableFile = false;
 
 // A decimal integer, optionally negative, within 32 bits. Blanks around it are allowed;
 // anything else (letters, a fraction, too many digits) gives no value.
@@ -86,18 +80,6 @@ void applyLine(const QString &line, Settings &values)
 
 } // namespace
 
-Settings &settings()
-{
-    static Settings values;
-    return values;
-}
-
-int32_t &screenDpi()
-{
-    static int32_t dpi = 96;
-    return dpi;
-}
-
 void ClampSettings(Settings &values)
 {
     const auto clamp = [](int32_t &value, SettingRange range) {
@@ -132,7 +114,7 @@ Settings ParseSettings(const QByteArray &bytes)
     return values;
 }
 
-void LoadSettings()
+void LoadSettings(Session &session)
 {
     QByteArray bytes;
     bool exists = false;
@@ -140,14 +122,15 @@ void LoadSettings()
     const bool read =
         readWholeFile(configPath(kSettingsFile), kSettingsFileLimit, bytes, &exists, &truncated);
     // Only the file's start could be read: what it holds beyond that would be lost at exit.
-    g_keepUnreadableFile = exists && (!read || truncated);
-    if (g_keepUnreadableFile) {
+    session.keepSettingsFile = exists && (!read || truncated);
+    if (session.keepSettingsFile) {
         bytes.clear();
-        MsgBox(QStringLiteral(
-                   "STARTUP.DATを読み込めませんでした。終了時にこのファイルは上書きしません。"),
-               QMessageBox::Ok, QString(), QMessageBox::Warning);
+        Q_EMIT session.notice(
+            QStringLiteral(
+                "STARTUP.DATを読み込めませんでした。終了時にこのファイルは上書きしません。"),
+            QString(), NoticeLevel::Warning);
     }
-    settings() = ParseSettings(bytes);
+    session.settings = ParseSettings(bytes);
 }
 
 QByteArray SettingsFileBytes(const Settings &values, bool *lossless)
@@ -174,55 +157,25 @@ QByteArray SettingsFileBytes(const Settings &values, bool *lossless)
     return toCp932(out, lossless);
 }
 
-bool SaveSettings()
+bool SaveSettings(Session &session)
 {
-    if (g_keepUnreadableFile)
+    if (session.keepSettingsFile)
         return false;
     bool lossless = true;
-    const QByteArray bytes = SettingsFileBytes(settings(), &lossless);
+    const QByteArray bytes = SettingsFileBytes(session.settings, &lossless);
     QString error;
     if (!writeFileAtomically(configPath(kSettingsFile), bytes, &error)) {
-        MsgBox(QStringLiteral(
-                   "STARTUP.DATを保存できませんでした。以前のファイルはそのまま残っています。\n") +
-                   error,
-               QMessageBox::Ok, QString(), QMessageBox::Critical);
+        Q_EMIT session.notice(
+            QStringLiteral(
+                "STARTUP.DATを保存できませんでした。以前のファイルはそのまま残っています。\n") +
+                error,
+            QString(), NoticeLevel::Critical);
         return false;
     }
     if (!lossless) {
-        MsgBox(QStringLiteral("STARTUP.DATに書けない文字を「?」に置き換えて保存しました。"),
-               QMessageBox::Ok, QString(), QMessageBox::Warning);
+        Q_EMIT session.notice(
+            QStringLiteral("STARTUP.DATに書けない文字を「?」に置き換えて保存しました。"), QString(),
+            NoticeLevel::Warning);
     }
     return true;
-}
-
-int32_t LoadSiteInfo()
-{
-    SiteInfoList &list = siteInfoList();
-    const int32_t loaded = LoadSite();
-    if (loaded < 0) {
-        list.count = 0;
-        MsgBox(QStringLiteral("LoadSite Error=") + QString::number(loaded));
-        return loaded;
-    }
-    // The program keeps headers for site indexes 0 .. 100 only.
-    list.count = std::min<int32_t>(loaded, kSiteInfoCount);
-    std::array<char, kSiteHeaderSize> record;
-    for (int32_t i = 0; i < kSiteInfoCount; ++i) {
-        SiteInfo &info = list.sites[i];
-        if (i >= list.count) {
-            info = SiteInfo();
-            continue;
-        }
-        QString *fields[6] = {&info.name,      &info.language, &info.type,
-                              &info.searchKey, &info.root,     &info.memo};
-        record.fill('\0');
-        for (int f = 0; f < 6; ++f)
-            writeCp932Field(*fields[f], record.data() + kSiteFieldOffset[f], kSiteFieldWidth[f]);
-        const int32_t status = SiteHeader(record.data(), i);
-        for (int f = 0; f < 6; ++f)
-            *fields[f] = readCp932Field(record.data() + kSiteFieldOffset[f], kSiteFieldWidth[f]);
-        if (status < 0)
-            info.language = QStringLiteral("unknown");
-    }
-    return loaded;
 }

@@ -1,4 +1,4 @@
-#include "driver/outcome.h"
+#include "core/outcome.h"
 
 #include "tessel.h"
 

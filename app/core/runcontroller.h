@@ -12,7 +12,7 @@
 // controller must outlive every run it starts (its destructor cancels what still runs).
 #pragma once
 
-#include "driver/outcome.h"
+#include "core/outcome.h"
 #include "tessel.h"
 
 #include <QObject>
@@ -25,6 +25,10 @@
 #include <functional>
 #include <vector>
 
+struct Settings;
+struct SiteInfoList;
+struct RunSiteList;
+
 // Every per-slot and per-hit table has this many entries (0 .. 1000).
 constexpr int kRunTables = 1001;
 // The hit list takes at most this many hits from one search (list positions 0 .. 998).
@@ -34,7 +38,6 @@ enum : int32_t {
     kRunIdle = 0,
     kRunSearch = 2,
     kRunCheck = 3,
-    kRunUpdate = 4, // set and cleared by the update run
 };
 
 // What a run tells the user, and the list it works on. The controller calls these on the
@@ -100,7 +103,9 @@ class RunController : public QObject {
     Q_OBJECT
 
 public:
-    RunController();
+    // The controller reads the settings, the site list and the run's site list of its session;
+    // they must outlive it.
+    RunController(const Settings &settings, const SiteInfoList &sites, const RunSiteList &runSites);
     ~RunController() override;
     RunController(const RunController &) = delete;
     RunController &operator=(const RunController &) = delete;
@@ -108,6 +113,9 @@ public:
     // The view that hears about runs; nullptr for none. Not owned.
     void setView(RunView *view);
     RunView *view() const { return view_; }
+    // While held answers true, other work (the update run) has the library's transfers: no
+    // search or check starts.
+    void setHeldBy(std::function<bool()> held);
 
     // Search button, Enter in the keyword box, the search command: asks for a stop when a
     // run is active, else starts a search.
@@ -163,7 +171,7 @@ public:
     double RunSeconds() const;
 
     // ---- the run tables ----
-    // 0 idle, 2 search, 3 link check, 4 update. The commands refuse work while a run is on.
+    // 0 idle, 2 search, 3 link check. The commands refuse work while a run is on.
     int32_t RunState = kRunIdle;
     // 1 once the user asked to stop the current run; 0 when a run starts.
     int32_t StopFlag = 0;
@@ -218,7 +226,12 @@ private:
     void completeStop();
     int32_t HitsInState(int32_t state) const;
     void finishRun(bool timedOut);
+    bool held() const;
 
+    const Settings &settings_;
+    const SiteInfoList &sites_;
+    const RunSiteList &runSites_;
+    std::function<bool()> heldBy_;
     RunView *view_ = nullptr;
     QByteArray keywords_;     // CP932, without what it can't hold
     QByteArray keywordsUtf8_; // for UTF-8 sites: what CP932 lacks as "&#N;"
@@ -250,12 +263,7 @@ private:
     std::chrono::steady_clock::time_point lastHarvest_;
 };
 
-// The program's one controller, made on first use and never destroyed before exit.
-RunController &runController();
-
 // Seconds with fractions from a clock that never runs backwards.
 double RunClock();
 // The record's status, read atomically (a worker thread may be writing it).
 int32_t RecordStatus(const FetchRecord &record);
-// Lets the program's start-up and end reach the controller (runHooks in common/runhooks.h).
-void InstallRunHooks();

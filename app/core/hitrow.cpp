@@ -1,6 +1,6 @@
-#include "driver/hitrow.h"
+#include "core/hitrow.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
 
 #include <QHash>
 

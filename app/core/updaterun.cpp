@@ -1,11 +1,10 @@
-#include "update/updaterun.h"
+#include "core/updaterun.h"
 
-#include "common/encoding.h"
-#include "common/progdir.h"
-#include "driver/runcontroller.h"
+#include "core/encoding.h"
+#include "core/makerhost.h"
+#include "core/progdir.h"
+#include "core/releaselist.h"
 #include "tessel.h"
-#include "update/makerhost.h"
-#include "update/releaselist.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -52,7 +51,8 @@ constexpr int32_t kDownloadComplete = -20;
 constexpr int kUnannouncedMost = 512 << 20;
 
 // The library keeps this record's address while its download thread runs, and the worker
-// writes status and bytes, so it is static and read with atomic loads.
+// writes status and bytes, so it is static and read with atomic loads. The library has one
+// download at a time.
 DownloadRecord downloadRecord;
 
 int32_t loadField(int32_t &field)
@@ -67,8 +67,17 @@ void waitForEvents()
     loop.exec();
 }
 
+QString currentTimeText()
+{
+    char text[32] = {};
+    GetTForm(text);
+    return readCp932Field(text, sizeof text);
+}
+
+} // namespace
+
 // One file into the folder "update"; true only when the whole body arrived.
-bool downloadFile(const UpdateView &view, const ListedFile &file)
+bool UpdateRun::downloadFile(const UpdateView &view, const ListedFile &file)
 {
     const QString folder = userDataPath(QStringLiteral("update"));
     QDir().mkpath(folder);
@@ -88,7 +97,7 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
     // A body larger than the list announced is not the file the list names.
     const int most = file.size > 0 ? file.size : kUnannouncedMost;
     int shown = 0;
-    while (Status_iDown() != 0 && runController().StopFlag != 1) {
+    while (Status_iDown() != 0 && !cancelled_) {
         waitForEvents();
         const int count = loadField(downloadRecord.bytes);
         if (count > most)
@@ -99,7 +108,7 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
             view.bar(ClampProgress(shown, maximum), maximum);
         }
     }
-    if (runController().StopFlag == 1) {
+    if (cancelled_) {
         if (Status_iDown() != 0)
             Exit_iDown(&downloadRecord);
         view.bar(ClampProgress(shown, maximum), maximum);
@@ -121,7 +130,8 @@ bool downloadFile(const UpdateView &view, const ListedFile &file)
 }
 
 // Walks the server's list; returns the number of files fetched.
-int fetchListed(const UpdateView &view, const QList<ListedFile> &files, ReleaseList &record)
+int UpdateRun::fetchListed(const UpdateView &view, const QList<ListedFile> &files,
+                           ReleaseList &record)
 {
     int downloaded = 0;
     for (const ListedFile &file : files) {
@@ -138,25 +148,16 @@ int fetchListed(const UpdateView &view, const QList<ListedFile> &files, ReleaseL
                     record.entries[entry] = ReleaseEntry{file.version, file.name};
                     view.log(kDownloaded + file.name);
                     ++downloaded;
-                } else if (runController().StopFlag != 1) {
+                } else if (!cancelled_) {
                     view.log(kFailedFile + file.name);
                 }
             }
         }
-        if (runController().StopFlag == 1)
+        if (cancelled_)
             break;
     }
     return downloaded;
 }
-
-QString currentTimeText()
-{
-    char text[32] = {};
-    GetTForm(text);
-    return readCp932Field(text, sizeof text);
-}
-
-} // namespace
 
 int ClampProgress(int count, int maximum)
 {
@@ -205,11 +206,11 @@ bool FetchUpdateList(QByteArray &body, QString &reason)
     return ok;
 }
 
-UpdateOutcome RunUpdate(const UpdateView &view)
+UpdateOutcome UpdateRun::run(const UpdateView &view)
 {
-    if (runController().RunState != kRunIdle)
+    if (busy_ || (heldBy_ && heldBy_()))
         return UpdateOutcome::NotRun;
-    runController().RunState = kRunUpdate;
+    busy_ = true;
     view.log(kChecking);
     ReleaseList record;
     const QString recordPath = userDataPath(QStringLiteral("release.dat"));
@@ -222,15 +223,15 @@ UpdateOutcome RunUpdate(const UpdateView &view)
     if (!FetchUpdateList(body, reason)) {
         view.log(kListFailed);
         view.log(reason);
-        runController().RunState = kRunIdle;
+        busy_ = false;
         return UpdateOutcome::ListFailed;
     }
 
-    runController().StopFlag = 0;
+    cancelled_ = false;
     const int downloaded = fetchListed(view, ParseUpdateList(fromCp932(body)), record);
     UpdateOutcome outcome = UpdateOutcome::Downloaded;
     view.log(QString());
-    if (runController().StopFlag == 1) {
+    if (cancelled_) {
         view.log(kCancelled);
         outcome = UpdateOutcome::Cancelled;
     } else if (downloaded == 0) {
@@ -245,13 +246,13 @@ UpdateOutcome RunUpdate(const UpdateView &view)
         if (!WriteReleaseList(recordPath, record, currentTimeText()))
             view.log(kRecordFailed);
     }
-    runController().RunState = kRunIdle;
+    busy_ = false;
     return outcome;
 }
 
-void CancelUpdate()
+void UpdateRun::cancel()
 {
-    runController().StopFlag = 1;
+    cancelled_ = true;
     // Only a download in progress is stopped: the library's cancel removes the file at its
     // last target, which after a finished download is a complete file.
     if (Status_iDown() != 0)

@@ -1,4 +1,4 @@
-#include "common/processlimits.h"
+#include "core/processlimits.h"
 
 #include <sys/resource.h>
 

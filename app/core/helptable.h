@@ -20,8 +20,6 @@ struct HelpTable {
     int32_t count = 0;
 };
 
-HelpTable &helpTable();
-
 // Fills the table once from the library (InitHelp, GetHelp); a negative count counts as 0,
 // and an index with more than 257 entries is cut to 257.
-void LoadHelp();
+void LoadHelp(HelpTable &table);

@@ -1,8 +1,8 @@
-#include "update/releaselist.h"
+#include "core/releaselist.h"
 
-#include "common/encoding.h"
-#include "common/text.h"
-#include "update/makerhost.h"
+#include "core/encoding.h"
+#include "core/makerhost.h"
+#include "core/text.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,7 @@
-#include "topics/topicsfile.h"
+#include "core/topicsfile.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
+#include "core/text.h"
 
 #include <algorithm>
 
@@ -115,9 +116,9 @@ QString withoutTrailingBlanks(QString text)
 }
 
 // Reads the member lines of one record up to its "ENDTOPIC", 50 members at most.
-void readMembers(TopicsReader &reader, TopicRecord &topic)
+void readMembers(TopicsReader &reader, TopicRecord &topic, const SiteInfoList &sites)
 {
-    const int32_t siteCount = siteInfoList().count;
+    const int32_t siteCount = sites.count;
     QString item;
     bool lineStart = false;
     for (int j = 0; j < kMaxMembers; ++j) {
@@ -132,7 +133,7 @@ void readMembers(TopicsReader &reader, TopicRecord &topic)
         item = leftWhole(item, kLineWidth);
         if (item.startsWith(kEnd))
             return;
-        const int32_t site = FindSiteByRoot(item);
+        const int32_t site = FindSiteByRoot(sites, item);
         if (site < siteCount) {
             topic.sites[topic.siteCount++] = site;
         } else {
@@ -155,7 +156,7 @@ void appendMember(QString &out, const QString &root)
 
 } // namespace
 
-TopicsParse ParseTopics(const QByteArray &bytes, TopicStore &store)
+TopicsParse ParseTopics(const QByteArray &bytes, TopicStore &store, const SiteInfoList &sites)
 {
     TopicsParse result;
     std::fill(store.topics.begin(), store.topics.end(), TopicRecord());
@@ -172,15 +173,14 @@ TopicsParse ParseTopics(const QByteArray &bytes, TopicStore &store)
         // The line counts as its first 1024 characters, so a name has at most 1018.
         TopicRecord &topic = store.topics[store.count];
         topic.name = withoutTrailingBlanks(leftWhole(line, kLineWidth).mid(kHeader.size()));
-        readMembers(reader, topic);
+        readMembers(reader, topic, sites);
         ++store.count;
     }
     return result;
 }
 
-QByteArray FormatTopics(const TopicStore &store, bool *lossless)
+QByteArray FormatTopics(const TopicStore &store, const SiteInfoList &list, bool *lossless)
 {
-    const SiteInfoList &list = siteInfoList();
     QString out;
     for (int32_t t = 0; t < std::clamp(store.count, 0, kTopicSlots); ++t) {
         const TopicRecord &topic = store.topics[t];

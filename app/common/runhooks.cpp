@@ -1,7 +1,0 @@
-#include "common/runhooks.h"
-
-RunHooks &runHooks()
-{
-    static RunHooks hooks;
-    return hooks;
-}
