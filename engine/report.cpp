@@ -14,6 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace tessel {
@@ -85,6 +88,54 @@ std::string attributeText(const char *text)
     return escaped(text, true);
 }
 
+// The banner's address: the picture itself as a data: address, so the report keeps it when it
+// is moved or mailed; the delivered file's path only when the picture can't be read.
+std::string bannerSource()
+{
+    const std::string path = std::string(catalogue().startDir) + "/mapbar.gif";
+    constexpr std::streamsize kMostEmbedded = 256 * 1024;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    if (in) {
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    if (bytes.empty() || std::streamsize(bytes.size()) > kMostEmbedded) {
+        return attributeText(path.c_str());
+    }
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out = "data:image/gif;base64,";
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t left = bytes.size() - i;
+        uint32_t n = uint32_t(uint8_t(bytes[i])) << 16;
+        if (left > 1)
+            n |= uint32_t(uint8_t(bytes[i + 1])) << 8;
+        if (left > 2)
+            n |= uint8_t(bytes[i + 2]);
+        out += digits[(n >> 18) & 63];
+        out += digits[(n >> 12) & 63];
+        out += left > 1 ? digits[(n >> 6) & 63] : '=';
+        out += left > 2 ? digits[n & 63] : '=';
+    }
+    return out;
+}
+
+// The saving time as the user's clock shows it (the machine's time zone), in the slashed form.
+std::string localSlashed(int32_t time)
+{
+    const std::time_t t = time;
+    std::tm local{};
+    if (!::localtime_r(&t, &local)) {
+        char text[32];
+        formatSlashed(time, text);
+        return text;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%u/%u/%u,%02u:%02u:%02u", unsigned(local.tm_year + 1900),
+                  unsigned(local.tm_mon + 1), unsigned(local.tm_mday), unsigned(local.tm_hour),
+                  unsigned(local.tm_min), unsigned(local.tm_sec));
+    return text;
+}
+
 } // namespace
 
 } // namespace tessel
@@ -120,22 +171,25 @@ int32_t HTMLOpen(const char *keyword, int32_t count, const char *path)
     report.temp = temp;
     report.target = target;
 
-    char now[32];
-    formatSlashed(GetTime(), now);
+    const std::string now = localSlashed(GetTime());
+    const std::string words = bodyText(keyword ? keyword : "");
     FILE *f = report.file;
-    std::fputs("<html>\r\n<body>\r\n<center>\r\n", f);
-    std::fprintf(f, "<img src=\"%s/mapbar.gif\"><br>\r\n",
-                 attributeText(catalogue().startDir).c_str());
+    // The head names the bytes' encoding, so a browser reads the report right wherever it is
+    // opened from, and titles the tab with the keywords. Velmoraの検索結果 in CP932.
+    std::fputs("<html>\r\n<head>\r\n<meta charset=\"Shift_JIS\">\r\n", f);
+    std::fprintf(f, "<title>%s - Velmora\x82\xcc\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca</title>\r\n",
+                 words.c_str());
+    std::fputs("</head>\r\n<body>\r\n<center>\r\n", f);
+    std::fprintf(f, "<img src=\"%s\"><br>\r\n", bannerSource().c_str());
     std::fprintf(f, "<table border=\"%d\" cellpadding=\"%d\" width=\"%s\">\r\n", 0, 3, "100%");
     std::fputs("<tr>\r\n", f);
     std::fprintf(f, "<td align=\"%s\" valign=\"%s\" width=\"%s\"></td>\r\n", "right", "top", "10%");
     std::fprintf(f, "<td valign=\"%s\" width=\"%s\">\r\n", "top", "80%");
     // Velmoraの検索結果 / キーワード： / 検索結果数： / 保存時間： in CP932
     std::fputs("<center>Velmora\x82\xcc\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca</center><br>\r\n", f);
-    std::fprintf(f, "\x83\x4c\x81\x5b\x83\x8f\x81\x5b\x83\x68\x81\x46 %s<br>\r\n",
-                 bodyText(keyword ? keyword : "").c_str());
+    std::fprintf(f, "\x83\x4c\x81\x5b\x83\x8f\x81\x5b\x83\x68\x81\x46 %s<br>\r\n", words.c_str());
     std::fprintf(f, "\x8c\x9f\x8d\xf5\x8c\x8b\x89\xca\x90\x94\x81\x46 %d<br>\r\n", count);
-    std::fprintf(f, "\x95\xdb\x91\xb6\x8e\x9e\x8a\xd4\x81\x46 %s<br>\r\n", now);
+    std::fprintf(f, "\x95\xdb\x91\xb6\x8e\x9e\x8a\xd4\x81\x46 %s<br>\r\n", now.c_str());
     std::fputs("<p></p>\r\n", f);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 using namespace extraction;
@@ -29,10 +31,15 @@ std::vector<std::string> lines(const std::string &text)
     return out;
 }
 
-std::string slashedTime(int32_t t)
+// The saving time as a clock in UTC shows it: the report follows the machine's time zone.
+std::string utcSlashed(int32_t t)
 {
-    char text[32];
-    GetTForm2(t, text);
+    const time_t when = t;
+    std::tm c{};
+    gmtime_r(&when, &c);
+    char text[48];
+    std::snprintf(text, sizeof text, "%d/%d/%d,%02d:%02d:%02d", c.tm_year + 1900, c.tm_mon + 1,
+                  c.tm_mday, c.tm_hour, c.tm_min, c.tm_sec);
     return text;
 }
 
@@ -59,6 +66,8 @@ protected:
 
 TEST_F(Report, EveryLineExactly)
 {
+    setenv("TZ", "UTC0", 1);
+    tzset();
     const int32_t before = GetTime();
     ASSERT_EQ(HTMLOpen(encode("日本 語").c_str(), 2, "out.txt"), 0);
     const int32_t after = GetTime();
@@ -66,10 +75,14 @@ TEST_F(Report, EveryLineExactly)
     EXPECT_EQ(HTMLSave(1, 0), 0);
     ASSERT_EQ(HTMLClose(), 0);
     const std::vector<std::string> got = lines(testsupport::decode(box.read("out.htm")));
-    ASSERT_EQ(got.size(), 13u + 3 + 4 + 7);
+    ASSERT_EQ(got.size(), 17u + 3 + 4 + 7);
     const std::string image = "<img src=\"" + box.path().string() + "/mapbar.gif\"><br>";
     const std::vector<std::string> head = {
         "<html>",
+        "<head>",
+        R"(<meta charset="Shift_JIS">)",
+        "<title>日本 語 - Velmoraの検索結果</title>",
+        "</head>",
         "<body>",
         "<center>",
         image,
@@ -84,9 +97,9 @@ TEST_F(Report, EveryLineExactly)
     for (size_t i = 0; i < head.size(); ++i) {
         EXPECT_EQ(got[i], head[i]) << "line " << i + 1;
     }
-    EXPECT_TRUE(got[11] == "保存時間： " + slashedTime(before) + "<br>" ||
-                got[11] == "保存時間： " + slashedTime(after) + "<br>")
-        << got[11];
+    EXPECT_TRUE(got[15] == "保存時間： " + utcSlashed(before) + "<br>" ||
+                got[15] == "保存時間： " + utcSlashed(after) + "<br>")
+        << got[15];
     const std::vector<std::string> rest = {
         "<p></p>",
         // Position counts from 1 in list order; the hit is looked up by its result index.
@@ -106,8 +119,19 @@ TEST_F(Report, EveryLineExactly)
         "</html>",
     };
     for (size_t i = 0; i < rest.size(); ++i) {
-        EXPECT_EQ(got[12 + i], rest[i]) << "line " << 13 + i;
+        EXPECT_EQ(got[16 + i], rest[i]) << "line " << 17 + i;
     }
+}
+
+// The banner travels inside the report, so a report moved or mailed still shows it.
+TEST_F(Report, BannerIsEmbeddedWhenTheProgramHasIt)
+{
+    box.write("mapbar.gif", std::string("GIF89a\x01\x00\x01\x00", 10));
+    ASSERT_EQ(HTMLOpen("k", 0, "banner"), 0);
+    ASSERT_EQ(HTMLClose(), 0);
+    const std::vector<std::string> got = lines(box.read("banner.htm"));
+    ASSERT_GT(got.size(), 7u);
+    EXPECT_EQ(got[7], R"(<img src="data:image/gif;base64,R0lGODlhAQABAA=="><br>)");
 }
 
 TEST_F(Report, FileNameGetsHtm)
@@ -176,9 +200,10 @@ TEST_F(Report, PageAndUserTextNeverBecomeMarkup)
     ASSERT_EQ(HTMLSave(0, 0), 0);
     ASSERT_EQ(HTMLClose(), 0);
     const std::vector<std::string> got = lines(testsupport::decode(box.read("r.htm")));
-    ASSERT_EQ(got.size(), 13u + 4 + 7);
-    EXPECT_EQ(got[9], "キーワード： &lt;script&gt;k&lt;/script&gt;&<br>");
-    EXPECT_EQ(got[13], "1 <a href=\"http://a.jp/%22'&&gt;x\"><B>ｱ</B></a><br>");
-    EXPECT_EQ(got[14], "a&gt;b\"c'd&amp;<br>");
-    EXPECT_EQ(got[15], "1&gt;0 &gt; \"'&gt;<br>");
+    ASSERT_EQ(got.size(), 17u + 4 + 7);
+    EXPECT_EQ(got[3], "<title>&lt;script&gt;k&lt;/script&gt;& - Velmoraの検索結果</title>");
+    EXPECT_EQ(got[13], "キーワード： &lt;script&gt;k&lt;/script&gt;&<br>");
+    EXPECT_EQ(got[17], "1 <a href=\"http://a.jp/%22'&&gt;x\"><B>ｱ</B></a><br>");
+    EXPECT_EQ(got[18], "a&gt;b\"c'd&amp;<br>");
+    EXPECT_EQ(got[19], "1&gt;0 &gt; \"'&gt;<br>");
 }
