@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 
 #include <unistd.h>
 
@@ -29,6 +30,14 @@ int main(int argc, char **argv)
     // test machine) gets its pages without it rather than blank panes.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The web engine shares its drawing context with the windows; set before the application
+    // exists, or the engine warns on every start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine lists its start-up parameters on every start; that is for someone
+    // debugging it, who asks with VELMORA_DEBUG or their own QT_LOGGING_RULES.
+    if (qEnvironmentVariableIsEmpty("VELMORA_DEBUG") &&
+        qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QApplication app(argc, argv);
     InstallJapanese();
     // The library reads its files from the current directory: enter the program's own
