@@ -90,7 +90,7 @@ QString OutcomeText(const SiteResult &result, OutcomeLanguage language)
                      "the site)"},
                     language);
     case SiteOutcome::NameNotFound:
-        return pick({"サイト名が見つかりません", "name not found"}, language);
+        return pick({"ホスト名を解決できません", "host name could not be resolved"}, language);
     case SiteOutcome::CannotConnect:
         return pick({"接続できません", "cannot connect"}, language);
     case SiteOutcome::SecureFailed:

@@ -531,7 +531,7 @@ private Q_SLOTS:
                                                    {"nowhere", "unbuilt"}}));
         for (const char *line :
              {"found: done\n", "nohits: page read but no hits taken", "missing: HTTP error 404\n",
-              "noname: name not found\n", "refused: cannot connect\n",
+              "noname: host name could not be resolved\n", "refused: cannot connect\n",
               "tls: secure connection failed\n", "stalled: no answer within the time limit\n",
               "hangup: the connection ended without an answer\n",
               "nowhere: request could not be built"})
