@@ -72,7 +72,14 @@ void Form1::Form_Load(int waitMs)
     ListMode();
     PreviewShown = false;
     Before_Search();
+    // The keys follow a search's steps: words, how they combine, go, then the topic and the
+    // hits. The program starts with the keyword box ready for typing.
+    setTabOrder(Word, TMethod);
+    setTabOrder(TMethod, Search);
+    setTabOrder(Search, Topic);
+    setTabOrder(Topic, LView);
     show();
+    Word->setFocus(Qt::OtherFocusReason);
     if (rememberPlace)
         restoreSplits();
     HideSplash();

@@ -70,6 +70,7 @@ private Q_SLOTS:
     void initTestCase() { msgbox::setAutoAnswer(true); }
     void startsWithAllWords();
     void keywordBoxSelectsAllOnFocus();
+    void keysFollowTheSearchSteps();
     void topicChangeAsksWhenResultsListed();
     void topicChangeDuringRunStopsItFirst();
     void topicChangeWhileHitsArriveKeepsTheNewList();
@@ -122,6 +123,22 @@ void Form1SearchTest::keywordBoxSelectsAllOnFocus()
     stage.form->TMethod->setFocus();
     QTest::mouseClick(stage.form->Word, Qt::LeftButton, {}, QPoint(5, 5));
     QTRY_COMPARE(stage.form->Word->selectedText(), QStringLiteral("fuji tozan"));
+}
+
+// The window opens ready for typing, and Tab walks words, mode, go, topic, hits.
+void Form1SearchTest::keysFollowTheSearchSteps()
+{
+    Stage stage;
+    openTwoTopics(stage);
+    stage.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(stage.form.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), stage.form->Word);
+    const QList<QWidget *> steps = {stage.form->TMethod, stage.form->Search, stage.form->Topic,
+                                    stage.form->LView};
+    for (QWidget *next : steps) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget(), next);
+    }
 }
 
 // With results listed the user is asked; No keeps everything, Yes shows the new topic's sites.
