@@ -7,6 +7,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -171,8 +172,9 @@ std::string catalogueTemplate(const Template &t)
 // The server part of an address ("https://host:port/"), and the address without its query.
 std::string serverOf(const std::string &url)
 {
-    const std::size_t slash = url.find('/', url.find("://") + 3);
-    return slash == std::string::npos ? url + "/" : url.substr(0, slash + 1);
+    // The authority ends at the path, the query or the fragment, whichever comes first.
+    const std::size_t end = url.find_first_of("/?#", url.find("://") + 3);
+    return end == std::string::npos ? url + "/" : url.substr(0, end) + "/";
 }
 
 std::string rootOf(const std::string &url)
@@ -208,6 +210,13 @@ int32_t build(const Description &d, std::string &block)
     if (url.empty() || !web || (!utf8 && !sjis) ||
         !(chosen->method.empty() || lowerEquals(chosen->method, "get")))
         return TESSEL_E_OPENSEARCH_UNUSABLE;
+    // A control character would end the catalogue line and start a statement of the
+    // description's choosing; a user name before the host only disguises where it goes.
+    const std::string authority = serverOf(url);
+    if (std::any_of(url.begin(), url.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }) ||
+        authority.find('@') != std::string::npos)
+        return TESSEL_E_OPENSEARCH_UNUSABLE;
     if (url.size() >= TESSEL_REQUEST_SIZE || url.find_first_of(" \t") != std::string::npos)
         return TESSEL_E_OPENSEARCH_TOO_LONG;
     const std::string name = line(d.shortName);
@@ -216,7 +225,7 @@ int32_t build(const Description &d, std::string &block)
     block = (description.empty() ? "" : "# " + description + "\n") + "SITE " + name + "\n" +
             "LANG " + (japanese ? "日本語" : "英語") + "\nTYPE OpenSearch\n" + "SKEY " +
             (line(d.tags).empty() ? name : line(d.tags)) + "\nROOT " + rootOf(url) + "\n" +
-            "MEMO AND" + (utf8 ? " UTF8" : "") + "\nHOST " + serverOf(url) + "\nAND " + url +
+            "MEMO AND" + (utf8 ? " UTF8" : "") + "\nHOST " + authority + "\nAND " + url +
             "\nFEED " + (chosen->type == "application/atom+xml" ? "ATOM" : "RSS") + "\nENDSITE\n";
     return 0;
 }

@@ -6,6 +6,11 @@
 #include "cp932.h"
 #include "tessel.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -126,12 +131,35 @@ std::string userCataloguePath()
 
 bool readUserFile(const std::string &path, std::string &bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Only a regular file is read, and no further than one byte past the limit: a FIFO, a
+    // device or a huge file named as the user's catalogue must neither block nor fill memory.
+    // Opened without blocking, so a FIFO with no writer can't hold the caller at open().
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    bytes = text.str();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    bytes.clear();
+    char buffer[8192];
+    while (bytes.size() <= static_cast<std::size_t>(kTextSize)) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    // A byte-order mark some editors put first is not part of the first statement.
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
     return bytes.size() <= static_cast<std::size_t>(kTextSize);
 }
 

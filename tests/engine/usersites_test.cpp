@@ -7,6 +7,7 @@
 #include "tessel.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -141,6 +142,11 @@ TEST_F(UserSites, DescriptionsThatCantMakeASiteAreRefusedWithTheirReason)
          TESSEL_E_OPENSEARCH_UNUSABLE},
         {"no search terms", description("http://x/?q=fixed"), TESSEL_E_OPENSEARCH_UNUSABLE},
         {"not the web", description("ftp://x/?q={searchTerms}"), TESSEL_E_OPENSEARCH_UNUSABLE},
+        {"a line break to start a statement",
+         description("http://x/?q={searchTerms}&#13;SEARCH http://y/"),
+         TESSEL_E_OPENSEARCH_UNUSABLE},
+        {"a user name before the host", description("http://evil.example@x/?q={searchTerms}"),
+         TESSEL_E_OPENSEARCH_UNUSABLE},
         {"EUC-JP",
          description("http://x/?q={searchTerms}")
              .replace(description("").find("UTF-8</Input"), 5, "EUC-JP"),
@@ -160,6 +166,13 @@ TEST_F(UserSites, DescriptionsThatCantMakeASiteAreRefusedWithTheirReason)
     char small[64];
     EXPECT_EQ(OpenSearchSite(fine.data(), int32_t(fine.size()), small, sizeof small),
               TESSEL_E_OPENSEARCH_TOO_LONG);
+}
+
+TEST_F(UserSites, ATemplateWithoutAPathHasItsHostAlone)
+{
+    EXPECT_NE(entry(description("http://127.0.0.1:8080?q={searchTerms}"))
+                  .find("\nHOST http://127.0.0.1:8080/\n"),
+              std::string::npos);
 }
 
 TEST_F(UserSites, AUserSiteTakesTheIndexOfTheShippedOneItNamesUntilRemoved)
@@ -195,6 +208,18 @@ TEST_F(UserSites, TheFileComesFromTheEnvironmentAndABadOneAddsNothing)
     box.write("env.txt", "SITE 環境の\nMEMO AND\nAND http://127.0.0.1/e?q=_WORD1_\nENDSITE\n");
     ASSERT_EQ(LoadSite(), 3);
     EXPECT_EQ(nameOf(2), "環境の");
+    // A byte-order mark is not part of the first statement.
+    box.write("env.txt",
+              "\xEF\xBB\xBFSITE bom\nMEMO AND\nAND http://127.0.0.1/e?q=_WORD1_\nENDSITE\n");
+    ASSERT_EQ(LoadSite(), 3);
+    EXPECT_EQ(nameOf(2), "bom");
+    // Neither an endless device nor a FIFO without a writer holds the loader.
+    ASSERT_EQ(::setenv("VELMORA_USER_SITES", "/dev/zero", 1), 0);
+    EXPECT_EQ(LoadSite(), 2);
+    ASSERT_EQ(::mkfifo((box.path() / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::setenv("VELMORA_USER_SITES", (box.path() / "fifo").c_str(), 1), 0);
+    EXPECT_EQ(LoadSite(), 2);
+    ASSERT_EQ(::setenv("VELMORA_USER_SITES", (box.path() / "env.txt").c_str(), 1), 0);
     box.write("env.txt", std::string(80001, '#'));
     EXPECT_EQ(LoadSite(), 2);
     EXPECT_EQ(UserSiteAdd("SITE x\nENDSITE\n"), TESSEL_E_USER_CATALOGUE_WRITE); // never cut it
