@@ -125,7 +125,7 @@ void RunControllerTest::searchReportsInOrderWithoutBlocking()
 
 // A stop shows the notice, holds the run for its wait, then cancels the stalled fetch, runs
 // what was to follow the stop, and ends the run with the stopped text; nothing follows a
-// stop for the program's end.
+// stop for the program's end. A second stop during the wait joins the first.
 void RunControllerTest::stopWaitsThenCancelsAndEnds()
 {
     testsupport::Sandbox sandbox;
@@ -145,9 +145,15 @@ void RunControllerTest::stopWaitsThenCancelsAndEnds()
     QVERIFY(run.stopping());
     QCOMPARE(view.log.last(), QStringLiteral("notice"));
     QCOMPARE(run.RunState, kRunSearch);
+    // Asked again while it waits, the stop is joined, not started over: one notice, one wait,
+    // and what each asker wanted to follow runs.
+    int joined = 0;
+    run.Do_Stop([&] { ++joined; });
     QVERIFY(idle(*session_));
 
     QVERIFY(followed);
+    QCOMPARE(joined, 1);
+    QCOMPARE(view.log.count(QStringLiteral("notice")), 1);
     QCOMPARE(view.log.mid(view.log.size() - 4),
              QStringList({"notice", "notice end", "中止しました。", "clock end"}));
     QCOMPARE(run.SlotCount, 0);
