@@ -443,6 +443,21 @@ private Q_SLOTS:
         QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));
     }
 
+    // A watch that can't read its history can't tell what is new: that must not pass for
+    // "nothing new" (1) in a script, nor a watch never created.
+    void watchWithoutItsHistoryIsNoAnswer()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        QCOMPARE(run({QStringLiteral("--watch"), QStringLiteral("none")}).status, int(kExitUsage));
+        QVERIFY(QFile::remove(QStringLiteral("history.sqlite3")));
+        QVERIFY(QDir().mkdir(QStringLiteral("history.sqlite3")));
+        const Outcome o = run({QStringLiteral("--watch"), QStringLiteral("news"),
+                               QStringLiteral("-s"), QStringLiteral("alpha"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitBroken));
+        QCOMPARE(o.out, QString());
+    }
+
     // Every search is kept, and a history that can't be written costs the search nothing.
     void historyKeepsEveryRunAndNeverFailsOne()
     {
