@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include "cli/watchcommands.h"
 #include "core/encoding.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
@@ -85,11 +86,8 @@ QString jsonLine(const QJsonObject &object)
 }
 
 // One record of a listing: its fields' names and values, in order.
-struct Field {
-    const char *name;
-    QJsonValue value;
-};
-using Record = std::vector<Field>;
+using Field = ListedField;
+using Record = ListedRecord;
 
 // A value as a cell of a line: a whole number without a fraction or an exponent, a list as
 // its items joined by commas, null as an empty cell.
@@ -511,8 +509,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
                        "link checks."),
         QStringLiteral("TEXT"));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("List the searches run so far, newest first. Every search is kept, with "
+                       "the watches, in history.sqlite3 in the user's data folder "
+                       "(~/.local/share/velmora; the program directory when portable)."));
+    const QCommandLineOption watches(QStringLiteral("watches"),
+                                     QStringLiteral("List the watched searches."));
+    const QCommandLineOption watch(
+        QStringLiteral("watch"),
+        QStringLiteral("Run the watched search NAME and write only the hits none of its earlier "
+                       "runs had (exit 0 with new hits, 1 without). Given a topic or sites and "
+                       "keywords, its first run creates it; alone, it runs the stored one."),
+        QStringLiteral("NAME"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites, userAgent});
+                       listSites, listTopics, checkSites, userAgent, history, watches, watch});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -618,6 +629,18 @@ int ConsoleSearch::parse(const QStringList &arguments)
         out_.flush();
         return kExitHits;
     }
+    history_ = std::make_unique<ConsoleHistory>();
+    if (parser.isSet(history) || parser.isSet(watches)) {
+        const auto records = parser.isSet(history) ? history_->runs() : history_->watches();
+        if (!records) {
+            writeNotice(history_->notice());
+            return kExitBroken;
+        }
+        for (const Record &record : *records)
+            writeListed(record);
+        out_.flush();
+        return kExitHits;
+    }
 
     auto number = [&](const QCommandLineOption &o, SettingRange range, int32_t &into) {
         if (!parser.isSet(o))
@@ -651,7 +674,25 @@ int ConsoleSearch::parse(const QStringList &arguments)
     strict_ = parser.isSet(strict);
     checkSites_ = parser.isSet(checkSites);
 
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    QString topicGiven = parser.value(topic);
+    QStringList sitesGiven = parser.values(site);
+    const QString watchName = parser.value(watch);
+    if (parser.isSet(watch) && (checkSites_ || watchName.trimmed().isEmpty()))
+        return usage(QStringLiteral("--watch takes a name, and no --check-sites"));
+    // Alone, --watch runs what the stored watch searches.
+    if (parser.isSet(watch) && positional.isEmpty() && topicGiven.isEmpty() &&
+        sitesGiven.isEmpty()) {
+        const auto stored = history_->stored(watchName);
+        if (!stored && history_->failed())
+            writeNotice(history_->notice());
+        if (!stored)
+            return history_->failed() ? int(kExitBroken) : usage(history_->notice());
+        topicGiven = stored->topic;
+        sitesGiven = stored->sites;
+        positional = {stored->keywords};
+        s.SearchMode = stored->orMode ? 1 : 0;
+    }
     if (checkSites_) {
         if (parser.isSet(topic) || parser.isSet(site) || check_ || strict_ || !report_.isEmpty() ||
             !sitesFile_.fileName().isEmpty())
@@ -668,15 +709,15 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return -1;
     }
 
-    if (parser.isSet(topic) && parser.isSet(site))
+    if (!topicGiven.isEmpty() && !sitesGiven.isEmpty())
         return usage(QStringLiteral("give a topic or sites, not both"));
     words_ = positional.join(u' ');
     // Blanks alone, of either width, hold no word a site could be asked for: no search would
     // start, and nothing would ever end the wait for it.
     if (KeywordIsBlank(words_))
         return usage(QStringLiteral("no keyword to search"));
-    if (parser.isSet(site)) {
-        for (const QString &name : parser.values(site)) {
+    if (!sitesGiven.isEmpty()) {
+        for (const QString &name : sitesGiven) {
             const Found found = findSite(session_.sites, name);
             if (found.index < 0)
                 return usage(notFound(name, found, "site"));
@@ -687,17 +728,34 @@ int ConsoleSearch::parse(const QStringList &arguments)
             return usage(QStringLiteral("at most %1 sites at once").arg(kMaxMembers));
     } else {
         int32_t t = s.iTopic;
-        if (parser.isSet(topic)) {
-            const Found found = findTopic(session_.topics, parser.value(topic));
+        if (!topicGiven.isEmpty()) {
+            const Found found = findTopic(session_.topics, topicGiven);
             if (found.index < 0)
-                return usage(notFound(parser.value(topic), found, "topic"));
+                return usage(notFound(topicGiven, found, "topic"));
             t = found.index;
         }
         if (t < 0 || t >= session_.topics.count)
             return usage(QStringLiteral("no topic to search (see --list-topics)"));
         const TopicRecord &record = session_.topics.topics[t];
+        topicName_ = record.name;
         for (int32_t k = 0; k < record.siteCount; ++k)
             sites_.push_back(record.sites[k]);
+    }
+    if (parser.isSet(watch)) {
+        HistoryWatch terms;
+        terms.name = watchName;
+        terms.topic = topicName_;
+        if (topicName_.isEmpty())
+            for (int32_t i : sites_)
+                terms.sites << siteName(session_.sites, i);
+        terms.keywords = words_;
+        terms.orMode = s.SearchMode == 1;
+        const auto id = history_->define(terms);
+        if (!id && history_->failed())
+            writeNotice(history_->notice());
+        if (!id)
+            return history_->failed() ? int(kExitBroken) : usage(history_->notice());
+        watch_ = *id;
     }
     return -1;
 }
@@ -717,6 +775,7 @@ int ConsoleSearch::start(const QStringList &arguments)
         sitesFile_.write((SiteHeader() + u'\n').toUtf8());
     }
     session_.run.setView(this);
+    startedAt_ = QDateTime::currentDateTime();
     if (checkSites_) {
         if (terminal_)
             err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\n";
@@ -886,7 +945,7 @@ void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
 {
     hits_.push_back({row, index});
     ++totalHits_;
-    if (!check_ && !checkSites_)
+    if (!check_ && !checkSites_ && watch_ == 0)
         writeHit(hits_.back(), QString());
 }
 
@@ -974,7 +1033,7 @@ void ConsoleSearch::checkSlotDone(int slot, int32_t)
     const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
     for (Hit &h : hits_)
-        if (h.index == index && !h.written) {
+        if (h.index == index && !h.written && watch_ == 0) {
             h.written = true;
             writeHit(h, LinkStateText(c.LinkState[index]));
             break;
@@ -1126,6 +1185,32 @@ bool ConsoleSearch::outputFailed()
     return outputLost_;
 }
 
+// Every search is kept in the history. The history failing never fails a plain search: it is
+// told on standard error. nullopt when the run could not be stored.
+std::optional<std::vector<int>> ConsoleSearch::storeRun()
+{
+    HistoryRun run;
+    run.time = startedAt_;
+    run.topic = topicName_;
+    for (const SiteReport &r : rows_) {
+        run.sites << siteName(session_.sites, r.site);
+        run.outcomes.push_back(
+            HistoryOutcomeOf(run.sites.back(), r.result, OutcomeLanguage::Japanese));
+    }
+    run.keywords = words_;
+    run.orMode = session_.settings.SearchMode == 1;
+    run.watch = watch_;
+    for (size_t i = 0; i < hits_.size(); ++i)
+        run.hits.push_back(HistoryHitOf(hits_[i].row, int(i + 1),
+                                        check_ ? session_.run.LinkState[hits_[i].index] : 0));
+    const auto stored = history_ ? history_->store(run) : std::nullopt;
+    if (history_ && !history_->notice().isEmpty())
+        writeNotice(history_->notice());
+    if (!stored)
+        return std::nullopt;
+    return stored->fresh;
+}
+
 int ConsoleSearch::settle(int status)
 {
     return outputFailed() ? int(kExitBroken) : status;
@@ -1137,8 +1222,14 @@ void ConsoleSearch::finish()
         return;
     finished_ = true;
     clock_.stop();
-    if (check_) {
-        const RunController &c = session_.run;
+    const auto fresh = storeRun();
+    const RunController &c = session_.run;
+    if (watch_ != 0 && fresh) {
+        for (int i : *fresh)
+            writeHit(hits_[size_t(i)],
+                     check_ ? LinkStateText(c.LinkState[hits_[size_t(i)].index]) : QString());
+        err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
+    } else if (check_) {
         for (Hit &h : hits_)
             if (!h.written) {
                 h.written = true;
@@ -1148,9 +1239,12 @@ void ConsoleSearch::finish()
     writeOutcomes();
     const bool failed = std::any_of(rows_.begin(), rows_.end(),
                                     [](const SiteReport &r) { return SiteFailed(r.result); });
-    int status = (failed && (hits_.empty() || strict_)) ? kExitSitesFailed
-                 : hits_.empty()                        ? kExitNoHits
-                                                        : kExitHits;
+    // A watch's run counts the hits new to it.
+    const bool none = watch_ != 0 ? !fresh || fresh->empty() : hits_.empty();
+    int status = (failed && (none || strict_)) ? kExitSitesFailed : none ? kExitNoHits : kExitHits;
+    // Without the history a watch can't tell what is new: that is no "nothing new".
+    if (watch_ != 0 && !fresh)
+        status = kExitBroken;
     if (signal_ > 0)
         status = kExitSignalBase + signal_;
     if (!report_.isEmpty() && !writeReport())

@@ -6,6 +6,7 @@
 #include "core/outcome.h"
 #include "core/runcontroller.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -16,8 +17,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+class ConsoleHistory;
 class Session;
 
 // Exit statuses. A script tells "nothing there" (1) from "not every site could be asked" (4).
@@ -162,6 +165,7 @@ private:
     bool reserveReport(const QString &given);
     bool writeReport();
     bool outputFailed();
+    std::optional<std::vector<int>> storeRun();
     int settle(int status);
     void finish();
     void progress();
@@ -187,12 +191,17 @@ private:
     QFile sitesFile_;                            // --sites: the site records as TSV
     QString words_;
     std::vector<int32_t> sites_; // catalogue indexes to search
+    QString topicName_;          // the topic searched; empty when sites were named
+    // --watch: the watch's id. Its hits are held back and only the new ones written at the end.
+    qint64 watch_ = 0;
+    std::unique_ptr<ConsoleHistory> history_;
 
     // The run.
     std::vector<Hit> hits_;
     std::vector<SiteReport> reports_; // --check-sites: one a site checked
     std::vector<SiteReport> rows_;    // the sites of the search, in the order asked
     double started_ = 0;
+    QDateTime startedAt_;
     bool interrupted_ = false;
     int signal_ = 0; // the signal that interrupted the run
     bool headerWritten_ = false;

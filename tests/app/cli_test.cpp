@@ -415,6 +415,74 @@ private Q_SLOTS:
                      .replace(QStringLiteral("%2"), QString::fromStdString(farm_->url("/beta/"))));
     }
 
+    // A watch's first run writes every hit, a run that finds nothing new writes none and ends
+    // with 1, and a hit that appears later is written alone; --watch NAME alone runs the
+    // stored watch.
+    void watchWritesOnlyTheHitsNewToIt()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        const QStringList create{QStringLiteral("--watch"), QStringLiteral("news"),
+                                 QStringLiteral("-s"), QStringLiteral("alpha"),
+                                 QStringLiteral("x")};
+        Outcome o = run(create);
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.count(u'\n'), 2);
+        o = run(create);
+        QCOMPARE(o.status, int(kExitNoHits));
+        QCOMPARE(o.out, QString());
+        firstPage("/alpha/search", hits("/doc/a", 3));
+        o = run({QStringLiteral("--watch"), QStringLiteral("news")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.split(u'\t').value(1), QString::fromStdString(farm_->url("/doc/a3")));
+        QCOMPARE(o.out.count(u'\n'), 1);
+        // The same name with other terms would watch something else under the user's cron line.
+        o = run({QStringLiteral("--watch"), QStringLiteral("news"), QStringLiteral("y")});
+        QCOMPARE(o.status, int(kExitUsage));
+        o = run({QStringLiteral("--watches")});
+        QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));
+    }
+
+    // A watch that can't read its history can't tell what is new: that must not pass for
+    // "nothing new" (1) in a script, nor a watch never created.
+    void watchWithoutItsHistoryIsNoAnswer()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        QCOMPARE(run({QStringLiteral("--watch"), QStringLiteral("none")}).status, int(kExitUsage));
+        QVERIFY(QFile::remove(QStringLiteral("history.sqlite3")));
+        QVERIFY(QDir().mkdir(QStringLiteral("history.sqlite3")));
+        const Outcome o = run({QStringLiteral("--watch"), QStringLiteral("news"),
+                               QStringLiteral("-s"), QStringLiteral("alpha"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitBroken));
+        QCOMPARE(o.out, QString());
+    }
+
+    // Every search is kept, and a history that can't be written costs the search nothing.
+    void historyKeepsEveryRunAndNeverFailsOne()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        QCOMPARE(run({QStringLiteral("--or"), QStringLiteral("x")}).status, int(kExitHits));
+        Outcome o =
+            run({QStringLiteral("--history"), QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(o.status, int(kExitHits));
+        const QJsonObject last = QJsonDocument::fromJson(o.out.toUtf8()).object();
+        QCOMPARE(last.value(QStringLiteral("topic")).toString(), QStringLiteral("both"));
+        QCOMPARE(last.value(QStringLiteral("keywords")).toString(), QStringLiteral("x"));
+        QCOMPARE(last.value(QStringLiteral("hits")).toInt(), 2);
+        QCOMPARE(last.value(QStringLiteral("failures")).toInt(), 1); // beta's 404
+        QVERIFY(QDateTime::fromString(last.value(QStringLiteral("time")).toString(), Qt::ISODate)
+                    .isValid());
+
+        QFile::remove(QStringLiteral("history.sqlite3"));
+        QVERIFY(QDir().mkdir(QStringLiteral("history.sqlite3")));
+        o = run({QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.count(u'\n'), 2);
+        QVERIFY2(o.err.contains(QStringLiteral("history.sqlite3")), qPrintable(o.err));
+    }
+
     void helpAndVersion()
     {
         Outcome o = run({QStringLiteral("--help")});
