@@ -288,16 +288,12 @@ void CommandsTest::updateRunRefusesOnlyItsOwnKind()
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
     Observer observer(stage);
-    // The commands are given while the update run writes its first line; its list is then
-    // asked of a closed loopback port.
+    // The commands are given while the update run waits for its list, asked of a closed
+    // loopback port.
     SetMakerHost(QStringLiteral("127.0.0.1:1"));
-    QStringList seen;
-    const UpdateView view{[&](const QString &) {
-                              if (seen.isEmpty())
-                                  seen = observer.matrix();
-                          },
-                          [](const QString &) {}, [](int, int) {}};
-    QVERIFY(stage.session.update.run(view) != UpdateOutcome::NotRun);
+    QVERIFY(stage.session.update.start());
+    const QStringList seen = observer.matrix();
+    QVERIFY(QTest::qWaitFor([&] { return !stage.session.update.busy(); }, 30000));
     SetMakerHost(QString());
     QCOMPARE(seen, QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview",
                                 "12:preview", "16:-", "18:Setting", "19:Topics", "22:-", "2:-"}));
