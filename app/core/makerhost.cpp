@@ -1,7 +1,12 @@
 #include "core/makerhost.h"
 
+#include "core/progdir.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
 #ifndef VELMORA_MAKER_HOST
-#define VELMORA_MAKER_HOST "update.velmora.invalid"
+#define VELMORA_MAKER_HOST ""
 #endif
 
 namespace {
@@ -17,7 +22,14 @@ QString &overrideHost()
 QString MakerHost()
 {
     const QString &host = overrideHost();
-    return host.isEmpty() ? QStringLiteral(VELMORA_MAKER_HOST) : host;
+    if (!host.isEmpty())
+        return host;
+    const QString configured =
+        QSettings(configPath(QStringLiteral("window.ini")), QSettings::IniFormat)
+            .value(QStringLiteral("Maker/Host"))
+            .toString()
+            .trimmed();
+    return configured.isEmpty() ? QStringLiteral(VELMORA_MAKER_HOST) : configured;
 }
 
 void SetMakerHost(const QString &host)
@@ -28,6 +40,8 @@ void SetMakerHost(const QString &host)
 QString MakerUrl(const char *path)
 {
     QString host = MakerHost();
+    if (host.isEmpty())
+        return QString();
     while (host.endsWith(QLatin1Char('/')))
         host.chop(1);
     if (!host.contains(QLatin1String("://")))
@@ -41,4 +55,29 @@ bool MakerAddressAllowed(const QString &address)
         return true;
     return address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
            MakerHost().startsWith(QLatin1String("http://"), Qt::CaseInsensitive);
+}
+
+QString MakerUnavailableReason()
+{
+    if (!MakerHost().isEmpty())
+        return QString();
+    return QStringLiteral("Halvaneのサーバーのアドレスが設定されていないため使えません。"
+                          "window.ini の [Maker] に Host=アドレス を書くと使えるようになります。");
+}
+
+bool UpdatesFromPackages()
+{
+#if defined(VELMORA_PACKAGED) && VELMORA_PACKAGED
+    return true;
+#else
+    // The system package marks its data folder (its build needs no option of its own).
+    return QFileInfo::exists(dataPath(QStringLiteral("packaged")));
+#endif
+}
+
+QString PackagedUpdateText()
+{
+    return QStringLiteral("このVelmoraはシステムのパッケージとしてインストールされています。\n"
+                          "最新版への更新は、システムのパッケージマネージャー"
+                          "（apt やソフトウェアの更新）から行ってください。");
 }

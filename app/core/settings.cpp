@@ -11,7 +11,10 @@
 #include <cstring>
 #include <optional>
 
-const char *const kDefaultHomeURL = "https://" VELMORA_MAKER_HOST "/";
+// The maker's home page where the build names the maker's host; an empty page otherwise, not
+// an address that can't answer.
+const char *const kDefaultHomeURL =
+    sizeof(VELMORA_MAKER_HOST) > 1 ? "https://" VELMORA_MAKER_HOST "/" : "about:blank";
 
 namespace {
 

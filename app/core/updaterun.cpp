@@ -7,7 +7,6 @@
 #include "tessel.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -40,12 +39,14 @@ const QString kCountFiles = QStringLiteral("個ファイルがダウンロード
 const QString kFinished = QStringLiteral("ダウンロードが終わりました。");
 const QString kRestart = QStringLiteral("新しい内容はVelmoraが再起動してから有効になります。");
 const QString kRecordFailed = QStringLiteral("release.datを書き込めませんでした。");
+const QString kNoAddress = QStringLiteral("更新サーバーのアドレスが設定されていません。");
+const QString kNotHttps = QStringLiteral("https以外のアドレスには接続しません：");
 
 // The list is a few lines per file; an answer beyond this is not a list.
 constexpr qint64 kListLimit = 1 << 20;
 constexpr int kListTimeoutMs = 30000;
-// How long one poll waits for window events before it asks the download again.
-constexpr int kPollMs = 2;
+// How often a file's download is asked for its progress.
+constexpr int kPollMs = 5;
 constexpr int32_t kDownloadComplete = -20;
 // The cap of a file whose size the list does not give.
 constexpr int kUnannouncedMost = 512 << 20;
@@ -60,13 +61,6 @@ int32_t loadField(int32_t &field)
     return std::atomic_ref<int32_t>(field).load(std::memory_order_relaxed);
 }
 
-void waitForEvents()
-{
-    QEventLoop loop;
-    QTimer::singleShot(kPollMs, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 QString currentTimeText()
 {
     char text[32] = {};
@@ -76,8 +70,115 @@ QString currentTimeText()
 
 } // namespace
 
-// One file into the folder "update"; true only when the whole body arrived.
-bool UpdateRun::downloadFile(const UpdateView &view, const ListedFile &file)
+UpdateRun::UpdateRun()
+{
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, &UpdateRun::poll);
+}
+
+UpdateRun::~UpdateRun()
+{
+    // A download left running would write into a record and a file nobody watches.
+    if (busy_)
+        cancel();
+}
+
+bool UpdateRun::start()
+{
+    if (busy_ || (heldBy_ && heldBy_()))
+        return false;
+    busy_ = true;
+    cancelled_ = false;
+    downloaded_ = 0;
+    files_.clear();
+    next_ = 0;
+    Q_EMIT logged(kChecking);
+    record_ = ReleaseList{};
+    recordPath_ = userDataPath(QStringLiteral("release.dat"));
+    if (ReadReleaseList(recordPath_, record_))
+        Q_EMIT logged(kLastUpdate + record_.lastUpdate + kDesu);
+    Q_EMIT logged(QString());
+
+    const QString address = MakerUrl(kUpdateListPath);
+    if (MakerHost().isEmpty() || !MakerAddressAllowed(address)) {
+        Q_EMIT logged(kListFailed);
+        Q_EMIT logged(MakerHost().isEmpty() ? kNoAddress : kNotHttps + address);
+        finish(UpdateOutcome::ListFailed);
+        return true;
+    }
+    if (network_ == nullptr)
+        network_ = new QNetworkAccessManager(this);
+    QNetworkRequest request{QUrl(address)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(kListTimeoutMs);
+    listTooLarge_ = false;
+    listReply_ = network_->get(request);
+    connect(listReply_, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+        if (received > kListLimit && listReply_) {
+            listTooLarge_ = true;
+            listReply_->abort();
+        }
+    });
+    connect(listReply_, &QNetworkReply::finished, this, &UpdateRun::listArrived);
+    return true;
+}
+
+void UpdateRun::listArrived()
+{
+    QNetworkReply *reply = listReply_;
+    listReply_ = nullptr;
+    reply->deleteLater();
+    if (cancelled_) {
+        finish(UpdateOutcome::Cancelled);
+        return;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    QString reason;
+    if (listTooLarge_)
+        reason = QStringLiteral("応答が%1バイトを超えています。").arg(kListLimit);
+    else if (status != 0 && (status < 200 || status > 299))
+        reason = QStringLiteral("HTTP %1").arg(status);
+    else if (reply->error() != QNetworkReply::NoError)
+        reason = reply->errorString();
+    if (!reason.isEmpty()) {
+        Q_EMIT logged(kListFailed);
+        Q_EMIT logged(reason);
+        finish(UpdateOutcome::ListFailed);
+        return;
+    }
+    files_ = ParseUpdateList(fromCp932(reply->readAll()));
+    fetchNext();
+}
+
+// Walks the list from next_ until a download has started or the list is done.
+void UpdateRun::fetchNext()
+{
+    while (next_ < files_.size() && !cancelled_) {
+        const ListedFile &file = files_[next_++];
+        if (UpdateNameRefused(file.name)) {
+            Q_EMIT logged(kRefusedName + file.name);
+            continue;
+        }
+        const int entry = CheckRelease(record_, file.name, file.version);
+        if (entry == kReleaseFull) {
+            Q_EMIT logged(kRecordFull + file.name);
+        } else if (entry >= 0 && UpdateAddressRefused(file.address)) {
+            Q_EMIT logged(kRefusedAddress + file.address);
+        } else if (entry >= 0) {
+            currentEntry_ = entry;
+            if (startDownload(file))
+                return;
+            Q_EMIT logged(kFailedFile + file.name);
+        }
+    }
+    finish(cancelled_         ? UpdateOutcome::Cancelled
+           : downloaded_ == 0 ? UpdateOutcome::UpToDate
+                              : UpdateOutcome::Downloaded);
+}
+
+// Starts one file into the folder "update"; false when the library would not start it.
+bool UpdateRun::startDownload(const ListedFile &file)
 {
     const QString folder = userDataPath(QStringLiteral("update"));
     QDir().mkpath(folder);
@@ -91,170 +192,96 @@ bool UpdateRun::downloadFile(const UpdateView &view, const ListedFile &file)
     if (iDown(&downloadRecord, url.constData(), path.constData()) == 0)
         return false;
 
-    const int maximum = std::max(file.size, 0);
-    view.bar(0, maximum);
-    view.showOne(file.name + kFetching + QLatin1Char('0'));
+    current_ = file;
+    maximum_ = std::max(file.size, 0);
     // A body larger than the list announced is not the file the list names.
-    const int most = file.size > 0 ? file.size : kUnannouncedMost;
-    int shown = 0;
-    while (Status_iDown() != 0 && !cancelled_) {
-        waitForEvents();
-        const int count = loadField(downloadRecord.bytes);
-        if (count > most)
-            break;
-        if (count != shown) {
-            shown = count;
-            view.showOne(file.name + kFetching + QString::number(shown));
-            view.bar(ClampProgress(shown, maximum), maximum);
-        }
-    }
-    if (cancelled_) {
-        if (Status_iDown() != 0)
-            Exit_iDown(&downloadRecord);
-        view.bar(ClampProgress(shown, maximum), maximum);
-        view.showOne(file.name + kCancelledOne);
-        return false;
-    }
-    const int received = loadField(downloadRecord.bytes);
-    view.bar(ClampProgress(received, maximum), maximum);
-    // The download thread ends the same way whether or not the body arrived; only the
-    // complete status tells a fetched file from a failed one.
-    if (loadField(downloadRecord.status) != kDownloadComplete || received > most) {
-        if (received > most)
-            Exit_iDown(&downloadRecord); // stops it and removes what arrived
-        view.showOne(file.name + kFailedOne);
-        return false;
-    }
-    view.showOne(file.name + kFetched + QString::number(received));
+    most_ = file.size > 0 ? file.size : kUnannouncedMost;
+    shown_ = 0;
+    Q_EMIT progress(0, maximum_);
+    Q_EMIT fileState(file.name + kFetching + QLatin1Char('0'));
+    poll_.start();
     return true;
 }
 
-// Walks the server's list; returns the number of files fetched.
-int UpdateRun::fetchListed(const UpdateView &view, const QList<ListedFile> &files,
-                           ReleaseList &record)
+void UpdateRun::poll()
 {
-    int downloaded = 0;
-    for (const ListedFile &file : files) {
-        if (UpdateNameRefused(file.name)) {
-            view.log(kRefusedName + file.name);
-        } else {
-            const int entry = CheckRelease(record, file.name, file.version);
-            if (entry == kReleaseFull) {
-                view.log(kRecordFull + file.name);
-            } else if (entry >= 0 && UpdateAddressRefused(file.address)) {
-                view.log(kRefusedAddress + file.address);
-            } else if (entry >= 0) {
-                if (downloadFile(view, file)) {
-                    record.entries[entry] = ReleaseEntry{file.version, file.name};
-                    view.log(kDownloaded + file.name);
-                    ++downloaded;
-                } else if (!cancelled_) {
-                    view.log(kFailedFile + file.name);
-                }
-            }
-        }
-        if (cancelled_)
-            break;
+    if (cancelled_) {
+        poll_.stop();
+        if (Status_iDown() != 0)
+            Exit_iDown(&downloadRecord);
+        Q_EMIT progress(ClampProgress(shown_, maximum_), maximum_);
+        Q_EMIT fileState(current_.name + kCancelledOne);
+        fetchNext();
+        return;
     }
-    return downloaded;
+    const int count = loadField(downloadRecord.bytes);
+    if (Status_iDown() == 0 || count > most_) {
+        poll_.stop();
+        fileEnded();
+        return;
+    }
+    if (count != shown_) {
+        shown_ = count;
+        Q_EMIT fileState(current_.name + kFetching + QString::number(shown_));
+        Q_EMIT progress(ClampProgress(shown_, maximum_), maximum_);
+    }
+}
+
+void UpdateRun::fileEnded()
+{
+    const int received = loadField(downloadRecord.bytes);
+    Q_EMIT progress(ClampProgress(received, maximum_), maximum_);
+    // The download thread ends the same way whether or not the body arrived; only the
+    // complete status tells a fetched file from a failed one.
+    if (loadField(downloadRecord.status) != kDownloadComplete || received > most_) {
+        if (received > most_)
+            Exit_iDown(&downloadRecord); // stops it and removes what arrived
+        Q_EMIT fileState(current_.name + kFailedOne);
+        Q_EMIT logged(kFailedFile + current_.name);
+    } else {
+        Q_EMIT fileState(current_.name + kFetched + QString::number(received));
+        record_.entries[currentEntry_] = ReleaseEntry{current_.version, current_.name};
+        Q_EMIT logged(kDownloaded + current_.name);
+        ++downloaded_;
+    }
+    fetchNext();
+}
+
+void UpdateRun::finish(UpdateOutcome outcome)
+{
+    if (outcome != UpdateOutcome::ListFailed)
+        Q_EMIT logged(QString());
+    if (outcome == UpdateOutcome::Cancelled) {
+        Q_EMIT logged(kCancelled);
+    } else if (outcome == UpdateOutcome::UpToDate) {
+        Q_EMIT logged(kLatest);
+        Q_EMIT logged(kNothing);
+    } else if (outcome == UpdateOutcome::Downloaded) {
+        Q_EMIT logged(QString::number(downloaded_) + kCountFiles);
+        Q_EMIT logged(QString());
+        Q_EMIT logged(kFinished);
+        Q_EMIT logged(kRestart);
+        if (!WriteReleaseList(recordPath_, record_, currentTimeText()))
+            Q_EMIT logged(kRecordFailed);
+    }
+    busy_ = false;
+    Q_EMIT finished(outcome);
+}
+
+void UpdateRun::cancel()
+{
+    if (!busy_)
+        return;
+    cancelled_ = true;
+    // Only a download in progress is stopped: the library's cancel removes the file at its
+    // last target, which after a finished download is a complete file.
+    if (poll_.isActive() && Status_iDown() != 0)
+        Exit_iDown(&downloadRecord);
+    if (listReply_)
+        listReply_->abort();
 }
 
 int ClampProgress(int count, int maximum)
 {
     return std::clamp(count, 0, std::max(maximum, 0));
-}
-
-bool FetchUpdateList(QByteArray &body, QString &reason)
-{
-    body.clear();
-    const QString address = MakerUrl(kUpdateListPath);
-    if (!MakerAddressAllowed(address)) {
-        reason = QStringLiteral("not an https address: ") + address;
-        return false;
-    }
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(address)};
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(kListTimeoutMs);
-    QNetworkReply *reply = manager.get(request);
-    bool tooLarge = false;
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [&](qint64 received, qint64) {
-        if (received > kListLimit) {
-            tooLarge = true;
-            reply->abort();
-        }
-    });
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    // The list is asked for synchronously: the user's clicks wait until it has arrived.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    bool ok = false;
-    if (tooLarge)
-        reason = QStringLiteral("応答が%1バイトを超えています。").arg(kListLimit);
-    else if (status != 0 && (status < 200 || status > 299))
-        reason = QStringLiteral("HTTP %1").arg(status);
-    else if (reply->error() != QNetworkReply::NoError)
-        reason = reply->errorString();
-    else
-        ok = true;
-    if (ok)
-        body = reply->readAll();
-    delete reply;
-    return ok;
-}
-
-UpdateOutcome UpdateRun::run(const UpdateView &view)
-{
-    if (busy_ || (heldBy_ && heldBy_()))
-        return UpdateOutcome::NotRun;
-    busy_ = true;
-    view.log(kChecking);
-    ReleaseList record;
-    const QString recordPath = userDataPath(QStringLiteral("release.dat"));
-    if (ReadReleaseList(recordPath, record))
-        view.log(kLastUpdate + record.lastUpdate + kDesu);
-    view.log(QString());
-
-    QByteArray body;
-    QString reason;
-    if (!FetchUpdateList(body, reason)) {
-        view.log(kListFailed);
-        view.log(reason);
-        busy_ = false;
-        return UpdateOutcome::ListFailed;
-    }
-
-    cancelled_ = false;
-    const int downloaded = fetchListed(view, ParseUpdateList(fromCp932(body)), record);
-    UpdateOutcome outcome = UpdateOutcome::Downloaded;
-    view.log(QString());
-    if (cancelled_) {
-        view.log(kCancelled);
-        outcome = UpdateOutcome::Cancelled;
-    } else if (downloaded == 0) {
-        view.log(kLatest);
-        view.log(kNothing);
-        outcome = UpdateOutcome::UpToDate;
-    } else {
-        view.log(QString::number(downloaded) + kCountFiles);
-        view.log(QString());
-        view.log(kFinished);
-        view.log(kRestart);
-        if (!WriteReleaseList(recordPath, record, currentTimeText()))
-            view.log(kRecordFailed);
-    }
-    busy_ = false;
-    return outcome;
-}
-
-void UpdateRun::cancel()
-{
-    cancelled_ = true;
-    // Only a download in progress is stopped: the library's cancel removes the file at its
-    // last target, which after a finished download is a complete file.
-    if (Status_iDown() != 0)
-        Exit_iDown(&downloadRecord);
 }

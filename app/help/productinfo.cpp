@@ -64,7 +64,10 @@ ProductInfo::ProductInfo(QWidget *parent) : QDialog(parent)
     const QString license = QString::fromUtf8(VELMORA_LICENSE);
     LBLicense = line(this, "LBLicense", QStringLiteral("ライセンス： ") + license);
     LBLicense->setVisible(!license.isEmpty());
+    // The maker's web address only where one is configured: never an address that can't answer.
     LBMaker = line(this, "LBMaker", QStringLiteral("開発元： Halvane  ") + MakerUrl("/"));
+    if (MakerHost().isEmpty())
+        LBMaker->setToolTip(MakerUnavailableReason());
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);

@@ -1,5 +1,6 @@
 #include "mainwindow/commands.h"
 
+#include "common/messagebox.h"
 #include "core/makerhost.h"
 #include "core/runcontroller.h"
 #include "core/session.h"
@@ -16,6 +17,8 @@
 
 #include <QTreeWidget>
 #include <QWebEngineView>
+
+static const QString kUpdateCaption = QStringLiteral("最新版ダウンロード");
 
 // A run is busy while a search or a link check goes on.
 static bool busy(const RunController &run)
@@ -108,11 +111,14 @@ void RunCommand(Form1 &window, int command)
     case 13: // help
         ShowHelpWindow(form->owned.help, session.help, form);
         break;
-    case 15: // the maker's support page
-        openInBrowser(form, MakerUrl(kSupportPagePath));
+    case 15: // the maker's support page; disabled while no maker's host is set
+        if (!MakerHost().isEmpty())
+            openInBrowser(form, MakerUrl(kSupportPagePath));
         break;
-    case 16: // update
-        if (idle && !form->BrowseMode)
+    case 16: // update: a packaged program leaves it to the package manager
+        if (UpdatesFromPackages())
+            MsgBox(PackagedUpdateText(), QMessageBox::Ok, kUpdateCaption);
+        else if (idle && !form->BrowseMode && !MakerHost().isEmpty())
             ShowDownloadWindow(form->owned.download, session.update, form);
         break;
     case 17: // product information, not blocking
@@ -172,5 +178,6 @@ void SendToMaker(Form1 &form)
 
 void OpenNews(Form1 &form)
 {
-    openInBrowser(&form, MakerUrl(kNewsPagePath));
+    if (!MakerHost().isEmpty())
+        openInBrowser(&form, MakerUrl(kNewsPagePath));
 }

@@ -1,5 +1,6 @@
 #include "mainwindow/menus.h"
 
+#include "core/makerhost.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/keys.h"
@@ -246,6 +247,26 @@ QIcon ToolImage(const QString &key)
 
 } // namespace menus
 
+// Without a maker's host the entries that would reach it are disabled and their tool tip says
+// why: a click must not end in a network error. A packaged program's update entry stays: it
+// tells where updates come from.
+static void MarkMakerEntries(QMenuBar *bar)
+{
+    const QString why = MakerUnavailableReason();
+    if (why.isEmpty())
+        return;
+    for (const char *name : {"mSupport", "mNews", "mUpdate"}) {
+        if (UpdatesFromPackages() && qstrcmp(name, "mUpdate") == 0)
+            continue;
+        if (auto *action = bar->findChild<QAction *>(QLatin1String(name))) {
+            action->setEnabled(false);
+            action->setToolTip(why);
+            if (auto *menu = qobject_cast<QMenu *>(action->parent()))
+                menu->setToolTipsVisible(true);
+        }
+    }
+}
+
 void BuildMenus(Form1 *form)
 {
     using namespace menus;
@@ -270,6 +291,8 @@ void BuildMenus(Form1 *form)
             });
         }
     }
+
+    MarkMakerEntries(bar);
 
     // The toolbar lives on the window's surface: the layout places it beside the animation.
     QWidget *surface = form->centralWidget() ? form->centralWidget() : form;

@@ -66,6 +66,17 @@ Download::Download(UpdateRun &run, QWidget *parent) : QDialog(parent), run_(run)
             hide();
     });
 
+    connect(&run_, &UpdateRun::logged, this, &Download::log);
+    connect(&run_, &UpdateRun::fileState, LBOne_, &QLabel::setText);
+    connect(&run_, &UpdateRun::progress, this, [this](int value, int maximum) {
+        PGOne_->setRange(0, maximum);
+        PGOne_->setValue(value);
+    });
+    connect(&run_, &UpdateRun::finished, this, [this] {
+        running_ = false;
+        busy_ = false;
+    });
+
     msg_->setPlainText(kOpening + QLatin1Char('\n'));
     log(kPressDo);
     log(QString());
@@ -81,21 +92,10 @@ void Download::log(const QString &text)
 
 void Download::cmdDo_Click()
 {
-    if (running_)
+    if (running_ || !run_.start())
         return;
     busy_ = true;
     running_ = true;
-    const UpdateView view{
-        [this](const QString &text) { log(text); },
-        [this](const QString &text) { LBOne_->setText(text); },
-        [this](int value, int maximum) {
-            PGOne_->setRange(0, maximum);
-            PGOne_->setValue(value);
-        },
-    };
-    run_.run(view);
-    running_ = false;
-    busy_ = false;
 }
 
 void Download::cmdCancel_Click()
@@ -121,6 +121,7 @@ void Download::closeEvent(QCloseEvent *event)
     }
     discarded_ = true;
     event->accept();
+    Q_EMIT discardedByCloseBox();
 }
 
 void Download::reject()
@@ -131,9 +132,12 @@ void Download::reject()
 
 void ShowDownloadWindow(QPointer<Download> &window, UpdateRun &run, QWidget *parent)
 {
-    if (window == nullptr)
+    if (window == nullptr) {
         window = new Download(run, parent);
-    window->exec();
-    if (window != nullptr && window->discarded())
-        delete window;
+        window->setWindowModality(Qt::ApplicationModal);
+        QObject::connect(window, &Download::discardedByCloseBox, window, &QObject::deleteLater);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }

@@ -23,6 +23,9 @@ public:
     // True once the close box has closed the window: its owner throws it away.
     bool discarded() const { return discarded_; }
 
+Q_SIGNALS:
+    void discardedByCloseBox();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
@@ -41,13 +44,13 @@ private:
     QPushButton *cmdCancel_;
     QPushButton *cmdOK_;
     bool busy_ = false;
-    // The run is on the stack: the window must not go away even after a cancel has
-    // cleared busy and before the run has noticed it.
+    // Set from the start of a run to its end: the window must not go away even after a
+    // cancel has cleared busy and before the run has noticed it.
     bool running_ = false;
     bool discarded_ = false;
 };
 
-// Command 16: shows the update window, blocking until it is closed. The window is created at
-// its first opening and kept while "閉じる" hides it, so its log survives to the next
-// opening; after the close box a fresh window is made next time.
+// Command 16: shows the update window, modal to the whole program, and returns at once. The
+// window is created at its first opening and kept while "閉じる" hides it, so its log survives
+// to the next opening; the close box throws it away and a fresh window is made next time.
 void ShowDownloadWindow(QPointer<Download> &window, UpdateRun &run, QWidget *parent);

@@ -27,10 +27,21 @@ const QString kArrived =
     QStringLiteral("送信内容はHalvaneサーバに届きました。ありがとうございます。");
 const QString kCloseQuestion = QStringLiteral("閉じたら入力内容は消去されます。よろしいですか？");
 const QString kCloseTitle = QStringLiteral("終了確認");
+const QString kNotHttps = QStringLiteral("https以外のアドレスには送信しません：");
 constexpr int kError = 11;
 constexpr int kComplete = 12;
 // A server that stops answering ends in "通信エラー" instead of leaving the form busy.
 constexpr int kTransferTimeoutMs = 30000;
+
+// What went wrong with a request: the server's status where it answered, else the client's
+// own words.
+QString FailureReason(QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status != 0 && (status < 200 || status > 299))
+        return QStringLiteral("HTTP %1").arg(status);
+    return reply->errorString();
+}
 
 } // namespace
 
@@ -96,10 +107,12 @@ void ToHalvane::cSend_Click()
     const QByteArray body =
         MessageBody(TBName_->text(), TBAdr_->text(), TBMail_->toPlainText(), InstallationBlock());
     busy_ = true;
+    failReason_.clear();
     const QString address = MakerUrl(kMessagePath);
     // The body holds the user's name, mail address and settings: it goes out in clear only
     // to a maker's host that is itself plain http (a local server).
     if (!MakerAddressAllowed(address)) {
+        failReason_ = kNotHttps + address;
         umail_StateChanged(kError);
         return;
     }
@@ -113,7 +126,11 @@ void ToHalvane::cSend_Click()
     request.setTransferTimeout(kTransferTimeoutMs);
     reply_ = umail_->post(request, body);
     QNetworkReply *reply = reply_;
-    WatchTransfer(reply, [this](int state) { umail_StateChanged(state); });
+    WatchTransfer(reply, [this, reply](int state) {
+        if (state == kError)
+            failReason_ = FailureReason(reply);
+        umail_StateChanged(state);
+    });
     // Connected after the watcher, so state 12 is handled while the reply is still current.
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         if (reply_ == reply)
@@ -124,8 +141,11 @@ void ToHalvane::cSend_Click()
 
 void ToHalvane::umail_StateChanged(int state)
 {
+    // An error names its reason: a status text alone tells the user nothing to act on.
     if (busy_)
-        Status_->showMessage(StateText(state));
+        Status_->showMessage(state == kError && !failReason_.isEmpty()
+                                 ? StateText(state) + QStringLiteral("：") + failReason_
+                                 : StateText(state));
     if (state == kComplete) {
         // The answer is read so the connection is left clean; its content is not used.
         if (reply_ != nullptr)
@@ -157,6 +177,10 @@ void ToHalvane::showEvent(QShowEvent *event)
     // send. A send still on its way keeps reporting.
     if (reply_ == nullptr)
         Status_->clearMessage();
+    // Without a maker's host there is nowhere to send to: the button says so instead.
+    const QString why = MakerUnavailableReason();
+    cSend_->setEnabled(why.isEmpty());
+    cSend_->setToolTip(why);
     QDialog::showEvent(event);
 }
 

@@ -41,6 +41,8 @@ private:
     QNetworkAccessManager *umail_;
     // The request still on its way; a second send waits for it to finish (it is refused).
     QNetworkReply *reply_ = nullptr;
+    // Why the last send failed, shown after "通信エラー".
+    QString failReason_;
     bool busy_ = false;
     bool discarded_ = false;
 };

@@ -3,6 +3,7 @@
 // no hits), judged by what it visibly does: requests reaching the fixture server, windows
 // opening, the report written, the panes and modes switching.
 #include "core/makerhost.h"
+#include "core/progdir.h"
 #include "help/helpwindow.h"
 #include "help/productinfo.h"
 #include "mainwindow/commands.h"
@@ -10,6 +11,7 @@
 #include "mainwindow/report.h"
 #include "runfixture.h"
 #include "settings/startup.h"
+#include "updatefarm.h"
 
 #include <QApplication>
 #include <QFile>
@@ -62,6 +64,11 @@ public:
         });
         closer.start(10);
         RunCommand(*stage_.form, command);
+        // A window shown modal without a loop of its own (the update window) is open now.
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            modals_ << QString::fromLatin1(dialog->metaObject()->className());
+            dialog->reject();
+        }
         // A run the command started is over before its effects are judged (a command given
         // during a run is judged at once: the run is still on).
         const bool settled = busy || stage_.settle();
@@ -155,6 +162,12 @@ void openWithLinks(Stage &stage, const std::vector<std::string> &paths, bool sta
     });
 }
 
+// A maker's host for one test, made before the window so its menus take it.
+struct MakerHostFor {
+    explicit MakerHostFor(const QString &host) { SetMakerHost(host); }
+    ~MakerHostFor() { SetMakerHost(QString()); }
+};
+
 } // namespace
 
 class CommandsTest : public QObject {
@@ -175,12 +188,15 @@ private Q_SLOTS:
     void stopNoticeReadsAsText();
     void escapeStopsARun();
     void exitEndsProgram();
+    void withoutMakerHostItsCommandsAreDisabled();
+    void packagedProgramLeavesUpdatesToPackages();
 };
 
 // Search mode, no run: without hits only the windows, the preview pane and the search itself
 // act; with hits the check, removal, save and view commands act too.
 void CommandsTest::idleSearchMode()
 {
+    const MakerHostFor maker(QStringLiteral("127.0.0.1:1"));
     Stage stage;
     openWithLinks(stage, {"/ok", "/gone", "/ok"});
     Observer observer(stage);
@@ -288,16 +304,14 @@ void CommandsTest::updateRunRefusesOnlyItsOwnKind()
     openWithLinks(stage, {"/ok", "/gone"});
     stage.search(QStringLiteral("abc"));
     Observer observer(stage);
-    // The commands are given while the update run writes its first line; its list is then
-    // asked of a closed loopback port.
-    SetMakerHost(QStringLiteral("127.0.0.1:1"));
-    QStringList seen;
-    const UpdateView view{[&](const QString &) {
-                              if (seen.isEmpty())
-                                  seen = observer.matrix();
-                          },
-                          [](const QString &) {}, [](int, int) {}};
-    QVERIFY(stage.session.update.run(view) != UpdateOutcome::NotRun);
+    // The commands are given while the update run waits for a list that is slow to come.
+    testsupport::UpdateFarm maker;
+    maker.setListAnswer(testsupport::page("").withDelay(std::chrono::minutes(1)));
+    SetMakerHost(QString::fromStdString(maker.host()));
+    QVERIFY(stage.session.update.start());
+    const QStringList seen = observer.matrix();
+    stage.session.update.cancel();
+    QVERIFY(!stage.session.update.busy());
     SetMakerHost(QString());
     QCOMPARE(seen, QStringList({"3:-", "4:box", "7:dialog", "8:report,target", "11:preview",
                                 "12:preview", "16:-", "18:Setting", "19:Topics", "22:-", "2:-"}));
@@ -415,6 +429,7 @@ void CommandsTest::stopEndsTheShownPanesLoading()
 // desktop's browser; the message form to the maker is modal.
 void CommandsTest::windowsOfOtherParts()
 {
+    const MakerHostFor maker(QStringLiteral("127.0.0.1:1"));
     Stage stage;
     openWithLinks(stage, {"/ok"});
     Observer observer(stage);
@@ -560,4 +575,41 @@ void CommandsTest::exitEndsProgram()
 }
 
 QTEST_MAIN(CommandsTest)
+// No maker's host: the entries that would reach it are disabled with a tool tip saying why,
+// and the commands do nothing (no window, no address opened).
+void CommandsTest::withoutMakerHostItsCommandsAreDisabled()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    QVERIFY(MakerHost().isEmpty());
+    for (const char *name : {"mSupport", "mNews", "mUpdate"}) {
+        auto *action = stage.form->findChild<QAction *>(QLatin1String(name));
+        QVERIFY2(action && !action->isEnabled(), name);
+        QVERIFY2(action->toolTip().contains(QStringLiteral("アドレスが設定されていない")), name);
+    }
+    QVERIFY(stage.form->findChild<QAction *>(QStringLiteral("mToHalvane"))->isEnabled());
+    Observer observer(stage);
+    QCOMPARE(observer.effects(15), QStringList());
+    QCOMPARE(observer.effects(16), QStringList());
+}
+
+// An installation from the system's package (its data folder holds the marker) says where
+// updates come from and asks no server, even with a maker's host set.
+void CommandsTest::packagedProgramLeavesUpdatesToPackages()
+{
+    testsupport::UpdateFarm maker;
+    const MakerHostFor host(QString::fromStdString(maker.host()));
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    QFile marker(dataPath(QStringLiteral("packaged")));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    Observer observer(stage);
+    QCOMPARE(observer.effects(16), QStringList{"box"});
+    QCOMPARE(msgbox::shown().last().text, PackagedUpdateText());
+    QVERIFY(PackagedUpdateText().contains(QStringLiteral("パッケージマネージャー")));
+    QCOMPARE(maker.listRequests(), std::size_t(0));
+    QVERIFY(marker.remove());
+}
+
 #include "commands_test.moc"

@@ -71,6 +71,7 @@ private Q_SLOTS:
     void secondSendWhileOnItsWayIsRefused();
     void closeAsksOnlyWhenThereIsText();
     void closeBoxDiscardsEverything();
+    void withoutMakerHostSendIsDisabled();
 
 private:
     ToHalvane &form();
@@ -103,6 +104,21 @@ void ToHalvaneTest::cleanup()
     SetMakerHost(QString());
     setProgramDir(QString());
     sandbox_.reset();
+}
+
+// No maker's host configured: "送信" is disabled and its tool tip says why; nothing is sent.
+void ToHalvaneTest::withoutMakerHostSendIsDisabled()
+{
+    setProgramDir(QString::fromStdString(sandbox_->path().string()));
+    SetMakerHost(QString());
+    QVERIFY(MakerHost().isEmpty());
+    fill(QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("text"));
+    auto *sendButton = form().findChild<QPushButton *>("cSend");
+    QVERIFY(!sendButton->isEnabled());
+    QVERIFY(sendButton->toolTip().contains(QStringLiteral("アドレスが設定されていない")));
+    send();
+    QCOMPARE(status(), QString());
+    QCOMPARE(farm_->messages().size(), std::size_t(0));
 }
 
 ToHalvane &ToHalvaneTest::form()
@@ -256,10 +272,11 @@ void ToHalvaneTest::errorKeepsTheFormBusyButSendable()
     farm_->setMessageAnswer(testsupport::status(500));
     fill(QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("text"));
     send();
-    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("通信エラー"), 10000);
+    // The error names its reason: the server's status.
+    QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("通信エラー：HTTP 500"), 10000);
     // Once the send's reply is gone, nothing of it is left to change the status.
     QTRY_VERIFY(form_->findChildren<QNetworkReply *>().isEmpty());
-    QCOMPARE(status(), QStringLiteral("通信エラー"));
+    QCOMPARE(status(), QStringLiteral("通信エラー：HTTP 500"));
     QVERIFY(form_->busy());
     QCOMPARE(msgbox::shown().size(), 0);
     QCOMPARE(form_->findChild<QPlainTextEdit *>("TBMail")->toPlainText(), QStringLiteral("text"));

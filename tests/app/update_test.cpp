@@ -103,6 +103,7 @@ private:
     QString log() const;
     QString lbOne() const;
     void runUpdate();
+    void waitForEnd();
     QStringList programFiles() const;
 
     std::unique_ptr<testsupport::Sandbox> sandbox_;
@@ -159,6 +160,12 @@ void UpdateTest::runUpdate()
 {
     window().show();
     window().findChild<QPushButton *>("cmdDo")->click();
+    waitForEnd();
+}
+
+void UpdateTest::waitForEnd()
+{
+    QVERIFY(QTest::qWaitFor([this] { return !session_->update.busy(); }, 30000));
 }
 
 QStringList UpdateTest::programFiles() const
@@ -310,6 +317,7 @@ void UpdateTest::cancelMidFileRemovesThePartAndKeepsTheRecord()
         },
         window_->findChild<QPushButton *>("cmdCancel"));
     window_->findChild<QPushButton *>("cmdDo")->click();
+    waitForEnd();
 
     QVERIFY2(
         log().endsWith(QStringLiteral("Downloaded: first.bin\n\nダウンロードが中止されました。\n")),
@@ -395,18 +403,14 @@ void UpdateTest::busyWindowRefusesToClose()
     farm_->setList(farm_->entry(
         "1", "slow.bin", farm_->addFile("slow", slow, 4000, std::chrono::milliseconds(10)), slow));
     window().show();
-    bool triedWhileBusy = false;
-    bool visibleAfter = false;
-    QTimer::singleShot(50, window_.get(), [&] {
-        triedWhileBusy = window_->busy();
-        window_->close();
-        window_->findChild<QPushButton *>("cmdOK")->click();
-        visibleAfter = window_->isVisible();
-    });
     window_->findChild<QPushButton *>("cmdDo")->click();
+    // The click returns while the run goes on: the window answers the close box and "閉じる".
+    QVERIFY(window_->busy());
+    window_->close();
+    window_->findChild<QPushButton *>("cmdOK")->click();
+    QVERIFY(window_->isVisible());
+    waitForEnd();
 
-    QVERIFY(triedWhileBusy);
-    QVERIFY(visibleAfter);
     QCOMPARE(msgbox::shown().size(), 2);
     for (const msgbox::Shown &box : msgbox::shown()) {
         QCOMPARE(box.text, QStringLiteral("ダウンロード中には閉じないてください。"));
@@ -433,32 +437,23 @@ void UpdateTest::windowKeepsItsLogUntilTheCloseBox()
 {
     QPointer<Download> window; // the opener's one window, kept between openings
     farm_->setList(std::string());
-    auto logOfShownWindow = [] {
-        auto *download = qobject_cast<Download *>(QApplication::activeModalWidget());
-        return download ? download->findChild<QPlainTextEdit *>("msg")->toPlainText() : QString();
-    };
-    QString seen;
-    QTimer::singleShot(0, [&] {
-        auto *download = qobject_cast<Download *>(QApplication::activeModalWidget());
-        QVERIFY(download);
-        download->findChild<QPushButton *>("cmdDo")->click();
-        download->findChild<QPushButton *>("cmdOK")->click();
-    });
+    auto logOf = [&window] { return window->findChild<QPlainTextEdit *>("msg")->toPlainText(); };
     ShowDownloadWindow(window, session_->update, nullptr);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->isModal());
+    window->findChild<QPushButton *>("cmdDo")->click();
+    waitForEnd();
+    window->findChild<QPushButton *>("cmdOK")->click();
+    QVERIFY(!window->isVisible());
     // "閉じる" only hid the window: the next opening shows the same log.
-    QTimer::singleShot(0, [&] {
-        seen = logOfShownWindow();
-        QApplication::activeModalWidget()->close();
-    });
     ShowDownloadWindow(window, session_->update, nullptr);
-    QCOMPARE(seen, kOpening + kChecking + QStringLiteral("\n") + kUpToDate);
+    QCOMPARE(logOf(), kOpening + kChecking + QStringLiteral("\n") + kUpToDate);
     // The close box threw it away: a fresh log.
-    QTimer::singleShot(0, [&] {
-        seen = logOfShownWindow();
-        QApplication::activeModalWidget()->close();
-    });
+    window->close();
+    QTRY_VERIFY(window.isNull());
     ShowDownloadWindow(window, session_->update, nullptr);
-    QCOMPARE(seen, kOpening);
+    QCOMPARE(logOf(), kOpening);
+    delete window;
 }
 
 QTEST_MAIN(UpdateTest)

@@ -50,6 +50,8 @@ grep -q '^Description: ..*' <<<"$info" || fail "no description"
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
+# The package's program leaves its updates to the package manager: its data folder says so.
+[ -f "$root/usr/share/velmora/packaged" ] || fail "no packaged marker in /usr/share/velmora"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
 library=usr/lib/$multiarch/velmora/libtessel.so
 doc=usr/share/doc/velmora
