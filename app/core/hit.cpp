@@ -1,6 +1,6 @@
 #include "core/hit.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
 #include "tessel.h"
 
 Hit HitFromRecord(const char *record, int32_t index, qint64 firstSeen)
