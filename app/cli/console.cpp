@@ -292,7 +292,11 @@ QString OutcomeName(const SiteResult &result)
     case SiteOutcome::Found:
         return QStringLiteral("ok");
     case SiteOutcome::NoHits:
+        return QStringLiteral("nohits");
+    case SiteOutcome::Empty:
         return QStringLiteral("empty");
+    case SiteOutcome::Blocked:
+        return QStringLiteral("blocked");
     case SiteOutcome::HttpError:
         return QStringLiteral("http");
     case SiteOutcome::NameNotFound:
@@ -585,7 +589,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitBroken;
     }
 
-    // Everything below reads the program directory's files.
+    // Everything below reads the program directory's files, and the user's own sites.
+    session_.useUserFiles();
     const int32_t loaded = LoadSite();
     if (loaded < 0) {
         err_ << "velmora-search: LoadSite Error=" << loaded << " (sitelist.dat)\n";
@@ -861,12 +866,12 @@ void ConsoleSearch::searchStarted()
         clock_.start();
     const RunController &c = session_.run;
     // A row per site asked for, in RunSites order; the search passed over those without a
-    // slot (wide keywords go to Japanese sites only).
+    // slot (keywords their encoding can't carry, a pause after a block).
     rows_.clear();
     for (size_t k = 0; k < sites_.size() && !checkSites_; ++k) {
         SiteReport r;
         r.site = sites_[k];
-        r.result = {SiteOutcome::Skipped};
+        r.result = c.RowResult(int(k));
         rows_.push_back(r);
     }
     if (checkSites_)
@@ -943,7 +948,7 @@ void ConsoleSearch::searchEnded(const QString &)
         if (!rows_.empty() && rows_.front().slot >= 0)
             r = rows_.front();
         else
-            r.result = {SiteOutcome::Skipped}; // wide test words on a site that isn't Japanese
+            r.result = session_.run.RowResult(0); // not asked: test words, or paused
         r.site = sites_[nextCheckSite_ - 1];
         for (const Hit &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;

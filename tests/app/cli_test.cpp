@@ -33,6 +33,8 @@ struct CliSite {
     std::string address; // the AND template up to its query
     std::string test = "alpha";
     std::string lang = "英語";
+    std::string memo = "AND OR";
+    std::string extra = {}; // further statements, each line ending in CRLF
 };
 
 std::string catalogue(const std::vector<CliSite> &sites, const std::string &host)
@@ -40,7 +42,8 @@ std::string catalogue(const std::vector<CliSite> &sites, const std::string &host
     std::string text;
     for (const CliSite &s : sites) {
         text += "SITE " + s.name + "\r\nLANG " + s.lang + "\r\nTYPE t\r\nSKEY k\r\nROOT " + host +
-                s.name + "/\r\nMEMO AND OR\r\nTEST " + s.test + "\r\nHOST " + host + "\r\n";
+                s.name + "/\r\nMEMO " + s.memo + "\r\nTEST " + s.test + "\r\nHOST " + host +
+                "\r\n" + s.extra;
         text += "AND " + s.address + "?q=_WORD1_+_WORD2_&p=_NUM_1,10\r\n";
         text += "OR " + s.address + "?q=_WORD1_+_WORD2_&p=_NUM_1,10&m=or\r\n";
         text += runfixture::kScript;
@@ -521,7 +524,7 @@ private Q_SLOTS:
                     record.value(QStringLiteral("outcome")).toString();
         }
         QCOMPARE(outcomes, (QMap<QString, QString>{{"found", "ok"},
-                                                   {"nohits", "empty"},
+                                                   {"nohits", "nohits"},
                                                    {"missing", "http"},
                                                    {"noname", "dns"},
                                                    {"refused", "refused"},
@@ -536,6 +539,83 @@ private Q_SLOTS:
               "hangup: the connection ended without an answer\n",
               "nowhere: request could not be built"})
             QVERIFY2(o.err.contains(QString::fromUtf8(line)), line);
+    }
+
+    // A site that refuses the client (429 with Retry-After, a robot check page) reads as
+    // blocked, not as a script that no longer fits, and is left alone by the next runs, a new
+    // program start included; the site's own page for nothing found reads as empty.
+    void blockedEmptyAndBrokenAreToldApart()
+    {
+        const std::vector<CliSite> sites = {
+            {"limited", farm_->url("/limited")},
+            {"robot", farm_->url("/robot")},
+            {"nothing", farm_->url("/nothing"), "alpha", "英語", "AND OR", "NOHITS no-results\r\n"},
+            {"changed", farm_->url("/changed")},
+            {"found", farm_->url("/found")},
+        };
+        std::vector<std::string> names;
+        for (const CliSite &s : sites)
+            names.push_back(s.name);
+        stage(sites, {{"all", names}});
+        farm_->serve("/limited", status(429).withHeader("Retry-After", "120"));
+        farm_->serve("/robot", page("<html><div class=\"g-recaptcha\"></div></html>"));
+        farm_->serve("/nothing", page("<html><p class=no-results>No match</p><ol></ol></html>"));
+        farm_->serve("/changed", page("<html><ol></ol></html>"));
+        firstPage("/found", hits("/doc/f", 1));
+        const auto outcomes = [](const QString &out) {
+            QMap<QString, QString> seen;
+            for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts)) {
+                const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+                if (record.value(QStringLiteral("type")) == QStringLiteral("site"))
+                    seen[record.value(QStringLiteral("site")).toString()] =
+                        record.value(QStringLiteral("outcome")).toString();
+            }
+            return seen;
+        };
+        const QStringList json = {QStringLiteral("--format"), QStringLiteral("json"),
+                                  QStringLiteral("x")};
+        Outcome o = run(json);
+        QCOMPARE(outcomes(o.out), (QMap<QString, QString>{{"limited", "blocked"},
+                                                          {"robot", "blocked"},
+                                                          {"nothing", "empty"},
+                                                          {"changed", "nohits"},
+                                                          {"found", "ok"}}));
+        QVERIFY2(o.err.contains(QRegularExpression(
+                     QStringLiteral("\\blimited: blocked, next try at \\d\\d:\\d\\d\\n"))),
+                 qPrintable(o.err));
+        QVERIFY(o.err.contains(QStringLiteral("nothing: nothing found\n")));
+        QVERIFY(o.err.contains(QStringLiteral("changed: page read but no hits taken")));
+
+        // A later start of the program: the blocked sites are not asked while paused.
+        session_ = std::make_unique<Session>();
+        o = run(json);
+        QCOMPARE(farm_->requests("/limited").size(), size_t(1));
+        QCOMPARE(farm_->requests("/robot").size(), size_t(1));
+        QCOMPARE(farm_->requests("/nothing").size(), size_t(2));
+        QCOMPARE(outcomes(o.out).value(QStringLiteral("limited")), QStringLiteral("blocked"));
+        QVERIFY(o.err.contains(QStringLiteral("robot: blocked, next try at ")));
+
+        // The site's "nothing found" alone is no failure of a site.
+        o = run({QStringLiteral("--site"), QStringLiteral("nothing"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitNoHits));
+    }
+
+    // Keywords in any script reach the sites that read UTF-8; a site whose encoding can't carry
+    // them is not asked, and says why.
+    void anyScriptGoesToUtf8Sites()
+    {
+        stage({{"utf", farm_->url("/utf"), "alpha", "英語", "AND OR UTF8"},
+               {"latin", farm_->url("/latin")}},
+              {{"all", {"utf", "latin"}}});
+        firstPage("/utf", hits("/doc/u", 2));
+        firstPage("/latin", hits("/doc/l", 2));
+        const Outcome o = run({QString::fromUtf8("Москва"), QString::fromUtf8("😀")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(farm_->requests("/utf").at(0).param("q"), std::string("Москва 😀"));
+        QVERIFY(farm_->requests("/latin").empty());
+        QVERIFY2(o.err.contains(QStringLiteral(
+                     "latin: not searched (the site's encoding can't carry the keywords)\n")),
+                 qPrintable(o.err));
     }
 
     void ctrlCStopsTheRunAndJoinsEveryThread()
@@ -728,7 +808,7 @@ private Q_SLOTS:
         QCOMPARE(o.out.count(u'\n'), 1);
         const QJsonObject beta = QJsonDocument::fromJson(o.out.toUtf8()).object();
         QCOMPARE(beta.value(QStringLiteral("verdict")).toString(), QStringLiteral("fail"));
-        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("empty"));
+        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("nohits"));
         QCOMPARE(beta.value(QStringLiteral("http")), QJsonValue(200));
         QCOMPARE(beta.value(QStringLiteral("hits")), QJsonValue(0));
         QVERIFY(o.err.contains(QStringLiteral("0 sites ok, 1 failing\n")));
