@@ -91,6 +91,14 @@ struct Field {
 };
 using Record = std::vector<Field>;
 
+// The catalogue's test words of the site, as typed.
+QString testWords(int32_t site)
+{
+    char test[TESSEL_SITE_TEST_SIZE] = {};
+    SiteTest(test, site);
+    return fromCp932(test);
+}
+
 // A value as a cell of a line: a whole number without a fraction or an exponent, a list as
 // its items joined by commas, null as an empty cell.
 QString cellText(const QJsonValue &value)
@@ -271,13 +279,25 @@ bool SiteFailed(const SiteResult &result)
 
 bool SiteFails(const SiteReport &report)
 {
+    if (report.result.kind == SiteOutcome::Blocked || report.result.kind == SiteOutcome::Empty)
+        return false;
     return report.hits == 0 || report.emptyTitles * 10 > report.hits;
+}
+
+QString CheckVerdict(const SiteReport &report)
+{
+    if (report.result.kind == SiteOutcome::Blocked)
+        return QStringLiteral("blocked");
+    if (report.result.kind == SiteOutcome::Empty)
+        return QStringLiteral("empty");
+    return SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok");
 }
 
 QString SiteCheckLine(const QString &name, const SiteReport &report)
 {
+    const QString verdict = CheckVerdict(report);
     return QStringLiteral("%1\t%2\t%3\tHTTP %4\t%5 bytes\t%6 hits\t%7 empty\t%8 s")
-        .arg(name, SiteFails(report) ? QStringLiteral("FAIL") : QStringLiteral("ok"),
+        .arg(name, verdict == QLatin1String("fail") ? QStringLiteral("FAIL") : verdict,
              bilingual(report.result),
              report.status >= 100 ? QString::number(report.status) : QStringLiteral("-"))
         .arg(report.bytes)
@@ -347,7 +367,7 @@ Record siteRecord(const QString &name, const SiteReport &report)
 Record checkRecord(const QString &name, const SiteReport &report)
 {
     return {{"site", name},
-            {"verdict", SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok")},
+            {"verdict", CheckVerdict(report)},
             {"outcome", OutcomeName(report.result)},
             {"http", httpStatus(report)},
             {"bytes", report.bytes},
@@ -508,8 +528,9 @@ int ConsoleSearch::parse(const QStringList &arguments)
                                         QStringLiteral("List the topics and their sites."));
     const QCommandLineOption checkSites(
         QStringLiteral("check-sites"),
-        QStringLiteral("Search each site (all, or those named) for its test keywords and tell "
-                       "which scripts need mending."));
+        QStringLiteral("Search every site (all, or those named) at once for its test keywords, "
+                       "within --time, and tell which scripts need mending, which sites are "
+                       "blocked and which found nothing; each line names the request sent."));
     const QCommandLineOption userAgent(
         QStringLiteral("user-agent"),
         QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
@@ -723,8 +744,16 @@ int ConsoleSearch::start(const QStringList &arguments)
     }
     session_.run.setView(this);
     if (checkSites_) {
+        // A catalogue that read as no site at all is not a catalogue whose sites all pass.
+        if (session_.sites.count <= 0) {
+            err_ << "velmora-search: the catalogue holds no site (sitelist.dat)\n";
+            err_.flush();
+            return settle(kExitBroken);
+        }
         if (terminal_)
-            err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\n";
+            err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\t"
+                    "request\n";
+        session_.run.setSiteWords([](int32_t site) { return testWords(site); });
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return -1;
     }
@@ -742,53 +771,70 @@ int ConsoleSearch::start(const QStringList &arguments)
     return -1;
 }
 
-// --check-sites: one search a site, one after another, each with the site's own test words.
+// --check-sites: the sites searched at once as a search asks them (as many as a search has
+// slots; a larger catalogue in turns), each with its own test words, all within --time.
 void ConsoleSearch::searchNext()
 {
     if (nextCheckSite_ >= sites_.size() || interrupted_) {
         finished_ = true;
         clock_.stop();
         endProgress();
-        int failing = 0;
-        for (const SiteReport &r : reports_)
+        int failing = 0, blocked = 0, empty = 0;
+        for (const SiteReport &r : reports_) {
             failing += SiteFails(r) ? 1 : 0;
-        // With json or csv standard output holds the records alone.
-        (format_ == HitFormat::Tsv ? out_ : err_)
-            << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
+            blocked += r.result.kind == SiteOutcome::Blocked;
+            empty += r.result.kind == SiteOutcome::Empty;
+        }
+        // With json or csv standard output holds the records alone. Blocked and empty sites
+        // are neither: their scripts could not be judged.
+        QTextStream &summary = format_ == HitFormat::Tsv ? out_ : err_;
+        summary << (int(reports_.size()) - failing - blocked - empty) << " sites ok, " << failing
+                << " failing";
+        if (blocked > 0)
+            summary << ", " << blocked << " blocked";
+        if (empty > 0)
+            summary << ", " << empty << " empty";
+        summary << "\n";
         Q_EMIT finished(settle(signal_ > 0                   ? kExitSignalBase + signal_
                                : failing > 0 || interrupted_ ? kExitNoHits
                                                              : kExitHits));
         return;
     }
-    const int32_t site = sites_[nextCheckSite_++];
-    char test[TESSEL_SITE_TEST_SIZE] = {};
-    SiteTest(test, site);
-    words_ = fromCp932(test);
     hits_.clear();
     RunSiteList &run = session_.runSites;
-    run.sites[0] = site;
-    run.count = 1;
-    if (KeywordIsBlank(words_)) {
-        SiteReport r;
-        r.site = site;
-        r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
-        writeCheckedSite(r);
-        return;
-    }
+    run.count = 0;
+    while (nextCheckSite_ < sites_.size() && run.count < TESSEL_PAGE_SLOTS)
+        run.sites[run.count++] = sites_[nextCheckSite_++];
     session_.run.Do_Search();
+    if (!session_.run.busy())
+        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
 }
 
-// A checked site's line, and on to the next site.
+// A checked site's line, with the request its test words make (what mending a script starts
+// from).
 void ConsoleSearch::writeCheckedSite(const SiteReport &report)
 {
     reports_.push_back(report);
-    if (format_ == HitFormat::Tsv)
-        out_ << SiteCheckLine(siteName(session_.sites, report.site), report) << "\n";
-    else
-        writeRecord(out_, format_, headerWritten_,
-                    checkRecord(siteName(session_.sites, report.site), report));
+    const QString request = firstRequest(report.site);
+    if (format_ == HitFormat::Tsv) {
+        out_ << SiteCheckLine(siteName(session_.sites, report.site), report) << "\t"
+             << plainLine(request) << "\n";
+    } else {
+        Record record = checkRecord(siteName(session_.sites, report.site), report);
+        record.push_back({"request", QJsonValue(request)});
+        writeRecord(out_, format_, headerWritten_, record);
+    }
     out_.flush();
-    QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+}
+
+QString ConsoleSearch::firstRequest(int32_t site) const
+{
+    char request[TESSEL_REQUEST_SIZE] = {};
+    const QString words = testWords(site);
+    const QByteArray bytes = KeywordBytes(words, MemoTakesUtf8(session_.sites.sites[site].memo));
+    if (iForm(site, session_.settings.SearchMode, 0, bytes.constData(), request) != 0)
+        return QString();
+    return fromCp932(request);
 }
 
 void ConsoleSearch::interrupt(int signal)
@@ -868,16 +914,15 @@ void ConsoleSearch::searchStarted()
     // A row per site asked for, in RunSites order; the search passed over those without a
     // slot (keywords their encoding can't carry, a pause after a block).
     rows_.clear();
-    for (size_t k = 0; k < sites_.size() && !checkSites_; ++k) {
+    const RunSiteList &run = session_.runSites;
+    for (int32_t k = 0; k < run.count; ++k) {
         SiteReport r;
-        r.site = sites_[k];
-        r.result = c.RowResult(int(k));
+        r.site = run.sites[k];
+        r.result = c.RowResult(k);
         rows_.push_back(r);
     }
-    if (checkSites_)
-        rows_.resize(1);
     for (int32_t n = 0; n < c.SlotCount; ++n) {
-        const size_t k = checkSites_ ? 0 : size_t(c.SlotRow[n]);
+        const size_t k = size_t(c.SlotRow[n]);
         if (k < rows_.size()) {
             rows_[k].slot = n;
             rows_[k].site = c.FetchRecords[n].site;
@@ -944,15 +989,13 @@ void ConsoleSearch::searchEnded(const QString &)
     // The stop has emptied SlotCount: the rows keep the slots the search started with.
     writeEndedSites(true);
     if (checkSites_) {
-        SiteReport r;
-        if (!rows_.empty() && rows_.front().slot >= 0)
-            r = rows_.front();
-        else
-            r.result = session_.run.RowResult(0); // not asked: test words, or paused
-        r.site = sites_[nextCheckSite_ - 1];
-        for (const Hit &h : hits_)
-            r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
-        writeCheckedSite(r);
+        for (SiteReport r : rows_) {
+            const QString name = session_.sites.sites[r.site].name;
+            for (const Hit &h : hits_)
+                r.emptyTitles += h.row.value(6) == name && h.row.value(0).trimmed().isEmpty();
+            writeCheckedSite(r);
+        }
+        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
     // The time limit bounds the search and the check together: the check gets what is left,

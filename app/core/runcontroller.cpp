@@ -191,10 +191,9 @@ void RunController::Do_Search()
         return;
     const QString words = view_->searchWords();
     // Blanks alone, of either width, hold no word any site could be asked for.
-    if (words.isEmpty() || KeywordIsBlank(words))
+    if (!siteWords_ && (words.isEmpty() || KeywordIsBlank(words)))
         return;
 
-    const bool wide = WideWord(words) != 0;
     const RunSiteList &sites = runSites_;
     const SiteInfoList &info = sites_;
     // The rows of RunSites the search queries, in order.
@@ -207,6 +206,7 @@ void RunController::Do_Search()
             continue;
         const SiteInfo &s = info.sites[site];
         const bool utf8 = MemoTakesUtf8(s.memo);
+        const bool wide = WideWord(siteWords_ ? siteWords_(site) : words) != 0;
         // A UTF-8 site takes every script; the others take what CP932 holds, which only a
         // Japanese site reads as meant.
         if (wide && !utf8 && s.language.left(3) != QStringLiteral("日本語")) {
@@ -223,7 +223,8 @@ void RunController::Do_Search()
     }
     // Said once, before anything is sent: which characters the CP932 and EUC-JP sites will
     // not receive.
-    const QStringList missing = someNotUtf8 ? UnsendableCharacters(words) : QStringList();
+    const QStringList missing =
+        someNotUtf8 && !siteWords_ ? UnsendableCharacters(words) : QStringList();
     if (!missing.isEmpty() && !view_->goOnWithout(missing))
         return;
 
@@ -232,8 +233,11 @@ void RunController::Do_Search()
     storeNext_ = 0;
     HitCount = 0;
     StopFlag = 0;
-    keywords_ = KeywordBytes(words, false);
-    keywordsUtf8_ = KeywordBytes(words, true);
+    slotWords_.clear();
+    for (const int k : rows) {
+        const QString own = siteWords_ ? siteWords_(sites.sites[k]) : words;
+        slotWords_.push_back({KeywordBytes(own, false), KeywordBytes(own, true)});
+    }
     skippedRows_ = std::move(skipped);
     rowsShown_ = true;
     siteStored_.assign(rows.size(), {});
@@ -268,8 +272,8 @@ bool RunController::startPage(int i)
 {
     FetchRecord &slot = FetchRecords[i];
     std::memset(request_, 0, sizeof request_);
-    const QByteArray &words =
-        MemoTakesUtf8(sites_.sites[slot.site].memo) ? keywordsUtf8_ : keywords_;
+    const SlotWords &own = slotWords_[size_t(i)];
+    const QByteArray &words = MemoTakesUtf8(sites_.sites[slot.site].memo) ? own.utf8 : own.cp932;
     NotBuilt[i] = iForm(slot.site, settings_.SearchMode, slot.page, words.constData(), request_);
     if (NotBuilt[i] != 0)
         return false;

@@ -120,6 +120,9 @@ public:
     void setHeldBy(std::function<bool()> held);
     // Where blocked sites are paused; nullptr asks every site every time. Not owned.
     void setPauses(SitePauses *pauses) { pauses_ = pauses; }
+    // When set, each site of a search is asked for its own words (the catalogue's test words,
+    // for the site checker) instead of the view's.
+    void setSiteWords(std::function<QString(int32_t site)> words) { siteWords_ = std::move(words); }
 
     // Search button, Enter in the keyword box, the search command: asks for a stop when a
     // run is active, else starts a search.
@@ -240,8 +243,12 @@ private:
     SitePauses *pauses_ = nullptr;
     int32_t pageHits_ = 0; // the hits iParse took from the page being listed
     RunView *view_ = nullptr;
-    QByteArray keywords_;     // CP932, without what it can't hold
-    QByteArray keywordsUtf8_; // for UTF-8 sites: what CP932 lacks as "&#N;"
+    std::function<QString(int32_t)> siteWords_;
+    struct SlotWords {
+        QByteArray cp932; // without what CP932 can't hold
+        QByteArray utf8;  // for UTF-8 sites: what CP932 lacks as "&#N;"
+    };
+    std::vector<SlotWords> slotWords_; // each slot's keywords in the current search
     char request_[TESSEL_REQUEST_SIZE] = {};
     int32_t runKind_ = kRunIdle;          // kind of the current or last run
     std::vector<SiteResult> skippedRows_; // why the last search passed over a row of RunSites

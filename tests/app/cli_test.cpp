@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 using namespace testsupport;
 
@@ -812,6 +813,50 @@ private Q_SLOTS:
         QCOMPARE(beta.value(QStringLiteral("http")), QJsonValue(200));
         QCOMPARE(beta.value(QStringLiteral("hits")), QJsonValue(0));
         QVERIFY(o.err.contains(QStringLiteral("0 sites ok, 1 failing\n")));
+    }
+
+    // The checker asks every site at once, as a search does: each of two sites answers only
+    // once the other has been asked. Blocked, empty and broken sites are told apart, and each
+    // line names the request the site's test words make.
+    void checkSitesAsksEverySiteAtOnce()
+    {
+        stage({{"left", farm_->url("/left")},
+               {"right", farm_->url("/right")},
+               {"limited", farm_->url("/limited")},
+               {"nothing", farm_->url("/nothing"), "alpha", "英語", "AND OR",
+                "NOHITS no-results\r\n"}});
+        const auto afterOther = [this](const std::string &other, const std::string &body) {
+            return [this, other, body](const Request &r) {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (farm_->requests(other).empty() &&
+                       std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                const bool together = !farm_->requests(other).empty();
+                return page(r.param("p") == "1" && together ? body : std::string("<ol></ol>"));
+            };
+        };
+        farm_->serve("/left", afterOther("/right", hits("/doc/l", 3)));
+        farm_->serve("/right", afterOther("/left", hits("/doc/r", 3)));
+        farm_->serve("/limited", status(429));
+        farm_->serve("/nothing", page("<p class=no-results></p>"));
+        Outcome o =
+            run({QStringLiteral("--check-sites"), QStringLiteral("--time"), QStringLiteral("20")});
+        QCOMPARE(o.status, int(kExitHits));
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("left\tok\t")), qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("right\tok\t")), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(QStringLiteral("limited\tblocked\t")), qPrintable(lines[2]));
+        QVERIFY2(lines[3].startsWith(QStringLiteral("nothing\tempty\t")), qPrintable(lines[3]));
+        QVERIFY2(lines[0].contains(QString::fromStdString("\t" + farm_->url("/left") + "?q=alpha")),
+                 qPrintable(lines[0]));
+        QCOMPARE(lines[4], QStringLiteral("2 sites ok, 0 failing, 1 blocked, 1 empty"));
+
+        // A catalogue that holds no site is no catalogue to pass.
+        box_->write("sitelist.dat", runfixture::packCatalogue("garbage\r\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--check-sites")});
+        QCOMPARE(o.status, int(kExitBroken));
     }
 
     // Page text is data: nothing in it may steer the terminal, split a line or become a
