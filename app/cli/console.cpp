@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include "core/atomicfile.h"
 #include "core/encoding.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
@@ -10,12 +11,15 @@
 #include "tessel.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -531,13 +535,21 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("Search every site (all, or those named) at once for its test keywords, "
                        "within --time, and tell which scripts need mending, which sites are "
                        "blocked and which found nothing; each line names the request sent."));
+    const QCommandLineOption importOpenSearch(
+        QStringLiteral("import-opensearch"),
+        QStringLiteral("Add a site to your own catalogue from an OpenSearch description (a file, "
+                       "or an http or https address) whose results come as Atom or RSS."),
+        QStringLiteral("FILE|URL"));
+    const QCommandLineOption removeSite(
+        QStringLiteral("remove-site"),
+        QStringLiteral("Remove a site you added from your own catalogue."), QStringLiteral("NAME"));
     const QCommandLineOption userAgent(
         QStringLiteral("user-agent"),
         QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
                        "link checks."),
         QStringLiteral("TEXT"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites, userAgent});
+                       listSites, listTopics, checkSites, importOpenSearch, removeSite, userAgent});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -623,6 +635,19 @@ int ConsoleSearch::parse(const QStringList &arguments)
 
     if (!readFormat())
         return usage(QStringLiteral("--format is tsv, json or csv"));
+    if (parser.isSet(importOpenSearch))
+        return importSite(parser.value(importOpenSearch));
+    if (parser.isSet(removeSite)) {
+        const int32_t removed = UserSiteRemove(toCp932(parser.value(removeSite)).constData());
+        if (removed == TESSEL_E_NO_SITE)
+            return usage(QStringLiteral("no site '%1' of your own (see --list-sites)")
+                             .arg(parser.value(removeSite)));
+        if (removed != 0) {
+            err_ << "velmora-search: your catalogue could not be changed (" << removed << ")\n";
+            return kExitBroken;
+        }
+        return kExitHits;
+    }
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = session_.sites;
         for (int32_t i = 0; i < list.count; ++i)
@@ -726,6 +751,93 @@ int ConsoleSearch::parse(const QStringList &arguments)
             sites_.push_back(record.sites[k]);
     }
     return -1;
+}
+
+// An OpenSearch description is a few kilobytes; a site block of it fits the user catalogue's
+// share of a site.
+constexpr qint64 kDescriptionLimit = 1024 * 1024;
+constexpr size_t kEntrySize = 16 * 1024;
+
+// The description's bytes from a file, or through the library from an address.
+bool ConsoleSearch::readDescription(const QString &where, QByteArray &bytes)
+{
+    if (!where.startsWith(QLatin1String("http://")) &&
+        !where.startsWith(QLatin1String("https://"))) {
+        bool exists = false;
+        if (IsRegularOrAbsent(where, kDescriptionLimit) &&
+            readWholeFile(where, kDescriptionLimit, bytes, &exists))
+            return true;
+        err_ << "velmora-search: " << where << " can't be read\n";
+        return false;
+    }
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/velmora-opensearch-XXXXXX"));
+    if (!file.open()) {
+        err_ << "velmora-search: no place for the description: " << file.errorString() << "\n";
+        return false;
+    }
+    DownloadRecord record{};
+    const QByteArray path = toCp932(file.fileName());
+    bool done = iDown(&record, where.toUtf8().constData(), path.constData()) == 1;
+    QDeadlineTimer deadline(std::chrono::seconds(60));
+    while (done && Status_iDown() != 0 && !deadline.hasExpired())
+        QThread::msleep(10);
+    done = done && Status_iDown() == 0 && record.status == -20;
+    if (!done)
+        Exit_iDown(&record);
+    bool exists = false;
+    if (done && readWholeFile(file.fileName(), kDescriptionLimit, bytes, &exists))
+        return true;
+    err_ << "velmora-search: " << where << " could not be fetched\n";
+    return false;
+}
+
+int ConsoleSearch::importSite(const QString &where)
+{
+    QByteArray bytes;
+    if (!readDescription(where, bytes)) {
+        err_.flush();
+        return kExitBroken;
+    }
+    std::vector<char> entry(kEntrySize);
+    const int32_t made = OpenSearchSite(bytes.constData(), int32_t(bytes.size()), entry.data(),
+                                        int32_t(entry.size()));
+    QString why;
+    switch (made) {
+    case TESSEL_E_OPENSEARCH_UNREADABLE:
+        why = QStringLiteral("not an OpenSearch description with a ShortName");
+        break;
+    case TESSEL_E_OPENSEARCH_HTML_ONLY:
+        why = QStringLiteral("the site gives its results as HTML pages only; a site is added only "
+                             "when it offers them as Atom or RSS");
+        break;
+    case TESSEL_E_OPENSEARCH_UNUSABLE:
+        why = QStringLiteral("its Atom or RSS address can't be used (no {searchTerms}, not http or "
+                             "https, a parameter that can't be filled, or an encoding other "
+                             "than UTF-8 and Shift_JIS)");
+        break;
+    case TESSEL_E_OPENSEARCH_TOO_LONG:
+        why = QStringLiteral("its request is too long");
+        break;
+    default:
+        break;
+    }
+    if (made < 0) {
+        err_ << "velmora-search: " << where << ": " << (why.isEmpty() ? QString::number(made) : why)
+             << "\n";
+        err_.flush();
+        return kExitUsage;
+    }
+    const int32_t added = UserSiteAdd(entry.data());
+    if (added != 0) {
+        err_ << "velmora-search: your catalogue could not be changed (" << added << ")\n";
+        err_.flush();
+        return kExitBroken;
+    }
+    const QString block = fromCp932(entry.data());
+    const QString name = block.section(QStringLiteral("\nSITE "), 1).section(u'\n', 0, 0);
+    out_ << "added: " << name << "\n";
+    out_.flush();
+    return kExitHits;
 }
 
 int ConsoleSearch::start(const QStringList &arguments)

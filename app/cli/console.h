@@ -196,6 +196,9 @@ private:
     std::vector<Hit> hits_;
     std::vector<SiteReport> reports_; // --check-sites: one a site checked
     QString firstRequest(int32_t site) const;
+    // --import-opensearch: a status to exit with.
+    int importSite(const QString &where);
+    bool readDescription(const QString &where, QByteArray &bytes);
     std::vector<SiteReport> rows_; // the sites of the search, in the order asked
     double started_ = 0;
     bool interrupted_ = false;

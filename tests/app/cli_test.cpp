@@ -859,6 +859,62 @@ private Q_SLOTS:
         QCOMPARE(o.status, int(kExitBroken));
     }
 
+    // A site from an OpenSearch description, read from a file or fetched from an address, joins
+    // the user's own catalogue, is searched through its Atom template, and can be removed; a
+    // description that offers HTML results only is refused, saying why.
+    void importsAndRemovesOpenSearchSites()
+    {
+        stage({{"alpha", farm_->url("/alpha/search")}});
+        const auto description = [this](const std::string &name, const std::string &type) {
+            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">"
+                   "<ShortName>" +
+                   name +
+                   "</ShortName><Description>d</Description><InputEncoding>UTF-8</InputEncoding>"
+                   "<Url type=\"" +
+                   type + "\" template=\"" + farm_->url("/feed") +
+                   "?q={searchTerms}&amp;p={startPage?}\"/></OpenSearchDescription>";
+        };
+        box_->write("feedy.xml", description("Feedy", "application/atom+xml"));
+        box_->write("html.xml", description("Pages", "text/html"));
+        farm_->serve("/osd.xml", page(description("Fetched", "application/rss+xml")));
+        farm_->serve("/feed", page("<feed xmlns=\"http://www.w3.org/2005/Atom\"></feed>"));
+
+        Outcome o =
+            run({QStringLiteral("--import-opensearch"), boxPath(QStringLiteral("feedy.xml"))});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out, QStringLiteral("added: Feedy\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--import-opensearch"),
+                 QString::fromStdString(farm_->url("/osd.xml"))});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out, QStringLiteral("added: Fetched\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--import-opensearch"), boxPath(QStringLiteral("html.xml"))});
+        QCOMPARE(o.status, int(kExitUsage));
+        QVERIFY2(o.err.contains(QStringLiteral("HTML pages only")), qPrintable(o.err));
+
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--site"), QStringLiteral("Feedy"), QStringLiteral("x")});
+        QCOMPARE(farm_->requests("/feed").at(0).param("q"), std::string("x"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--list-sites")});
+        QVERIFY(o.out.contains(QStringLiteral("Feedy")) &&
+                o.out.contains(QStringLiteral("Fetched")));
+        QVERIFY(!o.out.contains(QStringLiteral("Pages")));
+
+        session_ = std::make_unique<Session>();
+        QCOMPARE(run({QStringLiteral("--remove-site"), QStringLiteral("Feedy")}).status,
+                 int(kExitHits));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--list-sites")});
+        QVERIFY(!o.out.contains(QStringLiteral("Feedy")) &&
+                o.out.contains(QStringLiteral("alpha")));
+        session_ = std::make_unique<Session>();
+        QCOMPARE(run({QStringLiteral("--remove-site"), QStringLiteral("alpha")}).status,
+                 int(kExitUsage));
+    }
+
     // Page text is data: nothing in it may steer the terminal, split a line or become a
     // spreadsheet formula.
     void hitTextStaysText_data()
