@@ -95,6 +95,20 @@ struct Field {
 };
 using Record = std::vector<Field>;
 
+// Where a listed site comes from: the shipped catalogue, the user's own, or the user's own in
+// place of a shipped site of the same name.
+QString siteOrigin(int32_t site)
+{
+    switch (SiteOrigin(site)) {
+    case TESSEL_SITE_USER:
+        return QStringLiteral("user");
+    case TESSEL_SITE_REPLACED:
+        return QStringLiteral("replaced");
+    default:
+        return QStringLiteral("shipped");
+    }
+}
+
 // The catalogue's test words of the site, as typed.
 QString testWords(int32_t site)
 {
@@ -654,7 +668,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
             writeListed({{"number", i + 1},
                          {"name", list.sites[i].name},
                          {"language", list.sites[i].language},
-                         {"root", list.sites[i].root}});
+                         {"root", list.sites[i].root},
+                         {"origin", siteOrigin(i)}});
         out_.flush();
         return kExitHits;
     }

@@ -395,11 +395,14 @@ private Q_SLOTS:
             QTest::newRow((std::string(list) + ' ' + format).c_str())
                 << args << QString::fromUtf8(out);
         };
-        row("--list-sites", "", "1\talpha\t英語\t%1\n2\tbeta\t英語\t%2\n");
-        row("--list-sites", "csv", "number,name,language,root\n1,alpha,英語,%1\n2,beta,英語,%2\n");
+        row("--list-sites", "", "1\talpha\t英語\t%1\tshipped\n2\tbeta\t英語\t%2\tshipped\n");
+        row("--list-sites", "csv",
+            "number,name,language,root,origin\n1,alpha,英語,%1,shipped\n2,beta,英語,%2,shipped\n");
         row("--list-sites", "json",
-            "{\"language\":\"英語\",\"name\":\"alpha\",\"number\":1,\"root\":\"%1\"}\n"
-            "{\"language\":\"英語\",\"name\":\"beta\",\"number\":2,\"root\":\"%2\"}\n");
+            "{\"language\":\"英語\",\"name\":\"alpha\",\"number\":1,\"origin\":\"shipped\","
+            "\"root\":\"%1\"}\n"
+            "{\"language\":\"英語\",\"name\":\"beta\",\"number\":2,\"origin\":\"shipped\","
+            "\"root\":\"%2\"}\n");
         row("--list-topics", "", "1\tboth\talpha,beta\n");
         row("--list-topics", "tsv", "1\tboth\talpha,beta\n");
         row("--list-topics", "csv", "number,name,sites\n1,both,\"alpha,beta\"\n");
@@ -899,8 +902,9 @@ private Q_SLOTS:
         QCOMPARE(farm_->requests("/feed").at(0).param("q"), std::string("x"));
         session_ = std::make_unique<Session>();
         o = run({QStringLiteral("--list-sites")});
-        QVERIFY(o.out.contains(QStringLiteral("Feedy")) &&
-                o.out.contains(QStringLiteral("Fetched")));
+        QVERIFY2(o.out.contains(QRegularExpression(QStringLiteral("\\tFeedy\\t.*\\tuser\\n"))),
+                 qPrintable(o.out));
+        QVERIFY(o.out.contains(QStringLiteral("Fetched")));
         QVERIFY(!o.out.contains(QStringLiteral("Pages")));
 
         session_ = std::make_unique<Session>();
