@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include "cli/watchcommands.h"
+#include "core/atomicfile.h"
 #include "core/encoding.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
@@ -11,12 +12,15 @@
 #include "tessel.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -88,6 +92,28 @@ QString jsonLine(const QJsonObject &object)
 // One record of a listing: its fields' names and values, in order.
 using Field = ListedField;
 using Record = ListedRecord;
+
+// Where a listed site comes from: the shipped catalogue, the user's own, or the user's own in
+// place of a shipped site of the same name.
+QString siteOrigin(int32_t site)
+{
+    switch (SiteOrigin(site)) {
+    case TESSEL_SITE_USER:
+        return QStringLiteral("user");
+    case TESSEL_SITE_REPLACED:
+        return QStringLiteral("replaced");
+    default:
+        return QStringLiteral("shipped");
+    }
+}
+
+// The catalogue's test words of the site, as typed.
+QString testWords(int32_t site)
+{
+    char test[TESSEL_SITE_TEST_SIZE] = {};
+    SiteTest(test, site);
+    return fromCp932(test);
+}
 
 // A value as a cell of a line: a whole number without a fraction or an exponent, a list as
 // its items joined by commas, null as an empty cell.
@@ -269,13 +295,25 @@ bool SiteFailed(const SiteResult &result)
 
 bool SiteFails(const SiteReport &report)
 {
+    if (report.result.kind == SiteOutcome::Blocked || report.result.kind == SiteOutcome::Empty)
+        return false;
     return report.hits == 0 || report.emptyTitles * 10 > report.hits;
+}
+
+QString CheckVerdict(const SiteReport &report)
+{
+    if (report.result.kind == SiteOutcome::Blocked)
+        return QStringLiteral("blocked");
+    if (report.result.kind == SiteOutcome::Empty)
+        return QStringLiteral("empty");
+    return SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok");
 }
 
 QString SiteCheckLine(const QString &name, const SiteReport &report)
 {
+    const QString verdict = CheckVerdict(report);
     return QStringLiteral("%1\t%2\t%3\tHTTP %4\t%5 bytes\t%6 hits\t%7 empty\t%8 s")
-        .arg(name, SiteFails(report) ? QStringLiteral("FAIL") : QStringLiteral("ok"),
+        .arg(name, verdict == QLatin1String("fail") ? QStringLiteral("FAIL") : verdict,
              bilingual(report.result),
              report.status >= 100 ? QString::number(report.status) : QStringLiteral("-"))
         .arg(report.bytes)
@@ -290,7 +328,11 @@ QString OutcomeName(const SiteResult &result)
     case SiteOutcome::Found:
         return QStringLiteral("ok");
     case SiteOutcome::NoHits:
+        return QStringLiteral("nohits");
+    case SiteOutcome::Empty:
         return QStringLiteral("empty");
+    case SiteOutcome::Blocked:
+        return QStringLiteral("blocked");
     case SiteOutcome::HttpError:
         return QStringLiteral("http");
     case SiteOutcome::NameNotFound:
@@ -341,7 +383,7 @@ Record siteRecord(const QString &name, const SiteReport &report)
 Record checkRecord(const QString &name, const SiteReport &report)
 {
     return {{"site", name},
-            {"verdict", SiteFails(report) ? QStringLiteral("fail") : QStringLiteral("ok")},
+            {"verdict", CheckVerdict(report)},
             {"outcome", OutcomeName(report.result)},
             {"http", httpStatus(report)},
             {"bytes", report.bytes},
@@ -502,8 +544,17 @@ int ConsoleSearch::parse(const QStringList &arguments)
                                         QStringLiteral("List the topics and their sites."));
     const QCommandLineOption checkSites(
         QStringLiteral("check-sites"),
-        QStringLiteral("Search each site (all, or those named) for its test keywords and tell "
-                       "which scripts need mending."));
+        QStringLiteral("Search every site (all, or those named) at once for its test keywords, "
+                       "within --time, and tell which scripts need mending, which sites are "
+                       "blocked and which found nothing; each line names the request sent."));
+    const QCommandLineOption importOpenSearch(
+        QStringLiteral("import-opensearch"),
+        QStringLiteral("Add a site to your own catalogue from an OpenSearch description (a file, "
+                       "or an http or https address) whose results come as Atom or RSS."),
+        QStringLiteral("FILE|URL"));
+    const QCommandLineOption removeSite(
+        QStringLiteral("remove-site"),
+        QStringLiteral("Remove a site you added from your own catalogue."), QStringLiteral("NAME"));
     const QCommandLineOption userAgent(
         QStringLiteral("user-agent"),
         QStringLiteral("Send TEXT as the User-Agent of every request to the sites and of the "
@@ -523,7 +574,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
                        "keywords, its first run creates it; alone, it runs the stored one."),
         QStringLiteral("NAME"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites, userAgent, history, watches, watch});
+                       listSites, listTopics, checkSites, importOpenSearch, removeSite, userAgent,
+                       history, watches, watch});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -596,7 +648,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitBroken;
     }
 
-    // Everything below reads the program directory's files.
+    // Everything below reads the program directory's files, and the user's own sites.
+    session_.useUserFiles();
     const int32_t loaded = LoadSite();
     if (loaded < 0) {
         err_ << "velmora-search: LoadSite Error=" << loaded << " (sitelist.dat)\n";
@@ -608,13 +661,27 @@ int ConsoleSearch::parse(const QStringList &arguments)
 
     if (!readFormat())
         return usage(QStringLiteral("--format is tsv, json or csv"));
+    if (parser.isSet(importOpenSearch))
+        return importSite(parser.value(importOpenSearch));
+    if (parser.isSet(removeSite)) {
+        const int32_t removed = UserSiteRemove(toCp932(parser.value(removeSite)).constData());
+        if (removed == TESSEL_E_NO_SITE)
+            return usage(QStringLiteral("no site '%1' of your own (see --list-sites)")
+                             .arg(parser.value(removeSite)));
+        if (removed != 0) {
+            err_ << "velmora-search: your catalogue could not be changed (" << removed << ")\n";
+            return kExitBroken;
+        }
+        return kExitHits;
+    }
     if (parser.isSet(listSites)) {
         const SiteInfoList &list = session_.sites;
         for (int32_t i = 0; i < list.count; ++i)
             writeListed({{"number", i + 1},
                          {"name", list.sites[i].name},
                          {"language", list.sites[i].language},
-                         {"root", list.sites[i].root}});
+                         {"root", list.sites[i].root},
+                         {"origin", siteOrigin(i)}});
         out_.flush();
         return kExitHits;
     }
@@ -760,6 +827,93 @@ int ConsoleSearch::parse(const QStringList &arguments)
     return -1;
 }
 
+// An OpenSearch description is a few kilobytes; a site block of it fits the user catalogue's
+// share of a site.
+constexpr qint64 kDescriptionLimit = 1024 * 1024;
+constexpr size_t kEntrySize = 16 * 1024;
+
+// The description's bytes from a file, or through the library from an address.
+bool ConsoleSearch::readDescription(const QString &where, QByteArray &bytes)
+{
+    if (!where.startsWith(QLatin1String("http://")) &&
+        !where.startsWith(QLatin1String("https://"))) {
+        bool exists = false;
+        if (IsRegularOrAbsent(where, kDescriptionLimit) &&
+            readWholeFile(where, kDescriptionLimit, bytes, &exists))
+            return true;
+        err_ << "velmora-search: " << where << " can't be read\n";
+        return false;
+    }
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/velmora-opensearch-XXXXXX"));
+    if (!file.open()) {
+        err_ << "velmora-search: no place for the description: " << file.errorString() << "\n";
+        return false;
+    }
+    DownloadRecord record{};
+    const QByteArray path = toCp932(file.fileName());
+    bool done = iDown(&record, where.toUtf8().constData(), path.constData()) == 1;
+    QDeadlineTimer deadline(std::chrono::seconds(60));
+    while (done && Status_iDown() != 0 && !deadline.hasExpired())
+        QThread::msleep(10);
+    done = done && Status_iDown() == 0 && record.status == -20;
+    if (!done)
+        Exit_iDown(&record);
+    bool exists = false;
+    if (done && readWholeFile(file.fileName(), kDescriptionLimit, bytes, &exists))
+        return true;
+    err_ << "velmora-search: " << where << " could not be fetched\n";
+    return false;
+}
+
+int ConsoleSearch::importSite(const QString &where)
+{
+    QByteArray bytes;
+    if (!readDescription(where, bytes)) {
+        err_.flush();
+        return kExitBroken;
+    }
+    std::vector<char> entry(kEntrySize);
+    const int32_t made = OpenSearchSite(bytes.constData(), int32_t(bytes.size()), entry.data(),
+                                        int32_t(entry.size()));
+    QString why;
+    switch (made) {
+    case TESSEL_E_OPENSEARCH_UNREADABLE:
+        why = QStringLiteral("not an OpenSearch description with a ShortName");
+        break;
+    case TESSEL_E_OPENSEARCH_HTML_ONLY:
+        why = QStringLiteral("the site gives its results as HTML pages only; a site is added only "
+                             "when it offers them as Atom or RSS");
+        break;
+    case TESSEL_E_OPENSEARCH_UNUSABLE:
+        why = QStringLiteral("its Atom or RSS address can't be used (no {searchTerms}, not http or "
+                             "https, a parameter that can't be filled, or an encoding other "
+                             "than UTF-8 and Shift_JIS)");
+        break;
+    case TESSEL_E_OPENSEARCH_TOO_LONG:
+        why = QStringLiteral("its request is too long");
+        break;
+    default:
+        break;
+    }
+    if (made < 0) {
+        err_ << "velmora-search: " << where << ": " << (why.isEmpty() ? QString::number(made) : why)
+             << "\n";
+        err_.flush();
+        return kExitUsage;
+    }
+    const int32_t added = UserSiteAdd(entry.data());
+    if (added != 0) {
+        err_ << "velmora-search: your catalogue could not be changed (" << added << ")\n";
+        err_.flush();
+        return kExitBroken;
+    }
+    const QString block = fromCp932(entry.data());
+    const QString name = block.section(QStringLiteral("\nSITE "), 1).section(u'\n', 0, 0);
+    out_ << "added: " << name << "\n";
+    out_.flush();
+    return kExitHits;
+}
+
 int ConsoleSearch::start(const QStringList &arguments)
 {
     const int status = parse(arguments);
@@ -777,8 +931,16 @@ int ConsoleSearch::start(const QStringList &arguments)
     session_.run.setView(this);
     startedAt_ = QDateTime::currentDateTime();
     if (checkSites_) {
+        // A catalogue that read as no site at all is not a catalogue whose sites all pass.
+        if (session_.sites.count <= 0) {
+            err_ << "velmora-search: the catalogue holds no site (sitelist.dat)\n";
+            err_.flush();
+            return settle(kExitBroken);
+        }
         if (terminal_)
-            err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\n";
+            err_ << "site\tverdict\toutcome\tstatus\tbytes\thits\tempty titles\tseconds\t"
+                    "request\n";
+        session_.run.setSiteWords([](int32_t site) { return testWords(site); });
         QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return -1;
     }
@@ -796,53 +958,70 @@ int ConsoleSearch::start(const QStringList &arguments)
     return -1;
 }
 
-// --check-sites: one search a site, one after another, each with the site's own test words.
+// --check-sites: the sites searched at once as a search asks them (as many as a search has
+// slots; a larger catalogue in turns), each with its own test words, all within --time.
 void ConsoleSearch::searchNext()
 {
     if (nextCheckSite_ >= sites_.size() || interrupted_) {
         finished_ = true;
         clock_.stop();
         endProgress();
-        int failing = 0;
-        for (const SiteReport &r : reports_)
+        int failing = 0, blocked = 0, empty = 0;
+        for (const SiteReport &r : reports_) {
             failing += SiteFails(r) ? 1 : 0;
-        // With json or csv standard output holds the records alone.
-        (format_ == HitFormat::Tsv ? out_ : err_)
-            << (int(reports_.size()) - failing) << " sites ok, " << failing << " failing\n";
+            blocked += r.result.kind == SiteOutcome::Blocked;
+            empty += r.result.kind == SiteOutcome::Empty;
+        }
+        // With json or csv standard output holds the records alone. Blocked and empty sites
+        // are neither: their scripts could not be judged.
+        QTextStream &summary = format_ == HitFormat::Tsv ? out_ : err_;
+        summary << (int(reports_.size()) - failing - blocked - empty) << " sites ok, " << failing
+                << " failing";
+        if (blocked > 0)
+            summary << ", " << blocked << " blocked";
+        if (empty > 0)
+            summary << ", " << empty << " empty";
+        summary << "\n";
         Q_EMIT finished(settle(signal_ > 0                   ? kExitSignalBase + signal_
                                : failing > 0 || interrupted_ ? kExitNoHits
                                                              : kExitHits));
         return;
     }
-    const int32_t site = sites_[nextCheckSite_++];
-    char test[TESSEL_SITE_TEST_SIZE] = {};
-    SiteTest(test, site);
-    words_ = fromCp932(test);
     hits_.clear();
     RunSiteList &run = session_.runSites;
-    run.sites[0] = site;
-    run.count = 1;
-    if (KeywordIsBlank(words_)) {
-        SiteReport r;
-        r.site = site;
-        r.result = {SiteOutcome::NotBuilt, TESSEL_E_NO_KEYWORD};
-        writeCheckedSite(r);
-        return;
-    }
+    run.count = 0;
+    while (nextCheckSite_ < sites_.size() && run.count < TESSEL_PAGE_SLOTS)
+        run.sites[run.count++] = sites_[nextCheckSite_++];
     session_.run.Do_Search();
+    if (!session_.run.busy())
+        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
 }
 
-// A checked site's line, and on to the next site.
+// A checked site's line, with the request its test words make (what mending a script starts
+// from).
 void ConsoleSearch::writeCheckedSite(const SiteReport &report)
 {
     reports_.push_back(report);
-    if (format_ == HitFormat::Tsv)
-        out_ << SiteCheckLine(siteName(session_.sites, report.site), report) << "\n";
-    else
-        writeRecord(out_, format_, headerWritten_,
-                    checkRecord(siteName(session_.sites, report.site), report));
+    const QString request = firstRequest(report.site);
+    if (format_ == HitFormat::Tsv) {
+        out_ << SiteCheckLine(siteName(session_.sites, report.site), report) << "\t"
+             << plainLine(request) << "\n";
+    } else {
+        Record record = checkRecord(siteName(session_.sites, report.site), report);
+        record.push_back({"request", QJsonValue(request)});
+        writeRecord(out_, format_, headerWritten_, record);
+    }
     out_.flush();
-    QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
+}
+
+QString ConsoleSearch::firstRequest(int32_t site) const
+{
+    char request[TESSEL_REQUEST_SIZE] = {};
+    const QString words = testWords(site);
+    const QByteArray bytes = KeywordBytes(words, MemoTakesUtf8(session_.sites.sites[site].memo));
+    if (iForm(site, session_.settings.SearchMode, 0, bytes.constData(), request) != 0)
+        return QString();
+    return fromCp932(request);
 }
 
 void ConsoleSearch::interrupt(int signal)
@@ -920,18 +1099,17 @@ void ConsoleSearch::searchStarted()
         clock_.start();
     const RunController &c = session_.run;
     // A row per site asked for, in RunSites order; the search passed over those without a
-    // slot (wide keywords go to Japanese sites only).
+    // slot (keywords their encoding can't carry, a pause after a block).
     rows_.clear();
-    for (size_t k = 0; k < sites_.size() && !checkSites_; ++k) {
+    const RunSiteList &run = session_.runSites;
+    for (int32_t k = 0; k < run.count; ++k) {
         SiteReport r;
-        r.site = sites_[k];
-        r.result = {SiteOutcome::Skipped};
+        r.site = run.sites[k];
+        r.result = c.RowResult(k);
         rows_.push_back(r);
     }
-    if (checkSites_)
-        rows_.resize(1);
     for (int32_t n = 0; n < c.SlotCount; ++n) {
-        const size_t k = checkSites_ ? 0 : size_t(c.SlotRow[n]);
+        const size_t k = size_t(c.SlotRow[n]);
         if (k < rows_.size()) {
             rows_[k].slot = n;
             rows_[k].site = c.FetchRecords[n].site;
@@ -998,15 +1176,13 @@ void ConsoleSearch::searchEnded(const QString &)
     // The stop has emptied SlotCount: the rows keep the slots the search started with.
     writeEndedSites(true);
     if (checkSites_) {
-        SiteReport r;
-        if (!rows_.empty() && rows_.front().slot >= 0)
-            r = rows_.front();
-        else
-            r.result = {SiteOutcome::Skipped}; // wide test words on a site that isn't Japanese
-        r.site = sites_[nextCheckSite_ - 1];
-        for (const Hit &h : hits_)
-            r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
-        writeCheckedSite(r);
+        for (SiteReport r : rows_) {
+            const QString name = session_.sites.sites[r.site].name;
+            for (const Hit &h : hits_)
+                r.emptyTitles += h.row.value(6) == name && h.row.value(0).trimmed().isEmpty();
+            writeCheckedSite(r);
+        }
+        QTimer::singleShot(0, this, &ConsoleSearch::searchNext);
         return;
     }
     // The time limit bounds the search and the check together: the check gets what is left,

@@ -64,10 +64,11 @@ struct SiteReport {
     double seconds = 0;
 };
 
-// A site's outcome as a script reads it: ok, empty (a page without hits), http, dns, refused,
-// tls, timeout, closed (no answer on the connection), unbuilt (no request could be built),
-// stopped, skipped (not asked: wide keywords go to Japanese sites only), full (the hit list
-// had no room left).
+// A site's outcome as a script reads it: ok, empty (the site's own page for nothing found),
+// nohits (a page without hits: the script may no longer fit), blocked (refused for now, or
+// still paused), http, dns, refused, tls, timeout, closed (no answer on the connection),
+// unbuilt (no request could be built), stopped, skipped (not asked: the site's encoding can't
+// carry the keywords), full (the hit list had no room left).
 QString OutcomeName(const SiteResult &result);
 
 // A site's record: with json one object a line, {"type":"site","site":...,"outcome":...,
@@ -83,11 +84,14 @@ QString SiteHeader();
 QString IsoDate(const QString &text);
 
 // A site that takes no hit, or leaves more than a tenth of its titles empty, needs its script
-// mended.
+// mended; a blocked site, or one whose own page said it found nothing, could not be judged.
 bool SiteFails(const SiteReport &report);
 
-// The checker's line for a site: name, verdict, outcome, HTTP status, bytes, hits, empty,
-// seconds.
+// The checker's verdict of a site: ok, fail, blocked or empty.
+QString CheckVerdict(const SiteReport &report);
+
+// The checker's line for a site: name, verdict (FAIL in capitals), outcome, HTTP status,
+// bytes, hits, empty, seconds.
 QString SiteCheckLine(const QString &name, const SiteReport &report);
 
 // The language of the console's own texts (progress, summary): Japanese under a "ja" locale,
@@ -199,7 +203,11 @@ private:
     // The run.
     std::vector<Hit> hits_;
     std::vector<SiteReport> reports_; // --check-sites: one a site checked
-    std::vector<SiteReport> rows_;    // the sites of the search, in the order asked
+    QString firstRequest(int32_t site) const;
+    // --import-opensearch: a status to exit with.
+    int importSite(const QString &where);
+    bool readDescription(const QString &where, QByteArray &bytes);
+    std::vector<SiteReport> rows_; // the sites of the search, in the order asked
     double started_ = 0;
     QDateTime startedAt_;
     bool interrupted_ = false;

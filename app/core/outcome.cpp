@@ -2,10 +2,16 @@
 
 #include "tessel.h"
 
-SiteResult OutcomeOfFetch(int32_t fetchResult, int32_t siteHits)
+#include <QDateTime>
+
+SiteResult OutcomeOfFetch(int32_t fetchResult, int32_t siteHits, int32_t pageKind)
 {
     if (siteHits > 0)
         return {SiteOutcome::Found};
+    if (pageKind == TESSEL_PAGE_BLOCKED)
+        return {SiteOutcome::Blocked};
+    if (pageKind == TESSEL_PAGE_NO_HITS)
+        return {SiteOutcome::Empty};
     if (fetchResult >= 100 && fetchResult <= 999)
         return fetchResult >= 400 ? SiteResult{SiteOutcome::HttpError, fetchResult}
                                   : SiteResult{SiteOutcome::NoHits};
@@ -34,6 +40,7 @@ bool IsFailure(const SiteResult &result)
     switch (result.kind) {
     case SiteOutcome::Pending:
     case SiteOutcome::Found:
+    case SiteOutcome::Empty:
     case SiteOutcome::Stopped:
     case SiteOutcome::Skipped:
     case SiteOutcome::ListFull:
@@ -89,6 +96,17 @@ QString OutcomeText(const SiteResult &result, OutcomeLanguage language)
                      "page read but no hits taken (its extraction script may no longer fit "
                      "the site)"},
                     language);
+    case SiteOutcome::Empty:
+        return pick({"見つかりませんでした", "nothing found"}, language);
+    case SiteOutcome::Blocked: {
+        const QString base = pick({"アクセスが制限されています", "blocked"}, language);
+        if (result.until <= 0)
+            return base;
+        const QString at =
+            QDateTime::fromSecsSinceEpoch(result.until).toString(QStringLiteral("HH:mm"));
+        return ja ? base + QStringLiteral("（次の試行 ") + at + QStringLiteral("）")
+                  : base + QStringLiteral(", next try at ") + at;
+    }
     case SiteOutcome::NameNotFound:
         return pick({"ホスト名を解決できません", "host name could not be resolved"}, language);
     case SiteOutcome::CannotConnect:
@@ -112,8 +130,8 @@ QString OutcomeText(const SiteResult &result, OutcomeLanguage language)
     case SiteOutcome::Stopped:
         return pick({"中止しました", "stopped"}, language);
     case SiteOutcome::Skipped:
-        return pick({"検索していません（全角文字を含むキーワードは日本語のサイトだけに送ります）",
-                     "not searched (keywords with wide characters go to Japanese sites only)"},
+        return pick({"検索していません（このサイトの文字コードではキーワードを送れません）",
+                     "not searched (the site's encoding can't carry the keywords)"},
                     language);
     case SiteOutcome::ListFull:
         return pick({"一覧が満杯のため取り込みませんでした", "not taken: the hit list is full"},

@@ -7,6 +7,7 @@
 #include "core/runtexts.h"
 #include "core/settings.h"
 #include "core/sitelist.h"
+#include "core/sitepause.h"
 #include "core/text.h"
 #include "core/topics.h"
 
@@ -107,8 +108,8 @@ SiteResult RunController::RowResult(int k) const
         if (SlotRow[n] == k)
             return SlotResult[n];
     }
-    if (k >= 0 && k < int(skippedRows_.size()) && skippedRows_[size_t(k)])
-        return {SiteOutcome::Skipped};
+    if (k >= 0 && k < int(skippedRows_.size()))
+        return skippedRows_[size_t(k)];
     return {};
 }
 
@@ -190,30 +191,40 @@ void RunController::Do_Search()
         return;
     const QString words = view_->searchWords();
     // Blanks alone, of either width, hold no word any site could be asked for.
-    if (words.isEmpty() || KeywordIsBlank(words))
+    if (!siteWords_ && (words.isEmpty() || KeywordIsBlank(words)))
         return;
 
-    const bool wide = WideWord(words) != 0;
     const RunSiteList &sites = runSites_;
     const SiteInfoList &info = sites_;
     // The rows of RunSites the search queries, in order.
     std::vector<int> rows;
-    std::vector<bool> skipped(size_t(std::max<int32_t>(sites.count, 0)), false);
+    std::vector<SiteResult> skipped(size_t(std::max<int32_t>(sites.count, 0)));
     bool someNotUtf8 = false;
     for (int k = 0; k < sites.count && int(rows.size()) < TESSEL_PAGE_SLOTS; ++k) {
         const int32_t site = sites.sites[k];
         if (site < 0 || site >= info.count)
             continue;
-        if (wide && info.sites[site].language.left(3) != QStringLiteral("日本語")) {
-            skipped[size_t(k)] = true;
+        const SiteInfo &s = info.sites[site];
+        const bool utf8 = MemoTakesUtf8(s.memo);
+        const bool wide = WideWord(siteWords_ ? siteWords_(site) : words) != 0;
+        // A UTF-8 site takes every script; the others take what CP932 holds, which only a
+        // Japanese site reads as meant.
+        if (wide && !utf8 && s.language.left(3) != QStringLiteral("日本語")) {
+            skipped[size_t(k)] = {SiteOutcome::Skipped};
+            continue;
+        }
+        // Asking a site that blocked us before its pause is over only prolongs the block.
+        if (const int64_t until = pauses_ ? pauses_->pausedUntil(s.name) : 0; until > 0) {
+            skipped[size_t(k)] = {SiteOutcome::Blocked, 0, until};
             continue;
         }
         rows.push_back(k);
-        someNotUtf8 = someNotUtf8 || !MemoTakesUtf8(info.sites[site].memo);
+        someNotUtf8 = someNotUtf8 || !utf8;
     }
     // Said once, before anything is sent: which characters the CP932 and EUC-JP sites will
     // not receive.
-    const QStringList missing = someNotUtf8 ? UnsendableCharacters(words) : QStringList();
+    const QStringList missing =
+        someNotUtf8 && !siteWords_ ? UnsendableCharacters(words) : QStringList();
     if (!missing.isEmpty() && !view_->goOnWithout(missing))
         return;
 
@@ -222,8 +233,11 @@ void RunController::Do_Search()
     storeNext_ = 0;
     HitCount = 0;
     StopFlag = 0;
-    keywords_ = KeywordBytes(words, false);
-    keywordsUtf8_ = KeywordBytes(words, true);
+    slotWords_.clear();
+    for (const int k : rows) {
+        const QString own = siteWords_ ? siteWords_(sites.sites[k]) : words;
+        slotWords_.push_back({KeywordBytes(own, false), KeywordBytes(own, true)});
+    }
     skippedRows_ = std::move(skipped);
     rowsShown_ = true;
     siteStored_.assign(rows.size(), {});
@@ -258,8 +272,8 @@ bool RunController::startPage(int i)
 {
     FetchRecord &slot = FetchRecords[i];
     std::memset(request_, 0, sizeof request_);
-    const QByteArray &words =
-        MemoTakesUtf8(sites_.sites[slot.site].memo) ? keywordsUtf8_ : keywords_;
+    const SlotWords &own = slotWords_[size_t(i)];
+    const QByteArray &words = MemoTakesUtf8(sites_.sites[slot.site].memo) ? own.utf8 : own.cp932;
     NotBuilt[i] = iForm(slot.site, settings_.SearchMode, slot.page, words.constData(), request_);
     if (NotBuilt[i] != 0)
         return false;
@@ -393,6 +407,7 @@ void RunController::harvestSearch(int i)
     const int32_t limit = settings_.LimitLink;
     cameFull_ = HitCount >= kMaxListHits || storeNext_ >= TESSEL_MAX_RESULTS;
     const int32_t k = iParse(i, HarvestMost(limit, SiteHits[i]));
+    pageHits_ = k;
     pendingSlot_ = i;
     pending_.clear();
     pendingNext_ = 0;
@@ -459,7 +474,13 @@ void RunController::finishSearchSlot(int i)
     FetchRecord &slot = FetchRecords[i];
     bool more = false;
     const bool exhausted = SiteHits[i] > 0 && nothingNew_;
-    if (!dropped_ && !exhausted && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
+    // Read before the next page's fetch replaces the page. A page that gave hits is a page of
+    // hits, whatever it looks like; one that refuses the client, or says there is nothing,
+    // ends the site's part: asking on only prolongs a block.
+    const int32_t kind = pageHits_ > 0 ? int32_t(TESSEL_PAGE_READ) : PageKind(&slot);
+    const int32_t retryAfter = kind == TESSEL_PAGE_BLOCKED ? FetchRetryAfter(&slot) : -1;
+    const bool refused = kind == TESSEL_PAGE_BLOCKED || kind == TESSEL_PAGE_NO_HITS;
+    if (!dropped_ && !exhausted && !refused && WantsNextPage(SiteHits[i], limit) && StopFlag != 1 &&
         HitCount < kMaxListHits) {
         slot.page += 1;
         more = MayFetchPage(SiteHits[i], slot.page) && startPage(i);
@@ -472,7 +493,8 @@ void RunController::finishSearchSlot(int i)
         else if (NotBuilt[i] != 0)
             SlotResult[i] = {SiteOutcome::NotBuilt, NotBuilt[i]};
         else
-            SlotResult[i] = OutcomeOfFetch(FetchResult(&slot), 0);
+            SlotResult[i] = OutcomeOfFetch(FetchResult(&slot), 0, kind);
+        notePause(i, kind == TESSEL_PAGE_BLOCKED, retryAfter);
         // A page read fine gave nothing because there was no room left for it, not because its
         // script no longer fits.
         if (SlotResult[i].kind == SiteOutcome::NoHits && cameFull_)
@@ -484,6 +506,23 @@ void RunController::finishSearchSlot(int i)
     StatusText += RunningHitsSuffix(HitCount);
     if (view_)
         view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
+}
+
+// A site that blocked the client is paused until it may be asked again, even after giving
+// hits on earlier pages; one that answered starts any later pause short again.
+void RunController::notePause(int i, bool blocked, int32_t retryAfter)
+{
+    if (!pauses_)
+        return;
+    const QString &name = sites_.sites[FetchRecords[i].site].name;
+    SiteResult &result = SlotResult[i];
+    if (blocked) {
+        const int64_t until = pauses_->blocked(name, retryAfter);
+        if (result.kind == SiteOutcome::Blocked)
+            result.until = until;
+    } else if (result.kind == SiteOutcome::Found || result.kind == SiteOutcome::Empty) {
+        pauses_->answered(name);
+    }
 }
 
 int32_t RunController::ClassifySlot(int k)

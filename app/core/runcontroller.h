@@ -25,6 +25,8 @@
 #include <functional>
 #include <vector>
 
+class SitePauses;
+
 struct Settings;
 struct SiteInfoList;
 struct RunSiteList;
@@ -116,6 +118,11 @@ public:
     // While held answers true, other work (the update run) has the library's transfers: no
     // search or check starts.
     void setHeldBy(std::function<bool()> held);
+    // Where blocked sites are paused; nullptr asks every site every time. Not owned.
+    void setPauses(SitePauses *pauses) { pauses_ = pauses; }
+    // When set, each site of a search is asked for its own words (the catalogue's test words,
+    // for the site checker) instead of the view's.
+    void setSiteWords(std::function<QString(int32_t site)> words) { siteWords_ = std::move(words); }
 
     // Search button, Enter in the keyword box, the search command: asks for a stop when a
     // run is active, else starts a search.
@@ -154,8 +161,8 @@ public:
     // The hits the slot shown in row k of the Searching window found (0 when none shows it).
     int32_t RowHits(int k) const;
     // How the site in row k of the Searching window ended in the last search: its slot's
-    // SlotResult, Skipped for a site the search passed over, Pending for none (or once a
-    // topic change gave the rows to other sites).
+    // SlotResult, Skipped or Blocked (still paused) for a site the search passed over, Pending
+    // for none (or once a topic change gave the rows to other sites).
     SiteResult RowResult(int k) const;
     // Sites of the last search that failed on their own (IsFailure); 0 once its rows are gone.
     int32_t FailedSites() const;
@@ -219,6 +226,7 @@ private:
     bool startPage(int i);
     void harvestSearch(int i);
     void finishSearchSlot(int i);
+    void notePause(int i, bool blocked, int32_t retryAfter);
     void settleSlotResults();
     void harvestCheck(int i);
     void cancelSlot(int i, int32_t kind);
@@ -232,14 +240,20 @@ private:
     const SiteInfoList &sites_;
     const RunSiteList &runSites_;
     std::function<bool()> heldBy_;
+    SitePauses *pauses_ = nullptr;
+    int32_t pageHits_ = 0; // the hits iParse took from the page being listed
     RunView *view_ = nullptr;
-    QByteArray keywords_;     // CP932, without what it can't hold
-    QByteArray keywordsUtf8_; // for UTF-8 sites: what CP932 lacks as "&#N;"
+    std::function<QString(int32_t)> siteWords_;
+    struct SlotWords {
+        QByteArray cp932; // without what CP932 can't hold
+        QByteArray utf8;  // for UTF-8 sites: what CP932 lacks as "&#N;"
+    };
+    std::vector<SlotWords> slotWords_; // each slot's keywords in the current search
     char request_[TESSEL_REQUEST_SIZE] = {};
-    int32_t runKind_ = kRunIdle;    // kind of the current or last run
-    std::vector<bool> skippedRows_; // rows of RunSites the last search passed over
-    bool rowsShown_ = false;        // the Searching window's rows are the last search's
-    int32_t storeNext_ = 0;         // hits read from the library's store in this search
+    int32_t runKind_ = kRunIdle;          // kind of the current or last run
+    std::vector<SiteResult> skippedRows_; // why the last search passed over a row of RunSites
+    bool rowsShown_ = false;              // the Searching window's rows are the last search's
+    int32_t storeNext_ = 0;               // hits read from the library's store in this search
     QTimer pollTimer_;
     QTimer stopTimer_;
     bool stopping_ = false;

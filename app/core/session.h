@@ -11,6 +11,7 @@
 #include "core/runcontroller.h"
 #include "core/settings.h"
 #include "core/sitelist.h"
+#include "core/sitepause.h"
 #include "core/topics.h"
 #include "core/updaterun.h"
 
@@ -42,6 +43,9 @@ public:
     TopicStore topics;
     std::array<int32_t, kSiteInfoCount> memberFlags{}; // the Topics window's site check boxes
     RunSiteList runSites;
+    // Sites that blocked the client, paused until they may be asked again (useUserFiles
+    // gives it its file).
+    SitePauses pauses;
     HelpTable help;
     // Declared after the lists it reads, so it is made after them and gone before them.
     RunController run;
@@ -49,6 +53,11 @@ public:
 
     // True when neither a search, a check, a pending stop nor the update run is on: the
     // commands that start work consult this.
+    // Names the user's own files the library and the run read: the user catalogue (which
+    // LoadSite lays over the shipped one) and the paused sites. Called before LoadSite, once the
+    // program's places are known; again does nothing.
+    void useUserFiles();
+
     bool idle() const { return !run.busy() && !update.busy(); }
 
     // Set when "STARTUP.DAT" or "TOPICS.DAT" existed but could not be read whole: the orderly
@@ -57,6 +66,9 @@ public:
     bool keepTopicsFile = false;
     // True once the orderly end has begun (EndSession).
     bool ended = false;
+
+private:
+    bool userFilesNamed_ = false;
 
 Q_SIGNALS:
     // A problem the user is told of and acknowledges. An empty title means the program's name.

@@ -11,6 +11,7 @@
 int32_t LoadSiteInfo(Session &session)
 {
     SiteInfoList &list = session.sites;
+    session.useUserFiles();
     const int32_t loaded = LoadSite();
     if (loaded < 0) {
         list.count = 0;

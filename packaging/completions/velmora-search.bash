@@ -52,7 +52,7 @@ _velmora_search()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '-t --topic -s --site --or --limit --time --format
             --strict --sites --check --report --list-sites --list-topics --check-sites
-            --user-agent -h --help -v --version --' -- "$cur")
+            --import-opensearch --remove-site --user-agent -h --help -v --version --' -- "$cur")
         return
     fi
     # The site checker takes site names; a search takes keywords, which have no list.

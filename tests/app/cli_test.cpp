@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 using namespace testsupport;
 
@@ -33,6 +34,8 @@ struct CliSite {
     std::string address; // the AND template up to its query
     std::string test = "alpha";
     std::string lang = "英語";
+    std::string memo = "AND OR";
+    std::string extra = {}; // further statements, each line ending in CRLF
 };
 
 std::string catalogue(const std::vector<CliSite> &sites, const std::string &host)
@@ -40,7 +43,8 @@ std::string catalogue(const std::vector<CliSite> &sites, const std::string &host
     std::string text;
     for (const CliSite &s : sites) {
         text += "SITE " + s.name + "\r\nLANG " + s.lang + "\r\nTYPE t\r\nSKEY k\r\nROOT " + host +
-                s.name + "/\r\nMEMO AND OR\r\nTEST " + s.test + "\r\nHOST " + host + "\r\n";
+                s.name + "/\r\nMEMO " + s.memo + "\r\nTEST " + s.test + "\r\nHOST " + host +
+                "\r\n" + s.extra;
         text += "AND " + s.address + "?q=_WORD1_+_WORD2_&p=_NUM_1,10\r\n";
         text += "OR " + s.address + "?q=_WORD1_+_WORD2_&p=_NUM_1,10&m=or\r\n";
         text += runfixture::kScript;
@@ -391,11 +395,14 @@ private Q_SLOTS:
             QTest::newRow((std::string(list) + ' ' + format).c_str())
                 << args << QString::fromUtf8(out);
         };
-        row("--list-sites", "", "1\talpha\t英語\t%1\n2\tbeta\t英語\t%2\n");
-        row("--list-sites", "csv", "number,name,language,root\n1,alpha,英語,%1\n2,beta,英語,%2\n");
+        row("--list-sites", "", "1\talpha\t英語\t%1\tshipped\n2\tbeta\t英語\t%2\tshipped\n");
+        row("--list-sites", "csv",
+            "number,name,language,root,origin\n1,alpha,英語,%1,shipped\n2,beta,英語,%2,shipped\n");
         row("--list-sites", "json",
-            "{\"language\":\"英語\",\"name\":\"alpha\",\"number\":1,\"root\":\"%1\"}\n"
-            "{\"language\":\"英語\",\"name\":\"beta\",\"number\":2,\"root\":\"%2\"}\n");
+            "{\"language\":\"英語\",\"name\":\"alpha\",\"number\":1,\"origin\":\"shipped\","
+            "\"root\":\"%1\"}\n"
+            "{\"language\":\"英語\",\"name\":\"beta\",\"number\":2,\"origin\":\"shipped\","
+            "\"root\":\"%2\"}\n");
         row("--list-topics", "", "1\tboth\talpha,beta\n");
         row("--list-topics", "tsv", "1\tboth\talpha,beta\n");
         row("--list-topics", "csv", "number,name,sites\n1,both,\"alpha,beta\"\n");
@@ -589,7 +596,7 @@ private Q_SLOTS:
                     record.value(QStringLiteral("outcome")).toString();
         }
         QCOMPARE(outcomes, (QMap<QString, QString>{{"found", "ok"},
-                                                   {"nohits", "empty"},
+                                                   {"nohits", "nohits"},
                                                    {"missing", "http"},
                                                    {"noname", "dns"},
                                                    {"refused", "refused"},
@@ -604,6 +611,83 @@ private Q_SLOTS:
               "hangup: the connection ended without an answer\n",
               "nowhere: request could not be built"})
             QVERIFY2(o.err.contains(QString::fromUtf8(line)), line);
+    }
+
+    // A site that refuses the client (429 with Retry-After, a robot check page) reads as
+    // blocked, not as a script that no longer fits, and is left alone by the next runs, a new
+    // program start included; the site's own page for nothing found reads as empty.
+    void blockedEmptyAndBrokenAreToldApart()
+    {
+        const std::vector<CliSite> sites = {
+            {"limited", farm_->url("/limited")},
+            {"robot", farm_->url("/robot")},
+            {"nothing", farm_->url("/nothing"), "alpha", "英語", "AND OR", "NOHITS no-results\r\n"},
+            {"changed", farm_->url("/changed")},
+            {"found", farm_->url("/found")},
+        };
+        std::vector<std::string> names;
+        for (const CliSite &s : sites)
+            names.push_back(s.name);
+        stage(sites, {{"all", names}});
+        farm_->serve("/limited", status(429).withHeader("Retry-After", "120"));
+        farm_->serve("/robot", page("<html><div class=\"g-recaptcha\"></div></html>"));
+        farm_->serve("/nothing", page("<html><p class=no-results>No match</p><ol></ol></html>"));
+        farm_->serve("/changed", page("<html><ol></ol></html>"));
+        firstPage("/found", hits("/doc/f", 1));
+        const auto outcomes = [](const QString &out) {
+            QMap<QString, QString> seen;
+            for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts)) {
+                const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+                if (record.value(QStringLiteral("type")) == QStringLiteral("site"))
+                    seen[record.value(QStringLiteral("site")).toString()] =
+                        record.value(QStringLiteral("outcome")).toString();
+            }
+            return seen;
+        };
+        const QStringList json = {QStringLiteral("--format"), QStringLiteral("json"),
+                                  QStringLiteral("x")};
+        Outcome o = run(json);
+        QCOMPARE(outcomes(o.out), (QMap<QString, QString>{{"limited", "blocked"},
+                                                          {"robot", "blocked"},
+                                                          {"nothing", "empty"},
+                                                          {"changed", "nohits"},
+                                                          {"found", "ok"}}));
+        QVERIFY2(o.err.contains(QRegularExpression(
+                     QStringLiteral("\\blimited: blocked, next try at \\d\\d:\\d\\d\\n"))),
+                 qPrintable(o.err));
+        QVERIFY(o.err.contains(QStringLiteral("nothing: nothing found\n")));
+        QVERIFY(o.err.contains(QStringLiteral("changed: page read but no hits taken")));
+
+        // A later start of the program: the blocked sites are not asked while paused.
+        session_ = std::make_unique<Session>();
+        o = run(json);
+        QCOMPARE(farm_->requests("/limited").size(), size_t(1));
+        QCOMPARE(farm_->requests("/robot").size(), size_t(1));
+        QCOMPARE(farm_->requests("/nothing").size(), size_t(2));
+        QCOMPARE(outcomes(o.out).value(QStringLiteral("limited")), QStringLiteral("blocked"));
+        QVERIFY(o.err.contains(QStringLiteral("robot: blocked, next try at ")));
+
+        // The site's "nothing found" alone is no failure of a site.
+        o = run({QStringLiteral("--site"), QStringLiteral("nothing"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitNoHits));
+    }
+
+    // Keywords in any script reach the sites that read UTF-8; a site whose encoding can't carry
+    // them is not asked, and says why.
+    void anyScriptGoesToUtf8Sites()
+    {
+        stage({{"utf", farm_->url("/utf"), "alpha", "英語", "AND OR UTF8"},
+               {"latin", farm_->url("/latin")}},
+              {{"all", {"utf", "latin"}}});
+        firstPage("/utf", hits("/doc/u", 2));
+        firstPage("/latin", hits("/doc/l", 2));
+        const Outcome o = run({QString::fromUtf8("Москва"), QString::fromUtf8("😀")});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(farm_->requests("/utf").at(0).param("q"), std::string("Москва 😀"));
+        QVERIFY(farm_->requests("/latin").empty());
+        QVERIFY2(o.err.contains(QStringLiteral(
+                     "latin: not searched (the site's encoding can't carry the keywords)\n")),
+                 qPrintable(o.err));
     }
 
     void ctrlCStopsTheRunAndJoinsEveryThread()
@@ -796,10 +880,111 @@ private Q_SLOTS:
         QCOMPARE(o.out.count(u'\n'), 1);
         const QJsonObject beta = QJsonDocument::fromJson(o.out.toUtf8()).object();
         QCOMPARE(beta.value(QStringLiteral("verdict")).toString(), QStringLiteral("fail"));
-        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("empty"));
+        QCOMPARE(beta.value(QStringLiteral("outcome")).toString(), QStringLiteral("nohits"));
         QCOMPARE(beta.value(QStringLiteral("http")), QJsonValue(200));
         QCOMPARE(beta.value(QStringLiteral("hits")), QJsonValue(0));
         QVERIFY(o.err.contains(QStringLiteral("0 sites ok, 1 failing\n")));
+    }
+
+    // The checker asks every site at once, as a search does: each of two sites answers only
+    // once the other has been asked. Blocked, empty and broken sites are told apart, and each
+    // line names the request the site's test words make.
+    void checkSitesAsksEverySiteAtOnce()
+    {
+        stage({{"left", farm_->url("/left")},
+               {"right", farm_->url("/right")},
+               {"limited", farm_->url("/limited")},
+               {"nothing", farm_->url("/nothing"), "alpha", "英語", "AND OR",
+                "NOHITS no-results\r\n"}});
+        const auto afterOther = [this](const std::string &other, const std::string &body) {
+            return [this, other, body](const Request &r) {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (farm_->requests(other).empty() &&
+                       std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                const bool together = !farm_->requests(other).empty();
+                return page(r.param("p") == "1" && together ? body : std::string("<ol></ol>"));
+            };
+        };
+        farm_->serve("/left", afterOther("/right", hits("/doc/l", 3)));
+        farm_->serve("/right", afterOther("/left", hits("/doc/r", 3)));
+        farm_->serve("/limited", status(429));
+        farm_->serve("/nothing", page("<p class=no-results></p>"));
+        Outcome o =
+            run({QStringLiteral("--check-sites"), QStringLiteral("--time"), QStringLiteral("20")});
+        QCOMPARE(o.status, int(kExitHits));
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("left\tok\t")), qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("right\tok\t")), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(QStringLiteral("limited\tblocked\t")), qPrintable(lines[2]));
+        QVERIFY2(lines[3].startsWith(QStringLiteral("nothing\tempty\t")), qPrintable(lines[3]));
+        QVERIFY2(lines[0].contains(QString::fromStdString("\t" + farm_->url("/left") + "?q=alpha")),
+                 qPrintable(lines[0]));
+        QCOMPARE(lines[4], QStringLiteral("2 sites ok, 0 failing, 1 blocked, 1 empty"));
+
+        // A catalogue that holds no site is no catalogue to pass.
+        box_->write("sitelist.dat", runfixture::packCatalogue("garbage\r\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--check-sites")});
+        QCOMPARE(o.status, int(kExitBroken));
+    }
+
+    // A site from an OpenSearch description, read from a file or fetched from an address, joins
+    // the user's own catalogue, is searched through its Atom template, and can be removed; a
+    // description that offers HTML results only is refused, saying why.
+    void importsAndRemovesOpenSearchSites()
+    {
+        stage({{"alpha", farm_->url("/alpha/search")}});
+        const auto description = [this](const std::string &name, const std::string &type) {
+            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">"
+                   "<ShortName>" +
+                   name +
+                   "</ShortName><Description>d</Description><InputEncoding>UTF-8</InputEncoding>"
+                   "<Url type=\"" +
+                   type + "\" template=\"" + farm_->url("/feed") +
+                   "?q={searchTerms}&amp;p={startPage?}\"/></OpenSearchDescription>";
+        };
+        box_->write("feedy.xml", description("Feedy", "application/atom+xml"));
+        box_->write("html.xml", description("Pages", "text/html"));
+        farm_->serve("/osd.xml", page(description("Fetched", "application/rss+xml")));
+        farm_->serve("/feed", page("<feed xmlns=\"http://www.w3.org/2005/Atom\"></feed>"));
+
+        Outcome o =
+            run({QStringLiteral("--import-opensearch"), boxPath(QStringLiteral("feedy.xml"))});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out, QStringLiteral("added: Feedy\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--import-opensearch"),
+                 QString::fromStdString(farm_->url("/osd.xml"))});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out, QStringLiteral("added: Fetched\n"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--import-opensearch"), boxPath(QStringLiteral("html.xml"))});
+        QCOMPARE(o.status, int(kExitUsage));
+        QVERIFY2(o.err.contains(QStringLiteral("HTML pages only")), qPrintable(o.err));
+
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--site"), QStringLiteral("Feedy"), QStringLiteral("x")});
+        QCOMPARE(farm_->requests("/feed").at(0).param("q"), std::string("x"));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--list-sites")});
+        QVERIFY2(o.out.contains(QRegularExpression(QStringLiteral("\\tFeedy\\t.*\\tuser\\n"))),
+                 qPrintable(o.out));
+        QVERIFY(o.out.contains(QStringLiteral("Fetched")));
+        QVERIFY(!o.out.contains(QStringLiteral("Pages")));
+
+        session_ = std::make_unique<Session>();
+        QCOMPARE(run({QStringLiteral("--remove-site"), QStringLiteral("Feedy")}).status,
+                 int(kExitHits));
+        session_ = std::make_unique<Session>();
+        o = run({QStringLiteral("--list-sites")});
+        QVERIFY(!o.out.contains(QStringLiteral("Feedy")) &&
+                o.out.contains(QStringLiteral("alpha")));
+        session_ = std::make_unique<Session>();
+        QCOMPARE(run({QStringLiteral("--remove-site"), QStringLiteral("alpha")}).status,
+                 int(kExitUsage));
     }
 
     // Page text is data: nothing in it may steer the terminal, split a line or become a

@@ -42,6 +42,29 @@ private Q_SLOTS:
         QVERIFY(!IsFailure(OutcomeOfFetch(TESSEL_FETCH_CANCELLED, 1)));
     }
 
+    // How the library read the page tells a block and the site's own "nothing found" from a
+    // script that no longer fits; hits still win over either.
+    void pageKindsBecomeOutcomes()
+    {
+        const struct {
+            int32_t fetch, hits, page;
+            SiteOutcome kind;
+            bool failure;
+        } cases[] = {
+            {429, 0, TESSEL_PAGE_BLOCKED, SiteOutcome::Blocked, true},
+            {200, 0, TESSEL_PAGE_BLOCKED, SiteOutcome::Blocked, true},
+            {200, 0, TESSEL_PAGE_NO_HITS, SiteOutcome::Empty, false},
+            {200, 0, TESSEL_PAGE_READ, SiteOutcome::NoHits, true},
+            {200, 4, TESSEL_PAGE_BLOCKED, SiteOutcome::Found, false},
+            {TESSEL_FETCH_TIMEOUT, 0, TESSEL_PAGE_NONE, SiteOutcome::TimedOut, true},
+        };
+        for (const auto &c : cases) {
+            const SiteResult r = OutcomeOfFetch(c.fetch, c.hits, c.page);
+            QCOMPARE(int(r.kind), int(c.kind));
+            QCOMPARE(IsFailure(r), c.failure);
+        }
+    }
+
     // Every ending reads differently, in both languages; a status code and the reason a request
     // could not be built are part of the text.
     void eachOutcomeHasItsOwnText()
@@ -49,6 +72,8 @@ private Q_SLOTS:
         const SiteResult all[] = {
             {SiteOutcome::Found},
             {SiteOutcome::NoHits},
+            {SiteOutcome::Empty},
+            {SiteOutcome::Blocked},
             {SiteOutcome::NameNotFound},
             {SiteOutcome::CannotConnect},
             {SiteOutcome::SecureFailed},
@@ -79,6 +104,12 @@ private Q_SLOTS:
                  QStringLiteral("HTTP error 503"));
         QCOMPARE(OutcomeText({SiteOutcome::TimedOut}, OutcomeLanguage::English),
                  QStringLiteral("no answer within the time limit"));
+        // A paused site tells when it will be asked again, in local time.
+        const int64_t at = QDateTime(QDate(2026, 3, 1), QTime(14, 5)).toSecsSinceEpoch();
+        QCOMPARE(OutcomeText({SiteOutcome::Blocked, 0, at}, OutcomeLanguage::English),
+                 QStringLiteral("blocked, next try at 14:05"));
+        QCOMPARE(OutcomeText({SiteOutcome::Blocked, 0, at}),
+                 QString::fromUtf8("アクセスが制限されています（次の試行 14:05）"));
     }
 };
 
