@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include "core/encoding.h"
+#include "core/hitreport.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
@@ -882,9 +883,10 @@ void ConsoleSearch::searchStarted()
     writeEndedSites(false);
 }
 
-void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
+void ConsoleSearch::hitAdded(const Hit &hit)
 {
-    hits_.push_back({row, index});
+    hits_.push_back(
+        {{hit.title, hit.url, hit.preview, hit.date, hit.size, hit.score, hit.site}, hit.index});
     ++totalHits_;
     if (!check_ && !checkSites_)
         writeHit(hits_.back(), QString());
@@ -945,7 +947,7 @@ void ConsoleSearch::searchEnded(const QString &)
         else
             r.result = {SiteOutcome::Skipped}; // wide test words on a site that isn't Japanese
         r.site = sites_[nextCheckSite_ - 1];
-        for (const Hit &h : hits_)
+        for (const Listed &h : hits_)
             r.emptyTitles += h.row.value(0).trimmed().isEmpty() ? 1 : 0;
         writeCheckedSite(r);
         return;
@@ -973,7 +975,7 @@ void ConsoleSearch::checkSlotDone(int slot, int32_t)
 {
     const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
-    for (Hit &h : hits_)
+    for (Listed &h : hits_)
         if (h.index == index && !h.written) {
             h.written = true;
             writeHit(h, LinkStateText(c.LinkState[index]));
@@ -988,24 +990,31 @@ void ConsoleSearch::checkEnded(const QString &, const QString &)
     finish();
 }
 
-QString ConsoleSearch::itemKey(int position) const
+QList<int32_t>
+ConsoleSearch::removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same)
 {
-    return position >= 1 && position <= int(hits_.size())
-               ? IndexKey(hits_[size_t(position - 1)].index)
-               : QString();
+    QList<int32_t> kept;
+    std::erase_if(hits_, [&](const Listed &h) {
+        const bool dead = session_.run.LinkState[h.index] == kLinkNotFound;
+        const bool repeated =
+            std::any_of(kept.cbegin(), kept.cend(), [&](int32_t k) { return same(k, h.index); });
+        if (!dead && !repeated)
+            kept.append(h.index);
+        return dead || repeated;
+    });
+    return kept;
 }
 
-void ConsoleSearch::removeItem(int position)
+void ConsoleSearch::removeHit(int32_t index)
 {
-    if (position >= 1 && position <= int(hits_.size()))
-        hits_.erase(hits_.begin() + (position - 1));
+    std::erase_if(hits_, [index](const Listed &h) { return h.index == index; });
 }
 
 void ConsoleSearch::linkChecked(int32_t, int32_t)
 {
 }
 
-void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
+void ConsoleSearch::writeHit(const Listed &hit, const QString &state)
 {
     if (outputLost_)
         return;
@@ -1052,7 +1061,7 @@ void ConsoleSearch::writeOutcomes()
         // A check that ended without a status code (no connection, no descriptor left, the
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
         int unchecked = 0;
-        for (const Hit &h : hits_)
+        for (const Listed &h : hits_)
             unchecked += session_.run.LinkState[h.index] == kLinkNoCheck ? 1 : 0;
         if (unchecked > 0)
             err_ << (language_ == OutcomeLanguage::Japanese
@@ -1090,12 +1099,10 @@ bool ConsoleSearch::reserveReport(const QString &given)
 bool ConsoleSearch::writeReport()
 {
     const QString htm = reportSpot_->fileName() + QStringLiteral(".htm");
-    const QByteArray path = toCp932(htm);
-    const QByteArray words = toCp932(words_);
-    bool written = HTMLOpen(words.constData(), int32_t(hits_.size()), path.constData()) == 0;
-    for (size_t i = 0; written && i < hits_.size(); ++i)
-        HTMLSave(int32_t(i), hits_[i].index);
-    written = HTMLClose() == 0 && written;
+    QList<int32_t> indexes;
+    for (const Listed &h : hits_)
+        indexes.append(h.index);
+    bool written = WriteHitReport(words_, indexes, htm);
     if (written && std::rename(QFile::encodeName(htm).constData(),
                                QFile::encodeName(report_).constData()) != 0) {
         QFile::remove(htm);
@@ -1139,7 +1146,7 @@ void ConsoleSearch::finish()
     clock_.stop();
     if (check_) {
         const RunController &c = session_.run;
-        for (Hit &h : hits_)
+        for (Listed &h : hits_)
             if (!h.written) {
                 h.written = true;
                 writeHit(h, LinkStateText(c.LinkState[h.index]));

@@ -1,6 +1,6 @@
 #include "core/hitreport.h"
 
-#include "common/encoding.h"
+#include "core/encoding.h"
 #include "tessel.h"
 
 bool WriteHitReport(const QString &keyword, const QList<int32_t> &indexes, const QString &path)

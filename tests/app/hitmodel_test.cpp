@@ -1,6 +1,6 @@
 // The result list's model and its sort: columns, sorting by numbers and dates, merging as hits
 // stream in, link states and the row removals the commands make.
-#include "common/encoding.h"
+#include "core/encoding.h"
 #include "core/hitlistmodel.h"
 #include "core/hitsort.h"
 #include "core/merge.h"

@@ -27,18 +27,18 @@ void HitReportTest::sameBytesAsTheWindowsSave()
     stage.open({{"a", "日本語", "/a/search"}, {"b", "日本語", "/b/search"}}, {{"t", {"a", "b"}}});
     const QString keyword = QStringLiteral("富士 <山> & 川");
     stage.search(keyword);
-    QVERIFY(runController().HitCount > 10);
+    QVERIFY(stage.session.run.HitCount > 10);
 
     QList<int32_t> order;
-    for (int i = 0; i < runController().HitCount; ++i)
-        order << runController().HitOrder[i];
+    for (int i = 0; i < stage.session.run.HitCount; ++i)
+        order << stage.session.run.HitOrder[i];
     const QString dir = QString::fromStdString(stage.sandbox.path().string());
     // The saving time is part of both files: the pair is written again when a second turned
     // between them.
     std::string window;
     std::string shared;
     for (int attempt = 0; attempt < 3 && (window.empty() || window != shared); ++attempt) {
-        QVERIFY(SaveReport(dir + QStringLiteral("/window.txt")));
+        QVERIFY(SaveReport(*stage.form, dir + QStringLiteral("/window.txt")));
         QVERIFY(WriteHitReport(keyword, order, dir + QStringLiteral("/shared")));
         window = stage.sandbox.read("window.htm");
         shared = stage.sandbox.read("shared.htm");
