@@ -3,6 +3,7 @@
 #include "cli/watchcommands.h"
 #include "core/atomicfile.h"
 #include "core/encoding.h"
+#include "core/hitreport.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
@@ -1119,9 +1120,10 @@ void ConsoleSearch::searchStarted()
     writeEndedSites(false);
 }
 
-void ConsoleSearch::hitAdded(const QStringList &row, int32_t index)
+void ConsoleSearch::hitAdded(const Hit &hit)
 {
-    hits_.push_back({row, index});
+    hits_.push_back(
+        {{hit.title, hit.url, hit.preview, hit.date, hit.size, hit.score, hit.site}, hit.index});
     ++totalHits_;
     if (!check_ && !checkSites_ && watch_ == 0)
         writeHit(hits_.back(), QString());
@@ -1178,7 +1180,7 @@ void ConsoleSearch::searchEnded(const QString &)
     if (checkSites_) {
         for (SiteReport r : rows_) {
             const QString name = session_.sites.sites[r.site].name;
-            for (const Hit &h : hits_)
+            for (const Listed &h : hits_)
                 r.emptyTitles += h.row.value(6) == name && h.row.value(0).trimmed().isEmpty();
             writeCheckedSite(r);
         }
@@ -1208,7 +1210,7 @@ void ConsoleSearch::checkSlotDone(int slot, int32_t)
 {
     const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
-    for (Hit &h : hits_)
+    for (Listed &h : hits_)
         if (h.index == index && !h.written && watch_ == 0) {
             h.written = true;
             writeHit(h, LinkStateText(c.LinkState[index]));
@@ -1223,24 +1225,31 @@ void ConsoleSearch::checkEnded(const QString &, const QString &)
     finish();
 }
 
-QString ConsoleSearch::itemKey(int position) const
+QList<int32_t>
+ConsoleSearch::removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same)
 {
-    return position >= 1 && position <= int(hits_.size())
-               ? IndexKey(hits_[size_t(position - 1)].index)
-               : QString();
+    QList<int32_t> kept;
+    std::erase_if(hits_, [&](const Listed &h) {
+        const bool dead = session_.run.LinkState[h.index] == kLinkNotFound;
+        const bool repeated =
+            std::any_of(kept.cbegin(), kept.cend(), [&](int32_t k) { return same(k, h.index); });
+        if (!dead && !repeated)
+            kept.append(h.index);
+        return dead || repeated;
+    });
+    return kept;
 }
 
-void ConsoleSearch::removeItem(int position)
+void ConsoleSearch::removeHit(int32_t index)
 {
-    if (position >= 1 && position <= int(hits_.size()))
-        hits_.erase(hits_.begin() + (position - 1));
+    std::erase_if(hits_, [index](const Listed &h) { return h.index == index; });
 }
 
 void ConsoleSearch::linkChecked(int32_t, int32_t)
 {
 }
 
-void ConsoleSearch::writeHit(const Hit &hit, const QString &state)
+void ConsoleSearch::writeHit(const Listed &hit, const QString &state)
 {
     if (outputLost_)
         return;
@@ -1287,7 +1296,7 @@ void ConsoleSearch::writeOutcomes()
         // A check that ended without a status code (no connection, no descriptor left, the
         // time limit, a stop) leaves its hit "No Check": said here as well, not only per line.
         int unchecked = 0;
-        for (const Hit &h : hits_)
+        for (const Listed &h : hits_)
             unchecked += session_.run.LinkState[h.index] == kLinkNoCheck ? 1 : 0;
         if (unchecked > 0)
             err_ << (language_ == OutcomeLanguage::Japanese
@@ -1325,12 +1334,10 @@ bool ConsoleSearch::reserveReport(const QString &given)
 bool ConsoleSearch::writeReport()
 {
     const QString htm = reportSpot_->fileName() + QStringLiteral(".htm");
-    const QByteArray path = toCp932(htm);
-    const QByteArray words = toCp932(words_);
-    bool written = HTMLOpen(words.constData(), int32_t(hits_.size()), path.constData()) == 0;
-    for (size_t i = 0; written && i < hits_.size(); ++i)
-        HTMLSave(int32_t(i), hits_[i].index);
-    written = HTMLClose() == 0 && written;
+    QList<int32_t> indexes;
+    for (const Listed &h : hits_)
+        indexes.append(h.index);
+    bool written = WriteHitReport(words_, indexes, htm);
     if (written && std::rename(QFile::encodeName(htm).constData(),
                                QFile::encodeName(report_).constData()) != 0) {
         QFile::remove(htm);
@@ -1406,7 +1413,7 @@ void ConsoleSearch::finish()
                      check_ ? LinkStateText(c.LinkState[hits_[size_t(i)].index]) : QString());
         err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
     } else if (check_) {
-        for (Hit &h : hits_)
+        for (Listed &h : hits_)
             if (!h.written) {
                 h.written = true;
                 writeHit(h, LinkStateText(c.LinkState[h.index]));

@@ -139,21 +139,22 @@ public:
     QString searchWords() const override { return words_; }
     bool goOnWithout(const QStringList &characters) override;
     void searchStarted() override;
-    void hitAdded(const QStringList &row, int32_t index) override;
+    void hitAdded(const Hit &hit) override;
     bool takesHits() const override { return true; }
     void searchSlotDone(int slot) override;
     void searchEnded(const QString &endText) override;
     void checkStarted() override {}
     void checkSlotDone(int slot, int32_t state) override;
     void checkEnded(const QString &counted, const QString &dead) override;
+    QList<int32_t>
+    removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same) override;
     int listCount() const override { return int(hits_.size()); }
-    QString itemKey(int position) const override;
-    int selectedPosition() const override { return 0; }
-    void removeItem(int position) override;
+    int32_t selectedIndex() const override { return -1; }
+    void removeHit(int32_t index) override;
     void linkChecked(int32_t index, int32_t state) override;
 
 private:
-    struct Hit {
+    struct Listed {
         QStringList row;
         int32_t index = 0;
         bool written = false; // with --check: its line is out
@@ -162,7 +163,7 @@ private:
     int parse(const QStringList &arguments);
     void searchNext();
     void writeCheckedSite(const SiteReport &report);
-    void writeHit(const Hit &hit, const QString &state);
+    void writeHit(const Listed &hit, const QString &state);
     void writeOutcomes();
     void writeEndedSites(bool all);
     void writeNotice(const QString &text);
@@ -201,7 +202,7 @@ private:
     std::unique_ptr<ConsoleHistory> history_;
 
     // The run.
-    std::vector<Hit> hits_;
+    std::vector<Listed> hits_;
     std::vector<SiteReport> reports_; // --check-sites: one a site checked
     QString firstRequest(int32_t site) const;
     // --import-opensearch: a status to exit with.

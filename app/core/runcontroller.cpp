@@ -1,7 +1,7 @@
 #include "core/runcontroller.h"
 
 #include "core/encoding.h"
-#include "core/hitrow.h"
+#include "core/hit.h"
 #include "core/keywords.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
@@ -10,6 +10,8 @@
 #include "core/sitepause.h"
 #include "core/text.h"
 #include "core/topics.h"
+
+#include <QDateTime>
 
 #include <algorithm>
 #include <atomic>
@@ -165,7 +167,7 @@ QString RunController::SlotUrl(int k) const
     char record[TESSEL_RESULT_SIZE];
     if (GetResult(FetchRecords[k].slot, record) != 0)
         return QString();
-    return HitRow(record).value(1);
+    return HitFromRecord(record, FetchRecords[k].slot, 0).url;
 }
 
 // Cancels the work of slot i of the current tables and waits for its thread to end.
@@ -454,7 +456,7 @@ bool RunController::addPendingHits(Clock::time_point until)
         HitCount += 1;
         SiteHits[i] += 1;
         if (view_)
-            view_->hitAdded(HitRow(record), r);
+            view_->hitAdded(HitFromRecord(record, r, QDateTime::currentMSecsSinceEpoch()));
         if (Clock::now() >= until && pendingNext_ < pending_.size())
             return false;
     }
@@ -671,26 +673,13 @@ void RunController::Do_DelDead()
         return;
     view_->statusChanged(QStringLiteral("リンク切れの削除中です。"));
     const int32_t before = HitCount;
-    int32_t kept = 0;
-    int position = 1;
-    while (position <= view_->listCount()) {
-        const int32_t idx = KeyIndex(view_->itemKey(position));
-        bool repeated = false;
-        for (int k = 0; k < kept && !repeated; ++k)
-            repeated = URLSame(idx, HitOrder[k]) != 0;
-        const bool dead = idx >= 0 && idx < kRunTables && LinkState[idx] == kLinkNotFound;
-        if (!dead && !repeated && kept < kRunTables) {
-            HitOrder[kept] = idx;
-            kept += 1;
-            position += 1;
-        } else {
-            // The next row moves up into this position and is examined there.
-            view_->removeItem(position);
-        }
-    }
+    const QList<int32_t> kept =
+        view_->removeDeadAndRepeated([](int32_t a, int32_t b) { return URLSame(a, b) != 0; });
+    const int32_t count = int32_t(std::min<qsizetype>(kept.size(), kRunTables));
+    std::copy_n(kept.cbegin(), count, HitOrder);
     view_->statusChanged(QStringLiteral("リンク切れの削除が終わりました。"));
-    HitCount = kept;
-    const QString result = DelDeadResultText(before, kept);
+    HitCount = count;
+    const QString result = DelDeadResultText(before, count);
     view_->statusChanged(result);
     view_->message(result, QStringLiteral("リンク切れ削除"));
 }
@@ -699,10 +688,8 @@ void RunController::Do_DelOne(int position)
 {
     if (!view_ || position > view_->listCount() || position < 1)
         return;
-    const QString key = view_->itemKey(view_->selectedPosition());
-    bool ok = false;
-    const int32_t idx = key.startsWith(QStringLiteral("j=")) ? key.mid(2).toInt(&ok) : 0;
-    if (!ok) {
+    const int32_t idx = view_->selectedIndex();
+    if (idx < 0) {
         view_->message(QStringLiteral("Do_DelOne error"), QString());
         return;
     }
@@ -711,7 +698,7 @@ void RunController::Do_DelOne(int position)
         ++j;
     if (j >= HitCount)
         return;
-    view_->removeItem(position);
+    view_->removeHit(idx);
     view_->statusChanged(QStringLiteral("j=") + QString::number(idx) + QStringLiteral(" n=") +
                          QString::number(j));
     for (int k = j; k + 1 < HitCount; ++k)

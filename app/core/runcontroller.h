@@ -12,6 +12,7 @@
 // controller must outlive every run it starts (its destructor cancels what still runs).
 #pragma once
 
+#include "core/hit.h"
 #include "core/outcome.h"
 #include "tessel.h"
 
@@ -72,9 +73,8 @@ public:
     virtual bool goOnWithout(const QStringList & /*characters*/) { return true; }
     // The slots are started; StatusText holds the first progress text.
     virtual void searchStarted() = 0;
-    // One hit for the list: the seven texts (title, URL, preview, date, size, score, site)
-    // and its result index. HitCount already counts it.
-    virtual void hitAdded(const QStringList &row, int32_t index) = 0;
+    // One hit for the list, its result index in hit.index. HitCount already counts it.
+    virtual void hitAdded(const Hit &hit) = 0;
     // False once the list shows something else than this run's hits (a topic change took
     // it): the rest of a page is then dropped.
     virtual bool takesHits() const = 0;
@@ -93,11 +93,15 @@ public:
     // The run ended: the counted and dead texts of its end; StatusText the whole end line.
     virtual void checkEnded(const QString &counted, const QString &dead) = 0;
 
-    // ---- the list (1-based positions, in the order the user sees it) ----
-    virtual int listCount() const = 0;
-    virtual QString itemKey(int position) const = 0; // "j=N"; empty without such a row
-    virtual int selectedPosition() const = 0;        // 0 when no row is selected
-    virtual void removeItem(int position) = 0;
+    // ---- the list ----
+    // Delete-dead: visits the rows in the order the user sees them and removes each whose
+    // link state is dead or that same (result indexes: a kept row's, this row's) calls the
+    // same page as a row kept before it. Returns the kept rows' result indexes in that order.
+    virtual QList<int32_t>
+    removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same) = 0;
+    virtual int listCount() const = 0;         // the rows the list shows
+    virtual int32_t selectedIndex() const = 0; // the selected row's result index; -1 for none
+    virtual void removeHit(int32_t index) = 0; // removes the row of that result index
     virtual void linkChecked(int32_t index, int32_t state) = 0; // the hit's new link state
 };
 

@@ -114,13 +114,3 @@ int32_t WholeSeconds(double seconds)
 {
     return static_cast<int32_t>(std::lround(seconds));
 }
-
-int32_t KeyIndex(const QString &key)
-{
-    return key.mid(2).toInt();
-}
-
-QString IndexKey(int32_t index)
-{
-    return QStringLiteral("j=") + QString::number(index);
-}

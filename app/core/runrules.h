@@ -52,7 +52,3 @@ int32_t Hundredths(double seconds);
 
 // Seconds of a span rounded to a whole number (for the progress bar).
 int32_t WholeSeconds(double seconds);
-
-// The result index a list key "j=N" names (the number after its first two characters).
-int32_t KeyIndex(const QString &key);
-QString IndexKey(int32_t index);

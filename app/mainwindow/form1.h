@@ -9,6 +9,8 @@
 #pragma once
 
 #include "common/pictures.h"
+#include "core/hitlistmodel.h"
+#include "core/hitsort.h"
 #include "core/runcontroller.h"
 #include "driver/runwindows.h"
 #include "mainwindow/layout.h"
@@ -38,7 +40,9 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class QStandardItemModel;
 class QToolButton;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QUrl;
@@ -124,16 +128,19 @@ public:
     void LView_Current();
     void Init_LVTopic();
     void Init_LVResult();
-    void Init_LView(const QStringList &headers);
     void Resize_LView();
-    // Appends one hit: the seven texts (title, URL, preview, date, size, score, site) and
-    // the hit's result index.
-    void Add_LView(const QStringList &row, int32_t index);
+    // Appends one hit to the result list.
+    void Add_LView(const Hit &hit);
     void Item_LinkCheck(int32_t index, int32_t state);
     void Item_LinkDel(int position); // 1-based
+    // Rows of the list shown (topic or result view); positions are 1-based, in the order the
+    // user sees them.
     int listCount() const override;
-    QString itemKey(int position) const override; // 1-based; empty when there is no such row
-    int selectedPosition() const override;        // 1-based; 0 when no row is selected
+    int32_t itemIndex(int position) const; // the hit's result index; -1 without such a hit
+    int selectedPosition() const;          // 0 when no row is selected
+    // The hits of the current search: the only copy of the result list.
+    HitListModel &hits() { return *hits_; }
+    const HitListModel &hits() const { return *hits_; }
     bool resultView() const;
     void ListMode();
     void TreeMode();
@@ -178,7 +185,7 @@ public:
     // count that opens Searching; hidden otherwise.
     QToolButton *Failures = nullptr;
     QTimer *Timer1 = nullptr;
-    QTreeWidget *LView = nullptr;
+    QTreeView *LView = nullptr;
     // Toolbar (built with the menu bar by the commands' module)
     QToolBar *Tool = nullptr;
     // Web panes: Web beside the tree in browse mode, Web2 under the list in search mode
@@ -215,14 +222,17 @@ public:
     void stopNotice(bool shown) override;
     void message(const QString &text, const QString &title) override;
     void searchStarted() override;
-    void hitAdded(const QStringList &row, int32_t index) override;
+    void hitAdded(const Hit &hit) override;
     bool takesHits() const override;
     void searchSlotDone(int slot) override;
     void searchEnded(const QString &endText) override;
     void checkStarted() override;
     void checkSlotDone(int slot, int32_t state) override;
     void checkEnded(const QString &counted, const QString &dead) override;
-    void removeItem(int position) override;
+    QList<int32_t>
+    removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same) override;
+    int32_t selectedIndex() const override;
+    void removeHit(int32_t index) override;
     void linkChecked(int32_t index, int32_t state) override;
 
 protected:
@@ -258,19 +268,20 @@ private:
     void Timer1_Timer();
     void Status_Click();
     void LView_ColumnClick(int column);
-    void LView_ItemClick(QTreeWidgetItem *item);
-    void LView_DblClick(QTreeWidgetItem *item);
+    void LView_ItemClick(const QModelIndex &index);
+    void LView_DblClick(const QModelIndex &index);
     void LView_MouseUp();
     void TView_NodeClick(QTreeWidgetItem *node);
     void mCopyURL_Click();
     void mBrowser_Click();
     void mDelLink_Click();
 
-    void insertSorted(QTreeWidgetItem *item);
     void restorePlace();
     void restoreSplits();
     void keepResultShares();
     void holdListPaint();
+    // Shows rows (the topic's sites or the hits) in the list, if it shows others.
+    void showRows(QAbstractItemModel *rows);
 
     Session &session_;
     RunWindows runWindows_;
@@ -279,6 +290,11 @@ private:
     QMovie *movie_ = nullptr;
     QTimer *spinner_ = nullptr;       // drawn animation when the animation file is missing
     QTimer *previewFollow_ = nullptr; // the preview follows a row the keys moved to
+    // The list shows either the topic's sites or the hits, each through its sort.
+    HitListModel *hits_ = nullptr;
+    HitSortProxy *sortedHits_ = nullptr;
+    QStandardItemModel *topicRows_ = nullptr;
+    QSortFilterProxyModel *sortedTopics_ = nullptr;
     int spinnerFrame_ = 0;
     bool finderRunning_ = false;
     bool rightPending_ = false;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
@@ -29,18 +30,17 @@
 
 #include <algorithm>
 
-// Item data: the row's key "j=N" and the index of its picture in the image list.
-constexpr int kKeyRole = Qt::UserRole;
-constexpr int kImageRole = Qt::UserRole + 1;
+// A row's picture number, as the hits' model gives its link state.
+constexpr int kImageRole = HitListModel::LinkStateRole;
 // A topic-view row's address: the site's root. Its column 1 shows the language, which is no
 // address at all.
-constexpr int kAddressRole = Qt::UserRole + 2;
+constexpr int kAddressRole = Qt::UserRole + 8;
 
 // The address a row opens, copies or hands to the browser.
-static QString rowAddress(const QTreeWidgetItem *item)
+static QString rowAddress(const QModelIndex &index)
 {
-    const QVariant root = item->data(0, kAddressRole);
-    return root.isValid() ? root.toString() : item->text(1);
+    const QVariant root = index.siblingAtColumn(0).data(kAddressRole);
+    return root.isValid() ? root.toString() : index.siblingAtColumn(1).data().toString();
 }
 // TView node data: the node's tag ("top" or the site's root address).
 constexpr int kTagRole = Qt::UserRole;
@@ -56,6 +56,15 @@ void Form1::buildList(QWidget *surface)
     LView->setSelectionMode(QAbstractItemView::SingleSelection);
     LView->setFrameShape(QFrame::Box);
     LView->setSortingEnabled(false);
+    hits_ = new HitListModel(this);
+    hits_->setDecoration([](int32_t state) { return QVariant(ListImage(state)); });
+    sortedHits_ = new HitSortProxy(this);
+    sortedHits_->setSourceModel(hits_);
+    topicRows_ = new QStandardItemModel(this);
+    sortedTopics_ = new QSortFilterProxyModel(this);
+    sortedTopics_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    sortedTopics_->setSourceModel(topicRows_);
+    LView->setModel(sortedTopics_);
     LView->header()->setSectionsClickable(true);
     LView->header()->setSortIndicatorShown(false);
     LView->header()->setStretchLastSection(false);
@@ -65,17 +74,15 @@ void Form1::buildList(QWidget *surface)
     connect(LView->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { LView_ColumnClick(column); });
     connect(LView->header(), &QHeaderView::sectionResized, this, [this] { keepResultShares(); });
-    connect(LView, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem *item, int) { LView_ItemClick(item); });
-    connect(LView, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem *item, int) { LView_DblClick(item); });
-    connect(list, &ResultList::rowOpened, this, [this](QTreeWidgetItem *item) {
-        if (LView->indexOfTopLevelItem(item) < 0)
-            return;
-        TargetURL = rowAddress(item);
+    connect(LView, &QTreeView::clicked, this,
+            [this](const QModelIndex &index) { LView_ItemClick(index); });
+    connect(LView, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex &index) { LView_DblClick(index); });
+    connect(list, &ResultList::rowOpened, this, [this](const QModelIndex &index) {
+        TargetURL = rowAddress(index);
         runCommand(25);
     });
-    connect(list, &ResultList::menuRequested, this, [this](QTreeWidgetItem *, const QPoint &at) {
+    connect(list, &ResultList::menuRequested, this, [this](const QModelIndex &, const QPoint &at) {
         if (!mRClick->isVisible())
             mRClick->popup(at);
     });
@@ -86,10 +93,10 @@ void Form1::buildList(QWidget *surface)
     previewFollow_->setInterval(300);
     connect(list, &ResultList::keyMoved, previewFollow_, qOverload<>(&QTimer::start));
     connect(previewFollow_, &QTimer::timeout, this, [this] {
-        QTreeWidgetItem *item = LView->currentItem();
-        if (BrowseMode || !LView->hasFocus() || !item || LView->indexOfTopLevelItem(item) < 0)
+        const QModelIndex current = LView->currentIndex();
+        if (BrowseMode || !LView->hasFocus() || !current.isValid())
             return;
-        TargetURL = rowAddress(item);
+        TargetURL = rowAddress(current);
         runCommand(24);
     });
 
@@ -116,7 +123,7 @@ void Form1::buildList(QWidget *surface)
 
 // ---- building the two views ----
 
-static void applyFontSize(QTreeWidget *list, int32_t points)
+static void applyFontSize(QTreeView *list, int32_t points)
 {
     QFont font = list->font();
     if (points > 0)
@@ -126,7 +133,7 @@ static void applyFontSize(QTreeWidget *list, int32_t points)
 
 // The width W the columns share: the list's inside, less room for a vertical scroll bar so
 // that the columns never call for a horizontal one.
-static int listWidth(const QTreeWidget *list)
+static int listWidth(const QTreeView *list)
 {
     const int bar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
     return qMax(0, list->width() - 2 * list->frameWidth() - bar);
@@ -135,11 +142,13 @@ static int listWidth(const QTreeWidget *list)
 void Form1::Init_LVTopic()
 {
     const QScopedValueRollback<bool> fitting(fittingColumns_, true);
-    LView->clear();
+    topicRows_->clear();
+    // Rows come in the topic's order; a header click sorts them.
+    sortedTopics_->sort(-1);
+    showRows(sortedTopics_);
     applyFontSize(LView, session_.settings.FontSize);
-    LView->setColumnCount(4);
-    LView->setHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
-                            QStringLiteral("分野"), QStringLiteral("キーワード")});
+    topicRows_->setHorizontalHeaderLabels({QStringLiteral("サイト"), QStringLiteral("言語"),
+                                           QStringLiteral("分野"), QStringLiteral("キーワード")});
     const int w = listWidth(LView);
     LView->setColumnWidth(0, w / 3);
     LView->setColumnWidth(1, w / 12);
@@ -156,43 +165,46 @@ void Form1::LView_Current()
         return;
     const TopicRecord &topic = store.topics[t];
     const SiteInfoList &list = session_.sites;
-    QList<QTreeWidgetItem *> rows;
     for (int k = 0; k < topic.siteCount; ++k) {
         const int32_t s = topic.sites[k];
         if (s < 0 || s >= list.count)
             continue;
         const SiteInfo &site = list.sites[s];
-        auto *item = new QTreeWidgetItem({site.name, site.language, site.type, site.searchKey});
-        item->setIcon(0, ListImage(kLinkTopic));
-        item->setData(0, kImageRole, int(kLinkTopic));
-        item->setData(0, kAddressRole, site.root);
-        rows.append(item);
+        QList<QStandardItem *> row;
+        for (const QString &text : {site.name, site.language, site.type, site.searchKey}) {
+            auto *cell = new QStandardItem(text);
+            cell->setEditable(false);
+            row.append(cell);
+        }
+        row[0]->setIcon(ListImage(kLinkTopic));
+        row[0]->setData(int(kLinkTopic), kImageRole);
+        row[0]->setData(site.root, kAddressRole);
+        topicRows_->appendRow(row);
     }
-    LView->addTopLevelItems(rows);
 }
 
 void Form1::Init_LVResult()
 {
-    applyFontSize(LView, session_.settings.FontSize);
-    Init_LView({QStringLiteral("TITLE"), QStringLiteral("URL"), QStringLiteral("PREVIEW"),
-                QStringLiteral("DATE"), QStringLiteral("SIZE"), QStringLiteral("SCORE"),
-                QStringLiteral("SITE")});
-}
-
-void Form1::Init_LView(const QStringList &headers)
-{
     // New columns come with widths of their own; they are not the user's.
     const QScopedValueRollback<bool> fitting(fittingColumns_, true);
-    LView->clear();
+    hits_->clear();
+    showRows(sortedHits_);
     applyFontSize(LView, session_.settings.FontSize);
-    LView->setColumnCount(int(headers.size()));
-    LView->setHeaderLabels(headers);
     Resize_LView();
+}
+
+void Form1::showRows(QAbstractItemModel *rows)
+{
+    if (LView->model() == rows)
+        return;
+    QItemSelectionModel *old = LView->selectionModel();
+    LView->setModel(rows);
+    delete old;
 }
 
 void Form1::Resize_LView()
 {
-    if (!LView || LView->columnCount() < 7)
+    if (!LView || !resultView())
         return;
     const int w = listWidth(LView);
     int widths[7] = {w / 4, w / 8, 3 * w / 8, w / 16, w / 16, w / 16, w / 16};
@@ -220,32 +232,10 @@ void Form1::keepResultShares()
 
 bool Form1::resultView() const
 {
-    return LView->columnCount() >= 7;
+    return LView->model() == sortedHits_;
 }
 
 // ---- rows ----
-
-static bool rowLess(const QTreeWidgetItem *a, const QTreeWidgetItem *b, int key,
-                    Qt::SortOrder order)
-{
-    const int c = QString::compare(a->text(key), b->text(key), Qt::CaseInsensitive);
-    return order == Qt::AscendingOrder ? c < 0 : c > 0;
-}
-
-void Form1::insertSorted(QTreeWidgetItem *item)
-{
-    // Rows that arrive while sorting is on go to their sorted place, after their equals.
-    int lo = 0;
-    int hi = LView->topLevelItemCount();
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        if (rowLess(item, LView->topLevelItem(mid), sortKey, sortOrder))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    LView->insertTopLevelItem(lo, item);
-}
 
 // While hits stream in, the list is painted at most every 100 ms instead of once per hit:
 // painting a screenful of rows costs far more than adding one, and a run adds hundreds.
@@ -261,57 +251,60 @@ void Form1::holdListPaint()
     });
 }
 
-void Form1::Add_LView(const QStringList &row, int32_t index)
+void Form1::Add_LView(const Hit &hit)
 {
     holdListPaint();
-    auto *item = new QTreeWidgetItem(row.mid(0, 7));
-    const int32_t state =
-        (index >= 0 && index < kRunTables) ? session_.run.LinkState[index] : kLinkNoCheck;
-    item->setIcon(0, ListImage(state));
-    item->setData(0, kImageRole, int(state));
-    item->setData(0, kKeyRole, IndexKey(index));
-    if (sortOn && sortKey < row.size())
-        insertSorted(item);
-    else
-        LView->addTopLevelItem(item);
+    hits_->append(hit);
 }
 
 void Form1::Item_LinkCheck(int32_t index, int32_t state)
 {
-    const QString key = IndexKey(index);
-    for (int i = 0; i < LView->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = LView->topLevelItem(i);
-        if (item->data(0, kKeyRole).toString() == key) {
-            item->setIcon(0, ListImage(state));
-            item->setData(0, kImageRole, int(state));
-        }
-    }
+    hits_->setLinkState(index, state);
 }
 
 void Form1::Item_LinkDel(int position)
 {
-    if (position >= 1 && position <= LView->topLevelItemCount())
-        delete LView->takeTopLevelItem(position - 1);
+    if (resultView() && position >= 1 && position <= sortedHits_->rowCount())
+        hits_->removeRow(sortedHits_->mapToSource(sortedHits_->index(position - 1, 0)).row());
 }
 
 int Form1::listCount() const
 {
-    return LView->topLevelItemCount();
+    return LView->model()->rowCount();
 }
 
-QString Form1::itemKey(int position) const
+int32_t Form1::itemIndex(int position) const
 {
-    if (position < 1 || position > LView->topLevelItemCount())
-        return QString();
-    return LView->topLevelItem(position - 1)->data(0, kKeyRole).toString();
+    if (!resultView() || position < 1 || position > sortedHits_->rowCount())
+        return -1;
+    return sortedHits_->index(position - 1, 0).data(HitListModel::ResultIndexRole).toInt();
 }
 
 int Form1::selectedPosition() const
 {
-    const QList<QTreeWidgetItem *> selected = LView->selectedItems();
-    if (selected.isEmpty())
-        return 0;
-    return LView->indexOfTopLevelItem(selected.first()) + 1;
+    const QModelIndexList selected = LView->selectionModel()->selectedRows();
+    return selected.isEmpty() ? 0 : selected.first().row() + 1;
+}
+
+QList<int32_t> Form1::removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same)
+{
+    return hits_
+        ->removeDeadAndRepeated(
+            sortedHits_->sourceOrder(),
+            [&same](const Hit &kept, const Hit &hit) { return same(kept.index, hit.index); })
+        .keptIndexes;
+}
+
+int32_t Form1::selectedIndex() const
+{
+    return itemIndex(selectedPosition());
+}
+
+void Form1::removeHit(int32_t index)
+{
+    const int row = hits_->rowOfIndex(index);
+    if (row >= 0)
+        hits_->removeRow(row);
 }
 
 // ---- list events ----
@@ -321,31 +314,27 @@ void Form1::LView_ColumnClick(int column)
     sortOrder = sortOrder == Qt::DescendingOrder ? Qt::AscendingOrder : Qt::DescendingOrder;
     sortKey = column;
     sortOn = true;
-    QList<QTreeWidgetItem *> rows;
-    while (LView->topLevelItemCount() > 0)
-        rows.append(LView->takeTopLevelItem(0));
-    std::stable_sort(rows.begin(), rows.end(),
-                     [this](const QTreeWidgetItem *a, const QTreeWidgetItem *b) {
-                         return rowLess(a, b, sortKey, sortOrder);
-                     });
-    LView->addTopLevelItems(rows);
+    if (resultView())
+        sortedHits_->sortByColumn(column, sortOrder);
+    else
+        sortedTopics_->sort(column, sortOrder);
     LView->header()->setSortIndicatorShown(true);
     LView->header()->setSortIndicator(column, sortOrder);
 }
 
-void Form1::LView_ItemClick(QTreeWidgetItem *item)
+void Form1::LView_ItemClick(const QModelIndex &index)
 {
-    if (rightPending_ || !item || LView->indexOfTopLevelItem(item) < 0)
+    if (rightPending_ || !index.isValid())
         return;
-    TargetURL = rowAddress(item);
+    TargetURL = rowAddress(index);
     runCommand(24);
 }
 
-void Form1::LView_DblClick(QTreeWidgetItem *item)
+void Form1::LView_DblClick(const QModelIndex &index)
 {
     // The row's own address: the click before may not have reached the window.
-    if (item && LView->indexOfTopLevelItem(item) >= 0)
-        TargetURL = rowAddress(item);
+    if (index.isValid())
+        TargetURL = rowAddress(index);
     runCommand(25);
 }
 
@@ -364,7 +353,7 @@ void Form1::mCopyURL_Click()
         return;
     QClipboard *clipboard = QApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(rowAddress(LView->topLevelItem(position - 1)));
+    clipboard->setText(rowAddress(LView->model()->index(position - 1, 0)));
     setStatusText(QStringLiteral("Copied URl of Item ") + QString::number(position));
 }
 
@@ -373,7 +362,7 @@ void Form1::mBrowser_Click()
     const int position = selectedPosition();
     if (position < 1)
         return;
-    TargetURL = rowAddress(LView->topLevelItem(position - 1));
+    TargetURL = rowAddress(LView->model()->index(position - 1, 0));
     runCommand(25);
 }
 
@@ -382,7 +371,8 @@ void Form1::mDelLink_Click()
     const int position = selectedPosition();
     if (position < 1)
         return;
-    setStatusText(itemKey(position) + QStringLiteral(" i=") + QString::number(position));
+    setStatusText(QStringLiteral("j=") + QString::number(itemIndex(position)) +
+                  QStringLiteral(" i=") + QString::number(position));
     session_.run.Do_DelOne(position);
 }
 

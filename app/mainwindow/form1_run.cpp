@@ -66,9 +66,9 @@ void Form1::searchStarted()
     runWindows_.searchStart();
 }
 
-void Form1::hitAdded(const QStringList &row, int32_t index)
+void Form1::hitAdded(const Hit &hit)
 {
-    Add_LView(row, index);
+    Add_LView(hit);
 }
 
 bool Form1::takesHits() const
@@ -104,11 +104,6 @@ void Form1::checkEnded(const QString &counted, const QString &dead)
 {
     Search->setText(QStringLiteral("検索開始"));
     runWindows_.checkEnd(counted, dead);
-}
-
-void Form1::removeItem(int position)
-{
-    Item_LinkDel(position);
 }
 
 void Form1::linkChecked(int32_t index, int32_t state)

@@ -115,8 +115,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             rightPending_ = true;
             // The pop-up acts on the selected row: the row under the pointer becomes it.
             const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-            if (QTreeWidgetItem *item = LView->itemAt(at))
-                LView->setCurrentItem(item);
+            if (const QModelIndex index = LView->indexAt(at); index.isValid())
+                LView->setCurrentIndex(index);
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
             LView_MouseUp();

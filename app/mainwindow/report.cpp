@@ -2,6 +2,7 @@
 
 #include "common/messagebox.h"
 #include "core/encoding.h"
+#include "core/hitreport.h"
 #include "core/progdir.h"
 #include "core/session.h"
 #include "mainwindow/form1.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+
+#include <algorithm>
 
 static ReportDialog &reportDialog()
 {
@@ -52,11 +55,9 @@ bool SaveReport(const Form1 &form, const QString &path)
     // The writer puts the file in place whole or not at all; when it couldn't, the user is
     // told rather than left believing the list was saved.
     const RunController &run = form.session().run;
-    bool written = HTMLOpen(toCp932(form.Word->text()).constData(), run.HitCount,
-                            toCp932(path).constData()) == 0;
-    for (int32_t i = 0; written && i < run.HitCount && i < kRunTables; ++i)
-        HTMLSave(i, run.HitOrder[i]);
-    written = HTMLClose() == 0 && written;
+    const QList<int32_t> indexes(run.HitOrder,
+                                 run.HitOrder + std::clamp<int32_t>(run.HitCount, 0, kRunTables));
+    const bool written = WriteHitReport(form.Word->text(), indexes, path);
     if (!written)
         MsgBox(QStringLiteral("HTMLファイルを保存できませんでした。\n") + path, QMessageBox::Ok,
                QString(), QMessageBox::Warning);

@@ -1,9 +1,10 @@
 #include "mainwindow/resultlist.h"
 
 #include <QContextMenuEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 
-ResultList::ResultList(QWidget *parent) : QTreeWidget(parent)
+ResultList::ResultList(QWidget *parent) : QTreeView(parent)
 {
 }
 
@@ -12,8 +13,8 @@ void ResultList::keyPressEvent(QKeyEvent *event)
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
-        if (QTreeWidgetItem *item = currentItem())
-            Q_EMIT rowOpened(item);
+        if (const QModelIndex current = currentIndex(); current.isValid())
+            Q_EMIT rowOpened(current);
         event->accept();
         return;
     }
@@ -25,9 +26,9 @@ void ResultList::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QTreeWidgetItem *before = currentItem();
-    QTreeWidget::keyPressEvent(event);
-    if (QTreeWidgetItem *now = currentItem(); now && now != before)
+    const int before = currentIndex().row();
+    QTreeView::keyPressEvent(event);
+    if (const QModelIndex now = currentIndex(); now.isValid() && now.row() != before)
         Q_EMIT keyMoved(now);
 }
 
@@ -35,7 +36,7 @@ void ResultList::contextMenuEvent(QContextMenuEvent *event)
 {
     // The mouse's menu comes on the right button's release (the window watches the buttons).
     if (event->reason() != QContextMenuEvent::Keyboard) {
-        QTreeWidget::contextMenuEvent(event);
+        QTreeView::contextMenuEvent(event);
         return;
     }
     requestMenu();
@@ -44,14 +45,14 @@ void ResultList::contextMenuEvent(QContextMenuEvent *event)
 
 void ResultList::requestMenu()
 {
-    QTreeWidgetItem *item = currentItem();
-    if (!item)
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
         return;
     // The menu's entries act on the selected row: the row the keyboard is on becomes it.
-    setCurrentItem(item);
-    item->setSelected(true);
-    scrollToItem(item);
-    const QRect row = visualItemRect(item);
-    Q_EMIT menuRequested(item,
+    setCurrentIndex(current);
+    selectionModel()->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    scrollTo(current);
+    const QRect row = visualRect(current);
+    Q_EMIT menuRequested(current,
                          viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.bottom())));
 }

@@ -3,9 +3,9 @@
 // says so, so that the preview can follow the keyboard as it follows the mouse.
 #pragma once
 
-#include <QTreeWidget>
+#include <QTreeView>
 
-class ResultList : public QTreeWidget {
+class ResultList : public QTreeView {
     Q_OBJECT
 
 public:
@@ -13,12 +13,12 @@ public:
 
 Q_SIGNALS:
     // Enter or Return on the current row: what a double click does.
-    void rowOpened(QTreeWidgetItem *item);
+    void rowOpened(const QModelIndex &index);
     // The pop-up menu asked for from the keyboard, for the current row (now selected), to be
     // shown at globalPos.
-    void menuRequested(QTreeWidgetItem *item, const QPoint &globalPos);
+    void menuRequested(const QModelIndex &index, const QPoint &globalPos);
     // A key made another row the current one.
-    void keyMoved(QTreeWidgetItem *item);
+    void keyMoved(const QModelIndex &index);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -1,6 +1,6 @@
 // The search run as a user drives it: keywords typed into Word, Enter or the Search button,
 // hits arriving from the fixture server's sites, the status line, the limits and the stop.
-#include "core/hitrow.h"
+#include "core/hit.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
 #include "mainwindow/commands.h"
@@ -106,7 +106,6 @@ void DriverTest::rules()
     QCOMPARE(FetchStageText(-15), QStringLiteral("受信中"));
     QVERIFY(FetchStageText(-1).isNull());
     QVERIFY(FetchStageText(-20).isNull());
-    QCOMPARE(KeyIndex(IndexKey(998)), 998);
 }
 
 void DriverTest::progressTexts()
@@ -198,8 +197,7 @@ void DriverTest::wholeTopicSearch()
     // Rows: title, URL, preview, date, size, score, site; keyed by result index; new hits
     // unchecked.
     for (int row = 0; row < stage.form->listCount(); ++row) {
-        QCOMPARE(stage.form->itemKey(row + 1),
-                 QStringLiteral("j=") + QString::number(stage.session.run.HitOrder[row]));
+        QCOMPARE(stage.form->itemIndex(row + 1), stage.session.run.HitOrder[row]);
         QCOMPARE(stage.image(row), 1);
     }
     QVERIFY(stage.column(1).at(0).startsWith(QStringLiteral("http://127.0.0.1:")));
@@ -410,7 +408,7 @@ void DriverTest::listStopsAt999()
     QCOMPARE(stage.session.run.FailedSites(), 0);
     QCOMPARE(stage.session.run.HitCount, 999);
     QCOMPARE(stage.form->listCount(), 999);
-    QCOMPARE(stage.form->itemKey(999), QStringLiteral("j=998"));
+    QCOMPARE(stage.form->itemIndex(999), 998);
     QCOMPARE(stage.form->statusText(), QStringLiteral("終了しました。検索結果のリンク数＝999"));
     QVERIFY(clock.elapsed() < 60000);
 }
@@ -508,9 +506,9 @@ void DriverTest::deletingAHitDuringTheRun()
     QString deleted;
     Stage::when([&stage] { return stage.session.run.HitCount == 10; },
                 [&] {
-                    QTreeWidgetItem *first = stage.form->LView->topLevelItem(0);
-                    deleted = first->text(1);
-                    stage.form->LView->setCurrentItem(first);
+                    const QModelIndex first = stage.form->LView->model()->index(0, 1);
+                    deleted = first.data().toString();
+                    stage.form->LView->setCurrentIndex(first);
                     stage.form->mDelLink->trigger();
                 });
     stage.search(QStringLiteral("abc"));
@@ -523,8 +521,9 @@ void DriverTest::deletingAHitDuringTheRun()
     // Every listed row's key names the hit the row shows.
     for (int position = 1; position <= stage.session.run.HitCount; ++position) {
         char record[TESSEL_RESULT_SIZE];
-        QCOMPARE(GetResult(KeyIndex(stage.form->itemKey(position)), record), 0);
-        QCOMPARE(HitRow(record).value(1), urls[position - 1]);
+        const int32_t index = stage.form->itemIndex(position);
+        QCOMPARE(GetResult(index, record), 0);
+        QCOMPARE(HitFromRecord(record, index, 0).url, urls[position - 1]);
     }
 }
 

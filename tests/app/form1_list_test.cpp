@@ -1,6 +1,6 @@
 // Form1's result list and site tree as a user works them: columns and widths, keys and icons,
 // sorting by header clicks, row clicks, the pop-up menu, browse mode with the site tree.
-#include "core/hitrow.h"
+#include "core/hit.h"
 #include "core/runrules.h"
 #include "core/topicstore.h"
 #include "mainwindow/commands.h"
@@ -49,11 +49,11 @@ void clickHeader(Form1 *form, int column)
 
 QPoint rowPoint(Form1 *form, int row)
 {
-    return form->LView->visualItemRect(form->LView->topLevelItem(row)).center();
+    return form->LView->visualRect(form->LView->model()->index(row, 0)).center();
 }
 
 // Widths in sixteenths of their sum, rounded.
-QList<int> proportions(QTreeWidget *list, int columns)
+QList<int> proportions(QTreeView *list, int columns)
 {
     int sum = 0;
     for (int c = 0; c < columns; ++c)
@@ -101,11 +101,11 @@ void Form1ListTest::columnsAndResize()
 {
     Stage stage;
     openHits(stage, {{"one", "1KB"}, {"two", "2KB"}}, [](Settings &s) { s.FontSize = 14; });
-    QTreeWidget *list = stage.form->LView;
-    QCOMPARE(list->columnCount(), 7);
+    QTreeView *list = stage.form->LView;
+    QCOMPARE(list->model()->columnCount(), 7);
     const QStringList headers = {"TITLE", "URL", "PREVIEW", "DATE", "SIZE", "SCORE", "SITE"};
     for (int c = 0; c < 7; ++c)
-        QCOMPARE(list->headerItem()->text(c), headers[c]);
+        QCOMPARE(list->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
     QCOMPARE(proportions(list, 7), QList<int>({4, 2, 6, 1, 1, 1, 1}));
     QCOMPARE(list->font().pointSize(), 14);
     const int before = list->columnWidth(0);
@@ -116,8 +116,8 @@ void Form1ListTest::columnsAndResize()
     // Topic view: four columns, W/3, W/12, W/12, W/2; a resize leaves them.
     msgbox::setNextAnswer(QMessageBox::Yes);
     RunCommand(*stage.form, 1);
-    QCOMPARE(list->columnCount(), 4);
-    QCOMPARE(list->headerItem()->text(3), QStringLiteral("キーワード"));
+    QCOMPARE(list->model()->columnCount(), 4);
+    QCOMPARE(list->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("キーワード"));
     QCOMPARE(proportions(list, 4), QList<int>({5, 1, 1, 8}));
     const int topicWidth = list->columnWidth(0);
     const int listWidth = list->width();
@@ -132,12 +132,13 @@ void Form1ListTest::sortingFlipsOnEveryClick()
 {
     Stage stage;
     openHits(stage, {{"b", "2KB"}, {"c", "10KB"}, {"a", "3KB"}, {"d", "1KB"}});
-    const QString keyOfC = stage.form->itemKey(2);
+    const int32_t indexOfC = stage.form->itemIndex(2);
 
+    // Sizes sort by the number of bytes they name, not as text.
     clickHeader(stage.form.get(), 4);
-    QCOMPARE(stage.column(4), QStringList({"3KB", "2KB", "1KB", "10KB"}));
+    QCOMPARE(stage.column(4), QStringList({"10KB", "3KB", "2KB", "1KB"}));
     clickHeader(stage.form.get(), 4);
-    QCOMPARE(stage.column(4), QStringList({"10KB", "1KB", "2KB", "3KB"}));
+    QCOMPARE(stage.column(4), QStringList({"1KB", "2KB", "3KB", "10KB"}));
     clickHeader(stage.form.get(), 0);
     QCOMPARE(stage.column(0), QStringList({"d", "c", "b", "a"}));
 
@@ -146,9 +147,9 @@ void Form1ListTest::sortingFlipsOnEveryClick()
     QCOMPARE(stage.column(0), QStringList({"d", "c", "b", "a"}));
     QCOMPARE(stage.form->LView->header()->sortIndicatorSection(), 0);
 
-    stage.form->Item_LinkCheck(KeyIndex(keyOfC), 3);
+    stage.form->Item_LinkCheck(indexOfC, 3);
     QCOMPARE(stage.image(1), 3);
-    QCOMPARE(stage.form->itemKey(2), keyOfC);
+    QCOMPARE(stage.form->itemIndex(2), indexOfC);
     // A number no row carries changes nothing.
     stage.form->Item_LinkCheck(500, 2);
     for (int row : {0, 2, 3})
@@ -183,8 +184,7 @@ void Form1ListTest::rowClicksAndPopupMenu()
     QCOMPARE(form->statusText(), QStringLiteral("Copied URl of Item 3"));
 
     // Delete the third row: it leaves the list and the found order.
-    const QString key = form->itemKey(3);
-    const int32_t idx = KeyIndex(key);
+    const int32_t idx = form->itemIndex(3);
     form->mDelLink->trigger();
     QCOMPARE(form->listCount(), 3);
     QCOMPARE(stage.session.run.HitCount, 3);
@@ -327,19 +327,19 @@ void Form1ListTest::cutOffCellsShowTheirText()
         QStringLiteral("<img src=\"/nowhere/picture.png\"><b>とても長い題名の文書 ") +
         QString(120, u'x');
     openHits(stage, {{longTitle, "1KB"}});
-    QTreeWidget *list = stage.form->LView;
-    QTreeWidgetItem *row = list->topLevelItem(0);
+    QTreeView *list = stage.form->LView;
+    const QModelIndex row = list->model()->index(0, 0);
     auto tipAt = [list, row](int column) {
         QToolTip::hideText();
         if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
             return QStringLiteral("(a tool tip stayed)");
-        const QRect cell = list->visualItemRect(row);
+        const QRect cell = list->visualRect(row);
         const QPoint at(list->header()->sectionViewportPosition(column) + 8, cell.center().y());
         QHelpEvent event(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &event);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    QCOMPARE(list->topLevelItem(0)->text(0), shown);
+    QCOMPARE(row.data().toString(), shown);
     QCOMPARE(TipShownAs(tipAt(0)), shown);
     QCOMPARE(tipAt(4), QString()); // "1KB" fits
 }

@@ -220,7 +220,7 @@ void Form1SearchTest::topicChangeWhileHitsArriveKeepsTheNewList()
     stage.session.settings.LimitTime = 0;
     // The choice is handled by the event pass after the third hit of the first page.
     const QMetaObject::Connection third =
-        QObject::connect(stage.form->LView->model(), &QAbstractItemModel::rowsInserted, [&] {
+        QObject::connect(&stage.form->hits(), &QAbstractItemModel::rowsInserted, [&] {
             if (stage.form->listCount() != 3 || !stage.form->resultView())
                 return;
             QTimer::singleShot(0, [&] {

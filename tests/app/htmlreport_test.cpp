@@ -154,12 +154,12 @@ void HtmlReportTest::reportFollowsTheOrderFound()
     if (stage.column(0).first() == stage.column(0).last() ||
         stage.column(0).first() < stage.column(0).last())
         stage.form->LView->header()->sectionClicked(0);
-    QStringList foundOrder;
+    QList<int32_t> foundOrder;
     for (int i = 0; i < stage.session.run.HitCount; ++i)
-        foundOrder << QStringLiteral("j=") + QString::number(stage.session.run.HitOrder[i]);
-    QStringList listOrder;
+        foundOrder << stage.session.run.HitOrder[i];
+    QList<int32_t> listOrder;
     for (int row = 1; row <= stage.session.run.HitCount; ++row)
-        listOrder << stage.form->itemKey(row);
+        listOrder << stage.form->itemIndex(row);
     QVERIFY(listOrder != foundOrder);
 
     QString filter;

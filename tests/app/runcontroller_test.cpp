@@ -6,6 +6,9 @@
 #include "sessionfixture.h"
 
 #include <QCoreApplication>
+#include <QHash>
+
+#include <algorithm>
 
 using namespace runfixture;
 
@@ -16,7 +19,7 @@ class LogView : public RunView {
 public:
     QString words = QStringLiteral("abc");
     QStringList log;
-    QStringList keys;
+    QList<int32_t> indexes; // the listed hits
     QStringList messages;
 
     QString searchWords() const override { return words; }
@@ -29,10 +32,10 @@ public:
     }
     void message(const QString &text, const QString &) override { messages << text; }
     void searchStarted() override { log << QStringLiteral("search"); }
-    void hitAdded(const QStringList &row, int32_t index) override
+    void hitAdded(const Hit &hit) override
     {
-        QCOMPARE(row.size(), 7);
-        keys << IndexKey(index);
+        QVERIFY(!hit.url.isEmpty());
+        indexes << hit.index;
     }
     bool takesHits() const override { return true; }
     void searchSlotDone(int slot) override { log << QStringLiteral("slot %1").arg(slot); }
@@ -43,11 +46,23 @@ public:
         log << QStringLiteral("checked %1:%2").arg(slot).arg(state);
     }
     void checkEnded(const QString &counted, const QString &dead) override { log << counted + dead; }
-    int listCount() const override { return int(keys.size()); }
-    QString itemKey(int position) const override { return keys.value(position - 1); }
-    int selectedPosition() const override { return 0; }
-    void removeItem(int position) override { keys.removeAt(position - 1); }
-    void linkChecked(int32_t, int32_t) override {}
+    QList<int32_t> removeDeadAndRepeated(const std::function<bool(int32_t, int32_t)> &same) override
+    {
+        QList<int32_t> kept;
+        for (const int32_t index : std::as_const(indexes)) {
+            const bool repeated =
+                std::any_of(kept.cbegin(), kept.cend(), [&](int32_t k) { return same(k, index); });
+            if (states.value(index) != kLinkNotFound && !repeated)
+                kept << index;
+        }
+        indexes = kept;
+        return kept;
+    }
+    int listCount() const override { return int(indexes.size()); }
+    int32_t selectedIndex() const override { return -1; }
+    void removeHit(int32_t index) override { indexes.removeAll(index); }
+    void linkChecked(int32_t index, int32_t state) override { states.insert(index, state); }
+    QHash<int32_t, int32_t> states;
 
     QString status;
 };
@@ -113,11 +128,11 @@ void RunControllerTest::searchReportsInOrderWithoutBlocking()
     RunController &run = session_->run;
     run.Do_Search();
     QCOMPARE(run.RunState, kRunSearch);
-    QCOMPARE(view.keys.size(), 0);
+    QCOMPARE(view.indexes.size(), 0);
     QVERIFY(idle(*session_));
 
-    QCOMPARE(view.keys.size(), 10);
-    QCOMPARE(view.keys.first(), QStringLiteral("j=0"));
+    QCOMPARE(view.indexes.size(), 10);
+    QCOMPARE(view.indexes.first(), 0);
     QCOMPARE(run.HitCount, 10);
     QCOMPARE(view.log, QStringList({"search", "clock", "slot 0", "終了しました。", "clock end"}));
     QCOMPARE(view.status, QStringLiteral("終了しました。検索結果のリンク数＝10"));
@@ -182,7 +197,7 @@ void RunControllerTest::checkAndRemovalThroughTheView()
     QVERIFY(view.log.contains(QStringLiteral("check")));
     QVERIFY(view.log.contains(QStringLiteral("3/3件が確認済み、1件リンク切れが見つかりました。")));
     QCOMPARE(session_->run.LinkState[1], kLinkNotFound);
-    QCOMPARE(view.keys, QStringList{"j=0"});
+    QCOMPARE(view.indexes, QList<int32_t>{0});
     QCOMPARE(view.messages, QStringList{"有効リンク数は3個から1個になりました。"});
     QCOMPARE(session_->run.HitCount, 1);
 }

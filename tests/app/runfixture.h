@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -208,15 +209,16 @@ public:
     QStringList column(int c) const
     {
         QStringList texts;
-        for (int i = 0; i < form->LView->topLevelItemCount(); ++i)
-            texts << form->LView->topLevelItem(i)->text(c);
+        const QAbstractItemModel *rows = form->LView->model();
+        for (int i = 0; i < rows->rowCount(); ++i)
+            texts << rows->index(i, c).data().toString();
         return texts;
     }
 
     // The picture index the row shows (1 tocheck … 7 forbidden).
     int image(int row) const
     {
-        return form->LView->topLevelItem(row)->data(0, Qt::UserRole + 1).toInt();
+        return form->LView->model()->index(row, 0).data(Qt::UserRole + 1).toInt();
     }
 };
 

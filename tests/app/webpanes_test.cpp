@@ -46,7 +46,7 @@ void openWithHits(Stage &stage, const std::vector<std::string> &paths,
 
 QPoint rowPoint(Form1 *form, int row)
 {
-    return form->LView->visualItemRect(form->LView->topLevelItem(row)).center();
+    return form->LView->visualRect(form->LView->model()->index(row, 0)).center();
 }
 
 // Where a box of the layout lies on the surface, in pixels.
@@ -424,7 +424,7 @@ void WebPanesTest::keyboardWorksTheHits()
 
     QTest::keyClick(f->LView, Qt::Key_Down);
     QTest::keyClick(f->LView, Qt::Key_Down);
-    QCOMPARE(f->LView->currentItem(), f->LView->topLevelItem(2));
+    QCOMPARE(f->LView->currentIndex().row(), 2);
     QTRY_COMPARE(f->Web2->url(), QUrl(url(stage, "/doc/3")));
     QCOMPARE(f->TargetURL, url(stage, "/doc/3"));
     QTest::keyClick(f->LView, Qt::Key_Up);
@@ -442,7 +442,7 @@ void WebPanesTest::keyboardWorksTheHits()
         QTRY_VERIFY(f->mRClick->isVisible());
         QCOMPARE(f->selectedPosition(), 2);
         // Below the row it acts on.
-        const QRect row = f->LView->visualItemRect(f->LView->currentItem());
+        const QRect row = f->LView->visualRect(f->LView->currentIndex());
         QCOMPARE(f->mRClick->pos().y(), f->LView->viewport()->mapToGlobal(row.bottomLeft()).y());
         f->mRClick->close();
     }
