@@ -1,5 +1,6 @@
 #include "core/makerhost.h"
 
+#include "core/atomicfile.h"
 #include "core/progdir.h"
 
 #include <QFileInfo>
@@ -24,11 +25,15 @@ QString MakerHost()
     const QString &host = overrideHost();
     if (!host.isEmpty())
         return host;
-    const QString configured =
-        QSettings(configPath(QStringLiteral("window.ini")), QSettings::IniFormat)
-            .value(QStringLiteral("Maker/Host"))
-            .toString()
-            .trimmed();
+    // Read only from a plain file of sensible size: a FIFO or a device in its place must not
+    // hold the program up.
+    const QString ini = configPath(QStringLiteral("window.ini"));
+    const QString configured = IsRegularOrAbsent(ini, kWindowIniLimit)
+                                   ? QSettings(ini, QSettings::IniFormat)
+                                         .value(QStringLiteral("Maker/Host"))
+                                         .toString()
+                                         .trimmed()
+                                   : QString();
     return configured.isEmpty() ? QStringLiteral(VELMORA_MAKER_HOST) : configured;
 }
 
