@@ -121,20 +121,20 @@ void appendFolded(std::string &out, char c, bool &blank)
     out += c;
 }
 
-bool parseFeedSpec(const char *statement, FeedSpec &spec)
+bool parseFeedPlan(const char *statement, FeedPlan &plan)
 {
-    spec = FeedSpec();
+    plan = FeedPlan();
     std::istringstream in(statement ? statement : "");
     std::string format;
     in >> format;
     if (format == "ATOM" || format == "RSS") {
-        spec.format = format == "ATOM" ? FeedFormat::Atom : FeedFormat::Rss;
+        plan.format = format == "ATOM" ? FeedFormat::Atom : FeedFormat::Rss;
         return true;
     }
     std::string list;
     if (format != "JSON" || !(in >> list))
         return false;
-    spec.list = pathSteps(list);
+    plan.list = pathSteps(list);
     bool url = false;
     for (std::string word; in >> word;) {
         const std::size_t equals = word.find('=');
@@ -155,11 +155,11 @@ bool parseFeedSpec(const char *statement, FeedSpec &spec)
                 return false;
         }
         url = url || field.field.offset == kUrl.offset;
-        spec.fields.push_back(std::move(field));
+        plan.fields.push_back(std::move(field));
     }
-    if (!validPath(spec.list) || !url)
+    if (!validPath(plan.list) || !url)
         return false;
-    spec.format = FeedFormat::Json;
+    plan.format = FeedFormat::Json;
     return true;
 }
 
@@ -188,12 +188,12 @@ void FeedSink::add(const FeedEntry &entry)
 int32_t runFeed(int32_t index, const char *text, std::size_t length, ScriptOutput &out)
 {
     const SiteRecord *s = site(index);
-    FeedSpec spec;
-    if (!s || !parseFeedSpec(s->field[kFeed], spec))
+    FeedPlan plan;
+    if (!s || !parseFeedPlan(s->field[kFeed], plan))
         return -1;
     FeedSink sink(out, s->field[kHost]);
-    return spec.format == FeedFormat::Json ? readJsonFeed(spec, text, length, sink)
-                                           : readXmlFeed(spec.format, text, length, sink);
+    return plan.format == FeedFormat::Json ? readJsonFeed(plan, text, length, sink)
+                                           : readXmlFeed(plan.format, text, length, sink);
 }
 
 int32_t feedEntries(int32_t index, const char *text, std::size_t length)

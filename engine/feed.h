@@ -41,7 +41,7 @@ struct FeedField {
     bool html = false;
 };
 
-struct FeedSpec {
+struct FeedPlan {
     FeedFormat format = FeedFormat::None;
     std::vector<std::string> list; // JSON: path of the hit array (empty: the document)
     std::vector<FeedField> fields; // JSON only
@@ -53,7 +53,7 @@ void appendFolded(std::string &out, char c, bool &blank);
 
 // Reads a FEED statement's value; false (format None) for one that names no known format or
 // a JSON one without a URL field.
-bool parseFeedSpec(const char *statement, FeedSpec &spec);
+bool parseFeedPlan(const char *statement, FeedPlan &plan);
 
 // One entry's texts as the document gave them (UTF-8), before they become a record.
 struct FeedEntry {
@@ -80,7 +80,7 @@ private:
 // The readers: each returns the number of entries in the document, or -1 when the text is not
 // a document of its format (then it wrote no record).
 int32_t readXmlFeed(FeedFormat format, const char *text, std::size_t length, FeedSink &sink);
-int32_t readJsonFeed(const FeedSpec &spec, const char *text, std::size_t length, FeedSink &sink);
+int32_t readJsonFeed(const FeedPlan &plan, const char *text, std::size_t length, FeedSink &sink);
 
 // Runs the site's feed over the text like runScript: hits go to out. Returns the number of
 // entries, or -1 when the site has no FEED statement or the text is not its feed.

@@ -18,11 +18,11 @@ using Json = nlohmann::json;
 
 class JsonFeed : public nlohmann::json_sax<Json> {
 public:
-    JsonFeed(const FeedSpec &spec, FeedSink &sink) : spec_(spec), sink_(sink)
+    JsonFeed(const FeedPlan &plan, FeedSink &sink) : plan_(plan), sink_(sink)
     {
-        for (const FeedField &f : spec_.fields)
+        for (const FeedField &f : plan_.fields)
             slot_.push_back(textOf(f.field));
-        found_.resize(spec_.fields.size());
+        found_.resize(plan_.fields.size());
     }
 
     bool listFound() const { return listFound_; }
@@ -79,7 +79,7 @@ private:
         if (!frames_.empty())
             path_.push_back(step());
         frames_.push_back(Frame{array, 0, {}});
-        if (array && entryDepth_ == 0 && !listFound_ && path_ == spec_.list) {
+        if (array && entryDepth_ == 0 && !listFound_ && path_ == plan_.list) {
             listFound_ = true;
             listDepth_ = frames_.size();
         } else if (!array && listDepth_ > 0 && entryDepth_ == 0 &&
@@ -141,8 +141,8 @@ private:
     // The first alternative that gives a value wins; values of an array are joined.
     void take(const std::string &value)
     {
-        for (std::size_t f = 0; f < spec_.fields.size(); ++f) {
-            const FeedField &field = spec_.fields[f];
+        for (std::size_t f = 0; f < plan_.fields.size(); ++f) {
+            const FeedField &field = plan_.fields[f];
             for (std::size_t a = 0; a < field.paths.size() && a <= found_[f]; ++a) {
                 const int how = fits(field.paths[a]);
                 if (how == 0)
@@ -163,9 +163,9 @@ private:
 
     static constexpr std::size_t kNotFound = SIZE_MAX;
 
-    const FeedSpec &spec_;
+    const FeedPlan &plan_;
     FeedSink &sink_;
-    std::vector<FeedText> slot_;     // the entry text each field of the spec fills
+    std::vector<FeedText> slot_;     // the entry text each field of the plan fills
     std::vector<std::size_t> found_; // per field: the alternative that gave its value
     std::vector<Frame> frames_;
     std::vector<std::string> path_; // steps from the document to the current container
@@ -177,9 +177,9 @@ private:
 
 } // namespace
 
-int32_t readJsonFeed(const FeedSpec &spec, const char *text, std::size_t length, FeedSink &sink)
+int32_t readJsonFeed(const FeedPlan &plan, const char *text, std::size_t length, FeedSink &sink)
 {
-    JsonFeed feed(spec, sink);
+    JsonFeed feed(plan, sink);
     try {
         Json::sax_parse(text, text + length, &feed);
     } catch (const std::exception &) {

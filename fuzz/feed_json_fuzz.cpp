@@ -19,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const char *line = static_cast<const char *>(std::memchr(text, '\n', size));
     const std::string statement = line ? std::string(text, line) : std::string();
     const size_t start = line ? static_cast<size_t>(line - text) + 1 : 0;
-    tessel::FeedSpec spec;
-    if (!tessel::parseFeedSpec(statement.c_str(), spec) || spec.format != tessel::FeedFormat::Json)
-        tessel::parseFeedSpec("JSON a.0 TITLE=t|n.0 URL=u PREVIEW=html:p DATE=d.x SIZE=s", spec);
+    tessel::FeedPlan plan;
+    if (!tessel::parseFeedPlan(statement.c_str(), plan) || plan.format != tessel::FeedFormat::Json)
+        tessel::parseFeedPlan("JSON a.0 TITLE=t|n.0 URL=u PREVIEW=html:p DATE=d.x SIZE=s", plan);
     tessel::ScriptOutput out{records, 0, tessel::kMaxResults};
     tessel::FeedSink sink(out, "https://host.example/");
-    tessel::readJsonFeed(spec, text + start, size - start, sink);
+    tessel::readJsonFeed(plan, text + start, size - start, sink);
     for (int32_t i = 0; i < out.count; ++i)
         if (std::memchr(records[i] + tessel::kTitle.offset, 0, tessel::kTitle.width) == nullptr)
             __builtin_trap();

@@ -134,13 +134,13 @@ TEST_F(Feeds, JsonPathsAlternativesArraysAndHtml)
 
 TEST_F(Feeds, StatementsWithoutAFormatOrAUrlAreNoFeeds)
 {
-    tessel::FeedSpec spec;
-    EXPECT_TRUE(tessel::parseFeedSpec("JSON . URL=u", spec));
-    EXPECT_TRUE(spec.list.empty());
+    tessel::FeedPlan plan;
+    EXPECT_TRUE(tessel::parseFeedPlan("JSON . URL=u", plan));
+    EXPECT_TRUE(plan.list.empty());
     for (const char *bad : {"", "XML", "JSON", "JSON list TITLE=t", "JSON list URL=",
                             "JSON list URL=a..b", "JSON a..b URL=u", "JSON list WHAT=u URL=u"}) {
         SCOPED_TRACE(bad);
-        EXPECT_FALSE(tessel::parseFeedSpec(bad, spec));
+        EXPECT_FALSE(tessel::parseFeedPlan(bad, plan));
     }
 }
 
