@@ -357,8 +357,8 @@ TEST_F(Catalogue, MemosAgreeWithTheListsAndEveryListPages)
         }
         // A site reads its hits by a script or from a feed.
         const size_t tokens = shipped::list(s.field[tessel::kScript]).size();
-        tessel::FeedSpec feed;
-        EXPECT_NE(tokens > 0, tessel::parseFeedSpec(s.field[tessel::kFeed], feed));
+        tessel::FeedPlan feed;
+        EXPECT_NE(tokens > 0, tessel::parseFeedPlan(s.field[tessel::kFeed], feed));
         EXPECT_LE(tokens, 100u); // the interpreter refuses longer scripts outright
     }
 }
