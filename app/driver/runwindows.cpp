@@ -151,6 +151,20 @@ void RunWindows::searchEnd(const QString &endText)
     window->cmdExit->setEnabled(false);
 }
 
+// Each second of a search: a fetch that reports nothing for a while (a site that never
+// answers) still shows the stage it has reached, not the one it had when last harvested.
+void RunWindows::searchTick()
+{
+    RunController &run = session_.run;
+    if (run.RunState != kRunSearch || !searching_ || !searching_->openFlag)
+        return;
+    const int32_t slots = run.SlotsOfKind(kRunSearch);
+    for (int i = 0; i < slots; ++i) {
+        if (Status(&run.FetchRecords[i]) != 0)
+            refreshStatusCell(searching_, run, i);
+    }
+}
+
 void RunWindows::refreshSearching()
 {
     RunController &run = session_.run;

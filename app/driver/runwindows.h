@@ -28,6 +28,7 @@ public:
 
     void searchStart();
     void searchSlot(int slot);
+    void searchTick();
     void searchEnd(const QString &endText);
     // Rewrites the Searching window from the run tables.
     void refreshSearching();

@@ -351,6 +351,7 @@ void Form1::Timer1_Timer()
 {
     session_.run.ElapsedTicks += 1;
     ShowElapsed();
+    runWindows_.searchTick();
 }
 
 void Form1::Status_Click()

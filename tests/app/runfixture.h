@@ -144,6 +144,7 @@ public:
             run.Do_Stop();
         if (!settle())
             qWarning("a run did not end");
+        qDeleteAll(watches()->children());
     }
 
     // Writes the catalogue and topics, loads them, and opens the main window on topic 0.
@@ -188,22 +189,31 @@ public:
         QTimer::singleShot(milliseconds, std::move(action));
     }
 
-    // Fires the action, repeatedly polling, as soon as the condition holds (or gives up after
-    // the timeout); for acting on a state reached during a run.
+    // Fires the action, repeatedly polling, as soon as the condition holds (or gives up once
+    // the timeout has passed); for acting on a state reached during a run. A watch still
+    // waiting when its stage goes is dropped with it.
     static void when(std::function<bool()> condition, std::function<void()> action,
                      int timeoutMs = 10000)
     {
-        auto *timer = new QTimer;
-        auto left = std::make_shared<int>(timeoutMs / 5);
-        QObject::connect(timer, &QTimer::timeout, [timer, left, condition, action] {
-            if (condition() || --*left <= 0) {
+        auto *timer = new QTimer(watches());
+        const QDeadlineTimer deadline(timeoutMs);
+        QObject::connect(timer, &QTimer::timeout, [timer, deadline, condition, action] {
+            const bool met = condition();
+            if (met || deadline.hasExpired()) {
                 timer->stop();
                 timer->deleteLater();
-                if (*left > 0)
+                if (met)
                     action();
             }
         });
         timer->start(5);
+    }
+
+    // The owner of the watches of when(); never freed, so none outlives the application.
+    static QObject *watches()
+    {
+        static QObject *owner = new QObject;
+        return owner;
     }
 
     QStringList column(int c) const
