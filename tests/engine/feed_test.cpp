@@ -56,6 +56,16 @@ protected:
     Sandbox box;
 };
 
+// A hit as one line: title | url | preview | date | size.
+std::vector<std::string> lines(const std::vector<Hit> &hits)
+{
+    std::vector<std::string> out;
+    for (const Hit &h : hits)
+        out.push_back(h.title + " | " + h.url + " | " + h.preview + " | " + h.date + " | " +
+                      h.size);
+    return out;
+}
+
 } // namespace
 
 TEST_F(Feeds, AtomEntriesGiveTitleAlternateLinkSummaryAndDate)
@@ -72,16 +82,11 @@ TEST_F(Feeds, AtomEntriesGiveTitleAlternateLinkSummaryAndDate)
  <content type="xhtml"><div xmlns="http://www.w3.org/1999/xhtml">deep <i>text</i></div></content></entry>
 <entry><title>relative</title><link rel="alternate" href="/page 1"/></entry>
 </feed>)");
-    ASSERT_EQ(hits.size(), 3u);
-    EXPECT_EQ(hits[0].title, "Bold &amp; co");
-    EXPECT_EQ(hits[0].url, "http://a.example/1");
-    EXPECT_EQ(hits[0].preview, "from summary");
-    EXPECT_EQ(hits[0].date, "2020-01-01");
-    EXPECT_EQ(hits[1].title, "AT&amp;T &lt;x&gt;");
-    EXPECT_EQ(hits[1].url, "https://a.example/by-id");
-    EXPECT_EQ(hits[1].preview, "deep text");
-    EXPECT_EQ(hits[1].date, "2021");
-    EXPECT_EQ(hits[2].url, "https://h.example/wiki/page%201");
+    EXPECT_EQ(lines(hits), (std::vector<std::string>{
+                               "Bold &amp; co | http://a.example/1 | from summary | 2020-01-01 | ",
+                               "AT&amp;T &lt;x&gt; | https://a.example/by-id | deep text | 2021 | ",
+                               "relative | https://h.example/wiki/page%201 |  |  | ",
+                           }));
 }
 
 TEST_F(Feeds, RssItemsOfBothVersionsGiveTheirFields)
@@ -92,11 +97,10 @@ TEST_F(Feeds, RssItemsOfBothVersionsGiveTheirFields)
 <item><title>One &amp; two</title><link> http://a.example/?a=1&amp;b=2 </link>
 <description>&lt;p&gt;Some &lt;b&gt;HTML&lt;/b&gt; &amp;amp; text&lt;/p&gt;</description>
 <pubDate>Mon, 06 Sep 2021 16:45:00 +0000</pubDate></item></channel></rss>)");
-    ASSERT_EQ(rss2.size(), 1u);
-    EXPECT_EQ(rss2[0].title, "One &amp; two");
-    EXPECT_EQ(rss2[0].url, "http://a.example/?a=1&amp;b=2");
-    EXPECT_EQ(rss2[0].preview, "Some HTML &amp; text");
-    EXPECT_EQ(rss2[0].date, "Mon, 06 Sep 2021 16:45:00 +0000");
+    EXPECT_EQ(lines(rss2), (std::vector<std::string>{
+                               "One &amp; two | http://a.example/?a=1&amp;b=2 | Some HTML &amp; "
+                               "text | Mon, 06 Sep 2021 16:45:00 +0000 | ",
+                           }));
 
     fresh();
     const auto rss1 = read(R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -104,9 +108,9 @@ TEST_F(Feeds, RssItemsOfBothVersionsGiveTheirFields)
  xmlns:dc="http://purl.org/dc/elements/1.1/"><channel rdf:about="http://c.example/"><title>c</title></channel>
 <item rdf:about="http://b.example/"><title>日本語の題</title><link>http://b.example/</link>
 <dc:date>2021-09-06T16:45:00+09:00</dc:date></item></rdf:RDF>)");
-    ASSERT_EQ(rss1.size(), 1u);
-    EXPECT_EQ(rss1[0].title, "日本語の題");
-    EXPECT_EQ(rss1[0].date, "2021-09-06T16:45:00+09:00");
+    EXPECT_EQ(lines(rss1), (std::vector<std::string>{
+                               "日本語の題 | http://b.example/ |  | 2021-09-06T16:45:00+09:00 | ",
+                           }));
 }
 
 TEST_F(Feeds, JsonPathsAlternativesArraysAndHtml)
@@ -120,16 +124,12 @@ TEST_F(Feeds, JsonPathsAlternativesArraysAndHtml)
  "not an object",
  {"names":[],"slug":"ok","n":null}
 ]}})");
-    ASSERT_EQ(hits.size(), 3u);
-    EXPECT_EQ(hits[0].title, "富士 山?");
-    EXPECT_EQ(hits[0].url, "https://h.example/wiki/%E5%AF%8C%E5%A3%AB%20%E5%B1%B1%3F");
-    EXPECT_EQ(hits[0].preview, "a &amp; b, c");
-    EXPECT_EQ(hits[0].size, "12.5");
-    EXPECT_EQ(hits[0].date, "2021");
-    EXPECT_EQ(hits[1].title, "word");
-    EXPECT_EQ(hits[1].url, "https://abs.example/x?y=1&amp;z=2");
-    EXPECT_EQ(hits[1].size, "-3");
-    EXPECT_EQ(hits[2].title, "ok");
+    EXPECT_EQ(lines(hits), (std::vector<std::string>{
+                               "富士 山? | https://h.example/wiki/%E5%AF%8C%E5%A3%AB%20%E5%B1%B1%3F"
+                               " | a &amp; b, c | 2021 | 12.5",
+                               "word | https://abs.example/x?y=1&amp;z=2 |  |  | -3",
+                               "ok | https://h.example/wiki/ok |  |  | ",
+                           }));
 }
 
 TEST_F(Feeds, StatementsWithoutAFormatOrAUrlAreNoFeeds)
