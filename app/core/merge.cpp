@@ -1,5 +1,7 @@
 #include "core/merge.h"
 
+#include "core/hit.h"
+
 #include <QByteArray>
 #include <QStringList>
 
@@ -137,7 +139,8 @@ QString UnwrapRedirect(const QString &url)
 
 QString MergeKey(const QString &url)
 {
-    QString rest = UnwrapRedirect(url.trimmed());
+    // A hit's address is as the page's markup wrote it ("&amp;" between parameters).
+    QString rest = UnwrapRedirect(DecodeCharRefs(url.trimmed()));
     if (const qsizetype hash = rest.indexOf(u'#'); hash >= 0)
         rest.truncate(hash);
 

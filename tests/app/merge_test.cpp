@@ -36,6 +36,9 @@ void MergeTest::keyRules_data()
         << "https://example.com/docs/page?utm_source=a&fbclid=b&gclid=c&yclid=d&mc_cid=e&"
            "mc_eid=f&msclkid=g&ref_src=h&UTM_Campaign=i&id=7"
         << "https://example.com/docs/page?id=7" << true;
+    QTest::newRow("as written in the page's markup")
+        << "https://example.com/docs/page?utm_source=a&amp;id=7"
+        << "https://example.com/docs/page?id=7" << true;
     QTest::newRow("other parameters count")
         << "https://example.com/docs/page?id=8" << page << false;
     QTest::newRow("percent-encoding") << "https://example.com/%7euser/caf%c3%a9"
