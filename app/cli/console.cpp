@@ -5,6 +5,7 @@
 #include "core/encoding.h"
 #include "core/hitreport.h"
 #include "core/keywords.h"
+#include "core/merge.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
 #include "core/session.h"
@@ -1408,9 +1409,16 @@ void ConsoleSearch::finish()
     const auto fresh = storeRun();
     const RunController &c = session_.run;
     if (watch_ != 0 && fresh) {
-        for (int i : *fresh)
-            writeHit(hits_[size_t(i)],
-                     check_ ? LinkStateText(c.LinkState[hits_[size_t(i)].index]) : QString());
+        QStringList keys;
+        for (int i : *fresh) {
+            const Listed &hit = hits_[size_t(i)];
+            writeHit(hit, check_ ? LinkStateText(c.LinkState[hit.index]) : QString());
+            keys << MergeKey(hit.row.value(1));
+        }
+        // Stored as seen before they were written, so that two runs at once tell each hit once;
+        // hits that went nowhere (a full disk, a closed pipe) are new again next time.
+        if (outputFailed() && !keys.isEmpty() && !history_->forget(watch_, keys))
+            writeNotice(history_->notice());
         err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
     } else if (check_) {
         for (Listed &h : hits_)

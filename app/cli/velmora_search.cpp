@@ -37,6 +37,9 @@ void noteEndSignals()
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, &g_wakeAction[signal]);
+    // A reader that went away (`| head`) is a failed write, told and ended like any other, so
+    // that a watch does not count hits nobody read as seen.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace

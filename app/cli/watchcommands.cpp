@@ -151,3 +151,8 @@ std::optional<HistoryStored> ConsoleHistory::store(const HistoryRun &run)
         return std::nullopt;
     return onStore([&](HistoryStore &s) { return s.storeRun(run); });
 }
+
+bool ConsoleHistory::forget(qint64 watch, const QStringList &keys)
+{
+    return open() && onStore([&](HistoryStore &s) { return s.forgetSeen(watch, keys); });
+}

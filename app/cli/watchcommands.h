@@ -53,6 +53,8 @@ public:
 
     // Stores the run; for a watch's run, which of its hits are new to the watch.
     std::optional<HistoryStored> store(const HistoryRun &run);
+    // The watch's new hits of that run never reached the user: they stay new.
+    bool forget(qint64 watch, const QStringList &keys);
 
 private:
     bool open();

@@ -15,6 +15,7 @@
 #include "core/historyrecords.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -77,6 +78,9 @@ public:
     std::optional<HistoryWatch> watch(const QString &name);
     // Deletes the watch; its runs stay in the history as plain runs.
     bool deleteWatch(qint64 id);
+    // The watch has not seen these keys after all (its new hits never reached the user): its
+    // next run finds them new again.
+    bool forgetSeen(qint64 watch, const QStringList &keys);
 
 private:
     enum class FileState { Usable, SetAside, Unusable };

@@ -28,6 +28,18 @@ bool HistoryStore::findFresh(const HistoryRun &run, std::vector<int> &fresh)
     return last.bindAll(run.time.toMSecsSinceEpoch(), run.watch).run();
 }
 
+bool HistoryStore::forgetSeen(qint64 watch, const QStringList &keys)
+{
+    return guarded([&]() -> bool {
+        Transaction transaction(db_);
+        Statement forget(db_, "DELETE FROM watch_seen WHERE watch = ? AND key = ?");
+        for (const QString &key : keys)
+            if (!transaction.began() || !forget.bindAll(watch, key).run())
+                return fail(QStringLiteral("保存"));
+        return transaction.commit() || fail(QStringLiteral("保存"));
+    });
+}
+
 std::optional<qint64> HistoryStore::createWatch(const HistoryWatch &watch)
 {
     return guarded([&]() -> std::optional<qint64> {

@@ -432,7 +432,10 @@ private Q_SLOTS:
         const QStringList create{QStringLiteral("--watch"), QStringLiteral("news"),
                                  QStringLiteral("-s"), QStringLiteral("alpha"),
                                  QStringLiteral("x")};
-        Outcome o = run(create);
+        // Hits that reached no reader (a full disk, a closed pipe) stay new.
+        Outcome o = runProgram(create, {}, QStringLiteral("/dev/full"));
+        QCOMPARE(o.status, int(kExitBroken));
+        o = run(create);
         QCOMPARE(o.status, int(kExitHits));
         QCOMPARE(o.out.count(u'\n'), 2);
         o = run(create);
