@@ -37,6 +37,9 @@ private:
         int64_t until = 0;
         int32_t streak = 0; // blocks in a row
     };
+    // Reads the file, then applies the change and writes it back, all under the file's lock:
+    // two runs at once each keep the other's pauses.
+    void update(const std::function<void(QHash<QString, Pause> &)> &change);
     void load();
     void save() const;
 

@@ -41,7 +41,14 @@ private Q_SLOTS:
         pauses.blocked(QStringLiteral("other"), -1);
         pauses.answered(QStringLiteral("other"));
 
+        // Another run that started before these pauses keeps them when it pauses a site.
+        SitePauses rival(path, clock());
+        SitePauses(path, clock()).blocked(QStringLiteral("third"), 60);
+        rival.blocked(QStringLiteral("fourth"), 60);
+
         SitePauses again(path, clock());
+        QCOMPARE(again.pausedUntil(QStringLiteral("third")), now_ + 60);
+        QCOMPARE(again.pausedUntil(QStringLiteral("fourth")), now_ + 60);
         QCOMPARE(again.pausedUntil(QString::fromUtf8("ウィキ")), until);
         QCOMPARE(again.pausedUntil(QStringLiteral("other")), int64_t(0));
         now_ += 599;
@@ -50,13 +57,14 @@ private Q_SLOTS:
         QCOMPARE(again.pausedUntil(QString::fromUtf8("ウィキ")), int64_t(0));
     }
 
-    // A damaged file costs at most an early ask: its readable lines count, the rest is dropped.
+    // A damaged file costs at most an early ask: its readable lines count, the rest is dropped,
+    // and no pause read outlasts a week.
     void damagedFileIsRead()
     {
         testsupport::Sandbox box;
         box.write("paused.dat", "garbage\n9999999999\tx\tbad\n9999999999\t1\tgood\n\t\t\n");
         SitePauses pauses(QString::fromStdString((box.path() / "paused.dat").string()), clock());
-        QCOMPARE(pauses.pausedUntil(QStringLiteral("good")), int64_t(9999999999));
+        QCOMPARE(pauses.pausedUntil(QStringLiteral("good")), now_ + 7 * 24 * 3600);
         QCOMPARE(pauses.pausedUntil(QStringLiteral("bad")), int64_t(0));
     }
 };
