@@ -113,6 +113,32 @@ END;
 };
 constexpr int kSchemaVersion = int(std::size(kMigrations));
 
+// What the store reads and writes of each table. A file of ours that lacks any of it (a
+// table dropped, a column renamed by hand) would fail every call for good.
+constexpr const char *kShape[] = {
+    "SELECT id, name, topic, sites, keywords, or_mode, created, last_run FROM watches",
+    "SELECT watch, key FROM watch_seen",
+    "SELECT id, time, topic, sites, keywords, or_mode, hit_count, failures, watch FROM runs",
+    "SELECT run, position, site, kind, code, text, failed FROM outcomes",
+    "SELECT id, run, rank, title, url, preview, date, size, score, site, link_state, key, "
+    "is_new FROM hits",
+    "SELECT rowid, title, url, preview FROM hits_indexed",
+    "SELECT rowid FROM hits_text",
+    "SELECT paused FROM index_paused",
+};
+
+bool hasShape(sqlite3 *db)
+{
+    for (const char *query : kShape) {
+        sqlite3_stmt *statement = nullptr;
+        const int rc = sqlite3_prepare_v2(db, query, -1, &statement, nullptr);
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
 bool isDamage(int code)
 {
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
@@ -209,6 +235,8 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
                                               : unusable();
     if (const int failed = version < kSchemaVersion ? migrate() : SQLITE_OK; failed != SQLITE_OK)
         return isDamage(failed) ? setAside(path, QStringLiteral("壊れている")) : unusable();
+    if (!hasShape(db_))
+        return setAside(path, QStringLiteral("形が崩れている"));
     // The index's own list of trigrams, which search() reads to find two-character words.
     // In this connection's temporary schema: nothing is written to the file.
     if (!exec(db_, "CREATE VIRTUAL TABLE temp.hits_terms USING fts5vocab(main, hits_text, row)"))

@@ -265,21 +265,32 @@ private Q_SLOTS:
 
     void setsAsideAFileThatIsNotAHistory_data()
     {
+        // The file's bytes, or SQL run on a new database (ours: a history first).
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("foreign");
-        QTest::newRow("noise") << QByteArray(8192, '\x5a') << false;
-        QTest::newRow("header only") << QByteArray("SQLite format 3\0 and no more", 28) << false;
-        QTest::newRow("another program's database") << QByteArray() << true;
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("noise") << QByteArray(8192, '\x5a') << QByteArray() << false;
+        QTest::newRow("header only")
+            << QByteArray("SQLite format 3\0 and no more", 28) << QByteArray() << false;
+        QTest::newRow("another program's database")
+            << QByteArray() << QByteArray("CREATE TABLE notes(text)") << false;
+        QTest::newRow("ours, a table dropped")
+            << QByteArray() << QByteArray("DROP TABLE outcomes") << true;
+        QTest::newRow("ours, a column renamed")
+            << QByteArray() << QByteArray("ALTER TABLE runs RENAME COLUMN topic TO theme") << true;
     }
     void setsAsideAFileThatIsNotAHistory()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(bool, foreign);
+        QFETCH(QByteArray, sql);
+        QFETCH(bool, ours);
         QDir().mkpath(QFileInfo(path).path());
-        if (foreign) {
+        if (ours)
+            QVERIFY(HistoryStore().open(path));
+        if (!sql.isEmpty()) {
             sqlite3 *db = nullptr;
             sqlite3_open(QFile::encodeName(path).constData(), &db);
-            sqlite3_exec(db, "CREATE TABLE notes(text)", nullptr, nullptr, nullptr);
+            QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         } else {
             QFile file(path);
