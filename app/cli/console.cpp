@@ -749,6 +749,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
     const QString watchName = parser.value(watch);
     if (parser.isSet(watch) && (checkSites_ || watchName.trimmed().isEmpty()))
         return usage(QStringLiteral("--watch takes a name, and no --check-sites"));
+    if (parser.isSet(watch) && !WatchNameProblem(watchName).isEmpty())
+        return usage(WatchNameProblem(watchName));
     // Alone, --watch runs what the stored watch searches.
     if (parser.isSet(watch) && positional.isEmpty() && topicGiven.isEmpty() &&
         sitesGiven.isEmpty()) {

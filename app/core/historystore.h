@@ -24,6 +24,10 @@ struct sqlite3;
 
 inline constexpr char kHistoryFileName[] = "history.sqlite3";
 
+// Why a watch can't have that name (empty when it can): a name is typed back on command lines
+// and in timer units, so it has no control or direction characters and at most 100 characters.
+QString WatchNameProblem(const QString &name);
+
 class HistoryStore {
 public:
     static constexpr int kDefaultMaxRuns = 200;

@@ -40,13 +40,27 @@ bool HistoryStore::forgetSeen(qint64 watch, const QStringList &keys)
     });
 }
 
+QString WatchNameProblem(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return QStringLiteral("監視の名前がありません。");
+    if (trimmed.size() > 100)
+        return QStringLiteral("監視の名前は100文字までです。");
+    for (const QChar c : trimmed)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return QStringLiteral("監視の名前に使えない文字があります。");
+    return QString();
+}
+
 std::optional<qint64> HistoryStore::createWatch(const HistoryWatch &watch)
 {
     return guarded([&]() -> std::optional<qint64> {
         const QString name = watch.name.trimmed();
-        if (name.isEmpty())
-            notice_ = QStringLiteral("監視の名前がありません。");
-        else if (watch.topic.isEmpty() && watch.sites.isEmpty())
+        notice_ = WatchNameProblem(name);
+        if (!notice_.isEmpty())
+            return std::nullopt;
+        if (watch.topic.isEmpty() && watch.sites.isEmpty())
             notice_ = QStringLiteral("監視する話題かサイトを指定してください。");
         else if (watch.keywords.trimmed().isEmpty())
             notice_ = QStringLiteral("監視するキーワードがありません。");

@@ -247,10 +247,14 @@ private Q_SLOTS:
         QVERIFY(store.open(path));
         const qint64 id =
             store.createWatch({0, "ニュース", "話題", {}, "kw", true, {}, {}}).value();
-        const std::vector<HistoryWatch> refused = {{0, " ", "話題", {}, "kw", false, {}, {}},
-                                                   {0, "x", "", {}, "kw", false, {}, {}},
-                                                   {0, "x", "話題", {}, " ", false, {}, {}},
-                                                   {0, "ニュース ", "", {"s"}, "k", false, {}, {}}};
+        const std::vector<HistoryWatch> refused = {
+            {0, " ", "話題", {}, "kw", false, {}, {}},
+            {0, "x", "", {}, "kw", false, {}, {}},
+            {0, "x", "話題", {}, " ", false, {}, {}},
+            {0, "ニュース ", "", {"s"}, "k", false, {}, {}},
+            {0, "a\tb", "話題", {}, "kw", false, {}, {}},
+            {0, "a\u202eb", "話題", {}, "kw", false, {}, {}},
+            {0, QString(101, u'x'), "話題", {}, "kw", false, {}, {}}};
         for (const HistoryWatch &w : refused) {
             QVERIFY(!store.createWatch(w));
             QVERIFY(!store.notice().isEmpty());
