@@ -763,6 +763,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
         sitesGiven = stored->sites;
         positional = {stored->keywords};
         s.SearchMode = stored->orMode ? 1 : 0;
+        if (stored->hitLimit > 0 && !parser.isSet(limit))
+            s.LimitLink = stored->hitLimit;
     }
     if (checkSites_) {
         if (parser.isSet(topic) || parser.isSet(site) || check_ || strict_ || !report_.isEmpty() ||
@@ -821,6 +823,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
                 terms.sites << siteName(session_.sites, i);
         terms.keywords = words_;
         terms.orMode = s.SearchMode == 1;
+        terms.hitLimit = parser.isSet(limit) ? s.LimitLink : 0;
         const auto id = history_->define(terms);
         if (!id && history_->failed())
             writeNotice(history_->notice());

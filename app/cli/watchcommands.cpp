@@ -78,7 +78,8 @@ std::vector<ListedRecord> WatchListing(const std::vector<HistoryWatch> &watches)
                            {"keywords", w.keywords},
                            {"mode", modeName(w.orMode)},
                            {"created", timeText(w.created)},
-                           {"last_run", timeText(w.lastRun)}});
+                           {"last_run", timeText(w.lastRun)},
+                           {"limit", w.hitLimit}});
     return records;
 }
 
@@ -134,8 +135,12 @@ std::optional<qint64> ConsoleHistory::define(const HistoryWatch &given)
     if (!existing && !notice_.isEmpty())
         return std::nullopt;
     if (existing) {
+        // A limit counts only where both give one: a watch made before watches kept theirs
+        // runs on under its old command line.
+        const bool sameLimit =
+            existing->hitLimit == 0 || given.hitLimit == 0 || existing->hitLimit == given.hitLimit;
         if (existing->topic == given.topic && existing->sites == given.sites &&
-            existing->keywords == given.keywords && existing->orMode == given.orMode)
+            existing->keywords == given.keywords && existing->orMode == given.orMode && sameLimit)
             return existing->id;
         notice_ = QStringLiteral("the watch '%1' exists with other terms: run it with --watch "
                                  "'%1' alone")

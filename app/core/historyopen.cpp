@@ -110,13 +110,16 @@ CREATE TRIGGER hits_text_change AFTER UPDATE OF title, url, preview ON hits BEGI
         SELECT id, title, url, preview FROM hits_indexed WHERE id = new.id;
 END;
 )sql",
+    // 2: a watch keeps how many hits a site it wants, so that its scheduled runs, which name
+    // nothing but the watch, ask for as many as the run that made it.
+    "ALTER TABLE watches ADD COLUMN hit_limit INTEGER NOT NULL DEFAULT 0;",
 };
 constexpr int kSchemaVersion = int(std::size(kMigrations));
 
 // What the store reads and writes of each table. A file of ours that lacks any of it (a
 // table dropped, a column renamed by hand) would fail every call for good.
 constexpr const char *kShape[] = {
-    "SELECT id, name, topic, sites, keywords, or_mode, created, last_run FROM watches",
+    "SELECT id, name, topic, sites, keywords, or_mode, created, last_run, hit_limit FROM watches",
     "SELECT watch, key FROM watch_seen",
     "SELECT id, time, topic, sites, keywords, or_mode, hit_count, failures, watch FROM runs",
     "SELECT run, position, site, kind, code, text, failed FROM outcomes",

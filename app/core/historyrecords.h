@@ -74,6 +74,7 @@ struct HistoryWatch {
     bool orMode = false;
     QDateTime created;
     QDateTime lastRun; // invalid before the first run
+    int hitLimit = 0;  // hits wanted per site; 0: the settings' number
 };
 
 // What storing a run gave.

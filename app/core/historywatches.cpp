@@ -67,9 +67,10 @@ std::optional<qint64> HistoryStore::createWatch(const HistoryWatch &watch)
         if (!notice_.isEmpty())
             return std::nullopt;
         Statement insert(db_, "INSERT INTO watches(name, topic, sites, keywords, or_mode, "
-                              "created) VALUES (?, ?, ?, ?, ?, ?)");
+                              "created, hit_limit) VALUES (?, ?, ?, ?, ?, ?, ?)");
         insert.bindAll(name, watch.topic, watch.sites.join(QLatin1Char('\n')), watch.keywords,
-                       watch.orMode, QDateTime::currentMSecsSinceEpoch());
+                       watch.orMode, QDateTime::currentMSecsSinceEpoch(),
+                       std::max(watch.hitLimit, 0));
         if (insert.run())
             return sqlite3_last_insert_rowid(db_);
         if ((sqlite3_errcode(db_) & 0xff) == SQLITE_CONSTRAINT) {
@@ -83,7 +84,7 @@ std::optional<qint64> HistoryStore::createWatch(const HistoryWatch &watch)
 namespace {
 
 constexpr char kWatchQuery[] = "SELECT id, name, topic, sites, keywords, or_mode, created, "
-                               "last_run FROM watches";
+                               "last_run, hit_limit FROM watches";
 
 HistoryWatch watchAt(const Statement &row)
 {
@@ -97,6 +98,7 @@ HistoryWatch watchAt(const Statement &row)
     watch.created = QDateTime::fromMSecsSinceEpoch(row.integer(6));
     if (!row.isNull(7))
         watch.lastRun = QDateTime::fromMSecsSinceEpoch(row.integer(7));
+    watch.hitLimit = int(row.integer(8));
     return watch;
 }
 

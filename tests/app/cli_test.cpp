@@ -430,7 +430,8 @@ private Q_SLOTS:
         stage(two(), {{"both", {"alpha", "beta"}}});
         firstPage("/alpha/search", hits("/doc/a", 2));
         const QStringList create{QStringLiteral("--watch"), QStringLiteral("news"),
-                                 QStringLiteral("-s"), QStringLiteral("alpha"),
+                                 QStringLiteral("-s"),      QStringLiteral("alpha"),
+                                 QStringLiteral("--limit"), QStringLiteral("4"),
                                  QStringLiteral("x")};
         // Hits that reached no reader (a full disk, a closed pipe) stay new.
         Outcome o = runProgram(create, {}, QStringLiteral("/dev/full"));
@@ -446,8 +447,14 @@ private Q_SLOTS:
         QCOMPARE(o.status, int(kExitHits));
         QCOMPARE(o.out.split(u'\t').value(1), QString::fromStdString(farm_->url("/doc/a3")));
         QCOMPARE(o.out.count(u'\n'), 1);
+        // The stored watch asks for as many hits as the run that made it.
+        firstPage("/alpha/search", hits("/doc/a", 7));
+        o = run({QStringLiteral("--watch"), QStringLiteral("news")});
+        QCOMPARE(o.out.count(u'\n'), 1);
         // The same name with other terms would watch something else under the user's cron line.
         o = run({QStringLiteral("--watch"), QStringLiteral("news"), QStringLiteral("y")});
+        QCOMPARE(o.status, int(kExitUsage));
+        o = run(QStringList(create).replaceInStrings(QStringLiteral("4"), QStringLiteral("5")));
         QCOMPARE(o.status, int(kExitUsage));
         o = run({QStringLiteral("--watches")});
         QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));

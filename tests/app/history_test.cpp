@@ -339,6 +339,27 @@ private Q_SLOTS:
         QCOMPARE(keywordsOf(store), QStringList{"new"});
     }
 
+    // A file of the first version is brought up keeping its watches; their limit is unset.
+    void bringsAnOlderFileUpToThisVersion()
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(store.createWatch({0, "old", "話題", {}, "kw", false, {}, {}, 0}));
+        store.close();
+        sqlite3 *db = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &db);
+        QCOMPARE(sqlite3_exec(db,
+                              "ALTER TABLE watches DROP COLUMN hit_limit; PRAGMA user_version = 1",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+
+        QVERIFY(store.open(path));
+        QCOMPARE(store.watch(QStringLiteral("old")).value().hitLimit, 0);
+        QVERIFY(store.createWatch({0, "new", "話題", {}, "kw", false, {}, {}, 30}));
+        QCOMPARE(store.watch(QStringLiteral("new")).value().hitLimit, 30);
+    }
+
     void leavesTheFileOfANewerVersionAlone()
     {
         HistoryStore store;
