@@ -31,6 +31,7 @@ constexpr std::array kEdit{
     Entry{"mSettopics", "検索テーマ(&T)", 19, nullptr},
     Entry{"mSetsearch", "環境設定(&P)", 18, nullptr},
 };
+
 void ToggleMerging(Form1 &form)
 {
     form.setMerging(!form.merging());
