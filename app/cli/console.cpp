@@ -242,7 +242,7 @@ QString bilingual(const SiteResult &result)
 
 } // namespace
 
-QString FormatHeader(HitFormat format, bool withState)
+QString FormatHeader(HitFormat format, bool withState, bool withSites)
 {
     if (format != HitFormat::Csv)
         return QString();
@@ -251,10 +251,13 @@ QString FormatHeader(HitFormat format, bool withState)
         names << QString::fromLatin1(c);
     if (withState)
         names << QStringLiteral("state");
+    if (withSites)
+        names << QStringLiteral("sites");
     return names.join(u',');
 }
 
-QString FormatHit(HitFormat format, const QStringList &row, const QString &state)
+QString FormatHit(HitFormat format, const QStringList &row, const QString &state,
+                  const MergedPage *page)
 {
     QStringList cells = row;
     while (cells.size() < int(std::size(kColumns)))
@@ -269,25 +272,25 @@ QString FormatHit(HitFormat format, const QStringList &row, const QString &state
             object.insert(QStringLiteral("date_iso"), iso);
         if (!state.isEmpty())
             object.insert(QStringLiteral("state"), state);
+        if (page) {
+            object.insert(QStringLiteral("sites"), QJsonArray::fromStringList(page->sites));
+            object.insert(QStringLiteral("rank"), page->rank);
+        }
         return jsonLine(object);
     }
-    case HitFormat::Csv: {
-        QStringList out;
-        for (const QString &c : cells)
-            out << csvCell(c);
-        if (!state.isEmpty())
-            out << csvCell(state);
-        return out.join(u',');
-    }
+    case HitFormat::Csv:
     case HitFormat::Tsv:
         break;
     }
-    QStringList out;
-    for (const QString &c : cells)
-        out << plainLine(c);
+    // The sites' names are texts of the catalogue and the user's own: a cell like any other.
+    QStringList out = cells;
     if (!state.isEmpty())
         out << state;
-    return out.join(u'\t');
+    if (page)
+        out << page->sites.join(QStringLiteral(", "));
+    for (QString &c : out)
+        c = format == HitFormat::Csv ? csvCell(c) : plainLine(c);
+    return out.join(format == HitFormat::Csv ? u',' : u'\t');
 }
 
 bool SiteFailed(const SiteResult &result)
@@ -540,6 +543,13 @@ int ConsoleSearch::parse(const QStringList &arguments)
                                                    "FILE (\".htm\" added when it has no "
                                                    "extension)."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption merge(
+        QStringLiteral("merge"),
+        QStringLiteral("Write each page once, however many sites found it: addresses that "
+                       "differ only in the scheme, a leading \"www.\", a trailing \"/\" or "
+                       "tracking parameters are one page. The pages come at the end, best ranked "
+                       "first, with the sites that found them (json: \"sites\" and \"rank\"; "
+                       "tsv and csv: the last column)."));
     const QCommandLineOption listSites(QStringLiteral("list-sites"),
                                        QStringLiteral("List the catalogue's sites."));
     const QCommandLineOption listTopics(QStringLiteral("list-topics"),
@@ -575,9 +585,9 @@ int ConsoleSearch::parse(const QStringList &arguments)
                        "runs had (exit 0 with new hits, 1 without). Given a topic or sites and "
                        "keywords, its first run creates it; alone, it runs the stored one."),
         QStringLiteral("NAME"));
-    parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, report,
-                       listSites, listTopics, checkSites, importOpenSearch, removeSite, userAgent,
-                       history, watches, watch});
+    parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, merge});
+    parser.addOptions({report, listSites, listTopics, checkSites, importOpenSearch, removeSite,
+                       userAgent, history, watches, watch});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -742,6 +752,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
     check_ = parser.isSet(check);
     strict_ = parser.isSet(strict);
     checkSites_ = parser.isSet(checkSites);
+    merge_ = parser.isSet(merge);
+    merged_.setMerging(merge_);
 
     QStringList positional = parser.positionalArguments();
     QString topicGiven = parser.value(topic);
@@ -767,8 +779,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
             s.LimitLink = stored->hitLimit;
     }
     if (checkSites_) {
-        if (parser.isSet(topic) || parser.isSet(site) || check_ || strict_ || !report_.isEmpty() ||
-            !sitesFile_.fileName().isEmpty())
+        if (parser.isSet(topic) || parser.isSet(site) || check_ || strict_ || merge_ ||
+            !report_.isEmpty() || !sitesFile_.fileName().isEmpty())
             return usage(QStringLiteral("--check-sites takes site names only"));
         for (const QString &name : positional) {
             const Found found = findSite(session_.sites, name);
@@ -1126,13 +1138,39 @@ void ConsoleSearch::searchStarted()
     writeEndedSites(false);
 }
 
-void ConsoleSearch::hitAdded(const Hit &hit)
+bool ConsoleSearch::hitAdded(const Hit &hit)
 {
-    hits_.push_back(
-        {{hit.title, hit.url, hit.preview, hit.date, hit.size, hit.score, hit.site}, hit.index});
     ++totalHits_;
-    if (!check_ && !checkSites_ && watch_ == 0)
+    if (merge_) {
+        // A page's line waits for the end: a later hit of it adds a site and moves its rank.
+        const int pages = merged_.rowCount();
+        merged_.append(hit);
+        if (merged_.rowCount() == pages)
+            return false;
+    }
+    hits_.push_back({{hit.title, hit.url, hit.preview, hit.date, hit.size, hit.score, hit.site},
+                     hit.index,
+                     false,
+                     {}});
+    if (!check_ && !checkSites_ && watch_ == 0 && !merge_)
         writeHit(hits_.back(), QString());
+    return true;
+}
+
+// The pages as merged: the best texts of each, its sites and rank, the best ranked first (in
+// the order found on a tie).
+void ConsoleSearch::takeMergedPages()
+{
+    for (Listed &h : hits_) {
+        const int row = merged_.rowOfIndex(h.index);
+        if (row < 0)
+            continue;
+        const Hit &page = merged_.hit(row);
+        h.row = {page.title, page.url, page.preview, page.date, page.size, page.score, page.site};
+        h.page = {page.sites, page.rank};
+    }
+    std::stable_sort(hits_.begin(), hits_.end(),
+                     [](const Listed &a, const Listed &b) { return a.page.rank > b.page.rank; });
 }
 
 void ConsoleSearch::searchSlotDone(int)
@@ -1217,7 +1255,7 @@ void ConsoleSearch::checkSlotDone(int slot, int32_t)
     const RunController &c = session_.run;
     const int32_t index = c.FetchRecords[slot].slot;
     for (Listed &h : hits_)
-        if (h.index == index && !h.written && watch_ == 0) {
+        if (h.index == index && !h.written && watch_ == 0 && !merge_) {
             h.written = true;
             writeHit(h, LinkStateText(c.LinkState[index]));
             break;
@@ -1260,7 +1298,7 @@ void ConsoleSearch::writeHit(const Listed &hit, const QString &state)
     if (outputLost_)
         return;
     if (!headerWritten_) {
-        const QString header = FormatHeader(format_, !state.isEmpty());
+        const QString header = FormatHeader(format_, !state.isEmpty(), merge_);
         if (!header.isEmpty()) {
             endProgress();
             out_ << header << "\n";
@@ -1268,7 +1306,7 @@ void ConsoleSearch::writeHit(const Listed &hit, const QString &state)
         headerWritten_ = true;
     }
     endProgress();
-    out_ << FormatHit(format_, hit.row, state) << "\n";
+    out_ << FormatHit(format_, hit.row, state, merge_ ? &hit.page : nullptr) << "\n";
     // Hits nobody receives are not worth searching on for; the run is stopped from the event
     // loop, not from inside the controller's call.
     if (outputFailed())
@@ -1411,6 +1449,8 @@ void ConsoleSearch::finish()
         return;
     finished_ = true;
     clock_.stop();
+    if (merge_)
+        takeMergedPages();
     const auto fresh = storeRun();
     const RunController &c = session_.run;
     if (watch_ != 0 && fresh) {
@@ -1425,11 +1465,11 @@ void ConsoleSearch::finish()
         if (outputFailed() && !keys.isEmpty() && !history_->forget(watch_, keys))
             writeNotice(history_->notice());
         err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
-    } else if (check_) {
+    } else if (check_ || merge_) {
         for (Listed &h : hits_)
             if (!h.written) {
                 h.written = true;
-                writeHit(h, LinkStateText(c.LinkState[h.index]));
+                writeHit(h, check_ ? LinkStateText(c.LinkState[h.index]) : QString());
             }
     }
     writeOutcomes();

@@ -3,6 +3,7 @@
 // arrive and each site's outcome to standard error. QtCore only: it runs without a display.
 #pragma once
 
+#include "core/hitlistmodel.h"
 #include "core/outcome.h"
 #include "core/runcontroller.h"
 
@@ -47,9 +48,16 @@ enum class HitFormat { Tsv, Json, Csv };
 // size, score, site) and, after a link check, the hit's state ("OK", "Not Found" ...). The
 // texts come from pages: a TSV line carries no control character, line separator or bidi
 // control (each becomes a blank), a CSV cell never starts like a formula, JSON escapes them.
-QString FormatHit(HitFormat format, const QStringList &row, const QString &state);
+// With --merge a line stands for a page: it adds the sites that found it (JSON: "sites", a list,
+// and "rank"; TSV and CSV: the names joined by ", " as the last cell).
+struct MergedPage {
+    QStringList sites; // first finder first
+    double rank = 0;   // the merged rank (core/merge.h)
+};
+QString FormatHit(HitFormat format, const QStringList &row, const QString &state,
+                  const MergedPage *page = nullptr);
 // The line before the first hit, or an empty text when the format has none.
-QString FormatHeader(HitFormat format, bool withState);
+QString FormatHeader(HitFormat format, bool withState, bool withSites = false);
 
 // One site of a search: its outcome and the figures the site checker prints.
 struct SiteReport {
@@ -139,7 +147,7 @@ public:
     QString searchWords() const override { return words_; }
     bool goOnWithout(const QStringList &characters) override;
     void searchStarted() override;
-    void hitAdded(const Hit &hit) override;
+    bool hitAdded(const Hit &hit) override;
     bool takesHits() const override { return true; }
     void searchSlotDone(int slot) override;
     void searchEnded(const QString &endText) override;
@@ -158,6 +166,7 @@ private:
         QStringList row;
         int32_t index = 0;
         bool written = false; // with --check: its line is out
+        MergedPage page;      // with --merge
     };
 
     int parse(const QStringList &arguments);
@@ -190,6 +199,7 @@ private:
     HitFormat format_ = HitFormat::Tsv;
     bool check_ = false;
     bool checkSites_ = false;
+    bool merge_ = false;
     bool strict_ = false;
     QString report_;                             // absolute
     std::unique_ptr<QTemporaryFile> reportSpot_; // the report's place, taken before the search
@@ -201,8 +211,10 @@ private:
     qint64 watch_ = 0;
     std::unique_ptr<ConsoleHistory> history_;
 
-    // The run.
+    // The run. With --merge hits_ holds a hit per page, the first found; merged_ the pages.
     std::vector<Listed> hits_;
+    HitListModel merged_;
+    void takeMergedPages();
     std::vector<SiteReport> reports_; // --check-sites: one a site checked
     QString firstRequest(int32_t site) const;
     // --import-opensearch: a status to exit with.

@@ -455,8 +455,9 @@ bool RunController::addPendingHits(Clock::time_point until)
         // HitOrder, and the next hit goes to the place after the list's last.
         HitCount += 1;
         SiteHits[i] += 1;
-        if (view_)
-            view_->hitAdded(HitFromRecord(record, r, QDateTime::currentMSecsSinceEpoch()));
+        if (view_ &&
+            !view_->hitAdded(HitFromRecord(record, r, QDateTime::currentMSecsSinceEpoch())))
+            HitCount -= 1;
         if (Clock::now() >= until && pendingNext_ < pending_.size())
             return false;
     }
@@ -506,6 +507,8 @@ void RunController::finishSearchSlot(int i)
     if (view_)
         view_->searchSlotDone(i);
     StatusText += RunningHitsSuffix(HitCount);
+    if (view_)
+        StatusText += view_->hitCountNote();
     if (view_)
         view_->statusChanged(ElapsedText(StatusText, ElapsedTicks));
 }
@@ -574,6 +577,8 @@ void RunController::finishRun(bool timedOut)
         settleSlotResults();
         const QString end = RunEndText(StopFlag == 1);
         StatusText = end + EndHitsSuffix(HitCount);
+        if (view_)
+            StatusText += view_->hitCountNote();
         if (view_)
             view_->searchEnded(end);
     } else {
@@ -667,6 +672,13 @@ void RunController::completeStop()
     finishRun(false);
 }
 
+void RunController::Relist(const QList<int32_t> &indexes)
+{
+    const int32_t count = int32_t(std::min<qsizetype>(indexes.size(), kRunTables));
+    std::copy_n(indexes.cbegin(), count, HitOrder);
+    HitCount = count;
+}
+
 void RunController::Do_DelDead()
 {
     if (!view_)
@@ -675,10 +687,9 @@ void RunController::Do_DelDead()
     const int32_t before = HitCount;
     const QList<int32_t> kept =
         view_->removeDeadAndRepeated([](int32_t a, int32_t b) { return URLSame(a, b) != 0; });
-    const int32_t count = int32_t(std::min<qsizetype>(kept.size(), kRunTables));
-    std::copy_n(kept.cbegin(), count, HitOrder);
+    Relist(kept);
+    const int32_t count = HitCount;
     view_->statusChanged(QStringLiteral("リンク切れの削除が終わりました。"));
-    HitCount = count;
     const QString result = DelDeadResultText(before, count);
     view_->statusChanged(result);
     view_->message(result, QStringLiteral("リンク切れ削除"));

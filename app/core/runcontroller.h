@@ -74,10 +74,15 @@ public:
     // The slots are started; StatusText holds the first progress text.
     virtual void searchStarted() = 0;
     // One hit for the list, its result index in hit.index. HitCount already counts it.
-    virtual void hitAdded(const Hit &hit) = 0;
+    // Returns false when the hit joined a row already listed (the same page, with merging
+    // on): the hit is then no row of HitOrder, and checks, reports and counts pass it by.
+    virtual bool hitAdded(const Hit &hit) = 0;
     // False once the list shows something else than this run's hits (a topic change took
     // it): the rest of a page is then dropped.
     virtual bool takesHits() const = 0;
+    // What the status line says after the hit count (how many hits were merged); empty for
+    // nothing.
+    virtual QString hitCountNote() const { return QString(); }
     // Slot i was harvested; its hits, ActiveCount, HitCount and StatusText are up to date.
     virtual void searchSlotDone(int slot) = 0;
     // The run ended; endText is "終了しました。" or "中止しました。", StatusText the whole end
@@ -137,6 +142,9 @@ public:
     // Starts a check of every hit still "No Check"; nothing without hits. With AutoDelete
     // the dead-link removal follows its end.
     void Do_Check();
+    // The list's rows are now these result indexes, in list order (the view folded or
+    // unfolded its hits). Their link states stay.
+    void Relist(const QList<int32_t> &indexes);
     // Removes dead and repeated hits from the list; reports through the view.
     void Do_DelDead();
     // Removes the selected hit; position is its 1-based place in the list.

@@ -129,8 +129,8 @@ public:
     void Init_LVTopic();
     void Init_LVResult();
     void Resize_LView();
-    // Appends one hit to the result list.
-    void Add_LView(const Hit &hit);
+    // Appends one hit to the result list; false when it joined a listed page's row.
+    bool Add_LView(const Hit &hit);
     void Item_LinkCheck(int32_t index, int32_t state);
     void Item_LinkDel(int position); // 1-based
     // Rows of the list shown (topic or result view); positions are 1-based, in the order the
@@ -138,6 +138,12 @@ public:
     int listCount() const override;
     int32_t itemIndex(int position) const; // the hit's result index; -1 without such a hit
     int selectedPosition() const;          // 0 when no row is selected
+    // "重複をまとめる": one row per page that several sites found, with the column "サイト".
+    // Switching folds or unfolds the hits listed.
+    void setMerging(bool on);
+    bool merging() const;
+    // "おすすめ順": the merged rows by their merged rank, higher first.
+    void sortByRank();
     // The hits of the current search: the only copy of the result list.
     HitListModel &hits() { return *hits_; }
     const HitListModel &hits() const { return *hits_; }
@@ -222,8 +228,9 @@ public:
     void stopNotice(bool shown) override;
     void message(const QString &text, const QString &title) override;
     void searchStarted() override;
-    void hitAdded(const Hit &hit) override;
+    bool hitAdded(const Hit &hit) override;
     bool takesHits() const override;
+    QString hitCountNote() const override;
     void searchSlotDone(int slot) override;
     void searchEnded(const QString &endText) override;
     void checkStarted() override;

@@ -4,6 +4,7 @@
 #include "core/progdir.h"
 #include "core/runcontroller.h"
 #include "core/runrules.h"
+#include "core/runtexts.h"
 #include "core/session.h"
 #include "core/topicstore.h"
 #include "mainwindow/form1.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -213,9 +215,14 @@ void Form1::Resize_LView()
         for (int c = 0; c < 7; ++c)
             widths[c] = w * resultShares_[c] / 1000;
     }
+    // The site count takes its room from the preview, which gets it back when merging ends.
+    const int siteCount = merging() ? std::min(w / 16, widths[2] / 2) : 0;
+    widths[2] -= siteCount;
     const QScopedValueRollback<bool> fitting(fittingColumns_, true);
     for (int c = 0; c < 7; ++c)
         LView->setColumnWidth(c, widths[c]);
+    if (merging())
+        LView->setColumnWidth(HitListModel::SiteCount, siteCount);
 }
 
 void Form1::keepResultShares()
@@ -226,6 +233,8 @@ void Form1::keepResultShares()
     QList<int> shares;
     for (int c = 0; c < 7; ++c)
         shares << std::max(1, LView->columnWidth(c) * 1000 / w);
+    if (merging())
+        shares[HitListModel::Preview] += LView->columnWidth(HitListModel::SiteCount) * 1000 / w;
     // Columns dragged wider than the list together keep their widths (and the scroll bar).
     resultShares_ = CheckedResultShares(shares);
 }
@@ -251,10 +260,51 @@ void Form1::holdListPaint()
     });
 }
 
-void Form1::Add_LView(const Hit &hit)
+bool Form1::Add_LView(const Hit &hit)
 {
     holdListPaint();
+    const int rows = hits_->rowCount();
     hits_->append(hit);
+    return hits_->rowCount() > rows;
+}
+
+bool Form1::merging() const
+{
+    return hits_->merging();
+}
+
+void Form1::setMerging(bool on)
+{
+    if (auto *toggle = menuBar()->findChild<QAction *>(QStringLiteral("mMerge")))
+        toggle->setChecked(on);
+    if (auto *byRank = menuBar()->findChild<QAction *>(QStringLiteral("mByRank")))
+        byRank->setEnabled(on);
+    if (on == hits_->merging())
+        return;
+    // The rank and the site count order merged rows; single hits go back to the order they
+    // came in rather than keep an order their columns no longer show.
+    if (!on &&
+        (sortedHits_->sortedByRank() || sortedHits_->sortColumn() == HitListModel::SiteCount)) {
+        sortedHits_->sortByColumn(-1, Qt::AscendingOrder);
+        if (resultView())
+            LView->header()->setSortIndicatorShown(false);
+    }
+    hits_->setMerging(on);
+    // Checks, reports, the dead-link removal and the count go by the rows listed.
+    session_.run.Relist(hits_->resultIndexes());
+    if (resultView()) {
+        Resize_LView();
+        if (!session_.run.busy())
+            setStatusText(EndHitsSuffix(session_.run.HitCount) + hitCountNote());
+    }
+}
+
+void Form1::sortByRank()
+{
+    if (!merging() || !resultView())
+        return;
+    sortedHits_->sortByRank();
+    LView->header()->setSortIndicatorShown(false);
 }
 
 void Form1::Item_LinkCheck(int32_t index, int32_t state)

@@ -13,6 +13,7 @@ void Form1::restorePlace()
     resultShares_ = memory.resultShares;
     keptPreviewHeight_ = memory.previewListHeight;
     keptTreeWidth_ = memory.treeWidth;
+    setMerging(memory.merging);
 }
 
 void Form1::restoreSplits()
@@ -32,5 +33,6 @@ void Form1::savePlace() const
     memory.previewListHeight = layout_.previewListHeight;
     memory.treeWidth = layout_.tree.width;
     memory.resultShares = resultShares_;
+    memory.merging = merging();
     WriteWindowMemory(memory);
 }

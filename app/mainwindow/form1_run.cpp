@@ -2,6 +2,7 @@
 // window, the progress windows and the stop notice.
 #include "common/messagebox.h"
 #include "core/keywords.h"
+#include "core/merge.h"
 #include "core/runtexts.h"
 #include "core/session.h"
 #include "driver/runwindows.h"
@@ -66,9 +67,14 @@ void Form1::searchStarted()
     runWindows_.searchStart();
 }
 
-void Form1::hitAdded(const Hit &hit)
+bool Form1::hitAdded(const Hit &hit)
 {
-    Add_LView(hit);
+    return Add_LView(hit);
+}
+
+QString Form1::hitCountNote() const
+{
+    return merging() ? MergedCountSuffix(hits_->mergedCount()) : QString();
 }
 
 bool Form1::takesHits() const

@@ -31,10 +31,24 @@ constexpr std::array kEdit{
     Entry{"mSettopics", "検索テーマ(&T)", 19, nullptr},
     Entry{"mSetsearch", "環境設定(&P)", 18, nullptr},
 };
+
+void ToggleMerging(Form1 &form)
+{
+    form.setMerging(!form.merging());
+}
+
+void SortByRank(Form1 &form)
+{
+    form.sortByRank();
+}
+
 constexpr std::array kView{
     Entry{"mSearching", "検索中モニタ(&S)", 9, nullptr},
     Entry{"mChecking", "確認中モニタ(&C)", 10, nullptr},
     Entry{"mHideWeb2", "Velmoraブラウザを閉じる(&G)", 12, nullptr},
+    kSeparator,
+    Entry{"mMerge", "重複をまとめる(&M)", 0, ToggleMerging},
+    Entry{"mByRank", "おすすめ順(&O)", 0, SortByRank},
 };
 constexpr std::array kRun{
     Entry{"mSearch", "検索(&S)", 2, nullptr},
@@ -293,6 +307,10 @@ void BuildMenus(Form1 *form)
     }
 
     MarkMakerEntries(bar);
+    // The toggle shows its state; the rank sort has nothing to order without merged rows.
+    if (auto *toggle = bar->findChild<QAction *>(QStringLiteral("mMerge")))
+        toggle->setCheckable(true);
+    form->setMerging(form->merging());
 
     // The toolbar lives on the window's surface: the layout places it beside the animation.
     QWidget *surface = form->centralWidget() ? form->centralWidget() : form;

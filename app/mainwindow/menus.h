@@ -1,5 +1,6 @@
 // The main window's menu bar and toolbar, built from the tables below. Every entry and every
-// button stays enabled; RunCommand decides whether a command does anything.
+// button stays enabled (but "おすすめ順" while the hits are not merged); RunCommand decides
+// whether a command does anything.
 #pragma once
 
 #include <QIcon>

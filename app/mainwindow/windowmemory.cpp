@@ -45,6 +45,7 @@ WindowMemory ReadWindowMemory()
     for (const QVariant &v : store.value(QStringLiteral("resultShares")).toList())
         shares << v.toInt();
     m.resultShares = CheckedResultShares(shares);
+    m.merging = store.value(QStringLiteral("merging"), false).toBool();
     return m;
 }
 
@@ -62,4 +63,5 @@ void WriteWindowMemory(const WindowMemory &memory)
     for (int s : memory.resultShares)
         shares << s;
     store.setValue(QStringLiteral("resultShares"), shares);
+    store.setValue(QStringLiteral("merging"), memory.merging);
 }

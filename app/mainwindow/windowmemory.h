@@ -1,6 +1,7 @@
-// How the user left the main window: its size and place, the two splits and the shares of
-// the result list's columns. Kept in "window.ini" beside the user's topics and settings (the
-// user's configuration folder), apart from STARTUP.DAT, whose format is fixed.
+// How the user left the main window: its size and place, the two splits, the shares of the
+// result list's columns and whether it merged the hits of the same page. Kept in "window.ini"
+// beside the user's topics and settings (the user's configuration folder), apart from
+// STARTUP.DAT, whose format is fixed.
 #pragma once
 
 #include <QByteArray>
@@ -12,6 +13,7 @@ struct WindowMemory {
     int treeWidth = 0;         // twips; 0: none kept
     QList<int> resultShares;   // the result columns' shares of the list's width, per mille;
                                // empty: the built-in 4 : 2 : 6 : 1 : 1 : 1 : 1
+    bool merging = false;      // "重複をまとめる": off unless the user turned it on
 };
 
 WindowMemory ReadWindowMemory();

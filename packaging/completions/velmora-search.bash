@@ -51,7 +51,7 @@ _velmora_search()
     done
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '-t --topic -s --site --or --limit --time --format
-            --strict --sites --check --report --list-sites --list-topics --check-sites
+            --strict --sites --check --merge --report --list-sites --list-topics --check-sites
             --import-opensearch --remove-site --user-agent -h --help -v --version --' -- "$cur")
         return
     fi

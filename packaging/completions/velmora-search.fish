@@ -18,6 +18,7 @@ $c -l format -x -a 'tsv json csv' -d 'How records are written'
 $c -l strict -d 'Exit with 4 when any site failed'
 $c -l sites -r -F -d "Also write each site's record to a file"
 $c -l check -d "Check the link of every hit"
+$c -l merge -d 'Write each page once, with the sites that found it'
 $c -l report -r -F -d 'Also write the hits as an HTML report'
 $c -l list-sites -d 'List the sites of the catalogue'
 $c -l list-topics -d 'List the topics and their sites'

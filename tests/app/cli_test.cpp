@@ -4,6 +4,7 @@
 // its own process limits, and failed writes.
 #include "cli/console.h"
 #include "common/messagebox.h"
+#include "core/merge.h"
 #include "core/progdir.h"
 #include "core/session.h"
 #include "core/termination.h"
@@ -267,6 +268,64 @@ private Q_SLOTS:
                  QStringLiteral("csv"), QStringLiteral("x")});
         QVERIFY(o.out.startsWith(QStringLiteral("title,url,preview,date,size,score,site\n")));
         QVERIFY(o.out.contains(QStringLiteral("\"a, \"\"quoted\"\" 2\",")));
+    }
+
+    // --merge: a page two sites found under other spellings of its address is one line, after
+    // the search, best ranked first, with the sites that found it; a check checks it once (at
+    // the address of the hit found first: the https one of page a fails on the plain farm).
+    void mergeWritesEachPageOnce()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        const std::string port = std::to_string(farm_->port());
+        firstPage("/alpha/search",
+                  runfixture::resultPage(
+                      {farm_->url("/doc/a"), farm_->url("/doc/b"), farm_->url("/doc/c")}, "alpha"));
+        firstPage("/beta/search",
+                  runfixture::resultPage({"https://127.0.0.1:" + port + "/doc/a#top",
+                                          farm_->url("/doc/b/?utm_medium=x"), farm_->url("/doc/d")},
+                                         "beta longer"));
+        for (const char *path : {"/doc/a", "/doc/b", "/doc/b/", "/doc/c", "/doc/d"})
+            farm_->serve(path, page("ok"));
+        const QStringList search{QStringLiteral("--limit"), QStringLiteral("3"),
+                                 QStringLiteral("--merge"), QStringLiteral("--format")};
+        Outcome o = run(search + QStringList{QStringLiteral("json"), QStringLiteral("x")});
+        QCOMPARE(o.status, int(kExitHits));
+        QList<QJsonObject> pages;
+        for (const QString &line : o.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (record.value(QStringLiteral("type")) == QStringLiteral("hit"))
+                pages << record;
+        }
+        QCOMPARE(pages.size(), 4);
+        const double both[] = {2.0 / 61, 2.0 / 62, 1.0 / 63, 1.0 / 63};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(pages[i].value(QStringLiteral("rank")).toDouble(), both[i]);
+            QStringList sites;
+            for (const QJsonValue &site : pages[i].value(QStringLiteral("sites")).toArray())
+                sites << site.toString();
+            QCOMPARE(sites.size(), i < 2 ? 2 : 1);
+            QCOMPARE(sites.contains(QStringLiteral("beta")),
+                     i < 2 || pages[i]
+                                  .value(QStringLiteral("url"))
+                                  .toString()
+                                  .endsWith(QLatin1String("/doc/d")));
+        }
+        QCOMPARE(MergeKey(pages[0].value(QStringLiteral("url")).toString()),
+                 MergeKey(QString::fromStdString(farm_->url("/doc/a"))));
+        QCOMPARE(pages[1].value(QStringLiteral("title")).toString(),
+                 QStringLiteral("beta longer 2"));
+        QVERIFY2(o.err.contains(QStringLiteral("6 hits")), qPrintable(o.err));
+
+        farm_->clearLog();
+        o = run(search +
+                QStringList{QStringLiteral("csv"), QStringLiteral("--check"), QStringLiteral("x")});
+        const QStringList lines = o.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], QStringLiteral("title,url,preview,date,size,score,site,state,sites"));
+        QVERIFY2(lines[2].endsWith(QStringLiteral(",OK,\"alpha, beta\"")) ||
+                     lines[2].endsWith(QStringLiteral(",OK,\"beta, alpha\"")),
+                 qPrintable(lines[2]));
+        QCOMPARE(farm_->requests("/doc/b").size() + farm_->requests("/doc/b/").size(), size_t(1));
     }
 
     // Each site's record follows its last hit, as the site ends: its figures are numbers, and

@@ -76,7 +76,8 @@ void MenusTest::menuBar()
              QStringList({"mSettopics=検索テーマ(&T)", "mSetsearch=環境設定(&P)"}));
     QCOMPARE(entriesOf(menus[2]->menu()),
              QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
-                          "mHideWeb2=Velmoraブラウザを閉じる(&G)"}));
+                          "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mMerge=重複をまとめる(&M)",
+                          "mByRank=おすすめ順(&O)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
                           "-", "mAbort=中止(&A)"}));
@@ -85,8 +86,9 @@ void MenusTest::menuBar()
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",
                           "mUpdate=最新版ダウンロード(&U)", "-", "mProduct=製品情報(&P)"}));
     // Nothing is ever greyed out, whatever the state; only the entries that need the maker's
-    // server are, while no host is set (commands_test covers those).
-    const QStringList needMaker{"mSupport", "mNews", "mUpdate"};
+    // server are, while no host is set (commands_test covers those), and the rank sort while
+    // nothing is merged.
+    const QStringList needMaker{"mSupport", "mNews", "mUpdate", "mByRank"};
     stage.session.run.RunState = kRunSearch;
     for (const QAction *menu : menus)
         for (const QAction *a : menu->menu()->actions())

@@ -32,10 +32,11 @@ public:
     }
     void message(const QString &text, const QString &) override { messages << text; }
     void searchStarted() override { log << QStringLiteral("search"); }
-    void hitAdded(const Hit &hit) override
+    bool hitAdded(const Hit &hit) override
     {
-        QVERIFY(!hit.url.isEmpty());
+        [&hit] { QVERIFY(!hit.url.isEmpty()); }();
         indexes << hit.index;
+        return true;
     }
     bool takesHits() const override { return true; }
     void searchSlotDone(int slot) override { log << QStringLiteral("slot %1").arg(slot); }
