@@ -6,6 +6,7 @@
 #include "core/hitreport.h"
 #include "core/keywords.h"
 #include "core/merge.h"
+#include "core/opensearch.h"
 #include "core/runrules.h"
 #include "core/runtexts.h"
 #include "core/session.h"
@@ -846,41 +847,24 @@ int ConsoleSearch::parse(const QStringList &arguments)
     return -1;
 }
 
-// An OpenSearch description is a few kilobytes; a site block of it fits the user catalogue's
-// share of a site.
-constexpr qint64 kDescriptionLimit = 1024 * 1024;
-constexpr size_t kEntrySize = 16 * 1024;
-
 // The description's bytes from a file, or through the library from an address.
 bool ConsoleSearch::readDescription(const QString &where, QByteArray &bytes)
 {
-    if (!where.startsWith(QLatin1String("http://")) &&
-        !where.startsWith(QLatin1String("https://"))) {
-        bool exists = false;
-        if (IsRegularOrAbsent(where, kDescriptionLimit) &&
-            readWholeFile(where, kDescriptionLimit, bytes, &exists))
-            return true;
-        err_ << "velmora-search: " << where << " can't be read\n";
-        return false;
-    }
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/velmora-opensearch-XXXXXX"));
-    if (!file.open()) {
-        err_ << "velmora-search: no place for the description: " << file.errorString() << "\n";
-        return false;
-    }
-    DownloadRecord record{};
-    const QByteArray path = toCp932(file.fileName());
-    bool done = iDown(&record, where.toUtf8().constData(), path.constData()) == 1;
-    QDeadlineTimer deadline(std::chrono::seconds(60));
-    while (done && Status_iDown() != 0 && !deadline.hasExpired())
-        QThread::msleep(10);
-    done = done && Status_iDown() == 0 && record.status == -20;
-    if (!done)
-        Exit_iDown(&record);
-    bool exists = false;
-    if (done && readWholeFile(file.fileName(), kDescriptionLimit, bytes, &exists))
+    QString detail;
+    switch (ReadDescription(
+        where, bytes, [] { QThread::msleep(10); }, &detail)) {
+    case DescriptionFault::None:
         return true;
-    err_ << "velmora-search: " << where << " could not be fetched\n";
+    case DescriptionFault::Unreadable:
+        err_ << "velmora-search: " << where << " can't be read\n";
+        break;
+    case DescriptionFault::NoPlace:
+        err_ << "velmora-search: no place for the description: " << detail << "\n";
+        break;
+    case DescriptionFault::NotFetched:
+        err_ << "velmora-search: " << where << " could not be fetched\n";
+        break;
+    }
     return false;
 }
 
@@ -891,9 +875,8 @@ int ConsoleSearch::importSite(const QString &where)
         err_.flush();
         return kExitBroken;
     }
-    std::vector<char> entry(kEntrySize);
-    const int32_t made = OpenSearchSite(bytes.constData(), int32_t(bytes.size()), entry.data(),
-                                        int32_t(entry.size()));
+    const SiteDraft draft = DraftSite(bytes);
+    const int32_t made = draft.made;
     QString why;
     switch (made) {
     case TESSEL_E_OPENSEARCH_UNREADABLE:
@@ -920,15 +903,13 @@ int ConsoleSearch::importSite(const QString &where)
         err_.flush();
         return kExitUsage;
     }
-    const int32_t added = UserSiteAdd(entry.data());
+    const int32_t added = UserSiteAdd(draft.entry.data());
     if (added != 0) {
         err_ << "velmora-search: your catalogue could not be changed (" << added << ")\n";
         err_.flush();
         return kExitBroken;
     }
-    const QString block = fromCp932(entry.data());
-    const QString name = block.section(QStringLiteral("\nSITE "), 1).section(u'\n', 0, 0);
-    out_ << "added: " << name << "\n";
+    out_ << "added: " << draft.name() << "\n";
     out_.flush();
     return kExitHits;
 }

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHelpEvent>
+#include <QStyle>
 #include <QToolTip>
 
 namespace {
@@ -32,6 +33,44 @@ public:
 
 private:
     QAbstractItemView *view_;
+};
+
+class PictureTips : public QObject {
+public:
+    PictureTips(QAbstractItemView *view, int role, std::function<QString(const QVariant &)> meaning)
+        : QObject(view), view_(view), role_(role), meaning_(std::move(meaning))
+    {
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = view_->indexAt(help->pos());
+        if (!index.isValid() || index.column() != 0 || index.data(Qt::DecorationRole).isNull())
+            return false;
+        // The picture sits at the cell's leading edge, one icon wide plus the style's margins.
+        const QRect cell = view_->visualRect(index);
+        const int margin =
+            view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_);
+        QRect picture(cell.topLeft(),
+                      QSize(view_->iconSize().width() + 3 * margin + 2, cell.height()));
+        if (view_->layoutDirection() == Qt::RightToLeft)
+            picture.moveRight(cell.right());
+        if (!picture.contains(help->pos()))
+            return false;
+        const QString text = meaning_(index.data(role_));
+        if (text.isEmpty())
+            return false;
+        QToolTip::showText(help->globalPos(), PlainTip(text), view_->viewport(), picture);
+        return true;
+    }
+
+private:
+    QAbstractItemView *view_;
+    int role_;
+    std::function<QString(const QVariant &)> meaning_;
 };
 
 // The drop-down list otherwise widens to its longest entry, up to the whole screen: it may be
@@ -110,4 +149,11 @@ void ElideChooser(QComboBox *box, int widthChars)
         box->setToolTip(box->fontMetrics().horizontalAdvance(text) > room ? PlainTip(text)
                                                                           : QString());
     });
+}
+
+void ShowPictureTips(QAbstractItemView *view, int role,
+                     std::function<QString(const QVariant &)> meaning)
+{
+    // Installed after the cut-off tips, so it sees the event first.
+    view->viewport()->installEventFilter(new PictureTips(view, role, std::move(meaning)));
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+
+#include <functional>
 
 class QAbstractItemView;
 class QComboBox;
@@ -24,3 +27,9 @@ void ShowCutOffTips(QAbstractItemView *view);
 // The chooser and its drop-down list stay at most widthChars average characters wide; a
 // longer entry is elided in the middle, and its full text is the drop-down row's tool tip.
 void ElideChooser(QComboBox *box, int widthChars);
+
+// From now on pointing at the picture of a row's first cell shows what that picture means:
+// meaning gets the cell's value of role and gives the text (empty: no tool tip). Pointing at
+// the rest of the cell is left to the other tool tips.
+void ShowPictureTips(QAbstractItemView *view, int role,
+                     std::function<QString(const QVariant &)> meaning);

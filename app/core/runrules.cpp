@@ -74,6 +74,30 @@ QString LinkStateText(int32_t state)
     }
 }
 
+QString LinkStateMeaning(int32_t state)
+{
+    switch (state) {
+    case kLinkNoCheck:
+        return QStringLiteral("No Check：まだリンク確認をしていません。");
+    case kLinkOk:
+        return QStringLiteral("OK：ページがあります。");
+    case kLinkNotFound:
+        return QStringLiteral("Not Found：ページがありません（削除または移動されています）。");
+    case kLinkOther:
+        return QStringLiteral(
+            "Other "
+            "Case：ページはあるかもしれませんが、転送やサーバーの不調など、OK以外の応答でした。");
+    case kLinkTopic:
+        return QStringLiteral("検索テーマのサイトです。");
+    case kLinkNotConnect:
+        return QStringLiteral("Not Connect：サーバーに接続できませんでした。");
+    case kLinkForbidden:
+        return QStringLiteral("Forbidden：ページはありますが、閲覧が禁止されています。");
+    default:
+        return QString();
+    }
+}
+
 QString FetchStageText(int32_t status)
 {
     switch (status) {

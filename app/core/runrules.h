@@ -39,6 +39,10 @@ int32_t LinkStateOf(int32_t status);
 // "No Check", "OK", "Not Found", "Other Case", "Not Connect", "Forbidden"; empty for others.
 QString LinkStateText(int32_t state);
 
+// What a link state (or the topic view's site picture) means, in a sentence for a tool tip;
+// empty for values that are no state.
+QString LinkStateMeaning(int32_t state);
+
 // The progress text of a running fetch's status ("接続開始" ...), or a null QString when the
 // status leaves the cell as it is.
 QString FetchStageText(int32_t status);

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 Confirm::Confirm(RunController &run, std::function<void()> refresh, QWidget *parent)
@@ -11,6 +12,8 @@ Confirm::Confirm(RunController &run, std::function<void()> refresh, QWidget *par
                    parent),
       refresh_(std::move(refresh))
 {
+    // The ends of an address tell most: its host and its page.
+    Table->setTextElideMode(Qt::ElideMiddle);
     LBCheck = new QLabel(this);
     LBCheck->setObjectName(QStringLiteral("LBCheck"));
     LBCheck->setTextFormat(Qt::PlainText);

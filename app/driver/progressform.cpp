@@ -22,7 +22,9 @@ ProgressForm::ProgressForm(const QString &name, const QString &caption, QList<in
     setObjectName(name);
     setWindowTitle(caption);
     setModal(false);
-    resize(560, 380);
+    // In characters and lines, so a larger font or scale makes a larger window.
+    const QFontMetrics metrics(font());
+    resize(metrics.averageCharWidth() * 80, metrics.lineSpacing() * 22);
 
     Table = new QTreeWidget(this);
     Table->setObjectName(QStringLiteral("Table"));
@@ -108,6 +110,12 @@ void ProgressForm::Sub2_Table(int row, const QString &text)
 {
     if (QTreeWidgetItem *item = Table->topLevelItem(row))
         item->setText(2, text);
+}
+
+void ProgressForm::setCellTip(int row, int column, const QString &tip)
+{
+    if (QTreeWidgetItem *item = Table->topLevelItem(row))
+        item->setToolTip(column, tip);
 }
 
 QString ProgressForm::cell(int row, int column) const

@@ -24,6 +24,7 @@ public:
     void Add_Table(const QStringList &row);
     void Sub1_Table(int row, const QString &text); // nothing when the row doesn't exist
     void Sub2_Table(int row, const QString &text);
+    void setCellTip(int row, int column, const QString &tip); // nothing without the row
     QString cell(int row, int column) const;
     int rowCount() const;
 

@@ -182,6 +182,7 @@ void RunWindows::refreshSearching()
 static void showCheck(Confirm *window, const RunController &run, int slot, int32_t state)
 {
     window->Sub1_Table(slot, LinkStateText(state));
+    window->setCellTip(slot, 1, LinkStateMeaning(state));
     if (run.CheckDone[slot])
         window->Sub2_Table(slot, CheckSecondsText(run.CheckTime[slot]));
 }

@@ -1,6 +1,7 @@
 #include "mainwindow/commands.h"
 
 #include "common/messagebox.h"
+#include "core/keywords.h"
 #include "core/makerhost.h"
 #include "core/runcontroller.h"
 #include "core/session.h"
@@ -43,6 +44,59 @@ static QWebEngineView *activePane(const Form1 *form)
     return form->PreviewShown ? form->Web2 : nullptr;
 }
 
+// Why a command can't act in the window's present state, for the commands a user is likely to
+// try in vain; empty when it can act (or when a run going on is the reason: the status line
+// already shows the run). The entries stay enabled, so the answer comes when it is asked for.
+QString WhyNot(const Form1 &form, int command)
+{
+    const Session &session = form.session();
+    const RunController &run = session.run;
+    if (run.RunState != kRunIdle || session.update.busy())
+        return QString();
+    switch (command) {
+    case 2:
+        if (form.BrowseMode)
+            return QStringLiteral(
+                "閲覧モードでは検索できません。画面切替で検索モードに戻してください。");
+        if (KeywordIsBlank(form.searchWords()))
+            return QStringLiteral("キーワードを入力してください。");
+        break;
+    case 3:
+        if (form.BrowseMode)
+            return QStringLiteral("リンク確認は検索モードで行います。");
+        [[fallthrough]];
+    case 7:
+    case 8:
+        if (run.HitCount < 1)
+            return QStringLiteral("検索結果がありません。先に検索してください。");
+        break;
+    case 20:
+    case 21:
+        if (!activePane(&form))
+            return QStringLiteral(
+                "戻る・進むは閲覧モードか、Velmoraブラウザを表示しているときに使えます。");
+        break;
+    case 22:
+        if (!form.BrowseMode)
+            return QStringLiteral(
+                "ホームは閲覧モードで使えます。画面切替で閲覧モードにしてください。");
+        break;
+    default:
+        break;
+    }
+    return QString();
+}
+
+bool SaidWhyNot(Form1 &form, int command)
+{
+    const QString why = WhyNot(form, command);
+    if (why.isEmpty())
+        return false;
+    // Not the run's text: the search face gets that back when it returns from browse mode.
+    form.showPageStatus(why);
+    return true;
+}
+
 static void openInBrowser(Form1 *form, const QString &address)
 {
     form->TargetURL = address;
@@ -57,6 +111,8 @@ void Form1::runCommand(int command)
 void RunCommand(Form1 &window, int command)
 {
     Form1 *form = &window;
+    if (SaidWhyNot(window, command))
+        return;
     Session &session = form->session();
     RunController &run = session.run;
     // A search, a check and the update run each start only while none of them is on.

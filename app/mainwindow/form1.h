@@ -113,6 +113,7 @@ public:
     void Start_finder();
     void Stop_finder();
     bool finderRunning() const;
+    QMovie *finderMovie() const; // the animation file's movie; null when it is drawn
     // The status line: one text.
     void setStatusText(const QString &text);
     QString statusText() const;

@@ -73,6 +73,8 @@ void Form1::buildList(QWidget *surface)
     LView->setIconSize(QSize(16, 16));
     LView->viewport()->installEventFilter(this);
     ShowCutOffTips(LView);
+    ShowPictureTips(LView, kImageRole,
+                    [](const QVariant &state) { return LinkStateMeaning(state.toInt()); });
     connect(LView->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { LView_ColumnClick(column); });
     connect(LView->header(), &QHeaderView::sectionResized, this, [this] { keepResultShares(); });
@@ -202,6 +204,9 @@ void Form1::showRows(QAbstractItemModel *rows)
     QItemSelectionModel *old = LView->selectionModel();
     LView->setModel(rows);
     delete old;
+    // The topic's sites fill a window made wider with their last column (the keywords); the
+    // result view keeps its columns' shares itself (Resize_LView).
+    LView->header()->setStretchLastSection(rows == sortedTopics_);
 }
 
 void Form1::Resize_LView()

@@ -3,13 +3,19 @@
 #include "mainwindow/form1.h"
 #include "mainwindow/windowmemory.h"
 
+#include <QScreen>
 #include <QWidget>
 
 void Form1::restorePlace()
 {
     const WindowMemory memory = ReadWindowMemory();
-    if (!memory.geometry.isEmpty())
-        restoreGeometry(memory.geometry);
+    if (memory.geometry.isEmpty() || !restoreGeometry(memory.geometry)) {
+        // The first start: a share of the screen the window is on, centred, rather than the
+        // design size in a corner. The share leaves room for the frame, which is not known
+        // before the window is shown.
+        if (const QScreen *on = screen())
+            setGeometry(FirstPlace(on->availableGeometry(), minimumSize()));
+    }
     resultShares_ = memory.resultShares;
     keptPreviewHeight_ = memory.previewListHeight;
     keptTreeWidth_ = memory.treeWidth;

@@ -9,6 +9,7 @@
 #include "core/topicstore.h"
 #include "driver/confirm.h"
 #include "driver/searching.h"
+#include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 
 #include <QApplication>
@@ -143,9 +144,11 @@ void Form1::Init_TMethod()
 
 // Frames of the drawn animation used when the animation file is missing: a globe whose
 // meridian turns.
-static QPixmap spinnerFrame(int frame)
+static QPixmap spinnerFrame(int frame, qreal ratio)
 {
-    QPixmap pixmap(30, 30);
+    // Drawn at the screen's pixel density, so a scaled desktop gets a sharp globe.
+    QPixmap pixmap(QSize(30, 30) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -159,6 +162,16 @@ static QPixmap spinnerFrame(int frame)
     return pixmap;
 }
 
+// A frame of the animation file, scaled smoothly to the screen's pixel density: a label
+// playing the movie itself would enlarge it pixel by pixel on a scaled desktop.
+static QPixmap smoothFrame(const QPixmap &frame, qreal ratio)
+{
+    QPixmap scaled =
+        frame.scaled(frame.size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
+}
+
 void Form1::Init_finder()
 {
     const QString path = dataPath(QStringLiteral("earth15.gif"));
@@ -167,11 +180,16 @@ void Form1::Init_finder()
         if (!movie_->isValid()) {
             delete movie_;
             movie_ = nullptr;
+        } else {
+            connect(movie_, &QMovie::frameChanged, finder, [this] {
+                finder->setPixmap(
+                    smoothFrame(movie_->currentPixmap(), finder->devicePixelRatioF()));
+            });
         }
     }
     if (movie_) {
-        finder->setMovie(movie_);
         movie_->jumpToFrame(0);
+        finder->setPixmap(smoothFrame(movie_->currentPixmap(), finder->devicePixelRatioF()));
         return;
     }
     if (!spinner_) {
@@ -179,10 +197,10 @@ void Form1::Init_finder()
         spinner_->setInterval(120);
         connect(spinner_, &QTimer::timeout, this, [this] {
             spinnerFrame_ = (spinnerFrame_ + 1) % 8;
-            finder->setPixmap(spinnerFrame(spinnerFrame_));
+            finder->setPixmap(spinnerFrame(spinnerFrame_, finder->devicePixelRatioF()));
         });
     }
-    finder->setPixmap(spinnerFrame(0));
+    finder->setPixmap(spinnerFrame(0, finder->devicePixelRatioF()));
 }
 
 void Form1::Start_finder()
@@ -203,6 +221,11 @@ void Form1::Stop_finder()
     } else if (spinner_) {
         spinner_->stop();
     }
+}
+
+QMovie *Form1::finderMovie() const
+{
+    return movie_;
 }
 
 bool Form1::finderRunning() const
@@ -301,13 +324,14 @@ void Form1::Before_Search()
 
 void Form1::Word_KeyPress(int key)
 {
-    if (key == 13)
+    if (key == 13 && !SaidWhyNot(*this, 2))
         session_.run.Do_Toggle();
 }
 
 void Form1::Search_Click()
 {
-    session_.run.Do_Toggle();
+    if (!SaidWhyNot(*this, 2))
+        session_.run.Do_Toggle();
 }
 
 void Form1::TMethod_Click()

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QShortcut>
 
 namespace {
@@ -20,6 +21,28 @@ constexpr EntryKey kEntryKeys[] = {
     {"mExit", Qt::CTRL | Qt::Key_Q},
     {"mOpenHelp", QKeyCombination(Qt::Key_F1)},
 };
+
+// Keys bound elsewhere (as shortcuts of the window, with rules of their own) that the menus
+// should still name beside the entry that does the same. The entry gets the key in the
+// widget context: shown in the menu, but held by the open menu only, so it never competes
+// with the window's own shortcut (an open menu takes Esc for itself).
+constexpr EntryKey kShownKeys[] = {
+    {"mSearch", QKeyCombination(Qt::Key_F5)},
+    {"mAbort", QKeyCombination(Qt::Key_Escape)},
+};
+
+// The address box: in browse mode it takes the focus with its text selected; on the search
+// face there is none, and the status line says so.
+void goToAddress(Form1 *form)
+{
+    if (!form->BrowseMode) {
+        form->showPageStatus(QStringLiteral(
+            "閲覧対象の欄は閲覧モードにあります。画面切替で閲覧モードにしてください。"));
+        return;
+    }
+    form->URL->setFocus(Qt::ShortcutFocusReason);
+    form->URL->selectAll();
+}
 
 } // namespace
 
@@ -50,12 +73,19 @@ void BindKeys(Form1 *form)
         if ((run.RunState == kRunSearch || run.RunState == kRunCheck) && !run.stopping())
             run.Do_Stop();
     });
-    // The address box exists in browse mode only; elsewhere the key does nothing.
-    auto *address = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), form);
-    QObject::connect(address, &QShortcut::activated, form, [form] {
-        if (!form->BrowseMode)
-            return;
-        form->URL->setFocus(Qt::ShortcutFocusReason);
-        form->URL->selectAll();
-    });
+    for (const EntryKey &k : kShownKeys) {
+        if (auto *entry = form->findChild<QAction *>(QLatin1String(k.entry))) {
+            entry->setShortcut(QKeySequence(k.key));
+            entry->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
+    // The address box has an entry of its own at the end of the view menu, which carries
+    // the key.
+    if (auto *view = form->findChild<QMenu *>(QStringLiteral("mView"))) {
+        view->addSeparator();
+        QAction *address = view->addAction(QStringLiteral("閲覧対象へ移動(&L)"));
+        address->setObjectName(QStringLiteral("mAddress"));
+        address->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+        QObject::connect(address, &QAction::triggered, form, [form] { goToAddress(form); });
+    }
 }

@@ -65,3 +65,12 @@ void WriteWindowMemory(const WindowMemory &memory)
     store.setValue(QStringLiteral("resultShares"), shares);
     store.setValue(QStringLiteral("merging"), memory.merging);
 }
+
+QRect FirstPlace(const QRect &available, const QSize &least)
+{
+    const QSize share(available.width() * 2 / 3, available.height() * 2 / 3);
+    const QSize size = share.expandedTo(least).boundedTo(available.size());
+    QRect place(QPoint(), size);
+    place.moveCenter(available.center());
+    return place;
+}

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRect>
 
 struct WindowMemory {
     QByteArray geometry;       // as QWidget::saveGeometry gives it; empty: none kept
@@ -24,3 +25,8 @@ void WriteWindowMemory(const WindowMemory &memory);
 // the list keep their widths.
 inline constexpr int kMostShare = 4000;
 QList<int> CheckedResultShares(const QList<int> &shares);
+
+// Where the window opens when none is kept: about two thirds of the screen's free area each
+// way, never less than least (the window's smallest size) unless the screen is smaller,
+// centred on that area.
+QRect FirstPlace(const QRect &available, const QSize &least);

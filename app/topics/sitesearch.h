@@ -33,12 +33,29 @@ public:
 
     void OKButton_Click();
 
+    // 「OpenSearchから追加…」: the owner's catalogue. taken tells whether a site of that name
+    // is in it already; added is called once a site has been written to the user catalogue,
+    // to load it again and show it.
+    void setCatalogue(std::function<bool(const QString &name)> taken, std::function<void()> added);
+    // Asks for a description's address or file (askWhere, replaceable by a test) and adds
+    // its site.
+    void AddOpenSearch_Click();
+    // Reads the description at where, shows the site it makes and, when the user agrees, adds
+    // it to the user catalogue. A name the catalogue holds already is refused: the user
+    // catalogue would otherwise take a shipped site's place without a word. Every failure is
+    // said in a message box. True when the site was added.
+    bool AddFromOpenSearch(const QString &where);
+    static std::function<QString(QWidget *parent)> askWhere;
+
     QTreeWidget *LVSiteSearch = nullptr;
     QPushButton *OKButton = nullptr;
     QPushButton *CancelButton = nullptr;
+    QPushButton *AddOpenSearch = nullptr;
 
 private:
     std::function<int(int position)> select_;
+    std::function<bool(const QString &name)> taken_;
+    std::function<void()> added_;
     std::array<int, kSiteInfoCount> rowMap_{};
     int rowCount_ = 0;
 };

@@ -504,9 +504,35 @@ NewTopic *Topics::newTopicDialog()
 
 SiteSearch *Topics::siteSearchDialog()
 {
-    if (!siteSearch_)
+    if (!siteSearch_) {
         siteSearch_ = new SiteSearch(this, [this](int row) { return SelectSet(row); });
+        siteSearch_->setCatalogue(
+            [this](const QString &name) {
+                const SiteInfoList &list = session_.sites;
+                for (int32_t s = 0; s < list.count; ++s)
+                    if (list.sites[s].name == name)
+                        return true;
+                return false;
+            },
+            [this] { siteAdded(); });
+    }
     return siteSearch_;
+}
+
+void Topics::siteAdded()
+{
+    // User sites come after the shipped ones, so the sites already listed keep their indexes.
+    std::vector<int32_t> ticked;
+    for (int i = 1; i <= LVSite->topLevelItemCount(); ++i)
+        if (rowChecked(i))
+            ticked.push_back(index2j(i));
+    const bool modified = modified_;
+    LoadSiteInfo(session_);
+    ShowTopic(TopicList->currentIndex());
+    for (int i = 1; i <= LVSite->topLevelItemCount(); ++i)
+        setRowCheck(row(i), std::find(ticked.begin(), ticked.end(), index2j(i)) != ticked.end());
+    CountList();
+    modified_ = modified;
 }
 
 void ShowTopicsWindow(QPointer<Topics> &window, Session &session, QWidget *owner,

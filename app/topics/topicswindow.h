@@ -131,6 +131,8 @@ protected:
 
 private:
     void buildControls();
+    // The catalogue was loaded again with a site added: the list shows it, the ticks stay.
+    void siteAdded();
     void setRowCheck(QTreeWidgetItem *item, bool checked);
     void writeCountLine(int sites);
 

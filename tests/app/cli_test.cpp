@@ -9,6 +9,7 @@
 #include "core/session.h"
 #include "core/termination.h"
 #include "fakedns.h"
+#include "opensearchfixture.h"
 #include "runfixture.h"
 
 #include <QDir>
@@ -1006,14 +1007,7 @@ private Q_SLOTS:
     {
         stage({{"alpha", farm_->url("/alpha/search")}});
         const auto description = [this](const std::string &name, const std::string &type) {
-            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">"
-                   "<ShortName>" +
-                   name +
-                   "</ShortName><Description>d</Description><InputEncoding>UTF-8</InputEncoding>"
-                   "<Url type=\"" +
-                   type + "\" template=\"" + farm_->url("/feed") +
-                   "?q={searchTerms}&amp;p={startPage?}\"/></OpenSearchDescription>";
+            return opensearchfixture::description(name, type, farm_->url("/feed"));
         };
         box_->write("feedy.xml", description("Feedy", "application/atom+xml"));
         box_->write("html.xml", description("Pages", "text/html"));

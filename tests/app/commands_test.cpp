@@ -188,6 +188,8 @@ private Q_SLOTS:
     void stopNoticeReadsAsText();
     void escapeStopsARun();
     void exitEndsProgram();
+    void refusedCommandsSayWhy();
+    void menusNameTheWindowKeys();
     void withoutMakerHostItsCommandsAreDisabled();
     void packagedProgramLeavesUpdatesToPackages();
 };
@@ -572,6 +574,79 @@ void CommandsTest::exitEndsProgram()
     QVERIFY(stage.session.ended);
     QVERIFY(!stage.sandbox.read("STARTUP.DAT").empty());
     QVERIFY(!stage.sandbox.read("TOPICS.DAT").empty());
+}
+
+// A command that can't act in the present state says why on the status line, and does
+// nothing else; once the state allows it, it acts and the reason is gone.
+void CommandsTest::refusedCommandsSayWhy()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    Observer observer(stage);
+    Form1 *form = stage.form.get();
+    form->setStatusText(QStringLiteral("前の表示"));
+    struct Case {
+        int command;
+        const char *says;
+    };
+    // No hits, search face, empty keyword box, preview pane hidden.
+    const Case refused[] = {
+        {2, "キーワードを入力"},     {3, "検索結果がありません"}, {7, "検索結果がありません"},
+        {8, "検索結果がありません"}, {20, "閲覧モード"},          {21, "閲覧モード"},
+        {22, "閲覧モード"},
+    };
+    for (const Case &c : refused) {
+        form->showPageStatus(QString());
+        QCOMPARE(observer.effects(c.command), QStringList());
+        QVERIFY2(form->statusText().contains(QString::fromUtf8(c.says)),
+                 qPrintable(QString::number(c.command) + ": " + form->statusText()));
+    }
+    // The keyword box's Enter and the search button answer as the search command does.
+    form->Word->setText(QStringLiteral("　 "));
+    form->showPageStatus(QString());
+    QTest::keyClick(form->Word, Qt::Key_Return);
+    QVERIFY(form->statusText().contains(QStringLiteral("キーワードを入力")));
+    form->showPageStatus(QString());
+    form->Search->click();
+    QVERIFY(form->statusText().contains(QStringLiteral("キーワードを入力")));
+    QVERIFY(!stage.session.run.busy());
+    // The search face keeps its own text for its return from browse mode.
+    RunCommand(*form, 26);
+    RunCommand(*form, 26);
+    QCOMPARE(form->statusText(), QStringLiteral("前の表示"));
+
+    form->Word->setText(QStringLiteral("abc"));
+    QCOMPARE(observer.effects(2), QStringList{"search"});
+    QVERIFY(WhyNot(*form, 7).isEmpty());
+    QCOMPARE(observer.effects(7), QStringList{"dialog"});
+    // In browse mode the search and the check are refused for the mode, home acts.
+    RunCommand(*form, 26);
+    for (int command : {2, 3})
+        QVERIFY2(WhyNot(*form, command).contains(QStringLiteral("モード")),
+                 qPrintable(QString::number(command)));
+    QVERIFY(WhyNot(*form, 22).isEmpty());
+    QVERIFY(WhyNot(*form, 20).isEmpty());
+}
+
+// The keys of the window stand beside their menu entries; a key shown only in the menu does
+// not take the key from the window (F5 and Esc keep working as keysReachTheirCommands and
+// escapeStopsARun show), and the address entry says why on the search face.
+void CommandsTest::menusNameTheWindowKeys()
+{
+    Stage stage;
+    openWithLinks(stage, {"/ok"});
+    Form1 *form = stage.form.get();
+    const std::pair<const char *, QKeySequence> keys[] = {
+        {"mSearch", QKeySequence(Qt::Key_F5)},
+        {"mAbort", QKeySequence(Qt::Key_Escape)},
+        {"mAddress", QKeySequence(Qt::CTRL | Qt::Key_L)},
+    };
+    for (const auto &[name, key] : keys) {
+        auto *entry = form->findChild<QAction *>(QLatin1String(name));
+        QVERIFY2(entry && entry->shortcut() == key, name);
+    }
+    form->findChild<QAction *>(QStringLiteral("mAddress"))->trigger();
+    QVERIFY(form->statusText().contains(QStringLiteral("閲覧モード")));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -243,13 +243,13 @@ void DriverTest::emptyKeywordStartsNothing()
     Stage stage;
     stage.farm.serveSearch("/a/search", generated(30));
     stage.open({{"a", "日本語", "/a/search"}}, {{"t", {"a"}}});
-    stage.form->setStatusText(QStringLiteral("before"));
-    // Blanks of either width are no keyword either.
+    // Blanks of either width are no keyword either; the status line asks for one.
     for (const QString &words :
          {QString(), QStringLiteral("   "), QStringLiteral("\u3000 \u3000")}) {
+        stage.form->setStatusText(QStringLiteral("before"));
         stage.search(words);
         QCOMPARE(stage.farm.requestCount(), size_t(0));
-        QCOMPARE(stage.form->statusText(), QStringLiteral("before"));
+        QCOMPARE(stage.form->statusText(), QStringLiteral("キーワードを入力してください。"));
         QVERIFY(!stage.form->resultView());
     }
 }

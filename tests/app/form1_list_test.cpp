@@ -1,6 +1,7 @@
 // Form1's result list and site tree as a user works them: columns and widths, keys and icons,
 // sorting by header clicks, row clicks, the pop-up menu, browse mode with the site tree.
 #include "core/hit.h"
+#include "core/hitlistmodel.h"
 #include "core/runrules.h"
 #include "core/topicstore.h"
 #include "mainwindow/commands.h"
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void browseModeTree();
     void cutOffCellsShowTheirText();
     void searchStatusSurvivesBrowseMode();
+    void rowPicturesSayWhatTheyMean();
+    void topicColumnsFillAWiderWindow();
 };
 
 void Form1ListTest::charRefs()
@@ -334,7 +337,9 @@ void Form1ListTest::cutOffCellsShowTheirText()
         if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
             return QStringLiteral("(a tool tip stayed)");
         const QRect cell = list->visualRect(row);
-        const QPoint at(list->header()->sectionViewportPosition(column) + 8, cell.center().y());
+        // In the first column, past the row's picture, which has a tip of its own.
+        const int into = column == 0 ? list->iconSize().width() + 24 : 8;
+        const QPoint at(list->header()->sectionViewportPosition(column) + into, cell.center().y());
         QHelpEvent event(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &event);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
@@ -356,6 +361,59 @@ void Form1ListTest::searchStatusSurvivesBrowseMode()
     QVERIFY(stage.form->statusText().startsWith(QStringLiteral("アクセス中： ")));
     RunCommand(*stage.form, 26);
     QCOMPARE(stage.form->statusText(), afterSearch);
+}
+
+// The picture at the head of a row tells, as its tool tip, what the row's link state (or a
+// topic row's site picture) means; the rest of the cell keeps the cut-off tip.
+void Form1ListTest::rowPicturesSayWhatTheyMean()
+{
+    Stage stage;
+    openHits(stage, {{"one", "1KB"}});
+    QTreeView *list = stage.form->LView;
+    auto tipAt = [list](int x) {
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+            return QStringLiteral("(a tool tip stayed)");
+        const QPoint at(x, list->visualRect(list->model()->index(0, 0)).center().y());
+        QHelpEvent event(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const int picture = list->header()->sectionViewportPosition(0) + 8;
+    const int32_t hit = list->model()->index(0, 0).data(HitListModel::ResultIndexRole).toInt();
+    for (int32_t state :
+         {kLinkNoCheck, kLinkOk, kLinkNotFound, kLinkOther, kLinkNotConnect, kLinkForbidden}) {
+        stage.form->Item_LinkCheck(hit, state);
+        const QString tip = TipShownAs(tipAt(picture));
+        QVERIFY2(tip.startsWith(LinkStateText(state) + QStringLiteral("：")), qPrintable(tip));
+    }
+    QCOMPARE(tipAt(list->header()->sectionViewportPosition(0) + list->iconSize().width() + 24),
+             QString()); // "one" fits
+    // The topic view's rows: the site picture.
+    stage.form->LView_Current();
+    QCOMPARE(TipShownAs(tipAt(picture)), QStringLiteral("検索テーマのサイトです。"));
+}
+
+// The topic's sites span the list however wide the window is made; the result view goes back
+// to columns of their own widths.
+void Form1ListTest::topicColumnsFillAWiderWindow()
+{
+    Stage stage;
+    openHits(stage, {{"one", "1KB"}});
+    Form1 *form = stage.form.get();
+    QTreeView *list = form->LView;
+    form->LView_Current();
+    form->show();
+    const auto spanned = [list] {
+        int sum = 0;
+        for (int c = 0; c < list->model()->columnCount(); ++c)
+            sum += list->columnWidth(c);
+        return sum;
+    };
+    form->resize(form->width() + 400, form->height());
+    QTRY_COMPARE(spanned(), list->viewport()->width());
+    form->Init_LVResult();
+    QVERIFY(!list->header()->stretchLastSection());
 }
 
 QTEST_MAIN(Form1ListTest)

@@ -436,11 +436,16 @@ void Form1SearchTest::animationRunsDuringSearch()
     setProgramDir(QStringLiteral(VELMORA_PROGRAM_DIR));
     Form1 other(stage.session);
     other.Init_finder();
-    QVERIFY(other.finder->movie() != nullptr);
+    QMovie *movie = other.finderMovie();
+    QVERIFY(movie != nullptr);
+    // Each frame keeps the animation's size in the window's units, at the screen's density.
+    QCOMPARE(other.finder->pixmap().deviceIndependentSize().toSize(),
+             movie->currentPixmap().size());
+    QCOMPARE(other.finder->pixmap().devicePixelRatio(), other.finder->devicePixelRatioF());
     other.Start_finder();
-    QCOMPARE(other.finder->movie()->state(), QMovie::Running);
+    QCOMPARE(movie->state(), QMovie::Running);
     other.Stop_finder();
-    QCOMPARE(other.finder->movie()->state(), QMovie::NotRunning);
+    QCOMPARE(movie->state(), QMovie::NotRunning);
     setProgramDir(QString());
 }
 

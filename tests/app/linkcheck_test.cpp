@@ -127,6 +127,9 @@ void LinkCheckTest::checkAndRemoveDeadLinks()
     QCOMPARE(window->cell(0, 0), QString::fromStdString(urls[0]));
     QCOMPARE(window->cell(3, 1), QStringLiteral("Not Found"));
     QCOMPARE(window->cell(4, 1), QStringLiteral("Not Connect"));
+    // Each state's cell says what the state means.
+    QVERIFY(window->Table->topLevelItem(3)->toolTip(1).startsWith(QStringLiteral("Not Found：")));
+    QVERIFY(window->Table->topLevelItem(4)->toolTip(1).startsWith(QStringLiteral("Not Connect：")));
     QCOMPARE(window->cell(9, 1), QStringLiteral("Not Found"));
     QCOMPARE(window->cell(10, 1), QString());
     QCOMPARE(window->cell(10, 2), QString());

@@ -77,7 +77,7 @@ void MenusTest::menuBar()
     QCOMPARE(entriesOf(menus[2]->menu()),
              QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
                           "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mMerge=重複をまとめる(&M)",
-                          "mByRank=おすすめ順(&O)"}));
+                          "mByRank=おすすめ順(&O)", "-", "mAddress=閲覧対象へ移動(&L)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
                           "-", "mAbort=中止(&A)"}));

@@ -48,6 +48,7 @@ class ProgressTest : public QObject {
 private Q_SLOTS:
     void initTestCase() { msgbox::setAutoAnswer(true); }
     void windowsAsBuilt();
+    void windowsGrowWithTheFont();
     void searchingFollowsRun();
     void hiddenWindowIsFilledAndRefreshed();
     void closeDoesNotStopButStopDoes();
@@ -88,6 +89,33 @@ void ProgressTest::windowsAsBuilt()
     QVERIFY(qAbs(half - 2 * confirm->Table->columnWidth(1)) <= 1);
     QCOMPARE(confirm->Table->columnWidth(1), confirm->Table->columnWidth(2));
     QCOMPARE(confirm->rowCount(), 0);
+    // An address too long for its column keeps both ends: the host and the page.
+    QCOMPARE(confirm->Table->textElideMode(), Qt::ElideMiddle);
+}
+
+// The windows are measured in the font's characters and lines: a larger font makes them
+// larger, in both directions.
+void ProgressTest::windowsGrowWithTheFont()
+{
+    Stage stage;
+    openThree(stage);
+    const QFont usual = QApplication::font();
+    const QSize before = Confirm(
+                             stage.session.run, [] {}, nullptr)
+                             .size();
+    QFont large = usual;
+    large.setPointSizeF(usual.pointSizeF() * 2);
+    QApplication::setFont(large);
+    const QSize after = Confirm(
+                            stage.session.run, [] {}, nullptr)
+                            .size();
+    QApplication::setFont(usual);
+    QVERIFY2(after.width() > before.width() * 3 / 2 && after.height() > before.height() * 3 / 2,
+             qPrintable(QStringLiteral("%1x%2 -> %3x%4")
+                            .arg(before.width())
+                            .arg(before.height())
+                            .arg(after.width())
+                            .arg(after.height())));
 }
 
 // ShowSearching on: the window shows at the start and each row follows its site; shown

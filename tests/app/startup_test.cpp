@@ -9,6 +9,7 @@
 #include "core/topicstore.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/windowmemory.h"
 #include "runfixture.h"
 #include "sandbox.h"
 #include "sessionfixture.h"
@@ -18,6 +19,7 @@
 
 #include <QHeaderView>
 #include <QMainWindow>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -308,6 +310,49 @@ private Q_SLOTS:
         form->Init_LVResult();
         QVERIFY2(qAbs(form->LView->header()->sectionSize(1) - urlWidth) <= 2,
                  qPrintable(QString::number(form->LView->header()->sectionSize(1))));
+        closeMainWindow(*session_, window_);
+    }
+
+    // Without a kept place the window opens centred on the screen's free area, inside it,
+    // at a share of it but never below its least size where the screen has room.
+    void theFirstWindowOpensCentred()
+    {
+        const struct {
+            QRect available;
+            QSize place;
+        } cases[] = {
+            {QRect(0, 0, 1920, 1080), QSize(1280, 720)},
+            {QRect(1920, 30, 2560, 1410), QSize(1706, 940)}, // a second screen, a top panel
+            {QRect(0, 0, 540, 300), QSize(400, 250)},        // the least size is more
+            {QRect(0, 0, 320, 200), QSize(320, 200)},        // the screen is less
+        };
+        for (const auto &c : cases) {
+            const QRect place = FirstPlace(c.available, QSize(400, 250));
+            QCOMPARE(place.size(), c.place);
+            QVERIFY(c.available.contains(place));
+            QVERIFY(qAbs(place.center().x() - c.available.center().x()) <= 1);
+            QVERIFY(qAbs(place.center().y() - c.available.center().y()) <= 1);
+        }
+
+        testsupport::Sandbox box;
+        copyProgramData(box);
+        fs::remove(box.path() / "replace.bmp");
+        fs::remove(box.path() / "window.ini");
+        QVERIFY(start());
+        const QRect available = window_->screen()->availableGeometry();
+        const QRect geometry = window_->geometry();
+        const QString seen = QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                 .arg(geometry.x())
+                                 .arg(geometry.y())
+                                 .arg(geometry.width())
+                                 .arg(geometry.height())
+                                 .arg(available.width())
+                                 .arg(available.height());
+        QVERIFY2(available.contains(window_->frameGeometry()), qPrintable(seen));
+        QVERIFY2(qAbs(geometry.center().x() - available.center().x()) <= 2 &&
+                     qAbs(geometry.center().y() - available.center().y()) <= 2,
+                 qPrintable(seen));
+        QVERIFY2(geometry.width() > available.width() / 2, qPrintable(seen));
         closeMainWindow(*session_, window_);
     }
 
