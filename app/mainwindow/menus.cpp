@@ -1,6 +1,7 @@
 #include "mainwindow/menus.h"
 
 #include "core/makerhost.h"
+#include "history/historylink.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/keys.h"
@@ -35,11 +36,17 @@ constexpr std::array kView{
     Entry{"mSearching", "検索中モニタ(&S)", 9, nullptr},
     Entry{"mChecking", "確認中モニタ(&C)", 10, nullptr},
     Entry{"mHideWeb2", "Velmoraブラウザを閉じる(&G)", 12, nullptr},
+    kSeparator,
+    Entry{"mHistory", "履歴(&Y)", 0, ShowHistory},
+    Entry{"mNewOnly", "新着のみ(&N)", 0, ToggleNewOnly},
+    Entry{"mClearHistory", "履歴を消去(&E)", 0, ClearHistory},
 };
 constexpr std::array kRun{
     Entry{"mSearch", "検索(&S)", 2, nullptr},
     Entry{"mCheck", "リンク確認(&C)", 3, nullptr},
     Entry{"mDelete", "リンク切れ削除(&D)", 4, nullptr},
+    kSeparator,
+    Entry{"mWatch", "この検索を監視(&W)", 0, WatchSearch},
     kSeparator,
     Entry{"mAbort", "中止(&A)", 5, nullptr},
 };

@@ -76,10 +76,11 @@ void MenusTest::menuBar()
              QStringList({"mSettopics=検索テーマ(&T)", "mSetsearch=環境設定(&P)"}));
     QCOMPARE(entriesOf(menus[2]->menu()),
              QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
-                          "mHideWeb2=Velmoraブラウザを閉じる(&G)"}));
+                          "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mHistory=履歴(&Y)",
+                          "mNewOnly=新着のみ(&N)", "mClearHistory=履歴を消去(&E)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
-                          "-", "mAbort=中止(&A)"}));
+                          "-", "mWatch=この検索を監視(&W)", "-", "mAbort=中止(&A)"}));
     QCOMPARE(entriesOf(menus[4]->menu()),
              QStringList({"mOpenHelp=オンラインヘルプ(&H)", "mSupport=Halvaneサポートへ(&S)",
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",
