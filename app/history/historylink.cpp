@@ -5,10 +5,12 @@
 #include "core/session.h"
 #include "history/historywindow.h"
 #include "history/historywriter.h"
+#include "history/watchtimer.h"
 #include "mainwindow/form1.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -269,6 +271,65 @@ void HistoryLink::applyNewOnly()
     }
 }
 
+namespace {
+
+struct Interval {
+    const char *text;
+    int minutes;
+};
+constexpr Interval kIntervals[] = {{"15分ごと", 15},   {"30分ごと", 30},   {"1時間ごと", 60},
+                                   {"3時間ごと", 180}, {"6時間ごと", 360}, {"1日ごと", 1440}};
+
+} // namespace
+
+void HistoryLink::scheduleWatch()
+{
+    HistoryStore *store = reader();
+    const auto watches = store ? store->watches() : std::nullopt;
+    if (!watches || watches->empty()) {
+        MsgBox(
+            QStringLiteral("監視している検索がありません。「この検索を監視」で作ってください。"));
+        return;
+    }
+    QStringList names;
+    int current = 0;
+    for (const HistoryWatch &w : *watches) {
+        if (w.id == terms_.watch)
+            current = int(names.size());
+        names << w.name;
+    }
+    bool ok = false;
+    const QString name =
+        QInputDialog::getItem(&form_, QStringLiteral("定期的に確認"),
+                              QStringLiteral("確認する監視"), names, current, false, &ok);
+    if (!ok)
+        return;
+    QStringList intervals;
+    for (const Interval &i : kIntervals)
+        intervals << QString::fromUtf8(i.text);
+    const QString every =
+        QInputDialog::getItem(&form_, QStringLiteral("定期的に確認"), QStringLiteral("確認の間隔"),
+                              intervals, 2, false, &ok);
+    if (!ok)
+        return;
+    const int minutes = kIntervals[intervals.indexOf(every)].minutes;
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-search");
+    QString said;
+    if (!WriteWatchUnits(program, name, minutes, &said)) {
+        MsgBox(QStringLiteral("定期的な確認を設定できませんでした。\n") + said, QMessageBox::Ok,
+               QString(), QMessageBox::Critical);
+        return;
+    }
+    if (!EnableWatchTimer(name, &said)) {
+        MsgBox(QStringLiteral("systemctlが失敗したため、定期的な確認を始められませんでした。\n") +
+                   said,
+               QMessageBox::Ok, QString(), QMessageBox::Critical);
+        return;
+    }
+    form_.setStatusText(QStringLiteral("「%1」を%2確認します。").arg(name, every));
+}
+
 HistoryWindow *HistoryLink::window()
 {
     if (!window_)
@@ -316,4 +377,9 @@ void WatchSearch(Form1 &form)
 void ClearHistory(Form1 &form)
 {
     form.history->clearHistory();
+}
+
+void ScheduleWatch(Form1 &form)
+{
+    form.history->scheduleWatch();
 }

@@ -54,6 +54,9 @@ public:
     bool rerun(qint64 id);
     // "この検索を監視": makes the search shown a watch, under a name the user gives.
     void watchCurrent();
+    // "定期的に確認…": the user picks a watch and an interval; the units are written and the
+    // watch's timer enabled. A failure is told with what systemctl said.
+    void scheduleWatch();
     // "履歴を消去", after a question whose default is いいえ.
     void clearHistory();
     // "新着のみ": only the rows new to their watch are shown.
@@ -93,9 +96,10 @@ private:
     bool newOnly_ = false;
 };
 
-// The menu entries of the history (menus.cpp): 履歴 (Ctrl+H), 新着のみ, この検索を監視 and
-// 履歴を消去.
+// The menu entries of the history (menus.cpp): 履歴 (Ctrl+H), 新着のみ, この検索を監視,
+// 定期的に確認… and 履歴を消去.
 void ShowHistory(Form1 &form);
 void ToggleNewOnly(Form1 &form);
 void WatchSearch(Form1 &form);
 void ClearHistory(Form1 &form);
+void ScheduleWatch(Form1 &form);

@@ -47,6 +47,7 @@ constexpr std::array kRun{
     Entry{"mDelete", "リンク切れ削除(&D)", 4, nullptr},
     kSeparator,
     Entry{"mWatch", "この検索を監視(&W)", 0, WatchSearch},
+    Entry{"mWatchTimer", "定期的に確認…(&T)", 0, ScheduleWatch},
     kSeparator,
     Entry{"mAbort", "中止(&A)", 5, nullptr},
 };
