@@ -236,7 +236,7 @@ void HistoryLink::watchCurrent()
     HistoryRun first = *run;
     first.watch = *id;
     storing_.push_back(-1);
-    writer()->store(first, session.settings.HistoryRuns, shownRun_);
+    writer()->store(std::move(first), session.settings.HistoryRuns, shownRun_);
     terms_.watch = *id;
     form_.setStatusText(QStringLiteral("「%1」を監視します。").arg(name));
 }

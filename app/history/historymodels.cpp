@@ -1,25 +1,41 @@
 #include "history/historymodels.h"
 
-#include <array>
-
-namespace {
-
-const std::array<const char *, 5> kRunHeads = {"日時", "検索テーマ", "キーワード", "件数", "失敗"};
-const std::array<const char *, 4> kMatchHeads = {"日時", "キーワード", "タイトル", "URL"};
-
-template <size_t N>
-QVariant headOf(const std::array<const char *, N> &heads, int section, Qt::Orientation o, int role)
-{
-    if (o != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || size_t(section) >= N)
-        return {};
-    return QString::fromUtf8(heads[size_t(section)]);
-}
-
-} // namespace
-
 QString HistoryTimeText(const QDateTime &time)
 {
     return time.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+HistoryTableModel::HistoryTableModel(QStringList heads, QObject *parent)
+    : QAbstractTableModel(parent), heads_(std::move(heads))
+{
+}
+
+int HistoryTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(heads_.size());
+}
+
+QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= heads_.size())
+        return {};
+    return heads_.at(section);
+}
+
+HistoryRunsModel::HistoryRunsModel(QObject *parent)
+    : HistoryTableModel({QStringLiteral("日時"), QStringLiteral("検索テーマ"),
+                         QStringLiteral("キーワード"), QStringLiteral("件数"),
+                         QStringLiteral("失敗")},
+                        parent)
+{
+}
+
+HistoryMatchesModel::HistoryMatchesModel(QObject *parent)
+    : HistoryTableModel({QStringLiteral("日時"), QStringLiteral("キーワード"),
+                         QStringLiteral("タイトル"), QStringLiteral("URL")},
+                        parent)
+{
 }
 
 void HistoryRunsModel::setRuns(std::vector<HistoryRunSummary> runs,
@@ -36,11 +52,6 @@ void HistoryRunsModel::setRuns(std::vector<HistoryRunSummary> runs,
 int HistoryRunsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(runs_.size());
-}
-
-int HistoryRunsModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(kRunHeads.size());
 }
 
 QVariant HistoryRunsModel::data(const QModelIndex &index, int role) const
@@ -73,11 +84,6 @@ QVariant HistoryRunsModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant HistoryRunsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    return headOf(kRunHeads, section, orientation, role);
-}
-
 void HistoryMatchesModel::setMatches(std::vector<HistoryMatch> matches)
 {
     beginResetModel();
@@ -88,11 +94,6 @@ void HistoryMatchesModel::setMatches(std::vector<HistoryMatch> matches)
 int HistoryMatchesModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(matches_.size());
-}
-
-int HistoryMatchesModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(kMatchHeads.size());
 }
 
 QVariant HistoryMatchesModel::data(const QModelIndex &index, int role) const
@@ -115,9 +116,4 @@ QVariant HistoryMatchesModel::data(const QModelIndex &index, int role) const
         return m.hit.url;
     }
     return {};
-}
-
-QVariant HistoryMatchesModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    return headOf(kMatchHeads, section, orientation, role);
 }

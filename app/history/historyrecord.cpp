@@ -7,6 +7,22 @@
 
 #include <QLocale>
 
+namespace {
+
+// The seven texts of a hit, which the list's hits and the stored ones name alike.
+template <class From, class To> void copyTexts(const From &from, To &to)
+{
+    to.title = from.title;
+    to.url = from.url;
+    to.preview = from.preview;
+    to.date = from.date;
+    to.size = from.size;
+    to.score = from.score;
+    to.site = from.site;
+}
+
+} // namespace
+
 HistoryRun RecordOfRun(const Session &session, const HitListModel &hits, const RunTerms &terms)
 {
     HistoryRun run;
@@ -29,13 +45,7 @@ HistoryRun RecordOfRun(const Session &session, const HitListModel &hits, const R
         const Hit &h = hits.hit(row);
         HistoryHit stored;
         stored.rank = row + 1;
-        stored.title = h.title;
-        stored.url = h.url;
-        stored.preview = h.preview;
-        stored.date = h.date;
-        stored.size = h.size;
-        stored.score = h.score;
-        stored.site = h.site;
+        copyTexts(h, stored);
         stored.linkState = h.linkState == kHitNoCheck ? 0 : h.linkState;
         stored.key = MergeKey(h.url);
         run.hits.push_back(stored);
@@ -46,13 +56,7 @@ HistoryRun RecordOfRun(const Session &session, const HitListModel &hits, const R
 Hit HitOfStored(const HistoryHit &stored)
 {
     Hit hit;
-    hit.title = stored.title;
-    hit.url = stored.url;
-    hit.preview = stored.preview;
-    hit.date = stored.date;
-    hit.size = stored.size;
-    hit.score = stored.score;
-    hit.site = stored.site;
+    copyTexts(stored, hit);
     hit.index = stored.rank - 1;
     hit.linkState = stored.linkState > 0 ? stored.linkState : kHitNoCheck;
     hit.isNew = stored.isNew;

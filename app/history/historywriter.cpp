@@ -38,9 +38,10 @@ HistoryStore *HistoryWriter::open(QString &notice)
     return store_.get();
 }
 
-void HistoryWriter::store(const HistoryRun &run, int maxRuns, qint64 replacing)
+void HistoryWriter::store(HistoryRun run, int maxRuns, qint64 replacing)
 {
-    post([this, run, maxRuns, replacing] {
+    // Moved, not copied: the window's thread hands a thousand hits over in no time.
+    post([this, run = std::move(run), maxRuns, replacing] {
         QString notice;
         HistoryStore *store = open(notice);
         if (!store) {

@@ -30,7 +30,7 @@ public:
 
     // Stores the run, keeping at most maxRuns runs. replacing, when not 0, is a run deleted
     // once this one is in: the same search stored again as the first run of a new watch.
-    void store(const HistoryRun &run, int maxRuns, qint64 replacing = 0);
+    void store(HistoryRun run, int maxRuns, qint64 replacing = 0);
     // Drops every run (the watches stay).
     void clear();
 
