@@ -126,23 +126,24 @@ void HistoryLink::searchEnded()
     const Session &session = form_.session();
     if (session.settings.History == 0)
         return;
-    storing_.push_back(serial_);
+    storing_.push_back({serial_, true});
     writer()->store(RecordOfRun(session, form_.hits(), terms_), session.settings.HistoryRuns);
 }
 
 void HistoryLink::stored(qint64 run, qint64 watch, const QStringList &fresh, const QString &notice)
 {
-    const int serial = storing_.empty() ? -1 : storing_.front();
+    const Storing asked = storing_.empty() ? Storing{-1, false} : storing_.front();
     if (!storing_.empty())
         storing_.pop_front();
     // A store problem never fails the search: the status line tells it.
     if (!notice.isEmpty() || run == 0)
         form_.setStatusText(QStringLiteral("履歴：") +
                             (notice.isEmpty() ? QStringLiteral("保存できませんでした。") : notice));
-    if (serial == serial_ && run != 0) {
+    if (asked.serial == serial_ && run != 0) {
         shownRun_ = run;
         terms_.watch = watch;
-        form_.hits().markNew(QSet<QString>(fresh.begin(), fresh.end()));
+        if (asked.mark)
+            form_.hits().markNew(QSet<QString>(fresh.begin(), fresh.end()));
     }
     if (window_)
         window_->refresh();
@@ -184,8 +185,15 @@ bool HistoryLink::rerun(qint64 id)
     const auto run = store ? store->loadRun(id) : std::nullopt;
     if (!run)
         return false;
-    const int topic = form_.Topic->findText(run->topic);
-    if (topic >= 0 && topic != session.settings.iTopic) {
+    const int topic = form_.Topic->findText(run->topic, Qt::MatchExactly);
+    // A run of sites named one by one (the console's) or of a topic since deleted can't be
+    // searched again here: the current topic would search something else.
+    if (topic < 0) {
+        form_.setStatusText(
+            QStringLiteral("検索テーマ「%1」がないため再実行できません。").arg(run->topic));
+        return false;
+    }
+    if (topic != session.settings.iTopic) {
         form_.Topic->setCurrentIndex(topic);
         form_.ChangeTopic();
         // Kept results the user would not give up, or a stop still ending: no search.
@@ -235,7 +243,7 @@ void HistoryLink::watchCurrent()
     // The run shown becomes the watch's first: what the watch has seen starts with it.
     HistoryRun first = *run;
     first.watch = *id;
-    storing_.push_back(-1);
+    storing_.push_back({serial_, false});
     writer()->store(std::move(first), session.settings.HistoryRuns, shownRun_);
     terms_.watch = *id;
     form_.setStatusText(QStringLiteral("「%1」を監視します。").arg(name));

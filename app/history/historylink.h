@@ -91,8 +91,13 @@ private:
     qint64 pendingWatch_ = 0; // the watch the next search re-runs
     qint64 shownRun_ = 0;
     int serial_ = 0; // counts the searches, so a late answer finds its own list
-    // The serial of each run handed to the writer and not yet answered, in order.
-    std::deque<int> storing_;
+    // Each run handed to the writer and not yet answered, in order: the search it was, and
+    // whether its new hits are to be marked (not for a watch's first run: all would be).
+    struct Storing {
+        int serial;
+        bool mark;
+    };
+    std::deque<Storing> storing_;
     bool newOnly_ = false;
 };
 

@@ -94,6 +94,16 @@ private Q_SLOTS:
         window->Runs->setCurrentIndex(window->runs.index(0, 0));
         window->cmdDelete->click();
         QCOMPARE(window->runs.rowCount(), 1);
+
+        // A run of a topic this window doesn't have is not searched again under another.
+        HistoryRun foreign;
+        foreign.time = QDateTime::currentDateTime();
+        foreign.topic = QStringLiteral("ないテーマ");
+        foreign.keywords = QStringLiteral("京都");
+        const auto stored = stage.link->reader()->storeRun(foreign);
+        QVERIFY(stored);
+        QVERIFY(!stage.link->rerun(stored->run));
+        QCOMPARE(stage.farm.requests("/alpha/search").size(), asked);
     }
 
     void historyOffStoresNothing()
@@ -116,6 +126,9 @@ private Q_SLOTS:
         stage.link->watchCurrent();
         QVERIFY(made.wait(20000));
         QCOMPARE(stage.link->reader()->watches()->size(), size_t(1));
+        // The search shown is now the watch's first run, in place of the plain one.
+        QCOMPARE(stage.link->shownRun(), made.at(0).at(0).toLongLong());
+        QCOMPARE(stage.link->reader()->runs()->size(), size_t(1));
 
         stage.serve({1, 2, 3});
         QSignalSpy again(stage.link, &HistoryLink::runStored);
