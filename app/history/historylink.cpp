@@ -268,10 +268,14 @@ void HistoryLink::setNewOnly(bool on)
 
 void HistoryLink::applyNewOnly()
 {
-    QTreeView *view = form_.LView;
-    QAbstractItemModel *rows = view->model();
     // The topic's site list has no new rows: the filter is for hits only.
     const bool filter = newOnly_ && form_.resultView();
+    // Every arriving hit calls here: with nothing hidden and nothing to hide, no row is read.
+    if (!filter && !rowsHidden_)
+        return;
+    rowsHidden_ = filter;
+    QTreeView *view = form_.LView;
+    QAbstractItemModel *rows = view->model();
     for (int r = 0; r < rows->rowCount(); ++r) {
         const bool hide = filter && !rows->index(r, 0).data(HitListModel::NewRole).toBool();
         if (view->isRowHidden(r, {}) != hide)

@@ -99,6 +99,7 @@ private:
     };
     std::deque<Storing> storing_;
     bool newOnly_ = false;
+    bool rowsHidden_ = false; // the list may have rows "新着のみ" hid
 };
 
 // The menu entries of the history (menus.cpp): 履歴 (Ctrl+H), 新着のみ, この検索を監視,
