@@ -41,7 +41,7 @@ bool systemctl(const QStringList &arguments, QString *output)
 QString WatchUnitFolder()
 {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative value.
+    // A relative XDG_CONFIG_HOME is to be ignored, as every desktop program does.
     if (config.isEmpty() || QDir::isRelativePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/systemd/user");
