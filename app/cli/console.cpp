@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include "cli/notify.h"
 #include "cli/watchcommands.h"
 #include "core/atomicfile.h"
 #include "core/encoding.h"
@@ -843,6 +844,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         if (!id)
             return history_->failed() ? int(kExitBroken) : usage(history_->notice());
         watch_ = *id;
+        watchName_ = watchName;
     }
     return -1;
 }
@@ -1446,6 +1448,12 @@ void ConsoleSearch::finish()
         if (outputFailed() && !keys.isEmpty() && !history_->forget(watch_, keys))
             writeNotice(history_->notice());
         err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
+        if (!fresh->empty()) {
+            QStringList titles;
+            for (int i : *fresh)
+                titles << hits_[size_t(i)].row.value(0);
+            AnnounceNewHits(watchName_, titles);
+        }
     } else if (check_ || merge_) {
         for (Listed &h : hits_)
             if (!h.written) {

@@ -209,6 +209,7 @@ private:
     QString topicName_;          // the topic searched; empty when sites were named
     // --watch: the watch's id. Its hits are held back and only the new ones written at the end.
     qint64 watch_ = 0;
+    QString watchName_; // its name, for the desktop notification of its new hits
     std::unique_ptr<ConsoleHistory> history_;
 
     // The run. With --merge hits_ holds a hit per page, the first found; merged_ the pages.

@@ -32,6 +32,8 @@ struct Hit {
     int32_t index = -1; // result index in the store: the one checked and reported
     int32_t linkState = kHitNoCheck;
     qint64 firstSeen = 0; // msecs since the epoch when the hit arrived
+    // A hit of a watched search that none of the watch's earlier runs had.
+    bool isNew = false;
 
     // Filled by HitListModel: the 1-based position of each member on its site, the sites that
     // found the page (first finder first, each once), every member's result index (index

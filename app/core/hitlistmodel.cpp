@@ -92,7 +92,7 @@ QVariant HitListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         switch (index.column()) {
         case Title:
-            return h.title;
+            return h.isNew ? QStringLiteral("【新着】") + h.title : h.title;
         case Url:
             return h.url;
         case Preview:
@@ -117,6 +117,8 @@ QVariant HitListModel::data(const QModelIndex &index, int role) const
         if (index.column() == Title && decoration_)
             return decoration_(h.linkState);
         return {};
+    case NewRole:
+        return h.isNew;
     case LinkStateRole:
         return int(h.linkState);
     case ResultIndexRole:
@@ -241,6 +243,18 @@ int HitListModel::mergedCount() const
     for (const Row &row : rows_)
         merged += int(row.hit.members.size()) - 1;
     return merged;
+}
+
+void HitListModel::markNew(const QSet<QString> &keys)
+{
+    if (keys.isEmpty() || rows_.isEmpty())
+        return;
+    for (Hit &h : arrivals_)
+        h.isNew = h.isNew || keys.contains(MergeKey(h.url));
+    for (Row &r : rows_)
+        r.hit.isNew = r.hit.isNew || keys.contains(MergeKey(r.hit.url));
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                       {Qt::DisplayRole, Qt::FontRole, NewRole});
 }
 
 void HitListModel::setLinkState(int32_t index, int32_t state)

@@ -22,6 +22,9 @@ public:
         ResultIndexRole,                  // int: the row's result index
         RankRole,                         // double: the merged rank
         SitesRole,                        // QStringList: the sites that found the page
+        // bool: the hit is new to its watch. The view draws such a row bold: the model, free
+        // of Qt's Gui module, can't give a font.
+        NewRole,
     };
 
     // What HitListModel::removeDeadAndRepeated did.
@@ -69,6 +72,9 @@ public:
 
     // Sets the link state of the row holding the hit; an index no row holds changes nothing.
     void setLinkState(int32_t index, int32_t state);
+    // Marks the hits whose page (merge key) is among keys as new to their watch: a mark
+    // before the title and NewRole, which the view draws bold. Kept when merging is switched.
+    void markNew(const QSet<QString> &keys);
     // Removes every row the predicate holds for; returns how many went.
     int removeIf(const std::function<bool(const Hit &)> &remove);
     // Delete-dead: visits the rows in the order given (the view's, as source rows) and removes

@@ -45,7 +45,7 @@ struct NumberKey {
     int32_t Settings::*field;
 };
 
-constexpr std::array<NumberKey, 10> kNumberKeys = {{
+constexpr std::array<NumberKey, 12> kNumberKeys = {{
     {"iTopic", &Settings::iTopic},
     {"LimitTime", &Settings::LimitTime},
     {"LimitLink", &Settings::LimitLink},
@@ -56,6 +56,8 @@ constexpr std::array<NumberKey, 10> kNumberKeys = {{
     {"AutoDelete", &Settings::AutoDelete},
     {"CheckWait", &Settings::CheckWait},
     {"FontSize", &Settings::FontSize},
+    {"History", &Settings::History},
+    {"HistoryRuns", &Settings::HistoryRuns},
 }};
 
 void applyLine(const QString &line, Settings &values)
@@ -92,8 +94,9 @@ void ClampSettings(Settings &values)
     clamp(values.LimitLink, kLimitLinkRange);
     clamp(values.CheckWait, kCheckWaitRange);
     clamp(values.FontSize, kFontSizeRange);
-    for (int32_t *flag :
-         {&values.ShowSearching, &values.ShowChecking, &values.AutoCheck, &values.AutoDelete})
+    clamp(values.HistoryRuns, kHistoryRunsRange);
+    for (int32_t *flag : {&values.ShowSearching, &values.ShowChecking, &values.AutoCheck,
+                          &values.AutoDelete, &values.History})
         clamp(*flag, kFlagRange);
 }
 
@@ -157,6 +160,11 @@ QByteArray SettingsFileBytes(const Settings &values, bool *lossless)
     number("AutoDelete", values.AutoDelete);
     number("CheckWait", values.CheckWait);
     number("FontSize", values.FontSize);
+    const Settings defaults;
+    if (values.History != defaults.History)
+        number("History", values.History);
+    if (values.HistoryRuns != defaults.HistoryRuns)
+        number("HistoryRuns", values.HistoryRuns);
     return toCp932(out, lossless);
 }
 

@@ -25,6 +25,9 @@ struct Settings {
     int32_t AutoDelete = 0;
     int32_t CheckWait = 60;
     int32_t FontSize = 9;
+    // The search history: kept (1) or not (0), and how many runs it holds at most.
+    int32_t History = 1;
+    int32_t HistoryRuns = 200;
 };
 
 // The values a number setting may take: what the settings window accepts.
@@ -36,7 +39,8 @@ constexpr SettingRange kLimitTimeRange{0, 3600};
 constexpr SettingRange kLimitLinkRange{1, 100};
 constexpr SettingRange kCheckWaitRange{1, 3600};
 constexpr SettingRange kFontSizeRange{1, 64};
-constexpr SettingRange kFlagRange{0, 1}; // the four check boxes
+constexpr SettingRange kFlagRange{0, 1}; // the check boxes
+constexpr SettingRange kHistoryRunsRange{1, 10000};
 
 // Brings every number the settings window edits into its range, the nearest end for a value
 // outside it: a hand-edited LimitLink=-5 would make every search return nothing.
@@ -52,5 +56,7 @@ Settings ParseSettings(const QByteArray &bytes);
 // Writes all settings to "STARTUP.DAT", replacing the file atomically. On failure the old
 // file is kept, the user is told in a notice, and the result is false.
 bool SaveSettings(Session &session);
-// The twelve lines SaveSettings writes (CP932, CR LF).
+// The lines SaveSettings writes (CP932, CR LF): the twelve every version reads, then the
+// history's two only where they differ from their defaults, so that a file of the defaults
+// stays the twelve lines older versions wrote.
 QByteArray SettingsFileBytes(const Settings &values, bool *lossless = nullptr);

@@ -4,6 +4,7 @@
 #include "common/pause.h"
 #include "core/session.h"
 #include "core/sessionend.h"
+#include "history/historylink.h"
 #include "mainwindow/menus.h"
 #include "mainwindow/msgform.h"
 #include "settings/splash.h"
@@ -34,6 +35,7 @@ Form1::Form1(Session &session, QWidget *parent)
     buildList(surface_);
     buildWebPanes(surface_);
     BuildMenus(this);
+    history = new HistoryLink(*this);
 }
 
 Form1::~Form1()

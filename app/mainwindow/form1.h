@@ -28,6 +28,7 @@
 
 class Download;
 class Help;
+class HistoryLink;
 class MsgForm;
 class ProductInfo;
 class QAction;
@@ -77,6 +78,8 @@ public:
         QPointer<ToHalvane> toHalvane;
     };
     OwnedWindows owned;
+    // The search history and the watches as the window uses them (app/history).
+    HistoryLink *history = nullptr;
 
     // The menu entries, toolbar buttons and list events: RunCommand on this window
     // (commands.cpp).

@@ -6,6 +6,7 @@
 #include "core/runtexts.h"
 #include "core/session.h"
 #include "driver/runwindows.h"
+#include "history/historylink.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/msgform.h"
 
@@ -65,6 +66,7 @@ void Form1::searchStarted()
     ListMode();
     Init_LVResult();
     runWindows_.searchStart();
+    history->searchStarted();
 }
 
 bool Form1::hitAdded(const Hit &hit)
@@ -93,6 +95,7 @@ void Form1::searchEnded(const QString &endText)
     Stop_finder();
     runWindows_.searchEnd(endText);
     showFailures(session_.run.FailedSites());
+    history->searchEnded();
 }
 
 void Form1::checkStarted()

@@ -20,6 +20,7 @@ constexpr EntryKey kEntryKeys[] = {
     {"mSave", Qt::CTRL | Qt::Key_S},
     {"mExit", Qt::CTRL | Qt::Key_Q},
     {"mOpenHelp", QKeyCombination(Qt::Key_F1)},
+    {"mHistory", Qt::CTRL | Qt::Key_H},
 };
 
 // Keys bound elsewhere (as shortcuts of the window, with rules of their own) that the menus

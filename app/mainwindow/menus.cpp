@@ -1,6 +1,7 @@
 #include "mainwindow/menus.h"
 
 #include "core/makerhost.h"
+#include "history/historylink.h"
 #include "mainwindow/commands.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/keys.h"
@@ -49,11 +50,18 @@ constexpr std::array kView{
     kSeparator,
     Entry{"mMerge", "重複をまとめる(&M)", 0, ToggleMerging},
     Entry{"mByRank", "おすすめ順(&O)", 0, SortByRank},
+    Entry{"mNewOnly", "新着のみ(&N)", 0, ToggleNewOnly},
+    kSeparator,
+    Entry{"mHistory", "履歴(&Y)", 0, ShowHistory},
+    Entry{"mClearHistory", "履歴を消去(&E)", 0, ClearHistory},
 };
 constexpr std::array kRun{
     Entry{"mSearch", "検索(&S)", 2, nullptr},
     Entry{"mCheck", "リンク確認(&C)", 3, nullptr},
     Entry{"mDelete", "リンク切れ削除(&D)", 4, nullptr},
+    kSeparator,
+    Entry{"mWatch", "この検索を監視(&W)", 0, WatchSearch},
+    Entry{"mWatchTimer", "定期的に確認…(&T)", 0, ScheduleWatch},
     kSeparator,
     Entry{"mAbort", "中止(&A)", 5, nullptr},
 };

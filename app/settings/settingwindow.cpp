@@ -70,14 +70,16 @@ struct NumericControls {
     Range range;
 };
 
-// Field, buttons, label, caption, setting and range of the four numeric fields, top to bottom.
-const std::array<NumericControls, 4> kNumeric = {{
+// Field, buttons, label, caption, setting and range of the numeric fields, top to bottom.
+const std::array<NumericControls, 5> kNumeric = {{
     {"TBTime", "UDTime", "LBTime", "検索時間(秒)", &Settings::LimitTime, kLimitTimeRange},
     {"TBLink", "UDLink", "LBLink", "サイトごとのリンク数", &Settings::LimitLink, kLimitLinkRange},
     {"TBCheckWait", "UDCheckWait", "LBCheckWait", "リンク確認時の各サイトの待ち時間(秒)",
      &Settings::CheckWait, kCheckWaitRange},
     {"TBFontSize", "UDFontSize", "LBFontSize", "検索結果一覧のフォントサイズ(ポイント)",
      &Settings::FontSize, kFontSizeRange},
+    {"TBHistoryRuns", "UDHistoryRuns", "LBHistoryRuns", "履歴に残す検索の数",
+     &Settings::HistoryRuns, kHistoryRunsRange},
 }};
 
 template <typename W> W *make(QWidget *parent, const char *name, QRect geometry)
@@ -129,7 +131,7 @@ void Setting::buildControls()
 {
     setObjectName(QStringLiteral("Setting"));
     setWindowTitle(QStringLiteral("環境設定"));
-    setFixedSize(580, 400);
+    setFixedSize(580, 466);
 
     Label1 = label(this, "Label1", QStringLiteral("ホームアドレス"), {20, 18, 120, 26});
     THomeURL = make<QLineEdit>(this, "THomeURL", {144, 18, 416, 26});
@@ -151,6 +153,7 @@ void Setting::buildControls()
          "検索後に自動的にリンク確認を行います"},
         {&CBAutoDelete, &LBAutoDelete, "CBAutoDelete", "LBAutoDelete",
          "リンク確認後に自動的にリンク切れサイトを削除します"},
+        {&CBHistory, &LBHistory, "CBHistory", "LBHistory", "検索の履歴を残します"},
     };
     int y = 60;
     for (const Flag &f : flags) {
@@ -218,6 +221,7 @@ void Setting::Form_Activate()
     CBChecking->setChecked(s.ShowChecking != 0);
     CBAutoCheck->setChecked(s.AutoCheck != 0);
     CBAutoDelete->setChecked(s.AutoDelete != 0);
+    CBHistory->setChecked(s.History != 0);
     for (size_t i = 0; i < numeric.size(); ++i) {
         Numeric &n = numeric[i];
         n.range = kNumeric[i].range;
@@ -264,6 +268,7 @@ void Setting::cmdSave_Click()
     s.ShowChecking = CBChecking->isChecked() ? 1 : 0;
     s.AutoCheck = CBAutoCheck->isChecked() ? 1 : 0;
     s.AutoDelete = CBAutoDelete->isChecked() ? 1 : 0;
+    s.History = CBHistory->isChecked() ? 1 : 0;
     const QScopedValueRollback<bool> quiet(filling_, true);
     for (Numeric &n : numeric) {
         s.*n.value = effectiveNumber(n);

@@ -79,15 +79,18 @@ public:
     QCheckBox *CBChecking = nullptr;
     QCheckBox *CBAutoCheck = nullptr;
     QCheckBox *CBAutoDelete = nullptr;
+    QCheckBox *CBHistory = nullptr;
     QLabel *LBSearching = nullptr;
     QLabel *LBChecking = nullptr;
     QLabel *LBAutoCheck = nullptr;
     QLabel *LBAutoDelete = nullptr;
+    QLabel *LBHistory = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSave = nullptr;
     QPushButton *cmdCancel = nullptr;
-    // TBTime/UDTime, TBLink/UDLink, TBCheckWait/UDCheckWait, TBFontSize/UDFontSize
-    std::array<Numeric, 4> numeric;
+    // TBTime/UDTime, TBLink/UDLink, TBCheckWait/UDCheckWait, TBFontSize/UDFontSize,
+    // TBHistoryRuns/UDHistoryRuns
+    std::array<Numeric, 5> numeric;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -77,10 +77,12 @@ void MenusTest::menuBar()
     QCOMPARE(entriesOf(menus[2]->menu()),
              QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
                           "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mMerge=重複をまとめる(&M)",
-                          "mByRank=おすすめ順(&O)", "-", "mAddress=閲覧対象へ移動(&L)"}));
+                          "mByRank=おすすめ順(&O)", "mNewOnly=新着のみ(&N)", "-", "mHistory=履歴(&Y)",
+                          "mClearHistory=履歴を消去(&E)", "-", "mAddress=閲覧対象へ移動(&L)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
-                          "-", "mAbort=中止(&A)"}));
+                          "-", "mWatch=この検索を監視(&W)", "mWatchTimer=定期的に確認…(&T)", "-",
+                          "mAbort=中止(&A)"}));
     QCOMPARE(entriesOf(menus[4]->menu()),
              QStringList({"mOpenHelp=オンラインヘルプ(&H)", "mSupport=Halvaneサポートへ(&S)",
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",

@@ -64,6 +64,22 @@ private Q_SLOTS:
         QCOMPARE(SettingsFileBytes(ParseSettings(kDefaultsFile)), kDefaultsFile);
     }
 
+    // The history's two lines appear only when they differ from their defaults, so a file of
+    // the defaults stays the twelve lines every version reads.
+    void historyLinesOnlyWhenChanged()
+    {
+        Settings values;
+        values.History = 0;
+        values.HistoryRuns = 50;
+        const QByteArray bytes = SettingsFileBytes(values);
+        QVERIFY(bytes.endsWith("FontSize=9\r\nHistory=0\r\nHistoryRuns=50\r\n"));
+        const Settings back = ParseSettings(bytes);
+        QCOMPARE(back.History, 0);
+        QCOMPARE(back.HistoryRuns, 50);
+        QCOMPARE(ParseSettings("HistoryRuns=0\r\nHistory=7\r\n").HistoryRuns, 1);
+        QCOMPARE(ParseSettings("HistoryRuns=0\r\nHistory=7\r\n").History, 1);
+    }
+
     void linesAreReadAsTheyStand()
     {
         const Settings values = ParseSettings(cp932("LimitTime =5\r\n" // key ends with a blank
