@@ -19,12 +19,6 @@ namespace {
 
 // "VLMR": tells our file from any other SQLite file left at the same name.
 constexpr int kApplicationId = 0x564c4d52;
-// A writer holds the lock while one run is stored (under a second for a full list) and a
-// reader never waits. SQLite's busy wait polls, so a writer storing run after run can keep
-// another out for several of its runs; the wait is long enough to outlast such a burst, and
-// it never holds the window (its writes are off the event loop).
-constexpr int kBusyTimeoutMs = 30000;
-
 // Each step brings the file from version i to version i + 1. A step that has shipped never
 // changes: a new schema is a new step at the end, so every older file finds its way up.
 constexpr const char *kMigrations[] = {
@@ -201,7 +195,7 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
         close();
         return FileState::Unusable;
     }
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, kHistoryBusyTimeoutMs);
 
     int step;
     int id = 0, version = 0, objects = 0;

@@ -242,8 +242,11 @@ bool HistoryStore::clear()
             !transaction.commit())
             return fail(QStringLiteral("消去"));
         // Gives the cleared pages back, so the texts are gone from the file too. Another
-        // connection reading just now keeps that from happening this time; nothing is lost.
+        // connection reading just now keeps that from happening this time, at once rather than
+        // after the busy wait; nothing is lost.
+        sqlite3_busy_timeout(db_, 0);
         exec(db_, "VACUUM");
+        sqlite3_busy_timeout(db_, kHistoryBusyTimeoutMs);
         return true;
     });
 }
