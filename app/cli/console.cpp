@@ -905,6 +905,15 @@ int ConsoleSearch::importSite(const QString &where)
         err_.flush();
         return kExitUsage;
     }
+    // A site of your own is replaced by its newer description; a shipped one is not taken
+    // over without a word.
+    for (int32_t i = 0; i < session_.sites.count; ++i)
+        if (siteName(session_.sites, i) == draft.name() && SiteOrigin(i) != TESSEL_SITE_USER) {
+            err_ << "velmora-search: " << where << ": the catalogue has a site named '"
+                 << draft.name() << "' already\n";
+            err_.flush();
+            return kExitUsage;
+        }
     const int32_t added = UserSiteAdd(draft.entry.data());
     if (added != 0) {
         err_ << "velmora-search: your catalogue could not be changed (" << added << ")\n";

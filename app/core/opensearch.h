@@ -4,10 +4,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 enum class DescriptionFault {
@@ -23,6 +27,32 @@ enum class DescriptionFault {
 // 60 seconds. detail gets the temporary file's error text for NoPlace.
 DescriptionFault ReadDescription(const QString &where, QByteArray &bytes,
                                  const std::function<void()> &wait, QString *detail = nullptr);
+
+struct DescriptionDownload;
+
+// ReadDescription for a window: the download is looked at from a timer, so the event loop
+// goes on as it is; ended is emitted once, from the event loop, files included.
+class DescriptionFetch : public QObject {
+    Q_OBJECT
+public:
+    explicit DescriptionFetch(QObject *parent = nullptr);
+    ~DescriptionFetch() override;
+    void start(const QString &where);
+    bool busy() const { return busy_; }
+
+Q_SIGNALS:
+    void ended(DescriptionFault fault, const QByteArray &bytes, const QString &detail);
+
+private:
+    void look();
+    void end(DescriptionFault fault, const QString &detail = QString());
+
+    std::unique_ptr<DescriptionDownload> download_;
+    QTimer timer_;
+    QDeadlineTimer deadline_;
+    QByteArray bytes_;
+    bool busy_ = false;
+};
 
 // The site block a description makes (made: its length, or the library's OpenSearch error).
 struct SiteDraft {

@@ -42,6 +42,12 @@ SiteSearch::SiteSearch(QWidget *owner, std::function<int(int position)> select)
     CancelButton->setAutoDefault(false);
     AddOpenSearch->setAutoDefault(false);
     connect(AddOpenSearch, &QPushButton::clicked, this, &SiteSearch::AddOpenSearch_Click);
+    connect(&fetch_, &DescriptionFetch::ended, this,
+            [this](DescriptionFault fault, const QByteArray &bytes, const QString &detail) {
+                const bool added = addFetched(fault, bytes, detail);
+                AddOpenSearch->setEnabled(true);
+                Q_EMIT openSearchEnded(added);
+            });
 
     connect(OKButton, &QPushButton::clicked, this, &SiteSearch::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &SiteSearch::hide);
@@ -145,16 +151,20 @@ static QString draftFault(int32_t made)
     }
 }
 
-bool SiteSearch::AddFromOpenSearch(const QString &where)
+void SiteSearch::AddFromOpenSearch(const QString &where)
 {
-    QByteArray bytes;
-    QString detail;
-    // The window goes on drawing while an address is fetched; input stays with this window.
-    const DescriptionFault fault = ReadDescription(
-        where, bytes, [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10); },
-        &detail);
+    if (fetch_.busy())
+        return;
+    AddOpenSearch->setEnabled(false);
+    fetchWhere_ = where;
+    fetch_.start(where);
+}
+
+bool SiteSearch::addFetched(DescriptionFault fault, const QByteArray &bytes, const QString &detail)
+{
     if (fault != DescriptionFault::None) {
-        MsgBox(readFault(fault, where, detail), QMessageBox::Ok, kAddCaption, QMessageBox::Warning);
+        MsgBox(readFault(fault, fetchWhere_, detail), QMessageBox::Ok, kAddCaption,
+               QMessageBox::Warning);
         return false;
     }
     const SiteDraft draft = DraftSite(bytes);

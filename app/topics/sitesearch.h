@@ -2,6 +2,7 @@
 // topic shown there. Clearing a box here never removes a site: only ticked rows are passed on.
 #pragma once
 
+#include "core/opensearch.h"
 #include "core/sitelist.h"
 
 #include <QDialog>
@@ -40,11 +41,12 @@ public:
     // Asks for a description's address or file (askWhere, replaceable by a test) and adds
     // its site.
     void AddOpenSearch_Click();
-    // Reads the description at where, shows the site it makes and, when the user agrees, adds
-    // it to the user catalogue. A name the catalogue holds already is refused: the user
-    // catalogue would otherwise take a shipped site's place without a word. Every failure is
-    // said in a message box. True when the site was added.
-    bool AddFromOpenSearch(const QString &where);
+    // Reads the description at where (the window goes on while an address is fetched, the
+    // command disabled), shows the site it makes and, when the user agrees, adds it to the
+    // user catalogue. A name the catalogue holds already is refused: the user catalogue would
+    // otherwise take a shipped site's place without a word. Every failure is said in a message
+    // box. Ends with openSearchEnded (true when the site was added).
+    void AddFromOpenSearch(const QString &where);
     static std::function<QString(QWidget *parent)> askWhere;
 
     QTreeWidget *LVSiteSearch = nullptr;
@@ -52,7 +54,14 @@ public:
     QPushButton *CancelButton = nullptr;
     QPushButton *AddOpenSearch = nullptr;
 
+Q_SIGNALS:
+    void openSearchEnded(bool added);
+
 private:
+    bool addFetched(DescriptionFault fault, const QByteArray &bytes, const QString &detail);
+
+    DescriptionFetch fetch_;
+    QString fetchWhere_;
     std::function<int(int position)> select_;
     std::function<bool(const QString &name)> taken_;
     std::function<void()> added_;

@@ -1030,6 +1030,13 @@ private Q_SLOTS:
         o = run({QStringLiteral("--import-opensearch"), boxPath(QStringLiteral("html.xml"))});
         QCOMPARE(o.status, int(kExitUsage));
         QVERIFY2(o.err.contains(QStringLiteral("HTML pages only")), qPrintable(o.err));
+        // A shipped site's name is refused; the user's own site takes its newer description.
+        box_->write("alpha.xml", description("alpha", "application/atom+xml"));
+        for (const char *name : {"alpha.xml", "feedy.xml"}) {
+            session_ = std::make_unique<Session>();
+            o = run({QStringLiteral("--import-opensearch"), boxPath(QString::fromLatin1(name))});
+            QCOMPARE(o.status, int(name[0] == 'a' ? kExitUsage : kExitHits));
+        }
 
         session_ = std::make_unique<Session>();
         o = run({QStringLiteral("--site"), QStringLiteral("Feedy"), QStringLiteral("x")});

@@ -7,6 +7,7 @@
 #include "topics/sitesearch.h"
 #include "topics/topicswindow.h"
 
+#include <QSignalSpy>
 #include <QTreeWidget>
 
 using namespace runfixture;
@@ -25,6 +26,14 @@ QStringList siteNames(const QTreeWidget *list)
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         names << list->topLevelItem(i)->text(0);
     return names;
+}
+
+// Adds from where and waits for the end (false also when it never ends).
+bool add(SiteSearch *dialog, const QString &where)
+{
+    QSignalSpy ended(dialog, &SiteSearch::openSearchEnded);
+    dialog->AddFromOpenSearch(where);
+    return ended.wait(60000) && ended.first().first().toBool();
 }
 
 } // namespace
@@ -55,16 +64,14 @@ void SiteSearchTest::addsASiteFromAnOpenSearchDescription()
 
     // Cancelled at the question: nothing is written.
     msgbox::setNextAnswer(QMessageBox::Cancel);
-    QVERIFY(!dialog->AddFromOpenSearch(
-        QString::fromStdString((stage.sandbox.path() / "feedy.xml").string())));
+    QVERIFY(!add(dialog, QString::fromStdString((stage.sandbox.path() / "feedy.xml").string())));
     QVERIFY(msgbox::shown().last().text.contains(QStringLiteral("サイト名：Feedy")));
     QVERIFY(stage.sandbox.read("usersites.dat").empty());
 
     msgbox::setNextAnswer(QMessageBox::Ok);
-    QVERIFY(dialog->AddFromOpenSearch(
-        QString::fromStdString((stage.sandbox.path() / "feedy.xml").string())));
+    QVERIFY(add(dialog, QString::fromStdString((stage.sandbox.path() / "feedy.xml").string())));
     msgbox::setNextAnswer(QMessageBox::Ok);
-    QVERIFY(dialog->AddFromOpenSearch(QString::fromStdString(stage.farm.url("/osd.xml"))));
+    QVERIFY(add(dialog, QString::fromStdString(stage.farm.url("/osd.xml"))));
     QVERIFY(msgbox::shown().last().text.contains(QStringLiteral("「Fetched」を追加しました")));
 
     const std::string stored = stage.sandbox.read("usersites.dat");
@@ -103,7 +110,7 @@ void SiteSearchTest::refusesWhatItCantAdd()
     };
     for (const auto &c : cases) {
         msgbox::clearShown();
-        QVERIFY2(!dialog->AddFromOpenSearch(c.where), qPrintable(c.where));
+        QVERIFY2(!add(dialog, c.where), qPrintable(c.where));
         QCOMPARE(msgbox::shown().size(), 1);
         QVERIFY2(msgbox::shown().first().text.contains(c.says),
                  qPrintable(msgbox::shown().first().text));
