@@ -68,7 +68,7 @@ int64_t retryAt(const char *value, std::time_t now)
     }
     const std::time_t when = curl_getdate(text.c_str(), &now);
     if (when == -1)
-        return -1;
+        return kRetryUnreadable;
     return std::clamp<int64_t>(when, now, now + kLongestPause);
 }
 
@@ -125,7 +125,8 @@ int32_t PageKind(const FetchRecord *record)
     if (slot < 0)
         return TESSEL_PAGE_NONE;
     const int32_t code = slotOutcome(slot);
-    if (code == 429 || (code == 503 && slotRetryAt(slot) >= 0))
+    // A 503 that names when to come back, in any words, is a refusal, not server trouble.
+    if (code == 429 || (code == 503 && slotRetryAt(slot) != -1))
         return TESSEL_PAGE_BLOCKED;
     const int32_t site =
         std::atomic_ref<const int32_t>(record->site).load(std::memory_order_relaxed);
@@ -152,7 +153,7 @@ int32_t PageKind(const FetchRecord *record)
 int32_t FetchRetryAfter(const FetchRecord *record)
 {
     const int32_t slot = answeredSlot(record);
-    const int64_t when = slot < 0 ? -1 : slotRetryAt(slot);
+    const int64_t when = slot < 0 ? -1 : slotRetryAt(slot); // kRetryUnreadable too
     if (when < 0)
         return -1;
     return static_cast<int32_t>(std::clamp<int64_t>(when - std::time(nullptr), 0, kLongestPause));

@@ -44,7 +44,8 @@ void setSlotOutcome(int32_t slot, int32_t outcome);
 int32_t slotOutcome(int32_t slot);
 // When the answer of the slot's last fetch said to ask again (seconds since 1970, from its
 // Retry-After header): set by the worker before its thread ends, -1 from every start, while
-// the thread runs and for an answer without the header.
+// the thread runs and for an answer without the header; kRetryUnreadable for a header that
+// names no time.
 void setSlotRetryAt(int32_t slot, int64_t when);
 int64_t slotRetryAt(int32_t slot);
 // The worker's view of its slot: the request text and the token that cancels it.

@@ -74,6 +74,8 @@ TEST_F(PageKinds, TellBlockedEmptyAndReadablePagesApart)
         {"503 with a past date", status(503).withHeader("Retry-After", httpDate(-600)),
          TESSEL_PAGE_BLOCKED, 0, 0},
         {"503 without: server trouble", status(503), TESSEL_PAGE_READ, -1, -1},
+        {"503 with words: a refusal still", status(503).withHeader("Retry-After", "soon"),
+         TESSEL_PAGE_BLOCKED, -1, -1},
         {"absurd wait is cut to a week", status(429).withHeader("Retry-After", "99999999999"),
          TESSEL_PAGE_BLOCKED, 604790, 604800},
         {"403 challenge", page("<div class=\"cf-turnstile\"></div>").withStatus(403),
