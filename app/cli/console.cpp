@@ -712,6 +712,10 @@ int ConsoleSearch::parse(const QStringList &arguments)
     }
     history_ = std::make_unique<ConsoleHistory>();
     if (parser.isSet(history) || parser.isSet(watches)) {
+        // A list takes only --format: anything else would be asked for and silently not done.
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(watch) ||
+            (parser.isSet(history) && parser.isSet(watches)))
+            return usage(QStringLiteral("--history and --watches take only --format"));
         const auto records = parser.isSet(history) ? history_->runs() : history_->watches();
         if (!records) {
             writeNotice(history_->notice());

@@ -1204,6 +1204,8 @@ private Q_SLOTS:
         row("site start of several", {arg("-s"), arg("alph"), arg("x")}, kExitUsage, 0, "",
             arg("'alph' could be any of these sites:\n  alpha\n  alphabet\n"));
         row("help-all", {arg("--help-all")}, kExitUsage, 0, "", arg("help-all"));
+        row("history with keywords", {arg("--history"), arg("x")}, kExitUsage, 0, "",
+            arg("take only --format"));
         QTest::newRow("user agent")
             << (QStringList{arg("--user-agent"), arg("Probe/1.0 (x)")} + search) << int(kExitHits)
             << 2 << arg("alpha:x") << arg("Probe/1.0 (x)") << QString() << QStringList{};
