@@ -1465,7 +1465,7 @@ void ConsoleSearch::finish()
             QStringList titles;
             for (int i : *fresh)
                 titles << hits_[size_t(i)].row.value(0);
-            AnnounceNewHits(watchName_, titles);
+            AnnounceNewHitsWithin(watchName_, titles, std::chrono::seconds(5));
         }
     } else if (check_ || merge_) {
         for (Listed &h : hits_)

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <chrono>
+
 class QDBusConnection;
 
 // The notification's title and text for the new hits' titles: the count, then the first
@@ -17,3 +19,9 @@ bool AnnounceNewHits(const QDBusConnection &bus, const QString &watch, const QSt
 // The same over the user's session bus, when there is one; without one nothing is tried (no
 // bus is started for it) and the result is false.
 bool AnnounceNewHits(const QString &watch, const QStringList &titles);
+// The same, given up after limit. A bus that never answered leaves its thread blocked inside
+// the D-Bus library: AnnouncementHung() then tells the program to end without tearing down
+// what that thread holds.
+bool AnnounceNewHitsWithin(const QString &watch, const QStringList &titles,
+                           std::chrono::milliseconds limit);
+bool AnnouncementHung();

@@ -1,5 +1,6 @@
 // velmora-search: the console front end, beside velmora in the program directory.
 #include "cli/console.h"
+#include "cli/notify.h"
 #include "core/processlimits.h"
 #include "core/progdir.h"
 #include "core/session.h"
@@ -84,5 +85,11 @@ int main(int argc, char **argv)
         status = kExitBroken;
     }
     err.flush();
+    // A thread still blocked on a silent session bus would hold the ending: the output is out
+    // and the run stored (SQLite's journal keeps it whole), so the process ends as it is.
+    if (AnnouncementHung()) {
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
     return status;
 }

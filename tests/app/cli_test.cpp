@@ -21,6 +21,9 @@
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -521,6 +524,35 @@ private Q_SLOTS:
         QCOMPARE(o.status, int(kExitUsage));
         o = run({QStringLiteral("--watches")});
         QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));
+    }
+
+    // A session bus that takes the connection and never answers must not hold a scheduled
+    // watch run: the hits are written and the run ends as usual.
+    void aSilentSessionBusDoesNotHoldAWatch()
+    {
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        const std::string socketPath = (box_->path() / "silent.bus").string();
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 8) == 0);
+        QProcess process;
+        prepareProgram(process);
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=") + QString::fromStdString(socketPath));
+        process.setProcessEnvironment(environment);
+        process.setProgram(boxPath(QStringLiteral("velmora-search")));
+        process.setArguments({QStringLiteral("--watch"), QStringLiteral("news"),
+                              QStringLiteral("-s"), QStringLiteral("alpha"), QStringLiteral("x")});
+        process.start();
+        const Outcome o = outcomeOf(process);
+        ::close(listener);
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.count(u'\n'), 2);
     }
 
     // A watch that can't read its history can't tell what is new: that must not pass for

@@ -36,8 +36,10 @@ private Q_SLOTS:
     void theBodyShowsAFewTitlesAsWritten()
     {
         QCOMPARE(NewHitsSummary(QStringLiteral("天気"), 7), QStringLiteral("「天気」の新着 7件"));
-        const QStringList titles{"a<b>", "b & c", "3", "4", "5", "6", "7"};
-        QCOMPARE(NewHitsBody(titles), QStringLiteral("a&lt;b&gt;\nb &amp; c\n3\n4\n5\nほか2件"));
+        // No control or direction characters: an override would make "gnp.exe" read "exe.png".
+        const QStringList titles{"a<b>", "b & c", "x\u202egnp.exe\t", "4", "5", "6", "7"};
+        QCOMPARE(NewHitsBody(titles),
+                 QStringLiteral("a&lt;b&gt;\nb &amp; c\nxgnp.exe\n4\n5\nほか2件"));
     }
 
     void withoutASessionBusNothingIsTried()
