@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QTemporaryFile>
 
+#include <atomic>
+
 namespace {
 
 // A description is a few kilobytes; a site block of it fits the user catalogue's share of a
@@ -52,7 +54,14 @@ struct DescriptionDownload {
         started = iDown(&record, where.toUtf8().constData(), path.constData()) == 1;
         return true;
     }
-    bool running() const { return started && Status_iDown() != 0; }
+    // A download past the size a description may have is given up at once, not left to fill
+    // the temporary folder.
+    bool running() const
+    {
+        return started && Status_iDown() != 0 &&
+               std::atomic_ref<const int32_t>(record.bytes).load(std::memory_order_relaxed) <=
+                   kDescriptionLimit;
+    }
     // After running() turned false, or on giving up: the description's bytes, or false.
     bool finish(QByteArray &bytes)
     {
