@@ -533,8 +533,15 @@ void RunController::notePause(int i, bool blocked, int32_t retryAfter)
 int32_t RunController::ClassifySlot(int k)
 {
     const int32_t state = LinkStateOf(RecordStatus(FetchRecords[k]));
-    if (state != 0)
-        LinkState[FetchRecords[k].slot] = state;
+    const int32_t index = FetchRecords[k].slot;
+    // The list shows what the tables hold, however the state was learnt: dead-link removal
+    // reads the list, and a state the Confirm window's refresh found may be all there is of
+    // a check that a stop then cut off.
+    if (state != 0 && LinkState[index] != state) {
+        LinkState[index] = state;
+        if (view_)
+            view_->linkChecked(index, state);
+    }
     return state;
 }
 
@@ -543,10 +550,6 @@ void RunController::harvestCheck(int i)
     CheckTime[i] = Hundredths(RunSeconds());
     CheckDone[i] = true;
     const int32_t state = ClassifySlot(i);
-    if (state != 0) {
-        if (view_)
-            view_->linkChecked(FetchRecords[i].slot, state);
-    }
     StatusText = CheckActiveText(ActiveCount());
     if (view_) {
         view_->checkSlotDone(i, state);

@@ -181,8 +181,8 @@ public:
     // A topic change: SiteHits of entries 0 .. count - 1 are reset and the Searching window's
     // rows no longer show the last search's sites.
     void rowsReplaced(int32_t count);
-    // Classifies check slot k again from its record (LinkState only; nothing counted, the
-    // list not told). Returns the state, 0 while the check has no status code.
+    // Classifies check slot k again from its record: LinkState, and the list when the state
+    // changed (nothing counted). Returns the state, 0 while the check has no status code.
     int32_t ClassifySlot(int k);
     // The URL of the hit check slot k checks.
     QString SlotUrl(int k) const;
