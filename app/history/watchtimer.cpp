@@ -70,7 +70,7 @@ QString WatchServiceText(const QString &program)
     // The program's path is quoted for a folder with blanks; %I is the watch's name unescaped.
     QString quoted = program;
     quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-    quoted.replace(u'%', QStringLiteral("%%"));
+    quoted.replace(u'%', QStringLiteral("%%")).replace(u'$', QStringLiteral("$$"));
     return QStringLiteral("[Unit]\n"
                           "Description=Velmora watched search %I\n"
                           "\n"
@@ -104,6 +104,13 @@ QString WatchIntervalText(int minutes)
 bool WriteWatchUnits(const QString &program, const QString &watch, int minutes, QString *error)
 {
     const QString folder = WatchUnitFolder();
+    // Escaped, a byte may take four: a long name (or some twenty Japanese characters) makes a
+    // unit name no file system takes.
+    if (timerUnit(watch).toUtf8().size() + 2 > 255) {
+        *error = QStringLiteral("監視の名前が長すぎるため、定期的に確認できません。"
+                                "短い名前の監視を作ってください。");
+        return false;
+    }
     const QString dropIns = folder + u'/' + timerUnit(watch) + QStringLiteral(".d");
     if (!QDir().mkpath(dropIns)) {
         *error = QStringLiteral("フォルダを作れませんでした：") + dropIns;

@@ -62,12 +62,14 @@ private Q_SLOTS:
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         QString error;
-        QVERIFY(WriteWatchUnits(QStringLiteral("/opt/my apps/velmora-search"),
+        QVERIFY(WriteWatchUnits(QStringLiteral("/opt/my $apps/velmora-search"),
                                 QStringLiteral("天気 予報"), 30, &error));
+        QVERIFY(!WriteWatchUnits(QStringLiteral("/x"), QString(30, u'天'), 30, &error));
+        QVERIFY2(error.contains(QStringLiteral("長すぎる")), qPrintable(error));
         const QString units = config.filePath(QStringLiteral("systemd/user/"));
         QCOMPARE(WatchUnitFolder(), config.filePath(QStringLiteral("systemd/user")));
         const QString service = readAll(units + "velmora-watch@.service");
-        QVERIFY(service.contains("ExecStart=\"/opt/my apps/velmora-search\" --watch %I\n"));
+        QVERIFY(service.contains("ExecStart=\"/opt/my $$apps/velmora-search\" --watch %I\n"));
         QVERIFY(readAll(units + "velmora-watch@.timer").contains("WantedBy=timers.target"));
         const QString dropIn =
             units + "velmora-watch@" + WatchInstance("天気 予報") + ".timer.d/interval.conf";
