@@ -262,6 +262,8 @@ TEST_F(Check, ExitCheckEndsEveryStageAtOnce)
         if (!stage.reached)
             stage.reached = settled();
         ASSERT_TRUE(waitFor(stage.reached)) << stage.name;
+        // The thread writes its stage a moment after the far side has seen it get there.
+        waitFor([&] { return read(r.status) == stage.status; });
         EXPECT_EQ(read(r.status), stage.status) << stage.name;
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(ExitCheck(&r), 0);
