@@ -74,11 +74,12 @@ void MenusTest::menuBar()
                           "mExit=終了(&X)"}));
     QCOMPARE(entriesOf(menus[1]->menu()),
              QStringList({"mSettopics=検索テーマ(&T)", "mSetsearch=環境設定(&P)"}));
-    QCOMPARE(entriesOf(menus[2]->menu()),
-             QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
-                          "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mMerge=重複をまとめる(&M)",
-                          "mByRank=おすすめ順(&O)", "mNewOnly=新着のみ(&N)", "-", "mHistory=履歴(&Y)",
-                          "mClearHistory=履歴を消去(&E)", "-", "mAddress=閲覧対象へ移動(&L)"}));
+    QCOMPARE(
+        entriesOf(menus[2]->menu()),
+        QStringList({"mSearching=検索中モニタ(&S)", "mChecking=確認中モニタ(&C)",
+                     "mHideWeb2=Velmoraブラウザを閉じる(&G)", "-", "mMerge=重複をまとめる(&M)",
+                     "mByRank=おすすめ順(&O)", "mNewOnly=新着のみ(&N)", "-", "mHistory=履歴(&Y)",
+                     "mClearHistory=履歴を消去(&E)", "-", "mAddress=閲覧対象へ移動(&L)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
                           "-", "mWatch=この検索を監視(&W)", "mWatchTimer=定期的に確認…(&T)", "-",
