@@ -10,7 +10,7 @@ inline std::string description(const std::string &name, const std::string &type,
                                const std::string &feed)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">"
+           "<OpenSearchDescription xmlns=\"http://a9.com/-/opensearch/1.1/\">"
            "<ShortName>" +
            name +
            "</ShortName><Description>d</Description><InputEncoding>UTF-8</InputEncoding>"

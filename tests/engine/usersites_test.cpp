@@ -32,7 +32,7 @@ std::string request(int32_t site, int32_t page, const char *words)
 std::string description(const std::string &atomTemplate, const std::string &extra = "")
 {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
-<OpenSearchDescription xmlns="http://a9.com/-/spec/opensearch/1.1/">
+<OpenSearchDescription xmlns="http://a9.com/-/opensearch/1.1/">
   <ShortName>論文検索</ShortName>
   <Description>Papers
    and theses</Description>
@@ -126,7 +126,7 @@ TEST_F(UserSites, DescriptionsThatCantMakeASiteAreRefusedWithTheirReason)
         int32_t code;
     } cases[] = {
         {"HTML only",
-         "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\"><ShortName>s"
+         "<OpenSearchDescription xmlns=\"http://a9.com/-/opensearch/1.1/\"><ShortName>s"
          "</ShortName><Url type=\"text/html\" template=\"http://x/?q={searchTerms}\"/>"
          "</OpenSearchDescription>",
          TESSEL_E_OPENSEARCH_HTML_ONLY},
