@@ -1003,11 +1003,8 @@ private Q_SLOTS:
                 "NOHITS no-results\r\n"}});
         const auto afterOther = [this](const std::string &other, const std::string &body) {
             return [this, other, body](const Request &r) {
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-                while (farm_->requests(other).empty() &&
-                       std::chrono::steady_clock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                const bool together = !farm_->requests(other).empty();
+                const bool together = testsupport::waitFor(
+                    [&] { return !farm_->requests(other).empty(); }, std::chrono::seconds(5));
                 return page(r.param("p") == "1" && together ? body : std::string("<ol></ol>"));
             };
         };
