@@ -5,6 +5,7 @@
 #include "core/progdir.h"
 #include "core/session.h"
 #include "core/termination.h"
+#include "history/historylink.h"
 #include "mainwindow/form1.h"
 #include "settings/startup.h"
 
@@ -20,7 +21,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     // --help and --version answer on a terminal without a display.
-    if (WantsTerminalAnswer(argc, argv)) {
+    const auto request = WindowRequestOf(argc, argv);
+    if (!request) {
         QCoreApplication app(argc, argv);
         InstallJapanese();
         return AnswerCommandLine();
@@ -67,6 +69,9 @@ int main(int argc, char **argv)
         return 1;
     if (endRequested && window)
         window->close();
+    // A watch's notification was clicked, or a stored run asked for by number.
+    else if (window && (!request->watch.isEmpty() || request->run > 0))
+        window->history->openAsked(request->watch, request->run);
     // Closed while start-up was still waiting: the orderly end has already run.
     const int code = session.ended ? 0 : app.exec();
     delete window;

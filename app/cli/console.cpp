@@ -1410,7 +1410,7 @@ bool ConsoleSearch::outputFailed()
 
 // Every search is kept in the history. The history failing never fails a plain search: it is
 // told on standard error. nullopt when the run could not be stored.
-std::optional<std::vector<int>> ConsoleSearch::storeRun()
+std::optional<HistoryStored> ConsoleSearch::storeRun()
 {
     HistoryRun run;
     run.time = startedAt_;
@@ -1429,9 +1429,7 @@ std::optional<std::vector<int>> ConsoleSearch::storeRun()
     const auto stored = history_ ? history_->store(run) : std::nullopt;
     if (history_ && !history_->notice().isEmpty())
         writeNotice(history_->notice());
-    if (!stored)
-        return std::nullopt;
-    return stored->fresh;
+    return stored;
 }
 
 int ConsoleSearch::settle(int status)
@@ -1447,7 +1445,8 @@ void ConsoleSearch::finish()
     clock_.stop();
     if (merge_)
         takeMergedPages();
-    const auto fresh = storeRun();
+    const auto stored = storeRun();
+    const std::vector<int> *fresh = stored ? &stored->fresh : nullptr;
     const RunController &c = session_.run;
     if (watch_ != 0 && fresh) {
         QStringList keys;
@@ -1458,14 +1457,15 @@ void ConsoleSearch::finish()
         }
         // Stored as seen before they were written, so that two runs at once tell each hit once;
         // hits that went nowhere (a full disk, a closed pipe) are new again next time.
-        if (outputFailed() && !keys.isEmpty() && !history_->forget(watch_, keys))
+        const bool lost = outputFailed();
+        if (lost && !keys.isEmpty() && !history_->forget(watch_, keys))
             writeNotice(history_->notice());
         err_ << text("%1 new", "新着%1件").arg(fresh->size()) << "\n";
-        if (!fresh->empty()) {
-            QStringList titles;
+        if (!fresh->empty() && !lost) {
+            Announcement news{watchName_, stored->run, {}, qsizetype(fresh->size())};
             for (int i : *fresh)
-                titles << hits_[size_t(i)].row.value(0);
-            AnnounceNewHitsWithin(watchName_, titles, std::chrono::seconds(5));
+                news.titles << hits_[size_t(i)].row.value(0);
+            StartAnnouncement(QCoreApplication::applicationFilePath(), news);
         }
     } else if (check_ || merge_) {
         for (Listed &h : hits_)

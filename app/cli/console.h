@@ -3,6 +3,7 @@
 // arrive and each site's outcome to standard error. QtCore only: it runs without a display.
 #pragma once
 
+#include "core/historyrecords.h"
 #include "core/hitlistmodel.h"
 #include "core/outcome.h"
 #include "core/runcontroller.h"
@@ -179,7 +180,7 @@ private:
     bool reserveReport(const QString &given);
     bool writeReport();
     bool outputFailed();
-    std::optional<std::vector<int>> storeRun();
+    std::optional<HistoryStored> storeRun();
     int settle(int status);
     void finish();
     void progress();

@@ -1,22 +1,26 @@
 #include "cli/notify.h"
 
-#include <QDBusConnection>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QFileInfo>
+#include <QProcess>
 #include <QVariantMap>
 
-#include <atomic>
-#include <future>
-#include <memory>
-#include <thread>
-
 namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+// The action a click on the notification's body invokes.
+const QString kDefaultAction = QStringLiteral("default");
 
 // A notification shows a few lines; the console's output has the rest.
 constexpr qsizetype kTitlesShown = 5;
 constexpr qsizetype kTitleShown = 120;
-
-std::atomic<bool> g_hung{false};
+// A service that doesn't answer a call within this long is taken as not there.
+constexpr int kCallTimeoutMs = 5000;
 
 // A title as a notification may show it: no control or direction characters (a right-to-left
 // override would make "gnp.exe" read "exe.png"), and not longer than a line.
@@ -29,70 +33,203 @@ QString shownTitle(const QString &title)
     return out.size() > kTitleShown ? out.left(kTitleShown - 1) + QChar(0x2026) : out;
 }
 
+QDBusMessage notificationsCall(const QString &method)
+{
+    return QDBusMessage::createMethodCall(kService, kPath, kService, method);
+}
+
+bool offersActions(const QDBusConnection &bus)
+{
+    const QDBusMessage reply =
+        bus.call(notificationsCall(QStringLiteral("GetCapabilities")), QDBus::Block,
+                 kCallTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage &&
+           reply.arguments().value(0).toStringList().contains(QStringLiteral("actions"));
+}
+
 } // namespace
 
 QString NewHitsSummary(const QString &watch, qsizetype count)
 {
-    return QStringLiteral("「%1」の新着 %2件").arg(watch).arg(count);
+    return QStringLiteral("「%1」の新着 %2件").arg(shownTitle(watch)).arg(count);
 }
 
-QString NewHitsBody(const QStringList &titles)
+QString NewHitsBody(const QStringList &titles, qsizetype count)
 {
     QStringList lines;
     for (const QString &title : titles.mid(0, kTitlesShown))
         lines << shownTitle(title);
-    if (titles.size() > kTitlesShown)
-        lines << QStringLiteral("ほか%1件").arg(titles.size() - kTitlesShown);
+    if (count > lines.size())
+        lines << QStringLiteral("ほか%1件").arg(count - lines.size());
     // The body may be read as markup: a title's "<" or "&" must show as written.
     return lines.join(u'\n').toHtmlEscaped();
 }
 
-bool AnnounceNewHits(const QDBusConnection &bus, const QString &watch, const QStringList &titles)
+uint AnnounceNewHits(const QDBusConnection &bus, const Announcement &announcement,
+                     bool clickable)
 {
     if (!bus.isConnected())
-        return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+        return 0;
+    QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
+    const QStringList actions =
+        clickable ? QStringList{kDefaultAction, QStringLiteral("開く")} : QStringList();
+    // The desktop entry lets the service show the program's name and icon.
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("velmora")}};
     call << QStringLiteral("Velmora") << uint(0) << QStringLiteral("velmora")
-         << NewHitsSummary(watch, titles.size()) << NewHitsBody(titles) << QStringList()
-         << QVariantMap() << int(-1);
+         << NewHitsSummary(announcement.watch, announcement.count)
+         << NewHitsBody(announcement.titles, announcement.count) << actions << hints << int(-1);
     // A timer's run must end even when the notification service hangs.
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return 0;
+    return reply.arguments().value(0).toUInt();
 }
 
-bool AnnounceNewHits(const QString &watch, const QStringList &titles)
+QString AnnouncementBusName(const QString &watch)
 {
-    // Without a named bus the library would try to start one for the X display: a timer's
-    // run has no desktop to show it on.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (runtime.isEmpty() || !QFileInfo(runtime + QStringLiteral("/bus")).exists())
-            return false;
-    }
-    return AnnounceNewHits(QDBusConnection::sessionBus(), watch, titles);
+    // A bus name takes only ASCII letters, digits and "_" in its parts: the name is hashed.
+    const QByteArray hash =
+        QCryptographicHash::hash(watch.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
+    return QStringLiteral("org.velmora.WatchAnnouncement.w") + QString::fromLatin1(hash);
 }
 
-bool AnnounceNewHitsWithin(const QString &watch, const QStringList &titles,
-                           std::chrono::milliseconds limit)
+AnnouncementWatch::AnnouncementWatch(const QDBusConnection &bus, const QString &claimedName)
+    : bus_(bus), claimedName_(claimedName)
 {
-    // Connecting to a bus that takes the connection and never answers blocks without end, and
-    // a scheduled run must end all the same: the announcement runs apart and is waited for
-    // only so long.
-    auto answered = std::make_shared<std::promise<bool>>();
-    std::future<bool> answer = answered->get_future();
-    std::thread([answered, watch, titles] {
-        answered->set_value(AnnounceNewHits(watch, titles));
-    }).detach();
-    if (answer.wait_for(limit) == std::future_status::ready)
-        return answer.get();
-    g_hung = true;
-    return false;
+    bus_.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
+                 SLOT(actionInvoked(uint, QString)));
+    bus_.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
+                 SLOT(notificationClosed(uint, uint)));
+    if (!claimedName_.isEmpty())
+        bus_.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameLost"), this,
+                     SLOT(nameLost(QString)));
+    bus_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                 QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                 SLOT(busLost()));
+    // A notification service that ends (the desktop session is over) will never tell.
+    auto *service =
+        new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(service, &QDBusServiceWatcher::serviceUnregistered, this, &AnnouncementWatch::busLost);
 }
 
-bool AnnouncementHung()
+void AnnouncementWatch::actionInvoked(uint id, const QString &action)
 {
-    return g_hung;
+    // Both the body's click and the "開く" button open the window.
+    if (id != 0 && id == id_ && !action.isEmpty())
+        end(AnnouncementEnd::Opened);
+}
+
+void AnnouncementWatch::notificationClosed(uint id, uint)
+{
+    if (id != 0 && id == id_)
+        end(AnnouncementEnd::Dismissed);
+}
+
+void AnnouncementWatch::nameLost(const QString &name)
+{
+    if (name == claimedName_)
+        end(AnnouncementEnd::Replaced);
+}
+
+void AnnouncementWatch::busLost()
+{
+    end(AnnouncementEnd::Gone);
+}
+
+void AnnouncementWatch::end(AnnouncementEnd how)
+{
+    // A click is followed by the closing of the notification: the first word counts.
+    if (ended_)
+        return;
+    ended_ = true;
+    Q_EMIT ended(how);
+}
+
+std::optional<AnnouncementEnd> AwaitAnnouncement(const QDBusConnection &bus,
+                                                 const Announcement &announcement,
+                                                 const std::function<void()> &open)
+{
+    if (!bus.isConnected())
+        return std::nullopt;
+    const QString name = AnnouncementBusName(announcement.watch);
+    // An earlier announcement of this watch still waiting withdraws when this one takes its name.
+    bus.interface()->registerService(name, QDBusConnectionInterface::ReplaceExistingService,
+                                     QDBusConnectionInterface::AllowReplacement);
+    // A run that could not be stored has nothing for the window to open.
+    const bool clickable = announcement.run > 0 && offersActions(bus);
+    // Listening before sending: nothing the service says after its answer is missed.
+    AnnouncementWatch watch(bus, name);
+    const uint id = AnnounceNewHits(bus, announcement, clickable);
+    if (id == 0)
+        return std::nullopt;
+    if (!clickable)
+        return AnnouncementEnd::Shown;
+    AnnouncementEnd how = AnnouncementEnd::Gone;
+    QObject::connect(&watch, &AnnouncementWatch::ended, [&how](AnnouncementEnd e) {
+        how = e;
+        QCoreApplication::exit(0);
+    });
+    watch.setId(id);
+    QCoreApplication::exec();
+    if (how == AnnouncementEnd::Opened)
+        open();
+    else if (how == AnnouncementEnd::Replaced)
+        bus.call(notificationsCall(QStringLiteral("CloseNotification")) << id, QDBus::Block,
+                 kCallTimeoutMs);
+    return how;
+}
+
+QStringList AnnouncementArguments(const Announcement &announcement)
+{
+    QStringList arguments{QString::fromLatin1(kAnnounceOption), announcement.watch,
+                          QString::number(announcement.run), QString::number(announcement.count)};
+    for (const QString &title : announcement.titles.mid(0, kTitlesShown))
+        arguments << shownTitle(title);
+    return arguments;
+}
+
+std::optional<Announcement> AnnouncementOfArguments(const QStringList &arguments)
+{
+    if (arguments.size() < 4 || arguments[0] != QLatin1String(kAnnounceOption))
+        return std::nullopt;
+    Announcement a;
+    bool runRead = false, countRead = false;
+    a.watch = arguments[1];
+    a.run = arguments[2].toLongLong(&runRead);
+    a.count = arguments[3].toLongLong(&countRead);
+    a.titles = arguments.mid(4);
+    if (!runRead || !countRead || a.watch.isEmpty() || a.run < 0 || a.count < a.titles.size())
+        return std::nullopt;
+    return a;
+}
+
+QStringList WindowArgumentsFor(const Announcement &announcement)
+{
+    return {QStringLiteral("--watch"), announcement.watch, QStringLiteral("--run"),
+            QString::number(announcement.run)};
+}
+
+bool SessionBusAround()
+{
+    // Without a named bus the library would try to start one for the X display.
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+}
+
+bool StartAnnouncement(const QString &program, const Announcement &announcement)
+{
+    if (!SessionBusAround())
+        return false;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(AnnouncementArguments(announcement));
+    // Detached, it must hold none of the run's streams: a reader of the run's output (a pipe,
+    // a script's $(…)) waits for every writer to end.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
 }

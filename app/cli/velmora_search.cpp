@@ -7,6 +7,8 @@
 #include "core/termination.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QProcess>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -43,6 +45,24 @@ void noteEndSignals()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+// The detached announcement of a watch run's new hits (cli/notify.h): it outlives the run to
+// hear the click, but not for ever.
+int announce(const Announcement &announcement)
+{
+    // Reaching the bus and sending may hang on a bus that never answers: a minute, then the
+    // kernel ends the process. Once sent, a day for the click.
+    ::alarm(60);
+    if (!SessionBusAround())
+        return 1;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    ::alarm(24 * 60 * 60);
+    const QString window = QCoreApplication::applicationDirPath() + QStringLiteral("/velmora");
+    const auto end = AwaitAnnouncement(bus, announcement, [&] {
+        QProcess::startDetached(window, WindowArgumentsFor(announcement));
+    });
+    return end ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -56,6 +76,8 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     QStringList arguments = app.arguments();
     arguments.removeFirst();
+    if (const auto announcement = AnnouncementOfArguments(arguments))
+        return announce(*announcement);
     Session session;
     ConsoleSearch search(
         session, out, err, ::isatty(STDERR_FILENO) == 1,
@@ -85,11 +107,5 @@ int main(int argc, char **argv)
         status = kExitBroken;
     }
     err.flush();
-    // A thread still blocked on a silent session bus would hold the ending: the output is out
-    // and the run stored (SQLite's journal keeps it whole), so the process ends as it is.
-    if (AnnouncementHung()) {
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
     return status;
 }

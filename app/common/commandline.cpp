@@ -17,15 +17,34 @@ bool isProgramOption(const char *arg)
            std::strcmp(arg, "-?") == 0 || std::strcmp(arg, "-v") == 0;
 }
 
+const QString kWatch = QStringLiteral("--watch");
+const QString kRun = QStringLiteral("--run");
+
 } // namespace
 
-bool WantsTerminalAnswer(int argc, const char *const *argv)
+std::optional<WindowRequest> WindowRequestOf(int argc, const char *const *argv)
 {
+    WindowRequest request;
     for (int i = 1; i < argc; ++i) {
-        if (isProgramOption(argv[i]))
-            return true;
+        if (!isProgramOption(argv[i]))
+            continue;
+        // "--watch NAME" or "--watch=NAME"; a missing value is a usage error.
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const QString name = arg.section(u'=', 0, 0);
+        QString value;
+        if (arg.contains(u'='))
+            value = arg.section(u'=', 1);
+        else if (i + 1 < argc && (name == kWatch || name == kRun))
+            value = QString::fromLocal8Bit(argv[++i]);
+        bool number = false;
+        if (name == kWatch && !value.trimmed().isEmpty())
+            request.watch = value;
+        else if (name == kRun && value.toLongLong(&number) > 0 && number)
+            request.run = value.toLongLong();
+        else
+            return std::nullopt;
     }
-    return false;
+    return request;
 }
 
 int AnswerCommandLine()
@@ -36,6 +55,13 @@ int AnswerCommandLine()
                        "Velmora searches many sites at once and lists their hits together."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption({QStringLiteral("watch"),
+                      QStringLiteral("監視の最新の検索結果を開きます。\nOpens a watch's latest run."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("run"),
+                      QStringLiteral("履歴の検索結果を開きます（番号は velmora-search --history）。\n"
+                                     "Opens a stored run (numbered by velmora-search --history)."),
+                      QStringLiteral("ID")});
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()),
                      qPrintable(parser.helpText()));
@@ -50,6 +76,10 @@ int AnswerCommandLine()
         std::printf("%s", qPrintable(parser.helpText()));
         return 0;
     }
-    std::fprintf(stderr, "%s", qPrintable(parser.helpText()));
+    // A known option with a value the window can't use: an empty name, a run that is no number.
+    std::fprintf(stderr, "%s\n%s",
+                 qPrintable(QStringLiteral("--watch には監視の名前を、--run には1以上の番号を"
+                                           "指定してください。")),
+                 qPrintable(parser.helpText()));
     return 2;
 }

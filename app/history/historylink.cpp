@@ -178,6 +178,33 @@ bool HistoryLink::showRun(qint64 id)
     return true;
 }
 
+bool HistoryLink::openAsked(const QString &watch, qint64 run)
+{
+    HistoryStore *store = reader();
+    if (!store)
+        return false;
+    if (run > 0 && showRun(run))
+        return true;
+    if (watch.isEmpty()) {
+        form_.setStatusText(QStringLiteral("履歴に検索%1がありません。").arg(run));
+        return false;
+    }
+    const auto watched = store->watch(watch);
+    const auto runs = watched ? store->runs() : std::nullopt;
+    if (!runs) {
+        form_.setStatusText(store->notice().isEmpty()
+                                ? QStringLiteral("監視「%1」がありません。").arg(watch)
+                                : store->notice());
+        return false;
+    }
+    // Newest first: the watch's latest run.
+    for (const HistoryRunSummary &r : *runs)
+        if (r.watch == watched->id)
+            return showRun(r.id);
+    form_.setStatusText(QStringLiteral("監視「%1」の検索はまだ履歴にありません。").arg(watch));
+    return false;
+}
+
 bool HistoryLink::rerun(qint64 id)
 {
     Session &session = form_.session();

@@ -50,6 +50,9 @@ public:
     HistoryStore *reader();
     // Shows the stored run in the list, offline; false when it is not there or a run is on.
     bool showRun(qint64 id);
+    // Shows the stored run asked for on the command line: run when the history has it, else
+    // the latest run of the watch named; false (the status line says why) when neither is there.
+    bool openAsked(const QString &watch, qint64 run);
     // Searches again with the stored run's topic, keywords and mode (and its watch).
     bool rerun(qint64 id);
     // "この検索を監視": makes the search shown a watch, under a name the user gives.

@@ -78,7 +78,10 @@ QString WatchServiceText(const QString &program)
                           "Type=oneshot\n"
                           "ExecStart=\"%1\" --watch %I\n"
                           // 1: nothing new; a run that found nothing new has not failed.
-                          "SuccessExitStatus=1\n")
+                          "SuccessExitStatus=1\n"
+                          // The notification of new hits waits in a process of its own for the
+                          // click, after the run has ended: only the run itself is stopped.
+                          "KillMode=process\n")
         .arg(quoted);
 }
 

@@ -9,6 +9,7 @@
 #include "core/session.h"
 #include "core/termination.h"
 #include "fakedns.h"
+#include "notifyfixture.h"
 #include "opensearchfixture.h"
 #include "runfixture.h"
 
@@ -553,6 +554,45 @@ private Q_SLOTS:
         ::close(listener);
         QCOMPARE(o.status, int(kExitHits));
         QCOMPARE(o.out.count(u'\n'), 2);
+    }
+
+    // The run ends once its hits are written; the notification it leaves still hears the click
+    // and opens the window on the run that found them.
+    void aClickOnTheNotificationOpensTheWindowOnTheRun()
+    {
+        notifyfixture::NotificationBus bus;
+        if (!bus.start())
+            QSKIP("no dbus-daemon to stand in for the session bus");
+        stage(two(), {{"both", {"alpha", "beta"}}});
+        firstPage("/alpha/search", hits("/doc/a", 2));
+        // The window program stands in as a script that keeps what it was asked.
+        box_->write("velmora", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.asked\"\n");
+        QFile(boxPath(QStringLiteral("velmora"))).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QProcess process;
+        prepareProgram(process);
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
+        process.setProcessEnvironment(environment);
+        process.setProgram(boxPath(QStringLiteral("velmora-search")));
+        process.setArguments({QStringLiteral("--watch"), QStringLiteral("news"),
+                              QStringLiteral("-s"), QStringLiteral("alpha"), QStringLiteral("x")});
+        process.start();
+        QCOMPARE(outcomeOf(process).status, int(kExitHits));
+        QTRY_COMPARE_WITH_TIMEOUT(bus.service.notices().size(), size_t(1), 20000);
+        QCOMPARE(bus.service.notices()[0].summary, QStringLiteral("「news」の新着 2件"));
+        notifyfixture::tell(bus.connection(), QStringLiteral("ActionInvoked"),
+                            {bus.service.notices()[0].id, QStringLiteral("default")});
+        QFile asked(boxPath(QStringLiteral("velmora.asked")));
+        QTRY_VERIFY_WITH_TIMEOUT(asked.size() > 0, 20000);
+        QVERIFY(asked.open(QIODevice::ReadOnly));
+        const QJsonObject stored = QJsonDocument::fromJson(
+                                    run({QStringLiteral("--history"), QStringLiteral("--format"),
+                                         QStringLiteral("json")})
+                                        .out.toUtf8())
+                                    .object();
+        QCOMPARE(QString::fromUtf8(asked.readAll()),
+                 QStringLiteral("--watch\nnews\n--run\n%1\n")
+                     .arg(stored.value(QStringLiteral("run")).toInteger()));
     }
 
     // A watch that can't read its history can't tell what is new: that must not pass for

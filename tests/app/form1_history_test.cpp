@@ -1,5 +1,6 @@
 // The main window's history: every search stored off the window's thread, a stored run shown
 // again offline, a watch marking what is new, and the history window's lists and search.
+#include "common/commandline.h"
 #include "history/historylink.h"
 #include "history/historywindow.h"
 #include "history/historywriter.h"
@@ -167,6 +168,57 @@ private Q_SLOTS:
         QVERIFY(!stage.form->LView->isRowHidden(2, {}));
         stage.link->setNewOnly(false);
         QVERIFY(!stage.form->LView->isRowHidden(0, {}));
+
+        // The watch's notification opens the window on the run it told of, or on the watch's
+        // latest when that run is gone; the latest again with its marks.
+        const qint64 first = made.at(0).at(0).toLongLong();
+        const qint64 latest = again.at(0).at(0).toLongLong();
+        const QString name = QStringLiteral("東京の記事");
+        QVERIFY(stage.link->openAsked(name, first));
+        QCOMPARE(stage.link->shownRun(), first);
+        QVERIFY(stage.link->openAsked(name, latest + 100));
+        QCOMPARE(stage.link->shownRun(), latest);
+        QVERIFY(rows->index(2, 0).data(HitListModel::NewRole).toBool());
+        QVERIFY(!stage.link->openAsked(QStringLiteral("ない"), 0));
+        QCOMPARE(stage.form->statusText(), QStringLiteral("監視「ない」がありません。"));
+    }
+
+    void theWindowsCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<QString>("watch");
+        QTest::addColumn<qint64>("run");
+        QTest::newRow("nothing") << QStringList() << true << "" << qint64(0);
+        QTest::newRow("the toolkit's own") << QStringList{"-platform", "offscreen"} << true << ""
+                                           << qint64(0);
+        QTest::newRow("a watch and its run")
+            << QStringList{"--watch", "東京 の記事", "--run=12"} << true << "東京 の記事"
+            << qint64(12);
+        QTest::newRow("help") << QStringList{"--watch", "a", "-h"} << false << "" << qint64(0);
+        QTest::newRow("no name") << QStringList{"--watch"} << false << "" << qint64(0);
+        QTest::newRow("no number") << QStringList{"--run", "x"} << false << "" << qint64(0);
+        QTest::newRow("unknown") << QStringList{"--wach", "a"} << false << "" << qint64(0);
+    }
+
+    void theWindowsCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, window);
+        QFETCH(QString, watch);
+        QFETCH(qint64, run);
+        std::vector<QByteArray> bytes{"velmora"};
+        for (const QString &a : arguments)
+            bytes.push_back(a.toLocal8Bit());
+        std::vector<const char *> argv;
+        for (const QByteArray &b : bytes)
+            argv.push_back(b.constData());
+        const auto request = WindowRequestOf(int(argv.size()), argv.data());
+        QCOMPARE(bool(request), window);
+        if (request) {
+            QCOMPARE(request->watch, watch);
+            QCOMPARE(request->run, run);
+        }
     }
 
     void aDeadLinkOfAWatchOpensTheArchiveOnlyWhenAsked()
