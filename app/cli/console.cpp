@@ -587,9 +587,14 @@ int ConsoleSearch::parse(const QStringList &arguments)
                        "runs had (exit 0 with new hits, 1 without). Given a topic or sites and "
                        "keywords, its first run creates it; alone, it runs the stored one."),
         QStringLiteral("NAME"));
+    const QCommandLineOption unwatch(
+        QStringLiteral("unwatch"),
+        QStringLiteral("Stop watching NAME: the watch is deleted and its timer, if it has one, "
+                       "disabled. Its runs stay in the history."),
+        QStringLiteral("NAME"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, merge});
     parser.addOptions({report, listSites, listTopics, checkSites, importOpenSearch, removeSite,
-                       userAgent, history, watches, watch});
+                       userAgent, history, watches, watch, unwatch});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -724,6 +729,16 @@ int ConsoleSearch::parse(const QStringList &arguments)
         for (const Record &record : *records)
             writeListed(record);
         out_.flush();
+        return kExitHits;
+    }
+
+    if (parser.isSet(unwatch)) {
+        if (parser.optionNames().size() != 1 || !parser.positionalArguments().isEmpty())
+            return usage(QStringLiteral("--unwatch takes a name and nothing else"));
+        if (!history_->remove(parser.value(unwatch))) {
+            writeNotice(history_->notice());
+            return history_->failed() ? int(kExitBroken) : int(kExitUsage);
+        }
         return kExitHits;
     }
 

@@ -40,9 +40,8 @@ QDBusMessage notificationsCall(const QString &method)
 
 bool offersActions(const QDBusConnection &bus)
 {
-    const QDBusMessage reply =
-        bus.call(notificationsCall(QStringLiteral("GetCapabilities")), QDBus::Block,
-                 kCallTimeoutMs);
+    const QDBusMessage reply = bus.call(notificationsCall(QStringLiteral("GetCapabilities")),
+                                        QDBus::Block, kCallTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage &&
            reply.arguments().value(0).toStringList().contains(QStringLiteral("actions"));
 }
@@ -65,8 +64,7 @@ QString NewHitsBody(const QStringList &titles, qsizetype count)
     return lines.join(u'\n').toHtmlEscaped();
 }
 
-uint AnnounceNewHits(const QDBusConnection &bus, const Announcement &announcement,
-                     bool clickable)
+uint AnnounceNewHits(const QDBusConnection &bus, const Announcement &announcement, bool clickable)
 {
     if (!bus.isConnected())
         return 0;
@@ -101,7 +99,8 @@ AnnouncementWatch::AnnouncementWatch(const QDBusConnection &bus, const QString &
     bus_.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
                  SLOT(notificationClosed(uint, uint)));
     if (!claimedName_.isEmpty())
-        bus_.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        bus_.connect(QStringLiteral("org.freedesktop.DBus"),
+                     QStringLiteral("/org/freedesktop/DBus"),
                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameLost"), this,
                      SLOT(nameLost(QString)));
     bus_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),

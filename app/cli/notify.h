@@ -29,8 +29,7 @@ QString NewHitsBody(const QStringList &titles, qsizetype count);
 
 // Sends the notification over bus; its id, or 0 when the bus has no notification service or
 // it didn't answer within a few seconds. A clickable one offers the action that opens it.
-uint AnnounceNewHits(const QDBusConnection &bus, const Announcement &announcement,
-                     bool clickable);
+uint AnnounceNewHits(const QDBusConnection &bus, const Announcement &announcement, bool clickable);
 
 // The bus name the waiting announcement of a watch holds. The next announcement of the same
 // watch takes it over, and the earlier one withdraws its notification and ends: however often

@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "core/merge.h"
 #include "core/progdir.h"
+#include "core/watchtimer.h"
 
 #include <QJsonArray>
 
@@ -148,6 +149,20 @@ std::optional<qint64> ConsoleHistory::define(const HistoryWatch &given)
         return std::nullopt;
     }
     return onStore([&](HistoryStore &s) { return s.createWatch(given); });
+}
+
+bool ConsoleHistory::remove(const QString &name)
+{
+    const auto watch = stored(name);
+    if (!watch)
+        return false;
+    QString said;
+    if (!UnscheduleWatch(name, &said)) {
+        notice_ = QStringLiteral("the watch's timer could not be disabled: ") + said;
+        failed_ = true;
+        return false;
+    }
+    return onStore([&](HistoryStore &s) { return s.deleteWatch(watch->id); });
 }
 
 std::optional<HistoryStored> ConsoleHistory::store(const HistoryRun &run)

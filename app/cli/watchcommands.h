@@ -51,6 +51,9 @@ public:
     // is refused: a scheduled command line must not silently watch something else.
     std::optional<qint64> define(const HistoryWatch &given);
 
+    // --unwatch NAME: takes the watch off its schedule, then deletes it (its runs stay). A
+    // timer that could not be stopped keeps the watch, so that its runs don't fail from then on.
+    bool remove(const QString &name);
     // Stores the run; for a watch's run, which of its hits are new to the watch.
     std::optional<HistoryStored> store(const HistoryRun &run);
     // The watch's new hits of that run never reached the user: they stay new.

@@ -55,13 +55,15 @@ int AnswerCommandLine()
                        "Velmora searches many sites at once and lists their hits together."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOption({QStringLiteral("watch"),
-                      QStringLiteral("監視の最新の検索結果を開きます。\nOpens a watch's latest run."),
-                      QStringLiteral("NAME")});
-    parser.addOption({QStringLiteral("run"),
-                      QStringLiteral("履歴の検索結果を開きます（番号は velmora-search --history）。\n"
-                                     "Opens a stored run (numbered by velmora-search --history)."),
-                      QStringLiteral("ID")});
+    parser.addOption(
+        {QStringLiteral("watch"),
+         QStringLiteral("監視の最新の検索結果を開きます。\nOpens a watch's latest run."),
+         QStringLiteral("NAME")});
+    parser.addOption(
+        {QStringLiteral("run"),
+         QStringLiteral("履歴の検索結果を開きます（番号は velmora-search --history）。\n"
+                        "Opens a stored run (numbered by velmora-search --history)."),
+         QStringLiteral("ID")});
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()),
                      qPrintable(parser.helpText()));

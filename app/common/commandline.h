@@ -9,7 +9,7 @@
 
 // What the window is asked to show once it stands.
 struct WindowRequest {
-    QString watch; // a watch's latest run, or the run below when it is the watch's
+    QString watch;  // a watch's latest run, or the run below when it is the watch's
     qint64 run = 0; // a stored run, by the number `velmora-search --history` lists
 };
 

@@ -3,9 +3,9 @@
 #include "common/messagebox.h"
 #include "core/progdir.h"
 #include "core/session.h"
+#include "core/watchtimer.h"
 #include "history/historywindow.h"
 #include "history/historywriter.h"
-#include "history/watchtimer.h"
 #include "mainwindow/form1.h"
 
 #include <QAction>
@@ -369,6 +369,60 @@ void HistoryLink::scheduleWatch()
     form_.setStatusText(QStringLiteral("「%1」を%2確認します。").arg(name, every));
 }
 
+void HistoryLink::stopWatching()
+{
+    HistoryStore *store = reader();
+    const auto watches = store ? store->watches() : std::nullopt;
+    if (!watches || watches->empty()) {
+        MsgBox(QStringLiteral("監視している検索がありません。"));
+        return;
+    }
+    QStringList names;
+    int current = 0;
+    for (const HistoryWatch &w : *watches) {
+        if (w.id == terms_.watch)
+            current = int(names.size());
+        names << w.name;
+    }
+    bool ok = false;
+    const QString name =
+        QInputDialog::getItem(&form_, QStringLiteral("監視をやめる"), QStringLiteral("やめる監視"),
+                              names, current, false, &ok);
+    if (!ok)
+        return;
+    const auto answer = MsgBox(
+        QStringLiteral("監視「%1」をやめます。これまでの検索は履歴に残ります。よろしいですか？")
+            .arg(name),
+        QMessageBox::Yes | QMessageBox::No, QStringLiteral("監視をやめる"), QMessageBox::Question,
+        QMessageBox::No);
+    if (answer == QMessageBox::Yes && unwatch(name))
+        form_.setStatusText(QStringLiteral("「%1」の監視をやめました。").arg(name));
+}
+
+bool HistoryLink::unwatch(const QString &name)
+{
+    HistoryStore *store = reader();
+    const auto watch = store ? store->watch(name) : std::nullopt;
+    if (!watch)
+        return false;
+    QString said;
+    if (!UnscheduleWatch(name, &said)) {
+        MsgBox(QStringLiteral("systemctlが失敗したため、定期的な確認を止められませんでした。\n") +
+                   said,
+               QMessageBox::Ok, QString(), QMessageBox::Critical);
+        return false;
+    }
+    if (!store->deleteWatch(watch->id)) {
+        MsgBox(QStringLiteral("監視をやめられませんでした。") + store->notice());
+        return false;
+    }
+    if (terms_.watch == watch->id)
+        terms_.watch = 0;
+    if (window_)
+        window_->refresh();
+    return true;
+}
+
 HistoryWindow *HistoryLink::window()
 {
     if (!window_)
@@ -421,4 +475,9 @@ void ClearHistory(Form1 &form)
 void ScheduleWatch(Form1 &form)
 {
     form.history->scheduleWatch();
+}
+
+void StopWatching(Form1 &form)
+{
+    form.history->stopWatching();
 }

@@ -60,6 +60,11 @@ public:
     // "定期的に確認…": the user picks a watch and an interval; the units are written and the
     // watch's timer enabled. A failure is told with what systemctl said.
     void scheduleWatch();
+    // "監視をやめる…": the user picks a watch and confirms (いいえ the default); see unwatch.
+    void stopWatching();
+    // Takes the watch off its schedule and deletes it; its runs stay as plain runs. A timer
+    // that could not be stopped keeps the watch (its runs would fail from then on) and is told.
+    bool unwatch(const QString &name);
     // "履歴を消去", after a question whose default is いいえ.
     void clearHistory();
     // "新着のみ": only the rows new to their watch are shown.
@@ -112,3 +117,4 @@ void ToggleNewOnly(Form1 &form);
 void WatchSearch(Form1 &form);
 void ClearHistory(Form1 &form);
 void ScheduleWatch(Form1 &form);
+void StopWatching(Form1 &form);

@@ -62,6 +62,7 @@ constexpr std::array kRun{
     kSeparator,
     Entry{"mWatch", "この検索を監視(&W)", 0, WatchSearch},
     Entry{"mWatchTimer", "定期的に確認…(&T)", 0, ScheduleWatch},
+    Entry{"mUnwatch", "監視をやめる…(&U)", 0, StopWatching},
     kSeparator,
     Entry{"mAbort", "中止(&A)", 5, nullptr},
 };

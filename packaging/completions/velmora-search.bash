@@ -1,14 +1,15 @@
 # bash completion for velmora-search: its options, and the names of topics and sites as the
 # program itself lists them (so they are the catalogue and topics the user has now).
 
-# The names of --list-topics or --list-sites ($2) of the program ($1) that start with the word
-# ($3), ignoring case as the program does, each quoted for the command line.
+# The names of --list-topics, --list-sites or --watches ($2) of the program ($1) that start with
+# the word ($3), ignoring case as the program does, each quoted for the command line. The name
+# is the record's field $4 (2 unless given).
 _velmora_search_names()
 {
     local word=${3//\\/} name
     word=${word#[\"\']}
     local IFS=$'\n'
-    for name in $("$1" "$2" --format tsv 2>/dev/null | cut -f2); do
+    for name in $("$1" "$2" --format tsv 2>/dev/null | cut -f"${4:-2}"); do
         [[ ${name,,} == "${word,,}"* ]] && COMPREPLY+=("$(printf '%q' "$name")")
     done
 }
@@ -32,6 +33,10 @@ _velmora_search()
         _velmora_search_names "$1" --list-sites "$cur"
         return
         ;;
+    --watch | --unwatch)
+        _velmora_search_names "$1" --watches "$cur" 1
+        return
+        ;;
     --format)
         mapfile -t COMPREPLY < <(compgen -W 'tsv json csv' -- "$cur")
         return
@@ -52,7 +57,8 @@ _velmora_search()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '-t --topic -s --site --or --limit --time --format
             --strict --sites --check --merge --report --list-sites --list-topics --check-sites
-            --import-opensearch --remove-site --user-agent -h --help -v --version --' -- "$cur")
+            --import-opensearch --remove-site --user-agent --history --watches --watch --unwatch
+            -h --help -v --version --' -- "$cur")
         return
     fi
     # The site checker takes site names; a search takes keywords, which have no list.

@@ -1,10 +1,13 @@
 # fish completion for velmora-search: its options, and the names of topics and sites as the
 # program itself lists them (so they are the catalogue and topics the user has now).
 
-# The names of --list-topics or --list-sites ($argv[1]) of the program being completed.
+# The names of --list-topics, --list-sites or --watches ($argv[1]) of the program being
+# completed, in field $argv[2] (2 unless given).
 function __velmora_search_names
     set -l program (commandline -opc)[1]
-    $program $argv[1] --format tsv 2>/dev/null | string split -f2 \t
+    set -l field 2
+    set -q argv[2]; and set field $argv[2]
+    $program $argv[1] --format tsv 2>/dev/null | string split -f$field \t
 end
 
 set -l c complete -c velmora-search
@@ -26,6 +29,10 @@ $c -l check-sites -d 'Search each site for its test keywords'
 $c -l import-opensearch -r -F -d 'Add a site from its OpenSearch description'
 $c -l remove-site -x -a '(__velmora_search_names --list-sites)' -d 'Remove a site of your own'
 $c -l user-agent -x -d 'The User-Agent sent to the sites'
+$c -l history -d 'List the searches run so far'
+$c -l watches -d 'List the watched searches'
+$c -l watch -x -a '(__velmora_search_names --watches 1)' -d 'Run a watched search, writing only its new hits'
+$c -l unwatch -x -a '(__velmora_search_names --watches 1)' -d 'Stop watching'
 $c -s h -l help -d 'Show the help'
 $c -s v -l version -d 'Show the version'
 # The site checker takes site names.

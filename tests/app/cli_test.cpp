@@ -525,6 +525,14 @@ private Q_SLOTS:
         QCOMPARE(o.status, int(kExitUsage));
         o = run({QStringLiteral("--watches")});
         QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));
+        // --unwatch ends the watch; its runs stay in the history.
+        const QStringList unwatch{QStringLiteral("--unwatch"), QStringLiteral("news")};
+        QCOMPARE(run(unwatch + QStringList{QStringLiteral("x")}).status, int(kExitUsage));
+        QCOMPARE(run(unwatch).status, int(kExitHits));
+        QCOMPARE(run({QStringLiteral("--watches")}).out, QString());
+        QCOMPARE(run(unwatch).status, int(kExitUsage));
+        QCOMPARE(run({QStringLiteral("--history")}).out.count(QStringLiteral("\tnews\n")), 0);
+        QCOMPARE(run({QStringLiteral("--history")}).out.count(u'\n'), 5);
     }
 
     // A session bus that takes the connection and never answers must not hold a scheduled
@@ -567,7 +575,8 @@ private Q_SLOTS:
         firstPage("/alpha/search", hits("/doc/a", 2));
         // The window program stands in as a script that keeps what it was asked.
         box_->write("velmora", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.asked\"\n");
-        QFile(boxPath(QStringLiteral("velmora"))).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QFile(boxPath(QStringLiteral("velmora")))
+            .setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         QProcess process;
         prepareProgram(process);
         QProcessEnvironment environment = process.processEnvironment();
@@ -585,11 +594,11 @@ private Q_SLOTS:
         QFile asked(boxPath(QStringLiteral("velmora.asked")));
         QTRY_VERIFY_WITH_TIMEOUT(asked.size() > 0, 20000);
         QVERIFY(asked.open(QIODevice::ReadOnly));
-        const QJsonObject stored = QJsonDocument::fromJson(
-                                    run({QStringLiteral("--history"), QStringLiteral("--format"),
+        const QJsonObject stored =
+            QJsonDocument::fromJson(run({QStringLiteral("--history"), QStringLiteral("--format"),
                                          QStringLiteral("json")})
                                         .out.toUtf8())
-                                    .object();
+                .object();
         QCOMPARE(QString::fromUtf8(asked.readAll()),
                  QStringLiteral("--watch\nnews\n--run\n%1\n")
                      .arg(stored.value(QStringLiteral("run")).toInteger()));

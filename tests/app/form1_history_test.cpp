@@ -181,6 +181,12 @@ private Q_SLOTS:
         QVERIFY(rows->index(2, 0).data(HitListModel::NewRole).toBool());
         QVERIFY(!stage.link->openAsked(QStringLiteral("ない"), 0));
         QCOMPARE(stage.form->statusText(), QStringLiteral("監視「ない」がありません。"));
+
+        // 監視をやめる: the watch goes, its runs stay.
+        QVERIFY(stage.link->unwatch(name));
+        QCOMPARE(stage.link->reader()->watches()->size(), size_t(0));
+        QCOMPARE(stage.link->reader()->runs()->size(), size_t(2));
+        QCOMPARE(stage.link->shownWatch(), qint64(0));
     }
 
     void theWindowsCommandLine_data()
@@ -190,11 +196,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("watch");
         QTest::addColumn<qint64>("run");
         QTest::newRow("nothing") << QStringList() << true << "" << qint64(0);
-        QTest::newRow("the toolkit's own") << QStringList{"-platform", "offscreen"} << true << ""
-                                           << qint64(0);
-        QTest::newRow("a watch and its run")
-            << QStringList{"--watch", "東京 の記事", "--run=12"} << true << "東京 の記事"
-            << qint64(12);
+        QTest::newRow("the toolkit's own")
+            << QStringList{"-platform", "offscreen"} << true << "" << qint64(0);
+        QTest::newRow("a watch and its run") << QStringList{"--watch", "東京 の記事", "--run=12"}
+                                             << true << "東京 の記事" << qint64(12);
         QTest::newRow("help") << QStringList{"--watch", "a", "-h"} << false << "" << qint64(0);
         QTest::newRow("no name") << QStringList{"--watch"} << false << "" << qint64(0);
         QTest::newRow("no number") << QStringList{"--run", "x"} << false << "" << qint64(0);

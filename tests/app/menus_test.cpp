@@ -82,8 +82,8 @@ void MenusTest::menuBar()
                      "mClearHistory=履歴を消去(&E)", "-", "mAddress=閲覧対象へ移動(&L)"}));
     QCOMPARE(entriesOf(menus[3]->menu()),
              QStringList({"mSearch=検索(&S)", "mCheck=リンク確認(&C)", "mDelete=リンク切れ削除(&D)",
-                          "-", "mWatch=この検索を監視(&W)", "mWatchTimer=定期的に確認…(&T)", "-",
-                          "mAbort=中止(&A)"}));
+                          "-", "mWatch=この検索を監視(&W)", "mWatchTimer=定期的に確認…(&T)",
+                          "mUnwatch=監視をやめる…(&U)", "-", "mAbort=中止(&A)"}));
     QCOMPARE(entriesOf(menus[4]->menu()),
              QStringList({"mOpenHelp=オンラインヘルプ(&H)", "mSupport=Halvaneサポートへ(&S)",
                           "mToHalvane=Halvaneへ送信(&M)", "-", "mNews=最新版ニュース(&N)",

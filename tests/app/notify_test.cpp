@@ -85,8 +85,8 @@ private Q_SLOTS:
         connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
         limit.start(30000);
         int opened = 0;
-        const auto ended = AwaitAnnouncement(bus.connection(QStringLiteral("client")), a,
-                                             [&opened] { ++opened; });
+        const auto ended =
+            AwaitAnnouncement(bus.connection(QStringLiteral("client")), a, [&opened] { ++opened; });
         QVERIFY(limit.isActive());
         QVERIFY(ended);
         QCOMPARE(*ended, end);

@@ -9,8 +9,8 @@
 #include <QDBusVirtualObject>
 #include <QMutex>
 #include <QProcess>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
 #include <vector>
@@ -52,8 +52,7 @@ public:
             {
                 QMutexLocker lock(&mutex_);
                 id = uint(notices_.size() + 1);
-                notices_.push_back(
-                    {id, in[3].toString(), in[4].toString(), in[5].toStringList()});
+                notices_.push_back({id, in[3].toString(), in[4].toString(), in[5].toStringList()});
             }
             connection.send(message.createReply(id));
             if (afterNotify)

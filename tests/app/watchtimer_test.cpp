@@ -1,6 +1,6 @@
 // Watches on a schedule: the unit files in the user's folder, the instance names, and
 // systemctl's answer, with a stand-in systemctl on PATH.
-#include "history/watchtimer.h"
+#include "core/watchtimer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -70,6 +70,8 @@ private Q_SLOTS:
         QCOMPARE(WatchUnitFolder(), config.filePath(QStringLiteral("systemd/user")));
         const QString service = readAll(units + "velmora-watch@.service");
         QVERIFY(service.contains("ExecStart=\"/opt/my $$apps/velmora-search\" --watch %I\n"));
+        // The notification's waiter outlives the run it was left by.
+        QVERIFY(service.contains("KillMode=process\n"));
         QVERIFY(readAll(units + "velmora-watch@.timer").contains("WantedBy=timers.target"));
         const QString dropIn =
             units + "velmora-watch@" + WatchInstance("天気 予報") + ".timer.d/interval.conf";
@@ -86,6 +88,27 @@ private Q_SLOTS:
         QCOMPARE(readAll(bin.filePath("calls")),
                  QStringLiteral("--user daemon-reload\n--user enable --now "
                                 "velmora-watch@w\\x201.timer\n"));
+    }
+
+    // A watch taken off its schedule: the timer disabled, then its interval removed. A failed
+    // systemctl keeps the interval, so that the watch still counts as scheduled.
+    void unschedulingDisablesTheTimerFirst()
+    {
+        QTemporaryDir config, bin;
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QString output;
+        QVERIFY(UnscheduleWatch(QStringLiteral("w 1"), &output)); // never scheduled: nothing
+        QVERIFY(WriteWatchUnits(QStringLiteral("/x"), QStringLiteral("w 1"), 15, &output));
+        standInSystemctl(bin, "No medium found", 1);
+        QVERIFY(!UnscheduleWatch(QStringLiteral("w 1"), &output));
+        QVERIFY(WatchScheduled(QStringLiteral("w 1")));
+        standInSystemctl(bin, "", 0);
+        QVERIFY(UnscheduleWatch(QStringLiteral("w 1"), &output));
+        QVERIFY(!WatchScheduled(QStringLiteral("w 1")));
+        QCOMPARE(readAll(bin.filePath("calls")).split(u'\n').mid(1),
+                 QStringList({"--user disable --now velmora-watch@w\\x201.timer",
+                              "--user daemon-reload", ""}));
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void aFailedSystemctlIsToldWithWhatItSaid()

@@ -26,3 +26,10 @@ bool WriteWatchUnits(const QString &program, const QString &watch, int minutes, 
 // Runs `systemctl --user daemon-reload` and `systemctl --user enable --now` on the watch's
 // timer. False when systemctl can't be started or fails; *output then holds what it said.
 bool EnableWatchTimer(const QString &watch, QString *output);
+
+// True when the watch was put on a schedule (its interval's drop-in is there).
+bool WatchScheduled(const QString &watch);
+// Takes a watch off its schedule: `systemctl --user disable --now` on its timer, then its
+// drop-in is removed. True at once for a watch that has none. False (the drop-in kept, so that
+// trying again finds it) when systemctl fails; *output then holds what it said.
+bool UnscheduleWatch(const QString &watch, QString *output);

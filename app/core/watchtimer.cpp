@@ -1,8 +1,9 @@
-#include "history/watchtimer.h"
+#include "core/watchtimer.h"
 
 #include "core/atomicfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace {
@@ -12,6 +13,11 @@ const QString kUnitBase = QStringLiteral("velmora-watch@");
 QString timerUnit(const QString &watch)
 {
     return kUnitBase + WatchInstance(watch) + QStringLiteral(".timer");
+}
+
+QString intervalFolder(const QString &watch)
+{
+    return WatchUnitFolder() + u'/' + timerUnit(watch) + QStringLiteral(".d");
 }
 
 // Runs systemctl --user with the arguments; false with what it said (or why it could not run)
@@ -114,7 +120,7 @@ bool WriteWatchUnits(const QString &program, const QString &watch, int minutes, 
                                 "短い名前の監視を作ってください。");
         return false;
     }
-    const QString dropIns = folder + u'/' + timerUnit(watch) + QStringLiteral(".d");
+    const QString dropIns = intervalFolder(watch);
     if (!QDir().mkpath(dropIns)) {
         *error = QStringLiteral("フォルダを作れませんでした：") + dropIns;
         return false;
@@ -142,4 +148,25 @@ bool EnableWatchTimer(const QString &watch, QString *output)
     if (!systemctl({QStringLiteral("daemon-reload")}, output))
         return false;
     return systemctl({QStringLiteral("enable"), QStringLiteral("--now"), timerUnit(watch)}, output);
+}
+
+bool WatchScheduled(const QString &watch)
+{
+    return QFileInfo(intervalFolder(watch)).isDir();
+}
+
+bool UnscheduleWatch(const QString &watch, QString *output)
+{
+    if (!WatchScheduled(watch))
+        return true;
+    if (!systemctl({QStringLiteral("disable"), QStringLiteral("--now"), timerUnit(watch)}, output))
+        return false;
+    if (!QDir(intervalFolder(watch)).removeRecursively()) {
+        *output = QStringLiteral("フォルダを消せませんでした：") + intervalFolder(watch);
+        return false;
+    }
+    // The manager forgets the interval; the timer itself is already off, whatever this says.
+    QString ignored;
+    systemctl({QStringLiteral("daemon-reload")}, &ignored);
+    return true;
 }
