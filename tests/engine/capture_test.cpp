@@ -49,13 +49,58 @@ std::string toCp932(const std::string &utf8, size_t capacity = 4096)
 
 } // namespace
 
-TEST(Capture, FoldsBlanksAndStepsOverInlineTags)
+// What a capture keeps of a text: blanks folded, inline tags stepped over, cut at a width
+// that never splits a character, EUC pairs turned into Shift_JIS.
+TEST(Capture, KeepsTheTextAsTheFieldShowsIt)
 {
-    EXPECT_EQ(capture("  Foo <b>Bar</b>\r\n  baz</a> tail"), "Foo Bar baz");
-    EXPECT_EQ(capture("\t<b> Title </b>\n"), "Title");
-    // An ideographic blank is skipped with other blanks but kept between two characters.
-    EXPECT_EQ(capture(" " + encode("　日本　語 ")), encode("日本　語"));
-    EXPECT_EQ(capture("a<!-- c -->b"), "a");
+    std::string title;
+    for (int i = 0; i < 200; ++i)
+        title += "日";
+    const std::string pairs = encode(title), a254(254, 'a');
+    const struct {
+        std::string text, kept;
+        size_t most = 255;
+        bool euc = false;
+    } cases[] = {
+        // Blanks fold; an ideographic blank is skipped with other blanks but kept between
+        // two characters; a comment is a tag that ends the capture.
+        {"  Foo <b>Bar</b>\r\n  baz</a> tail", "Foo Bar baz"},
+        {"\t<b> Title </b>\n", "Title"},
+        {" " + encode("　日本　語 "), encode("日本　語")},
+        {"a<!-- c -->b", "a"},
+        // An inline tag without its '>' before the end swallows the rest.
+        {"one<b two three", "one"},
+        // The width never splits a two-byte character: 127 pairs, or one ASCII byte and
+        // 127 pairs, fill 255 bytes; a URL's width is 1023. A byte of 0x80 is one character.
+        {pairs, pairs.substr(0, 254)},
+        {"a" + pairs, "a" + pairs.substr(0, 254)},
+        {std::string(300, 'x'), std::string(255, 'x')},
+        {std::string(1500, 'x'), std::string(1023, 'x'), 1023},
+        {"a\x80\x62", "a\x80\x62"},
+        // Lead bytes pair only with a byte that ends a character. Half-width katakana is one
+        // byte in Shift_JIS: it swallows neither a tag's "<" nor the next character.
+        {"\xb1<a href=x>y", "\xb1"},
+        {"\xb1<img src=x onerror=alert(1)>z", "\xb1z"},
+        {"\xb1\xb2" + encode("あ") + "A\xdf", "\xb1\xb2" + encode("あ") + "A\xdf"},
+        // A lead byte before anything that can't end a character stands alone.
+        {"\x82<p>more", "\x82"},
+        {"\x82 \x82\"x", "\x82 \x82\"x"},
+        {"x\x82", "x\x82"},
+        // One byte of room left holds a katakana but not a pair.
+        {a254 + "\xb1", a254 + "\xb1"},
+        {a254 + encode("あ"), a254},
+        // 0xA0 and 0xFD-0xFF are no lead bytes: one byte each, whatever follows.
+        {a254 + "\xa0" + "A", a254 + "\xa0"},
+        {a254 + "\xfd" + "A", a254 + "\xfd"},
+        // EUC-JP pairs end in 0xA1-0xFE and arrive as Shift_JIS; its katakana lead 0xA1-0xDF
+        // starts a pair there; half-width katakana (8E xx) is not converted.
+        {"\xa4<p>", "\xa4", 255, true},
+        {"\xb1\xa1", encode("院"), 255, true},
+        {encode("日本語の検索", "EUC-JP"), encode("日本語の検索"), 255, true},
+        {"\x8e\xb1", "\x8e\xb1", 255, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(capture(c.text, c.most, c.euc), c.kept) << c.text.substr(0, 40);
 }
 
 TEST(Capture, InlinePrefixesGoOnOtherTagsStop)
@@ -87,8 +132,6 @@ TEST(Capture, InlinePrefixesGoOnOtherTagsStop)
                             "<form>", "<h3>", "<t>", "<fo>", "<em>", "<cite>"}) {
         EXPECT_EQ(capture(std::string("one") + tag + "two"), "one") << tag;
     }
-    // An inline tag without its '>' before the end swallows the rest.
-    EXPECT_EQ(capture("one<b two three"), "one");
 }
 
 TEST(Capture, StopsAtATagAndReportsWhere)
@@ -96,55 +139,6 @@ TEST(Capture, StopsAtATagAndReportsWhere)
     size_t at = 0;
     EXPECT_EQ(capture("  title  <p>more", 255, false, &at), "title");
     EXPECT_EQ(at, 9u);
-}
-
-TEST(Capture, WidthNeverSplitsATwoByteCharacter)
-{
-    std::string title;
-    for (int i = 0; i < 200; ++i) {
-        title += "日";
-    }
-    const std::string kept = capture(encode(title));
-    EXPECT_EQ(kept.size(), 254u);
-    EXPECT_EQ(decode(kept), title.substr(0, 127 * 3));
-    // An odd start: one ASCII byte, then pairs; 255 bytes hold the byte and 127 pairs.
-    EXPECT_EQ(capture("a" + encode(title)).size(), 255u);
-    EXPECT_EQ(capture(std::string(300, 'x')).size(), 255u);
-    EXPECT_EQ(capture(std::string(1500, 'x'), 1023).size(), 1023u);
-    // A byte of 0x80 is a one-byte character.
-    EXPECT_EQ(capture("a\x80"
-                      "b"),
-              "a\x80"
-              "b");
-}
-
-TEST(Capture, LeadBytesPairOnlyWithAByteThatEndsACharacter)
-{
-    // Half-width katakana is one byte in Shift_JIS: it neither swallows a tag's "<" nor the
-    // next character of the title.
-    EXPECT_EQ(capture("\xb1<a href=x>y"), "\xb1");
-    EXPECT_EQ(capture("\xb1<img src=x onerror=alert(1)>z"), "\xb1z");
-    EXPECT_EQ(capture("\xb1\xb2" + encode("あ") + "A\xdf"), "\xb1\xb2" + encode("あ") + "A\xdf");
-    // A lead byte before anything that can't end a character stands alone.
-    EXPECT_EQ(capture("\x82<p>more"), "\x82");
-    EXPECT_EQ(capture("\x82 \x82\"x"), "\x82 \x82\"x");
-    EXPECT_EQ(capture("x\x82"), "x\x82");
-    // One byte of room left holds a katakana but not a pair.
-    EXPECT_EQ(capture(std::string(254, 'a') + "\xb1").size(), 255u);
-    EXPECT_EQ(capture(std::string(254, 'a') + encode("あ")).size(), 254u);
-    // 0xA0 and 0xFD-0xFF are no lead bytes: one byte each, whatever follows.
-    EXPECT_EQ(capture(std::string(254, 'a') + "\xa0" + "A"), std::string(254, 'a') + "\xa0");
-    EXPECT_EQ(capture(std::string(254, 'a') + "\xfd" + "A"), std::string(254, 'a') + "\xfd");
-    // EUC-JP pairs end in 0xA1-0xFE; its katakana lead 0xA1-0xDF starts a pair there.
-    EXPECT_EQ(capture("\xa4<p>", 255, true), "\xa4");
-    EXPECT_EQ(capture("\xb1\xa1", 255, true), encode("院"));
-}
-
-TEST(Capture, EucPairsArriveAsShiftJis)
-{
-    EXPECT_EQ(capture(encode("日本語の検索", "EUC-JP"), 255, true), encode("日本語の検索"));
-    // Half-width katakana (8E xx) is not converted.
-    EXPECT_EQ(capture("\x8e\xb1", 255, true), "\x8e\xb1");
 }
 
 TEST(Capture, EucToShiftJisPairs)

@@ -22,6 +22,15 @@ int32_t read(int32_t &field)
     return std::atomic_ref<int32_t>(field).load();
 }
 
+// A page with a mark every `every` bytes, so a shifted or repeated piece shows.
+std::string marked(size_t size, size_t every)
+{
+    std::string text(size, 'a');
+    for (size_t i = 0; i < size; i += every)
+        text[i] = static_cast<char>('0' + (i / every) % 43);
+    return text;
+}
+
 class Fetch : public ::testing::Test {
 protected:
     void TearDown() override
@@ -120,27 +129,55 @@ TEST_F(Fetch, RequestIsCutAtTheFirstByteOutside21To7FAndAt1023Bytes)
     EXPECT_EQ(farm.url(log[4].target).size(), 1023u);
 }
 
-TEST_F(Fetch, FollowsRedirectsAndStoresErrorPagesAsTheyCome)
-{
-    farm.serve("/old", status(302).withHeader("Location", "/new"));
-    farm.serve("/new", page("moved here"));
-    farm.serve("/missing", page("no such page").withStatus(404));
-    FetchRecord &moved = fetch(farm.url("/old"));
-    EXPECT_EQ(moved.status, -20);
-    EXPECT_EQ(stored(0, moved), "moved here");
-    FetchRecord &missing = fetch(farm.url("/missing"), 1);
-    EXPECT_EQ(missing.status, -20);
-    EXPECT_EQ(stored(1, missing), "no such page");
-}
-
-TEST_F(Fetch, HttpsIsFetchedOnlyFromAServerTheTrustStoreVouchesFor)
+TEST_F(Fetch, EachAnswerOrFailureEndsWithItsStatusPageAndResult)
 {
     SiteFarm secure{SiteFarm::Tls{}};
     secure.serve("/page", page("over TLS"));
-    FetchRecord &untrusted = fetch(secure.url("/page"));
-    EXPECT_EQ(untrusted.status, -11); // self-signed, not in the system's store
-    EXPECT_EQ(untrusted.bytes, 0);
+    const std::string body(20000, 'c');
+    farm.serve("/ok", page("fine"));
+    farm.serve("/old", status(302).withHeader("Location", "/new"));
+    farm.serve("/new", page("moved here"));
+    farm.serve("/gone", status(302).withHeader("Location", "/missing"));
+    farm.serve("/missing", page("no such page").withStatus(404));
+    farm.serve("/fails", page("broken").withStatus(500));
+    farm.serve("/cut", page(body).withFault(Fault::CutOff, 5000));
+    farm.serve("/reset", page("x").withFault(Fault::Reset));
+    farm.serve("/close", page("x").withFault(Fault::CloseBeforeHeaders));
+    const std::string host = "127.0.0.1:" + std::to_string(farm.port());
+    const std::string refused = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/";
+    const struct {
+        std::string url;
+        int32_t status;
+        int32_t result;
+        std::string page;
+    } cases[] = {
+        {farm.url("/ok"), -20, 200, "fine"},
+        {farm.url("/old"), -20, 200, "moved here"},
+        {farm.url("/gone"), -20, 404, "no such page"}, // the final answer's code
+        {farm.url("/missing"), -20, 404, "no such page"},
+        {farm.url("/fails"), -20, 500, "broken"},
+        {farm.url("/cut"), -20, 200, body.substr(0, 5000)}, // broke off: the page holds what came
+        {"http://nowhere.unresolvable.test/", -11, TESSEL_FETCH_NAME, ""},
+        {refused, -11, TESSEL_FETCH_CONNECT, ""},
+        {secure.url("/page"), -11, TESSEL_FETCH_TLS, ""}, // self-signed, not in the system's store
+        {farm.url("/reset"), -11, TESSEL_FETCH_NO_ANSWER, ""},
+        {farm.url("/close"), -11, TESSEL_FETCH_NO_ANSWER, ""},
+        {"ftp://" + host + "/x", -10, TESSEL_FETCH_BAD_REQUEST, ""},
+        {"HTTP://" + host + "/x", -10, TESSEL_FETCH_BAD_REQUEST, ""},
+        {"gopher://" + host + "/x", -10, TESSEL_FETCH_BAD_REQUEST, ""},
+        {"", -10, TESSEL_FETCH_BAD_REQUEST, ""},
+    };
+    for (const auto &c : cases) {
+        std::memset(tessel::pageBuffer(2), 'z', 16);
+        FetchRecord &r = fetch(c.url, 2);
+        EXPECT_EQ(r.status, c.status) << c.url;
+        EXPECT_EQ(FetchResult(&r), c.result) << c.url;
+        EXPECT_EQ(stored(2, r), c.page) << c.url;
+    }
     EXPECT_EQ(secure.requestCount(), 0u);
+    EXPECT_TRUE(farm.requests("/x").empty()); // an unknown scheme sends nothing
+
+    // Over TLS only from a server the trust store vouches for.
     tessel::trustCertificates(secure.certificate());
     FetchRecord &trusted = fetch(secure.url("/page"), 1);
     tessel::trustCertificates("");
@@ -150,18 +187,13 @@ TEST_F(Fetch, HttpsIsFetchedOnlyFromAServerTheTrustStoreVouchesFor)
 
 TEST_F(Fetch, PageKeepsUpToOneMegabyteAndDrainsTheRest)
 {
-    std::string large(700000, 'a');
-    for (size_t i = 0; i < large.size(); i += 1000)
-        large[i] = static_cast<char>('A' + (i / 1000) % 26);
+    const std::string large = marked(700000, 1000), huge = marked(2500000, 777);
     farm.serve("/large", page(large));
+    farm.serve("/huge", page(huge));
     FetchRecord &whole = fetch(farm.url("/large"));
     EXPECT_EQ(whole.status, -20);
     EXPECT_EQ(stored(0, whole), large); // past the old 100000-byte cut: nothing lost
 
-    std::string huge(2500000, 'h');
-    for (size_t i = 0; i < huge.size(); i += 777)
-        huge[i] = static_cast<char>('0' + i % 10);
-    farm.serve("/huge", page(huge));
     FetchRecord &cut = fetch(farm.url("/huge"), 1);
     EXPECT_EQ(cut.status, -20);
     EXPECT_GE(cut.bytes, tessel::kPageFillLimit);
@@ -171,79 +203,13 @@ TEST_F(Fetch, PageKeepsUpToOneMegabyteAndDrainsTheRest)
     EXPECT_GE(cut.reads, 1 + (2500000 - cut.bytes) / 8192);
 }
 
-TEST_F(Fetch, UnknownSchemeEndsAtOnceWithStatusMinus10)
+TEST_F(Fetch, BodyResetMidwayEndsTheReadLoopWithWhatCame)
 {
-    for (const char *url : {"ftp://127.0.0.1/x", "HTTP://127.0.0.1/", "", "gopher://a"}) {
-        FetchRecord &r = fetch(url);
-        EXPECT_EQ(r.status, -10) << url;
-        EXPECT_EQ(r.bytes, 0);
-    }
-    EXPECT_EQ(farm.requestCount(), 0u);
-}
-
-TEST_F(Fetch, FailuresBeforeTheBodyKeepTheirStageAndNoBytes)
-{
-    farm.serve("/reset", page("x").withFault(Fault::Reset));
-    farm.serve("/close", page("x").withFault(Fault::CloseBeforeHeaders));
-    std::string refused = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/";
-    for (const std::string &url : {refused, std::string("http://nowhere.unresolvable.test/"),
-                                   farm.url("/reset"), farm.url("/close")}) {
-        std::memset(tessel::pageBuffer(2), 'z', 16); // an old page must not count
-        FetchRecord &r = fetch(url, 2);
-        EXPECT_EQ(r.status, -11) << url;
-        EXPECT_EQ(r.bytes, 0) << url;
-    }
-}
-
-// FetchResult tells why a fetch ended where the status alone can't: the final response's
-// code, or what kept an answer from coming.
-TEST_F(Fetch, FetchResultTellsTheFinalCodeOrWhyNoAnswerCame)
-{
-    SiteFarm secure{SiteFarm::Tls{}};
-    secure.serve("/page", page("over TLS"));
-    farm.serve("/old", status(302).withHeader("Location", "/gone"));
-    farm.serve("/gone", page("no such page").withStatus(404));
-    farm.serve("/fails", status(500));
-    farm.serve("/ok", page("fine"));
-    farm.serve("/cut", page(std::string(9000, 'c')).withFault(Fault::CutOff, 3000));
-    farm.serve("/reset", page("x").withFault(Fault::Reset));
-    const std::string refused = "http://127.0.0.1:" + std::to_string(refusedPort()) + "/";
-    const std::pair<std::string, int32_t> cases[] = {
-        {farm.url("/ok"), 200},
-        {farm.url("/old"), 404},
-        {farm.url("/fails"), 500},
-        {farm.url("/cut"), 200}, // broke off: the page holds what came
-        {"http://nowhere.unresolvable.test/", TESSEL_FETCH_NAME},
-        {refused, TESSEL_FETCH_CONNECT},
-        {secure.url("/page"), TESSEL_FETCH_TLS}, // self-signed, not trusted
-        {farm.url("/reset"), TESSEL_FETCH_NO_ANSWER},
-        {"ftp://127.0.0.1/x", TESSEL_FETCH_BAD_REQUEST},
-    };
-    for (const auto &[url, expected] : cases)
-        EXPECT_EQ(FetchResult(&fetch(url, 4)), expected) << url;
-
-    farm.serve("/hang", page("x").withFault(Fault::StallBeforeHeaders));
-    FetchRecord &r = record(5);
-    ASSERT_EQ(iGet(&r, farm.url("/hang").c_str()), 1);
-    EXPECT_EQ(FetchResult(&r), 0); // still running
-    Kill(&r);
-    EXPECT_EQ(FetchResult(&r), TESSEL_FETCH_CANCELLED);
-    FetchRecord stranger = r; // same slot, not the record the fetch was started with
-    EXPECT_EQ(FetchResult(&stranger), 0);
-    EXPECT_EQ(FetchResult(nullptr), 0);
-}
-
-TEST_F(Fetch, BodyThatBreaksOffEndsTheReadLoopWithWhatCame)
-{
-    std::string body(20000, 'c');
-    farm.serve("/cut", page(body).withFault(Fault::CutOff, 5000));
-    farm.serve("/reset", page(body).withFault(Fault::ResetMidBody, 5000));
-    FetchRecord &cut = fetch(farm.url("/cut"));
-    EXPECT_EQ(cut.status, -20);
-    EXPECT_EQ(cut.bytes, 5000);
+    farm.serve("/reset", page(std::string(20000, 'c')).withFault(Fault::ResetMidBody, 5000));
     FetchRecord &reset = fetch(farm.url("/reset"), 1);
     EXPECT_EQ(reset.status, -20);
     EXPECT_LE(reset.bytes, 5000);
+    EXPECT_EQ(stored(1, reset), std::string(static_cast<size_t>(reset.bytes), 'c'));
 }
 
 TEST_F(Fetch, GetPassesMinus11ThenMinus15WhileTheBodyDrips)
@@ -333,12 +299,16 @@ TEST_F(Fetch, KillStatusAndSlotRules)
     farm.serve("/hang", page("x").withFault(Fault::StallBeforeHeaders));
     FetchRecord &busy = record(7);
     ASSERT_EQ(iGet(&busy, farm.url("/hang").c_str()), 1);
+    EXPECT_EQ(FetchResult(&busy), 0); // still running
     FetchRecord other{};
     other.slot = 7;
     EXPECT_EQ(iGet(&other, farm.url("/p").c_str()), 0);
     EXPECT_EQ(tessel::slotOwner(7), &busy);
     Kill(&busy);
     EXPECT_EQ(busy.status, -24);
+    EXPECT_EQ(FetchResult(&busy), TESSEL_FETCH_CANCELLED);
+    EXPECT_EQ(FetchResult(&other), 0); // same slot, not the record the fetch was started with
+    EXPECT_EQ(FetchResult(nullptr), 0);
 }
 
 TEST_F(Fetch, FiftyConcurrentFetchesDoNotWaitForEachOther)

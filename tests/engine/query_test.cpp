@@ -69,21 +69,75 @@ protected:
 
 } // namespace
 
-TEST_F(QueryTest, SplitsTheKeywordTextIntoAtMostTenWords)
+// The request for a site, a mode, a page and a keyword text (CP932), or the error.
+TEST_F(QueryTest, FormsTheRequestFromTheSitesTemplate)
 {
-    EXPECT_EQ(form(kBoth, 0, 0, "a b"), "http://b/0?q=a+b&n=10");
-    EXPECT_EQ(form(kBoth, 0, 0, "  a   b  "), "http://b/0?q=a+b&n=10");
-    EXPECT_EQ(form(kBoth, 0, 0, "1 2 3 4 5 6 7 8 9 10 11"),
-              "http://b/0?q=1+2+3+4+5+6+7+8+9+10&n=10");
-    // The text ends at its first control byte.
-    EXPECT_EQ(form(kBoth, 0, 0, "a\nb"), "http://b/0?q=a&n=10");
-    // A half-width katakana is one byte: the ideographic space after it still separates.
-    EXPECT_EQ(form(kBoth, 0, 0,
-                   "\xB1\x81\x40"
-                   "b"),
-              "http://b/0?q=%B1+b&n=10");
-    for (const char *none : {"", "   ", "\t a", "\x81\x40\x81\x40"})
-        EXPECT_EQ(form(kBoth, 0, 0, none), std::to_string(TESSEL_E_NO_KEYWORD)) << none;
+    const std::string noKeyword = std::to_string(TESSEL_E_NO_KEYWORD),
+                      oneWord = std::to_string(TESSEL_E_ONE_WORD_SITE),
+                      noList = std::to_string(TESSEL_E_NO_LIST);
+    const struct {
+        int32_t site, mode, page;
+        std::string keywords, request;
+    } cases[] = {
+        // The keyword text splits into at most ten words and ends at its first control byte;
+        // a half-width katakana is one byte: the ideographic space after it still separates.
+        {kBoth, 0, 0, "a b", "http://b/0?q=a+b&n=10"},
+        {kBoth, 0, 0, "  a   b  ", "http://b/0?q=a+b&n=10"},
+        {kBoth, 0, 0, "1 2 3 4 5 6 7 8 9 10 11", "http://b/0?q=1+2+3+4+5+6+7+8+9+10&n=10"},
+        {kBoth, 0, 0, "a\nb", "http://b/0?q=a&n=10"},
+        {kBoth, 0, 0, "\xB1\x81\x40\x62", "http://b/0?q=%B1+b&n=10"},
+        {kBoth, 0, 0, "", noKeyword},
+        {kBoth, 0, 0, "   ", noKeyword},
+        {kBoth, 0, 0, "\t a", noKeyword},
+        {kBoth, 0, 0, "\x81\x40\x81\x40", noKeyword},
+        // Shift_JIS is escaped byte by byte (日本 is 93 FA 96 7B). An ideographic space
+        // separates words like a blank, right after a letter too, in both lists; the second
+        // byte of a character (88 81) never starts one. A lead byte with no partner is
+        // escaped alone and never takes the blank after it.
+        {kBoth, 0, 0, encode("日本"), "http://b/0?q=%93%FA%96%7B&n=10"},
+        {kBoth, 0, 0, encode("\u3000a\u3000 \u3000b"), "http://b/0?q=a+b&n=10"},
+        {kBoth, 1, 0, encode("a\u3000b"), "post://b/or?q=a|b&s=0"},
+        {kBoth, 0, 0, "\x88\x81\x40", "http://b/0?q=%88%81%40&n=10"},
+        {kBoth, 0, 0, "a\x82 b", "http://b/0?q=a%82+b&n=10"},
+        // UTF8 sites get UTF-8 escapes; characters CP932 lacks reach them as references, in
+        // and between other text. Nothing else that looks like one is taken for one: no
+        // digits, no ';', a surrogate, beyond Unicode, ASCII.
+        {kUtf8, 0, 0, encode("日本 語"), "http://u/?q=%E6%97%A5%E6%9C%AC+%E8%AA%9E"},
+        {kUtf8, 0, 0, "abc", "http://u/?q=abc"},
+        {kUtf8, 0, 0, "&#128512; a&#134071;&#134071;b",
+         "http://u/?q=%F0%9F%98%80+a%F0%A0%AE%B7%F0%A0%AE%B7b"},
+        {kUtf8, 0, 0, "&#; &#128512 &#55357; &#1114112; &#65;",
+         "http://u/?q=%26%23%3B+%26%23128512+%26%2355357%3B+%26%231114112%3B+%26%2365%3B"},
+        // The word count and the mode choose the list: OR mode falls back to the AND list,
+        // any mode other than 1 is AND; no site at that index has nothing to send.
+        {kMono, 0, 0, "a b", oneWord},
+        {kMono, 0, 0, "a", "http://m/?q=a"},
+        {kMono, 1, 0, "a", noList},
+        {kBoth, 1, 0, "a b", "post://b/or?q=a|b&s=0"},
+        {kAndOnly, 1, 0, "a b", "https://a/?q=ab&p=-5"},
+        {kAndOnly, 7, 0, "a b", "https://a/?q=ab&p=-5"},
+        {8, 0, 0, "a", noList},
+        {-1, 0, 0, "a b", oneWord},
+        {kEmpty, 0, 3, "a", ""},
+        // Pages before the last entry take theirs as it stands, _NUM_ and all; later pages
+        // count on the last. A single entry serves every page; 0,1 gives the page itself.
+        {kBoth, 0, 0, "a", "http://b/0?q=a&n=10"},
+        {kBoth, 0, 1, "a b", "http://b/1?k=v&q=a+b&p=_NUM_1,10"},
+        {kBoth, 0, 2, "a b", "http://b/n?a=1&q=xa-by&p=21&z=2"},
+        {kBoth, 0, 3, "a b", "http://b/n?a=1&q=xa-by&p=31&z=2"},
+        {kBoth, 0, -4, "a", "http://b/0?q=a&n=10"},
+        {kBoth, 1, 0, "a", "post://b/or?q=a&s=0"},
+        {kBoth, 1, 41, "a", "post://b/or?q=a&s=41"},
+        {kBoth, 1, -1, "a", "post://b/or?q=a&s=0"},
+        {kAndOnly, 0, 3, "a", "https://a/?q=a&p=-20"},
+        {kAndOnly, 0, 2147483647, "a", "https://a/?q=a&p=-10737418240"},
+        {kBadNum, 0, 0, "a", std::to_string(TESSEL_E_BAD_NUM)},
+        // No '=' before _WORD1_: everything before the marker is kept as it stands.
+        {kOdd, 0, 0, "a b c", "http://o/a/b/c/x"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(form(c.site, c.mode, c.page, c.keywords), c.request)
+            << "site " << c.site << " mode " << c.mode << " page " << c.page << ": " << c.keywords;
 }
 
 // Every byte but letters, digits and "-._~" is escaped once, for every kind of site; only the
@@ -123,70 +177,6 @@ TEST_F(QueryTest, EscapesEveryByteThatIsNotUnreserved)
     }
     // A form post carries the same escapes in its body.
     EXPECT_EQ(formUtf8(kBoth, 1, 0, "AT&T 100%"), "post://b/or?q=AT%26T|100%25&s=0");
-}
-
-TEST_F(QueryTest, EscapesShiftJisByteByByte)
-{
-    // 日本 is 93 FA 96 7B in Shift_JIS: each character becomes six bytes.
-    EXPECT_EQ(formUtf8(kBoth, 0, 0, "日本"), "http://b/0?q=%93%FA%96%7B&n=10");
-    // An ideographic space separates words like a blank, right after a letter too, in both
-    // lists; the second byte of a character (88 81) never starts one.
-    EXPECT_EQ(formUtf8(kBoth, 0, 0, "\u3000a\u3000 \u3000b"), "http://b/0?q=a+b&n=10");
-    EXPECT_EQ(formUtf8(kBoth, 1, 0, "a\u3000b"), "post://b/or?q=a|b&s=0");
-    EXPECT_EQ(form(kBoth, 0, 0, "\x88\x81\x40"), "http://b/0?q=%88%81%40&n=10");
-    // A lead byte with no partner is escaped alone; it never takes the blank after it.
-    EXPECT_EQ(form(kBoth, 0, 0, "a\x82 b"), "http://b/0?q=a%82+b&n=10");
-}
-
-TEST_F(QueryTest, Utf8SitesGetUtf8Escapes)
-{
-    EXPECT_EQ(formUtf8(kUtf8, 0, 0, "日本 語"), "http://u/?q=%E6%97%A5%E6%9C%AC+%E8%AA%9E");
-    EXPECT_EQ(form(kUtf8, 0, 0, "abc"), "http://u/?q=abc");
-    // Characters CP932 lacks reach such a site as references, in and between other text.
-    EXPECT_EQ(form(kUtf8, 0, 0, "&#128512; a&#134071;&#134071;b"),
-              "http://u/?q=%F0%9F%98%80+a%F0%A0%AE%B7%F0%A0%AE%B7b");
-    // Nothing else that looks like one is taken for one: no digits, no ';', a surrogate,
-    // beyond Unicode, ASCII.
-    EXPECT_EQ(form(kUtf8, 0, 0, "&#; &#128512 &#55357; &#1114112; &#65;"),
-              "http://u/?q=%26%23%3B+%26%23128512+%26%2355357%3B+%26%231114112%3B+%26%2365%3B");
-}
-
-TEST_F(QueryTest, WordCountAndModeChooseTheList)
-{
-    EXPECT_EQ(form(kMono, 0, 0, "a b"), std::to_string(TESSEL_E_ONE_WORD_SITE));
-    EXPECT_EQ(form(kMono, 0, 0, "a"), "http://m/?q=a");
-    EXPECT_EQ(form(kMono, 1, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
-    EXPECT_EQ(form(kBoth, 1, 0, "a b"), "post://b/or?q=a|b&s=0");
-    // OR mode falls back to the AND list; any mode other than 1 is AND.
-    EXPECT_EQ(form(kAndOnly, 1, 0, "a b"), "https://a/?q=ab&p=-5");
-    EXPECT_EQ(form(kAndOnly, 7, 0, "a b"), "https://a/?q=ab&p=-5");
-    // No site at that index: nothing to send.
-    EXPECT_EQ(form(8, 0, 0, "a"), std::to_string(TESSEL_E_NO_LIST));
-    EXPECT_EQ(form(-1, 0, 0, "a b"), std::to_string(TESSEL_E_ONE_WORD_SITE));
-    EXPECT_EQ(form(kEmpty, 0, 3, "a"), "");
-}
-
-TEST_F(QueryTest, EarlyPagesTakeTheirEntryLaterPagesCountOnTheLast)
-{
-    EXPECT_EQ(form(kBoth, 0, 0, "a"), "http://b/0?q=a&n=10");
-    // Pages before the last entry take theirs as it stands, _NUM_ and all.
-    EXPECT_EQ(form(kBoth, 0, 1, "a b"), "http://b/1?k=v&q=a+b&p=_NUM_1,10");
-    EXPECT_EQ(form(kBoth, 0, 2, "a b"), "http://b/n?a=1&q=xa-by&p=21&z=2");
-    EXPECT_EQ(form(kBoth, 0, 3, "a b"), "http://b/n?a=1&q=xa-by&p=31&z=2");
-    EXPECT_EQ(form(kBoth, 0, -4, "a"), "http://b/0?q=a&n=10");
-    // A single entry serves every page; 0,1 gives the page number itself.
-    EXPECT_EQ(form(kBoth, 1, 0, "a"), "post://b/or?q=a&s=0");
-    EXPECT_EQ(form(kBoth, 1, 41, "a"), "post://b/or?q=a&s=41");
-    EXPECT_EQ(form(kBoth, 1, -1, "a"), "post://b/or?q=a&s=0");
-    EXPECT_EQ(form(kAndOnly, 0, 3, "a"), "https://a/?q=a&p=-20");
-    EXPECT_EQ(form(kAndOnly, 0, 2147483647, "a"), "https://a/?q=a&p=-10737418240");
-    EXPECT_EQ(form(kBadNum, 0, 0, "a"), std::to_string(TESSEL_E_BAD_NUM));
-}
-
-TEST_F(QueryTest, WordMarkersOutsideTheUsualFormKeepTheEntry)
-{
-    // No '=' before _WORD1_: everything before the marker is kept as it stands.
-    EXPECT_EQ(form(kOdd, 0, 0, "a b c"), "http://o/a/b/c/x");
 }
 
 TEST_F(QueryTest, RefusesRatherThanOverrunsItsFields)
