@@ -107,6 +107,9 @@ END;
     // 2: a watch keeps how many hits a site it wants, so that its scheduled runs, which name
     // nothing but the watch, ask for as many as the run that made it.
     "ALTER TABLE watches ADD COLUMN hit_limit INTEGER NOT NULL DEFAULT 0;",
+    // 3: the size of a run's texts, for the bound in bytes. Runs stored before count nothing
+    // and leave by the bound in runs.
+    "ALTER TABLE runs ADD COLUMN bytes INTEGER NOT NULL DEFAULT 0;",
 };
 constexpr int kSchemaVersion = int(std::size(kMigrations));
 
@@ -115,7 +118,7 @@ constexpr int kSchemaVersion = int(std::size(kMigrations));
 constexpr const char *kShape[] = {
     "SELECT id, name, topic, sites, keywords, or_mode, created, last_run, hit_limit FROM watches",
     "SELECT watch, key FROM watch_seen",
-    "SELECT id, time, topic, sites, keywords, or_mode, hit_count, failures, watch FROM runs",
+    "SELECT id, time, topic, sites, keywords, or_mode, hit_count, failures, watch, bytes FROM runs",
     "SELECT run, position, site, kind, code, text, failed FROM outcomes",
     "SELECT id, run, rank, title, url, preview, date, size, score, site, link_state, key, "
     "is_new FROM hits",

@@ -80,6 +80,17 @@ bool termsBeginning(sqlite3 *db, const QString &word, QStringList &terms)
     return rc == SQLITE_DONE;
 }
 
+// What a run's texts take, as stored.
+qint64 textBytes(const HistoryRun &run)
+{
+    qint64 bytes = 0;
+    for (const HistoryHit &h : run.hits)
+        for (const QString *text : {&h.title, &h.url, &h.preview, &h.date, &h.size, &h.score,
+                                    &h.site, &h.key})
+            bytes += QStringView(*text).toUtf8().size();
+    return bytes;
+}
+
 } // namespace
 
 std::optional<HistoryStored> HistoryStore::storeRun(const HistoryRun &run)
@@ -93,10 +104,11 @@ std::optional<HistoryStored> HistoryStore::storeRun(const HistoryRun &run)
             int(std::count_if(run.outcomes.begin(), run.outcomes.end(),
                               [](const HistorySiteOutcome &o) { return o.failed; }));
         Statement insertRun(db_, "INSERT INTO runs(time, topic, sites, keywords, or_mode, "
-                                 "hit_count, failures, watch) VALUES (?, ?, ?, ?, ?, ?, ?, "
-                                 "NULLIF(?, 0))");
+                                 "hit_count, failures, watch, bytes) VALUES (?, ?, ?, ?, ?, ?, "
+                                 "?, NULLIF(?, 0), ?)");
         insertRun.bindAll(run.time.toMSecsSinceEpoch(), run.topic, joinedSites(run.sites),
-                          run.keywords, run.orMode, int(run.hits.size()), failures, run.watch);
+                          run.keywords, run.orMode, int(run.hits.size()), failures, run.watch,
+                          textBytes(run));
         if (!insertRun.run())
             return fail(doing);
         HistoryStored stored;
@@ -141,7 +153,12 @@ bool HistoryStore::prune()
 {
     Statement drop(db_, "DELETE FROM runs WHERE id IN "
                         "(SELECT id FROM runs ORDER BY id DESC LIMIT -1 OFFSET ?)");
-    return drop.bindAll(maxRuns_).run();
+    // Newest first, the runs that would take the texts past the bound; the newest run stays
+    // however large, or the search just made would be lost.
+    Statement dropLarge(db_, "DELETE FROM runs WHERE id IN (SELECT id FROM (SELECT id, "
+                             "sum(bytes) OVER (ORDER BY id DESC) AS kept FROM runs) "
+                             "WHERE kept > ? AND id < (SELECT max(id) FROM runs))");
+    return drop.bindAll(maxRuns_).run() && dropLarge.bindAll(maxBytes_).run();
 }
 
 std::optional<std::vector<HistoryRunSummary>> HistoryStore::runs()

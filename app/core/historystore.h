@@ -31,6 +31,10 @@ QString WatchNameProblem(const QString &name);
 class HistoryStore {
 public:
     static constexpr int kDefaultMaxRuns = 200;
+    // How much text (UTF-8) the kept runs may hold, whatever their number: sites that send the
+    // longest titles and previews they may would otherwise grow the file to gigabytes. The file
+    // takes about three times this with its index; 200 runs of 500 ordinary hits hold some 30 MB.
+    static constexpr qint64 kDefaultMaxBytes = qint64(128) << 20;
 
     HistoryStore() = default;
     ~HistoryStore();
@@ -52,6 +56,8 @@ public:
     // How many runs are kept; storing one more drops the earliest stored. At least 1.
     void setMaxRuns(int runs);
     int maxRuns() const { return maxRuns_; }
+    // The bound on the runs' text: storing past it drops the earliest runs, never the newest.
+    void setMaxBytes(qint64 bytes) { maxBytes_ = bytes; }
 
     // Stores a run (its id and each hit's isNew are ignored). For a run of a watch (run.watch),
     // also says which hits are new to the watch and remembers their keys for its later runs.
@@ -126,4 +132,5 @@ private:
     QString path_;
     QString notice_;
     int maxRuns_ = kDefaultMaxRuns;
+    qint64 maxBytes_ = kDefaultMaxBytes;
 };

@@ -156,6 +156,20 @@ private Q_SLOTS:
             QVERIFY(store.storeRun(run(QStringLiteral("run%1").arg(i), 2, i)));
         QCOMPARE(keywordsOf(store), (QStringList{"run5", "run4", "run3"}));
         QVERIFY(urlsFound(store, QStringLiteral("run1")).isEmpty());
+
+        // A bound on the texts too (a kilobyte of preview a run here): the earliest runs
+        // leave, and the newest stays however large.
+        store.setMaxRuns(100);
+        store.setMaxBytes(2500);
+        for (int i = 6; i <= 8; ++i) {
+            HistoryRun large = run(QStringLiteral("run%1").arg(i), 1, i);
+            large.hits[0].preview = QString(1000, u'x');
+            QVERIFY(store.storeRun(large));
+        }
+        QCOMPARE(keywordsOf(store), (QStringList{"run8", "run7"}));
+        store.setMaxBytes(1);
+        QVERIFY(store.storeRun(run(QStringLiteral("run9"), 1, 9)));
+        QCOMPARE(keywordsOf(store), (QStringList{"run9"}));
     }
 
     void deletesOneRunOrClearsAllButKeepsTheWatches()
@@ -349,7 +363,8 @@ private Q_SLOTS:
         sqlite3 *db = nullptr;
         sqlite3_open(QFile::encodeName(path).constData(), &db);
         QCOMPARE(sqlite3_exec(db,
-                              "ALTER TABLE watches DROP COLUMN hit_limit; PRAGMA user_version = 1",
+                              "ALTER TABLE watches DROP COLUMN hit_limit; ALTER TABLE runs DROP "
+                              "COLUMN bytes; PRAGMA user_version = 1",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(db);
