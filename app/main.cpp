@@ -4,8 +4,10 @@
 #include "core/processlimits.h"
 #include "core/progdir.h"
 #include "core/session.h"
+#include "core/sessionbus.h"
 #include "core/termination.h"
 #include "history/historylink.h"
+#include "history/windowrequests.h"
 #include "mainwindow/form1.h"
 #include "settings/startup.h"
 
@@ -72,6 +74,9 @@ int main(int argc, char **argv)
     // A watch's notification was clicked, or a stored run asked for by number.
     else if (window && (!request->watch.isEmpty() || request->run > 0))
         window->history->openAsked(request->watch, request->run);
+    // Later clicks come to this window rather than starting another.
+    if (window && SessionBusAround())
+        (new WindowRequests(*window))->listen(QDBusConnection::sessionBus());
     // Closed while start-up was still waiting: the orderly end has already run.
     const int code = session.ended ? 0 : app.exec();
     delete window;

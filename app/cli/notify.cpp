@@ -1,11 +1,12 @@
 #include "cli/notify.h"
 
+#include "core/sessionbus.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
-#include <QFileInfo>
 #include <QProcess>
 #include <QVariantMap>
 
@@ -209,13 +210,17 @@ QStringList WindowArgumentsFor(const Announcement &announcement)
             QString::number(announcement.run)};
 }
 
-bool SessionBusAround()
+void OpenWindowOn(const QDBusConnection &bus, const Announcement &announcement,
+                  const QString &program)
 {
-    // Without a named bus the library would try to start one for the X display.
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kWindowService), QString::fromLatin1(kWindowPath),
+        QString::fromLatin1(kWindowInterface), QStringLiteral("OpenRun"));
+    call << announcement.watch << announcement.run;
+    // Any answer means a window took the request: one that is busy says so on its status line.
+    if (bus.call(call, QDBus::Block, kCallTimeoutMs).type() == QDBusMessage::ReplyMessage)
+        return;
+    QProcess::startDetached(program, WindowArgumentsFor(announcement));
 }
 
 bool StartAnnouncement(const QString &program, const Announcement &announcement)

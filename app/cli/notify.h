@@ -89,9 +89,10 @@ std::optional<Announcement> AnnouncementOfArguments(const QStringList &arguments
 // watch's latest).
 QStringList WindowArgumentsFor(const Announcement &announcement);
 
-// True when the user's session bus can be reached without starting one: a timer's run has no
-// desktop to show a notification on.
-bool SessionBusAround();
+// What a click does: the window already open shows the run (core/sessionbus.h); without one,
+// the window program at program is started on it.
+void OpenWindowOn(const QDBusConnection &bus, const Announcement &announcement,
+                  const QString &program);
 
 // Starts the detached announcement (program: velmora-search itself) when there is a session
 // bus; false when there is none or the program could not be started. The run goes on at once.

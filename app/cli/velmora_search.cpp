@@ -4,11 +4,11 @@
 #include "core/processlimits.h"
 #include "core/progdir.h"
 #include "core/session.h"
+#include "core/sessionbus.h"
 #include "core/termination.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QProcess>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -57,9 +57,8 @@ int announce(const Announcement &announcement)
     const QDBusConnection bus = QDBusConnection::sessionBus();
     ::alarm(24 * 60 * 60);
     const QString window = QCoreApplication::applicationDirPath() + QStringLiteral("/velmora");
-    const auto end = AwaitAnnouncement(bus, announcement, [&] {
-        QProcess::startDetached(window, WindowArgumentsFor(announcement));
-    });
+    const auto end =
+        AwaitAnnouncement(bus, announcement, [&] { OpenWindowOn(bus, announcement, window); });
     return end ? 0 : 1;
 }
 

@@ -85,8 +85,8 @@ qint64 textBytes(const HistoryRun &run)
 {
     qint64 bytes = 0;
     for (const HistoryHit &h : run.hits)
-        for (const QString *text : {&h.title, &h.url, &h.preview, &h.date, &h.size, &h.score,
-                                    &h.site, &h.key})
+        for (const QString *text :
+             {&h.title, &h.url, &h.preview, &h.date, &h.size, &h.score, &h.site, &h.key})
             bytes += QStringView(*text).toUtf8().size();
     return bytes;
 }

@@ -180,6 +180,10 @@ bool HistoryLink::showRun(qint64 id)
 
 bool HistoryLink::openAsked(const QString &watch, qint64 run)
 {
+    if (!form_.session().idle()) {
+        form_.setStatusText(QStringLiteral("検索中のため、履歴の検索結果を開けません。"));
+        return false;
+    }
     HistoryStore *store = reader();
     if (!store)
         return false;

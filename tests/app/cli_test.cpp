@@ -7,6 +7,7 @@
 #include "core/merge.h"
 #include "core/progdir.h"
 #include "core/session.h"
+#include "core/sessionbus.h"
 #include "core/termination.h"
 #include "fakedns.h"
 #include "notifyfixture.h"
@@ -602,6 +603,22 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(asked.readAll()),
                  QStringLiteral("--watch\nnews\n--run\n%1\n")
                      .arg(stored.value(QStringLiteral("run")).toInteger()));
+
+        // With a window open, the click goes to it, and no second window is started.
+        notifyfixture::StandInWindow window;
+        QDBusConnection windowBus = bus.connection(QStringLiteral("window"));
+        QVERIFY(windowBus.registerVirtualObject(QString::fromLatin1(kWindowPath), &window));
+        QVERIFY(windowBus.registerService(QString::fromLatin1(kWindowService)));
+        QVERIFY(asked.remove());
+        firstPage("/alpha/search", hits("/doc/a", 3));
+        process.start();
+        QCOMPARE(outcomeOf(process).status, int(kExitHits));
+        QTRY_COMPARE_WITH_TIMEOUT(bus.service.notices().size(), size_t(2), 20000);
+        notifyfixture::tell(bus.connection(), QStringLiteral("ActionInvoked"),
+                            {bus.service.notices()[1].id, QStringLiteral("default")});
+        QTRY_COMPARE_WITH_TIMEOUT(window.asked().size(), 2, 20000);
+        QCOMPARE(window.asked().first(), QStringLiteral("news"));
+        QVERIFY(!QFile::exists(boxPath(QStringLiteral("velmora.asked"))));
     }
 
     // A watch that can't read its history can't tell what is new: that must not pass for

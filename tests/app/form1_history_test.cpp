@@ -1,9 +1,12 @@
 // The main window's history: every search stored off the window's thread, a stored run shown
 // again offline, a watch marking what is new, and the history window's lists and search.
 #include "common/commandline.h"
+#include "core/sessionbus.h"
 #include "history/historylink.h"
 #include "history/historywindow.h"
 #include "history/historywriter.h"
+#include "history/windowrequests.h"
+#include "notifyfixture.h"
 #include "runfixture.h"
 
 #include <QAction>
@@ -181,6 +184,20 @@ private Q_SLOTS:
         QVERIFY(rows->index(2, 0).data(HitListModel::NewRole).toBool());
         QVERIFY(!stage.link->openAsked(QStringLiteral("ない"), 0));
         QCOMPARE(stage.form->statusText(), QStringLiteral("監視「ない」がありません。"));
+
+        // A later click comes over the session bus to the window already open; a second window
+        // can't take the name from it.
+        notifyfixture::NotificationBus bus;
+        QVERIFY(bus.start());
+        QVERIFY(
+            (new WindowRequests(*stage.form))->listen(bus.connection(QStringLiteral("window"))));
+        QVERIFY(
+            !(new WindowRequests(*stage.form))->listen(bus.connection(QStringLiteral("other"))));
+        QDBusMessage open = QDBusMessage::createMethodCall(
+            QString::fromLatin1(kWindowService), QString::fromLatin1(kWindowPath),
+            QString::fromLatin1(kWindowInterface), QStringLiteral("OpenRun"));
+        bus.connection(QStringLiteral("client")).asyncCall(open << name << first);
+        QTRY_COMPARE_WITH_TIMEOUT(stage.link->shownRun(), first, 10000);
 
         // 監視をやめる: the watch goes, its runs stay.
         QVERIFY(stage.link->unwatch(name));

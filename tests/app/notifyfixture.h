@@ -74,6 +74,33 @@ private:
     std::vector<uint> closed_;
 };
 
+// Stands in for an open window: records the runs it is asked to open (core/sessionbus.h).
+class StandInWindow : public QDBusVirtualObject {
+public:
+    QStringList asked() const
+    {
+        QMutexLocker lock(&mutex_);
+        return asked_;
+    }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.member() != QLatin1String("OpenRun"))
+            return false;
+        {
+            QMutexLocker lock(&mutex_);
+            for (const QVariant &v : message.arguments())
+                asked_ << v.toString();
+        }
+        connection.send(message.createReply(true));
+        return true;
+    }
+    QString introspect(const QString &) const override { return {}; }
+
+private:
+    mutable QMutex mutex_;
+    QStringList asked_;
+};
+
 // Sends one of the service's signals (ActionInvoked, NotificationClosed) over connection.
 inline bool tell(const QDBusConnection &connection, const QString &signal,
                  const QList<QVariant> &arguments)
@@ -111,7 +138,7 @@ struct NotificationBus {
     }
     ~NotificationBus()
     {
-        for (const char *name : {"server", "client", "other"})
+        for (const char *name : {"server", "client", "other", "window"})
             QDBusConnection::disconnectFromBus(QString::fromLatin1(name));
         serviceThread.quit();
         serviceThread.wait();
