@@ -592,9 +592,14 @@ int ConsoleSearch::parse(const QStringList &arguments)
         QStringLiteral("Stop watching NAME: the watch is deleted and its timer, if it has one, "
                        "disabled. Its runs stay in the history."),
         QStringLiteral("NAME"));
+    const QCommandLineOption storedRun(
+        QStringLiteral("run"),
+        QStringLiteral("Write the hits of the stored search ID (the run field of --history) as "
+                       "they were found, without asking any site."),
+        QStringLiteral("ID"));
     parser.addOptions({topic, site, orMode, limit, time, format, strict, sitesFile, check, merge});
     parser.addOptions({report, listSites, listTopics, checkSites, importOpenSearch, removeSite,
-                       userAgent, history, watches, watch, unwatch});
+                       userAgent, history, watches, watch, unwatch, storedRun});
     // Not the parser's own help option: that one adds --help-all for the toolkit's generic
     // options, which a console program without a display has none of. --help lists them all.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -732,6 +737,23 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitHits;
     }
 
+    if (parser.isSet(storedRun)) {
+        bool number = false;
+        const qint64 id = parser.value(storedRun).toLongLong(&number);
+        const QStringList given = parser.optionNames();
+        if (!number || id <= 0 || !parser.positionalArguments().isEmpty() ||
+            given.size() != 1 + given.count(QStringLiteral("format")))
+            return usage(QStringLiteral("--run takes a run's number (see --history) and only "
+                                        "--format"));
+        const auto run = history_->load(id);
+        if (!run) {
+            writeNotice(history_->notice());
+            return history_->failed() ? int(kExitBroken) : int(kExitUsage);
+        }
+        writeStoredHits(run->hits);
+        out_.flush();
+        return settle(run->hits.empty() ? kExitNoHits : kExitHits);
+    }
     if (parser.isSet(unwatch)) {
         if (parser.optionNames().size() != 1 || !parser.positionalArguments().isEmpty())
             return usage(QStringLiteral("--unwatch takes a name and nothing else"));
@@ -1302,6 +1324,24 @@ void ConsoleSearch::removeHit(int32_t index)
 
 void ConsoleSearch::linkChecked(int32_t, int32_t)
 {
+}
+
+void ConsoleSearch::writeStoredHits(const std::vector<HistoryHit> &hits)
+{
+    // The state column is there when the run's links were checked, as after --check.
+    const bool checked = std::any_of(hits.begin(), hits.end(),
+                                     [](const HistoryHit &h) { return h.linkState > 0; });
+    const QString header = FormatHeader(format_, checked);
+    if (!header.isEmpty())
+        out_ << header << "\n";
+    for (const HistoryHit &h : hits) {
+        const QStringList row{h.title, h.url, h.preview, h.date, h.size, h.score, h.site};
+        const QString state = checked ? LinkStateText(h.linkState > 0 ? h.linkState : kLinkNoCheck)
+                                      : QString();
+        out_ << FormatHit(format_, row, state) << "\n";
+        if (outputFailed())
+            return;
+    }
 }
 
 void ConsoleSearch::writeHit(const Listed &hit, const QString &state)

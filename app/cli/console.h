@@ -181,6 +181,7 @@ private:
     bool writeReport();
     bool outputFailed();
     std::optional<HistoryStored> storeRun();
+    void writeStoredHits(const std::vector<HistoryHit> &hits);
     int settle(int status);
     void finish();
     void progress();

@@ -151,6 +151,16 @@ std::optional<qint64> ConsoleHistory::define(const HistoryWatch &given)
     return onStore([&](HistoryStore &s) { return s.createWatch(given); });
 }
 
+std::optional<HistoryRun> ConsoleHistory::load(qint64 id)
+{
+    if (!open())
+        return std::nullopt;
+    auto run = onStore([&](HistoryStore &s) { return s.loadRun(id); });
+    if (!run && notice_.isEmpty())
+        notice_ = QStringLiteral("no run %1 in the history (see --history)").arg(id);
+    return run;
+}
+
 bool ConsoleHistory::remove(const QString &name)
 {
     const auto watch = stored(name);

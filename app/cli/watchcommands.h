@@ -51,6 +51,8 @@ public:
     // is refused: a scheduled command line must not silently watch something else.
     std::optional<qint64> define(const HistoryWatch &given);
 
+    // --run ID: the stored run; nullopt when it isn't there (notice() says so) or on failure.
+    std::optional<HistoryRun> load(qint64 id);
     // --unwatch NAME: takes the watch off its schedule, then deletes it (its runs stay). A
     // timer that could not be stopped keeps the watch, so that its runs don't fail from then on.
     bool remove(const QString &name);
