@@ -721,6 +721,7 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return kExitHits;
     }
     history_ = std::make_unique<ConsoleHistory>();
+    history_->tell = [this](const QString &notice) { writeNotice(notice); };
     if (parser.isSet(history) || parser.isSet(watches)) {
         // A list takes only --format: anything else would be asked for and silently not done.
         if (!parser.positionalArguments().isEmpty() || parser.isSet(watch) ||
@@ -1329,15 +1330,15 @@ void ConsoleSearch::linkChecked(int32_t, int32_t)
 void ConsoleSearch::writeStoredHits(const std::vector<HistoryHit> &hits)
 {
     // The state column is there when the run's links were checked, as after --check.
-    const bool checked = std::any_of(hits.begin(), hits.end(),
-                                     [](const HistoryHit &h) { return h.linkState > 0; });
+    const bool checked =
+        std::any_of(hits.begin(), hits.end(), [](const HistoryHit &h) { return h.linkState > 0; });
     const QString header = FormatHeader(format_, checked);
     if (!header.isEmpty())
         out_ << header << "\n";
     for (const HistoryHit &h : hits) {
         const QStringList row{h.title, h.url, h.preview, h.date, h.size, h.score, h.site};
-        const QString state = checked ? LinkStateText(h.linkState > 0 ? h.linkState : kLinkNoCheck)
-                                      : QString();
+        const QString state =
+            checked ? LinkStateText(h.linkState > 0 ? h.linkState : kLinkNoCheck) : QString();
         out_ << FormatHit(format_, row, state) << "\n";
         if (outputFailed())
             return;

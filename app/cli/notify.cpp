@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QProcess>
 #include <QVariantMap>
@@ -154,10 +155,15 @@ std::optional<AnnouncementEnd> AwaitAnnouncement(const QDBusConnection &bus,
         return std::nullopt;
     const QString name = AnnouncementBusName(announcement.watch);
     // An earlier announcement of this watch still waiting withdraws when this one takes its name.
-    bus.interface()->registerService(name, QDBusConnectionInterface::ReplaceExistingService,
-                                     QDBusConnectionInterface::AllowReplacement);
-    // A run that could not be stored has nothing for the window to open.
-    const bool clickable = announcement.run > 0 && offersActions(bus);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> claimed =
+        bus.interface()->registerService(name, QDBusConnectionInterface::ReplaceExistingService,
+                                         QDBusConnectionInterface::AllowReplacement);
+    // A run that could not be stored has nothing for the window to open. Without the name (a
+    // holder that won't give it up) the notification is shown but not waited on: waiting
+    // announcements would pile up, one a run.
+    const bool clickable = announcement.run > 0 && claimed.isValid() &&
+                           claimed.value() == QDBusConnectionInterface::ServiceRegistered &&
+                           offersActions(bus);
     // Listening before sending: nothing the service says after its answer is missed.
     AnnouncementWatch watch(bus, name);
     const uint id = AnnounceNewHits(bus, announcement, clickable);
@@ -206,8 +212,9 @@ std::optional<Announcement> AnnouncementOfArguments(const QStringList &arguments
 
 QStringList WindowArgumentsFor(const Announcement &announcement)
 {
-    return {QStringLiteral("--watch"), announcement.watch, QStringLiteral("--run"),
-            QString::number(announcement.run)};
+    // Joined to their option: a name such as "-platform" would be read by the toolkit.
+    return {QStringLiteral("--watch=") + announcement.watch,
+            QStringLiteral("--run=") + QString::number(announcement.run)};
 }
 
 void OpenWindowOn(const QDBusConnection &bus, const Announcement &announcement,

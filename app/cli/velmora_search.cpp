@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -69,6 +71,12 @@ int main(int argc, char **argv)
     // The same folders as the window program: the same topics and settings.
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // The detached announcement lives on for hours: it must not keep what its run was handed
+    // (a cron line's flock lock, a pipe), nor hand it to the window a click starts. Closed
+    // before the application opens descriptors of its own.
+    if (argc > 1 && std::strcmp(argv[1], kAnnounceOption) == 0 && ::close_range(3, ~0U, 0) != 0)
+        for (long fd = 3, open = ::sysconf(_SC_OPEN_MAX); fd < open; ++fd)
+            ::close(int(fd));
     QCoreApplication app(argc, argv);
     SetUpProcessLimits();
     QTextStream out(stdout);
@@ -93,6 +101,12 @@ int main(int argc, char **argv)
     // Ctrl+C stops the run in order: every library thread is joined before the exit.
     EndOnTerminationSignals([&search] { search.interrupt(g_endSignal.load()); });
     noteEndSignals();
+    // --unwatch waits on systemctl before any event loop runs, where a noted signal would wait
+    // with it: there a signal ends the program as it comes. Nothing is left half done: the
+    // timer is asked first, and the watch deleted in one transaction after.
+    if (!arguments.filter(QRegularExpression(QStringLiteral("^--unwatch(=|$)"))).isEmpty())
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, SIG_DFL);
     const int early = search.start(arguments);
     if (early >= 0)
         status = early;

@@ -89,9 +89,12 @@ bool ConsoleHistory::open()
     if (store_.isOpen())
         return true;
     const bool opened = store_.open(userDataPath(QString::fromLatin1(kHistoryFileName)));
-    // A damaged file set aside is told even though the new one opened.
     notice_ = store_.notice();
     failed_ = !opened;
+    // A damaged file set aside is told at once, even though the new one opened: the call that
+    // follows has its own notice.
+    if (opened && !notice_.isEmpty() && tell)
+        tell(notice_);
     return opened;
 }
 
@@ -166,8 +169,9 @@ bool ConsoleHistory::remove(const QString &name)
     const auto watch = stored(name);
     if (!watch)
         return false;
+    // The stored name names the timer: the one given may differ by blanks around it.
     QString said;
-    if (!UnscheduleWatch(name, &said)) {
+    if (!UnscheduleWatch(watch->name, &said)) {
         notice_ = QStringLiteral("the watch's timer could not be disabled: ") + said;
         failed_ = true;
         return false;

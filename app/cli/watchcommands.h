@@ -8,6 +8,7 @@
 #include <QJsonValue>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,8 @@ std::vector<ListedRecord> WatchListing(const std::vector<HistoryWatch> &watches)
 class ConsoleHistory {
 public:
     QString notice() const { return notice_; }
+    // Tells what the user must know though every call succeeds (a damaged file set aside).
+    std::function<void(const QString &)> tell;
     // The last call failed for the file's sake (it can't be opened, read or written), not for
     // a watch that isn't there or is there with other terms.
     bool failed() const { return failed_; }

@@ -115,6 +115,13 @@ bool WriteWatchUnits(const QString &program, const QString &watch, int minutes, 
     const QString folder = WatchUnitFolder();
     // Escaped, a byte may take four: a long name (or some twenty Japanese characters) makes a
     // unit name no file system takes.
+    // systemd puts the name into the service's command line, where it would read "$HOME" as a
+    // variable of its own.
+    if (watch.contains(u'$')) {
+        *error = QStringLiteral("名前に「$」を含む監視は、定期的に確認できません。"
+                                "「$」のない名前の監視を作ってください。");
+        return false;
+    }
     if (timerUnit(watch).toUtf8().size() + 2 > 255) {
         *error = QStringLiteral("監視の名前が長すぎるため、定期的に確認できません。"
                                 "短い名前の監視を作ってください。");

@@ -187,14 +187,20 @@ bool HistoryLink::openAsked(const QString &watch, qint64 run)
     HistoryStore *store = reader();
     if (!store)
         return false;
-    if (run > 0 && showRun(run))
-        return true;
     if (watch.isEmpty()) {
+        if (showRun(run))
+            return true;
         form_.setStatusText(QStringLiteral("履歴に検索%1がありません。").arg(run));
         return false;
     }
     const auto watched = store->watch(watch);
     const auto runs = watched ? store->runs() : std::nullopt;
+    // The run told of, while it is still the watch's: a number freed by a deleted run may
+    // have been given to another search since.
+    if (runs)
+        for (const HistoryRunSummary &r : *runs)
+            if (r.id == run && r.watch == watched->id)
+                return showRun(r.id);
     if (!runs) {
         form_.setStatusText(store->notice().isEmpty()
                                 ? QStringLiteral("監視「%1」がありません。").arg(watch)
@@ -410,7 +416,7 @@ bool HistoryLink::unwatch(const QString &name)
     if (!watch)
         return false;
     QString said;
-    if (!UnscheduleWatch(name, &said)) {
+    if (!UnscheduleWatch(watch->name, &said)) {
         MsgBox(QStringLiteral("systemctlが失敗したため、定期的な確認を止められませんでした。\n") +
                    said,
                QMessageBox::Ok, QString(), QMessageBox::Critical);

@@ -46,7 +46,7 @@ _velmora_search()
         compopt -o filenames 2>/dev/null
         return
         ;;
-    --limit | --time | --user-agent)
+    --limit | --time | --user-agent | --run)
         return
         ;;
     esac
@@ -57,7 +57,7 @@ _velmora_search()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '-t --topic -s --site --or --limit --time --format
             --strict --sites --check --merge --report --list-sites --list-topics --check-sites
-            --import-opensearch --remove-site --user-agent --history --watches --watch --unwatch
+            --import-opensearch --remove-site --user-agent --history --run --watches --watch --unwatch
             -h --help -v --version --' -- "$cur")
         return
     fi

@@ -9,6 +9,7 @@
 #include "core/session.h"
 #include "core/sessionbus.h"
 #include "core/termination.h"
+#include "core/watchtimer.h"
 #include "fakedns.h"
 #include "notifyfixture.h"
 #include "opensearchfixture.h"
@@ -22,6 +23,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -526,10 +528,23 @@ private Q_SLOTS:
         QCOMPARE(o.status, int(kExitUsage));
         o = run({QStringLiteral("--watches")});
         QVERIFY2(o.out.startsWith(QStringLiteral("news\t\talpha\tx\tand\t")), qPrintable(o.out));
-        // --unwatch ends the watch; its runs stay in the history.
+        // --unwatch ends the watch and its timer, found by the stored name even when the one
+        // given has blanks around it; its runs stay in the history.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(boxPath(QStringLiteral("config"))));
+        QString said;
+        QVERIFY(WriteWatchUnits(QStringLiteral("/x"), QStringLiteral("news"), 60, &said));
+        box_->write("bin/systemctl", "#!/bin/sh\n");
+        QFile(boxPath(QStringLiteral("bin/systemctl")))
+            .setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(boxPath(QStringLiteral("bin"))));
+        QCOMPARE(run({QStringLiteral("--unwatch"), QStringLiteral(" news")}).status,
+                 int(kExitHits));
+        qputenv("PATH", path);
+        QVERIFY(!WatchScheduled(QStringLiteral("news")));
+        qunsetenv("XDG_CONFIG_HOME");
         const QStringList unwatch{QStringLiteral("--unwatch"), QStringLiteral("news")};
         QCOMPARE(run(unwatch + QStringList{QStringLiteral("x")}).status, int(kExitUsage));
-        QCOMPARE(run(unwatch).status, int(kExitHits));
         QCOMPARE(run({QStringLiteral("--watches")}).out, QString());
         QCOMPARE(run(unwatch).status, int(kExitUsage));
         QCOMPARE(run({QStringLiteral("--history")}).out.count(QStringLiteral("\tnews\n")), 0);
@@ -574,8 +589,10 @@ private Q_SLOTS:
             QSKIP("no dbus-daemon to stand in for the session bus");
         stage(two(), {{"both", {"alpha", "beta"}}});
         firstPage("/alpha/search", hits("/doc/a", 2));
-        // The window program stands in as a script that keeps what it was asked.
-        box_->write("velmora", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.asked\"\n");
+        // The window program stands in as a script that keeps what it was asked, and the files
+        // it was handed.
+        box_->write("velmora", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.asked\"\n"
+                               "ls -l /proc/$$/fd > \"$0.files\"\n");
         QFile(boxPath(QStringLiteral("velmora")))
             .setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         QProcess process;
@@ -586,6 +603,11 @@ private Q_SLOTS:
         process.setProgram(boxPath(QStringLiteral("velmora-search")));
         process.setArguments({QStringLiteral("--watch"), QStringLiteral("news"),
                               QStringLiteral("-s"), QStringLiteral("alpha"), QStringLiteral("x")});
+        // A lock the run was handed, as a cron line's flock hands it: the announcement, which
+        // waits for hours, must not keep it.
+        const QByteArray lock = QFile::encodeName(boxPath(QStringLiteral("cron.lock")));
+        process.setChildProcessModifier(
+            [lock] { ::open(lock.constData(), O_RDONLY | O_CREAT, 0600); });
         process.start();
         QCOMPARE(outcomeOf(process).status, int(kExitHits));
         QTRY_COMPARE_WITH_TIMEOUT(bus.service.notices().size(), size_t(1), 20000);
@@ -601,8 +623,11 @@ private Q_SLOTS:
                                         .out.toUtf8())
                 .object();
         QCOMPARE(QString::fromUtf8(asked.readAll()),
-                 QStringLiteral("--watch\nnews\n--run\n%1\n")
+                 QStringLiteral("--watch=news\n--run=%1\n")
                      .arg(stored.value(QStringLiteral("run")).toInteger()));
+        QFile files(boxPath(QStringLiteral("velmora.files")));
+        QVERIFY(files.open(QIODevice::ReadOnly));
+        QVERIFY(!files.readAll().contains("cron.lock"));
 
         // With a window open, the click goes to it, and no second window is started.
         notifyfixture::StandInWindow window;
@@ -652,6 +677,22 @@ private Q_SLOTS:
         QCOMPARE(last.value(QStringLiteral("failures")).toInt(), 1); // beta's 404
         QVERIFY(QDateTime::fromString(last.value(QStringLiteral("time")).toString(), Qt::ISODate)
                     .isValid());
+        // --run writes a stored run's hits as they were found, asking no site.
+        const QString id = QString::number(last.value(QStringLiteral("run")).toInteger());
+        const size_t asked = farm_->requests("/alpha/search").size();
+        o = run({QStringLiteral("--run"), id});
+        QCOMPARE(o.status, int(kExitHits));
+        QCOMPARE(o.out.count(u'\n'), 2);
+        QCOMPARE(o.out.split(u'\t').value(1), QString::fromStdString(farm_->url("/doc/a1")));
+        QCOMPARE(farm_->requests("/alpha/search").size(), asked);
+        QCOMPARE(run({QStringLiteral("--run"), id + u'0'}).status, int(kExitUsage));
+        QCOMPARE(run({QStringLiteral("--run"), id, QStringLiteral("x")}).status, int(kExitUsage));
+
+        // A file that is no history is set aside, and that is said though the listing succeeds.
+        box_->write("history.sqlite3", std::string(4096, 'x'));
+        o = run({QStringLiteral("--history")});
+        QCOMPARE(o.status, int(kExitHits));
+        QVERIFY2(o.err.contains(QStringLiteral(".bad")), qPrintable(o.err));
 
         QFile::remove(QStringLiteral("history.sqlite3"));
         QVERIFY(QDir().mkdir(QStringLiteral("history.sqlite3")));

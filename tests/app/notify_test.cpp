@@ -49,6 +49,9 @@ private Q_SLOTS:
         QTest::newRow("a later one of the watch") << "replace" << AnnouncementEnd::Replaced << true;
         QTest::newRow("the service went away") << "leave" << AnnouncementEnd::Gone << false;
         QTest::newRow("a service without clicks") << "" << AnnouncementEnd::Shown << false;
+        // Waiting without the name would leave one waiting process a run.
+        QTest::newRow("a holder of the name that won't give it up")
+            << "squatted" << AnnouncementEnd::Shown << false;
     }
 
     void whatBecomesOfTheNotification()
@@ -62,6 +65,13 @@ private Q_SLOTS:
         if (reaction.isEmpty())
             bus.service.capabilities = {QStringLiteral("body")};
         const Announcement a{QStringLiteral("天気"), 3, {"晴れ", "雨"}, 2};
+        if (reaction == QLatin1String("squatted"))
+            QVERIFY(bus.connection(QStringLiteral("other"))
+                        .interface()
+                        ->registerService(AnnouncementBusName(a.watch),
+                                          QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement)
+                        .isValid());
         bus.service.afterNotify = [&](uint id) {
             // Another notification's click or closing is not this one's.
             QDBusConnection server = bus.connection();
@@ -95,7 +105,8 @@ private Q_SLOTS:
         QCOMPARE(notices.size(), size_t(1));
         QCOMPARE(notices[0].summary, QStringLiteral("「天気」の新着 2件"));
         QCOMPARE(notices[0].body, QStringLiteral("晴れ\n雨"));
-        QCOMPARE(notices[0].actions.contains(QStringLiteral("default")), !reaction.isEmpty());
+        QCOMPARE(notices[0].actions.contains(QStringLiteral("default")),
+                 end != AnnouncementEnd::Shown);
         QCOMPARE(bus.service.closed(), withdrawn ? std::vector<uint>{1} : std::vector<uint>{});
     }
 

@@ -66,6 +66,9 @@ private Q_SLOTS:
                                 QStringLiteral("天気 予報"), 30, &error));
         QVERIFY(!WriteWatchUnits(QStringLiteral("/x"), QString(30, u'天'), 30, &error));
         QVERIFY2(error.contains(QStringLiteral("長すぎる")), qPrintable(error));
+        // systemd would read the name's "$HOME" as its variable.
+        QVERIFY(!WriteWatchUnits(QStringLiteral("/x"), QStringLiteral("$HOME"), 30, &error));
+        QVERIFY2(error.contains(QStringLiteral("「$」")), qPrintable(error));
         const QString units = config.filePath(QStringLiteral("systemd/user/"));
         QCOMPARE(WatchUnitFolder(), config.filePath(QStringLiteral("systemd/user")));
         const QString service = readAll(units + "velmora-watch@.service");
