@@ -331,14 +331,14 @@ constexpr Interval kIntervals[] = {{"15分ごと", 15},   {"30分ごと", 30},  
 
 } // namespace
 
-void HistoryLink::scheduleWatch()
+QString HistoryLink::pickWatch(const QString &title, const QString &label)
 {
     HistoryStore *store = reader();
     const auto watches = store ? store->watches() : std::nullopt;
     if (!watches || watches->empty()) {
         MsgBox(
             QStringLiteral("監視している検索がありません。「この検索を監視」で作ってください。"));
-        return;
+        return QString();
     }
     QStringList names;
     int current = 0;
@@ -348,11 +348,16 @@ void HistoryLink::scheduleWatch()
         names << w.name;
     }
     bool ok = false;
-    const QString name =
-        QInputDialog::getItem(&form_, QStringLiteral("定期的に確認"),
-                              QStringLiteral("確認する監視"), names, current, false, &ok);
-    if (!ok)
+    const QString name = QInputDialog::getItem(&form_, title, label, names, current, false, &ok);
+    return ok ? name : QString();
+}
+
+void HistoryLink::scheduleWatch()
+{
+    const QString name = pickWatch(QStringLiteral("定期的に確認"), QStringLiteral("確認する監視"));
+    if (name.isEmpty())
         return;
+    bool ok = false;
     QStringList intervals;
     for (const Interval &i : kIntervals)
         intervals << QString::fromUtf8(i.text);
@@ -381,24 +386,8 @@ void HistoryLink::scheduleWatch()
 
 void HistoryLink::stopWatching()
 {
-    HistoryStore *store = reader();
-    const auto watches = store ? store->watches() : std::nullopt;
-    if (!watches || watches->empty()) {
-        MsgBox(QStringLiteral("監視している検索がありません。"));
-        return;
-    }
-    QStringList names;
-    int current = 0;
-    for (const HistoryWatch &w : *watches) {
-        if (w.id == terms_.watch)
-            current = int(names.size());
-        names << w.name;
-    }
-    bool ok = false;
-    const QString name =
-        QInputDialog::getItem(&form_, QStringLiteral("監視をやめる"), QStringLiteral("やめる監視"),
-                              names, current, false, &ok);
-    if (!ok)
+    const QString name = pickWatch(QStringLiteral("監視をやめる"), QStringLiteral("やめる監視"));
+    if (name.isEmpty())
         return;
     const auto answer = MsgBox(
         QStringLiteral("監視「%1」をやめます。これまでの検索は履歴に残ります。よろしいですか？")

@@ -84,6 +84,9 @@ Q_SIGNALS:
     void runStored(qint64 run);
 
 private:
+    // The watch the user picks in a list (the shown run's first); empty when there is none
+    // (the user is told) or the choice is cancelled.
+    QString pickWatch(const QString &title, const QString &label);
     void stored(qint64 run, qint64 watch, const QStringList &fresh, const QString &notice);
     void applyNewOnly();
     void archiveSelected();
