@@ -5,8 +5,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -107,9 +109,17 @@ END;
     // 2: a watch keeps how many hits a site it wants, so that its scheduled runs, which name
     // nothing but the watch, ask for as many as the run that made it.
     "ALTER TABLE watches ADD COLUMN hit_limit INTEGER NOT NULL DEFAULT 0;",
-    // 3: the size of a run's texts, for the bound in bytes. Runs stored before count nothing
-    // and leave by the bound in runs.
-    "ALTER TABLE runs ADD COLUMN bytes INTEGER NOT NULL DEFAULT 0;",
+    // 3: the size of a run's texts, for the bound in bytes (counted for the runs there), and
+    // when a watch last saw each page, so that what it remembers is bounded too.
+    R"sql(
+ALTER TABLE runs ADD COLUMN bytes INTEGER NOT NULL DEFAULT 0;
+UPDATE runs SET bytes = ifnull((SELECT sum(length(CAST(title AS BLOB)) + length(CAST(url AS BLOB))
+    + length(CAST(preview AS BLOB)) + length(CAST(date AS BLOB)) + length(CAST(size AS BLOB))
+    + length(CAST(score AS BLOB)) + length(CAST(site AS BLOB)) + length(CAST(key AS BLOB)))
+    FROM hits WHERE hits.run = runs.id), 0);
+ALTER TABLE watch_seen ADD COLUMN seen_at INTEGER NOT NULL DEFAULT 0;
+CREATE INDEX watch_seen_by_age ON watch_seen(watch, seen_at);
+)sql",
 };
 constexpr int kSchemaVersion = int(std::size(kMigrations));
 
@@ -117,7 +127,7 @@ constexpr int kSchemaVersion = int(std::size(kMigrations));
 // table dropped, a column renamed by hand) would fail every call for good.
 constexpr const char *kShape[] = {
     "SELECT id, name, topic, sites, keywords, or_mode, created, last_run, hit_limit FROM watches",
-    "SELECT watch, key FROM watch_seen",
+    "SELECT watch, key, seen_at FROM watch_seen",
     "SELECT id, time, topic, sites, keywords, or_mode, hit_count, failures, watch, bytes FROM runs",
     "SELECT run, position, site, kind, code, text, failed FROM outcomes",
     "SELECT id, run, rank, title, url, preview, date, size, score, site, link_state, key, "
@@ -183,6 +193,16 @@ bool HistoryStore::open(const QString &path)
     path_ = path;
     QDir().mkpath(QFileInfo(path).absolutePath());
     FileState state = prepare(path);
+    // Where waiting could deadlock (both connections turning a new file to WAL, or making its
+    // tables), SQLite answers "locked" at once instead of waiting the busy timeout: the window
+    // and a timer's run opening the history together must both get through.
+    QElapsedTimer waited;
+    waited.start();
+    while (state == FileState::Busy && waited.elapsed() < kHistoryBusyTimeoutMs) {
+        QThread::msleep(20);
+        notice_.clear();
+        state = prepare(path);
+    }
     if (state == FileState::SetAside)
         state = prepare(path); // a new file where the old one was
     return state == FileState::Usable;
@@ -234,7 +254,7 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
         return isDamage(sqlite3_errcode(db_)) ? setAside(path, QStringLiteral("壊れている"))
                                               : unusable();
     if (const int failed = version < kSchemaVersion ? migrate() : SQLITE_OK; failed != SQLITE_OK)
-        return isDamage(failed) ? setAside(path, QStringLiteral("壊れている")) : unusable();
+        return isDamage(failed) ? setAside(path, QStringLiteral("壊れている")) : unusable(failed);
     if (!hasShape(db_))
         return setAside(path, QStringLiteral("形が崩れている"));
     // The index's own list of trigrams, which search() reads to find two-character words.
@@ -246,10 +266,17 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
 
 HistoryStore::FileState HistoryStore::unusable()
 {
+    return unusable(sqlite3_errcode(db_));
+}
+
+HistoryStore::FileState HistoryStore::unusable(int code)
+{
     notice_ = QStringLiteral("履歴ファイル %1 を使えません（%2）。履歴は保存されません。")
-                  .arg(path_, QString::fromUtf8(sqlite3_errmsg(db_)));
+                  .arg(path_, QString::fromUtf8(sqlite3_errstr(code)));
     close();
-    return FileState::Unusable;
+    const int primary = code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? FileState::Busy
+                                                              : FileState::Unusable;
 }
 
 int HistoryStore::migrate()

@@ -58,6 +58,9 @@ public:
     int maxRuns() const { return maxRuns_; }
     // The bound on the runs' text: storing past it drops the earliest runs, never the newest.
     void setMaxBytes(qint64 bytes) { maxBytes_ = bytes; }
+    // How many pages a watch remembers having seen (some 10 MB at this default).
+    static constexpr int kDefaultMaxSeen = 100000;
+    void setMaxSeen(int pages) { maxSeen_ = pages; }
 
     // Stores a run (its id and each hit's isNew are ignored). For a run of a watch (run.watch),
     // also says which hits are new to the watch and remembers their keys for its later runs.
@@ -93,9 +96,12 @@ public:
     bool forgetSeen(qint64 watch, const QStringList &keys);
 
 private:
-    enum class FileState { Usable, SetAside, Unusable };
+    // Busy: another connection held a lock SQLite would not wait for (two programs making the
+    // file at once); trying again a moment later gets through.
+    enum class FileState { Usable, SetAside, Unusable, Busy };
     FileState prepare(const QString &path);
     FileState unusable();
+    FileState unusable(int code);
     FileState setAside(const QString &path, const QString &why);
     // Brings the file up to this version; SQLITE_OK or the error that stopped it.
     int migrate();
@@ -133,4 +139,5 @@ private:
     QString notice_;
     int maxRuns_ = kDefaultMaxRuns;
     qint64 maxBytes_ = kDefaultMaxBytes;
+    int maxSeen_ = kDefaultMaxSeen;
 };

@@ -20,10 +20,22 @@ bool HistoryStore::findFresh(const HistoryRun &run, std::vector<int> &fresh)
             return false;
         seen.reset();
     }
-    Statement remember(db_, "INSERT OR IGNORE INTO watch_seen(watch, key) VALUES (?, ?)");
-    for (int i : fresh)
-        if (!remember.bindAll(run.watch, run.hits[size_t(i)].mergeKey()).run())
+    // Every page of the run, seen now: what a watch keeps seeing stays remembered however many
+    // pages pass it by.
+    const qint64 now = run.time.toMSecsSinceEpoch();
+    Statement remember(db_, "INSERT INTO watch_seen(watch, key, seen_at) VALUES (?, ?, ?) "
+                            "ON CONFLICT(watch, key) DO UPDATE SET "
+                            "seen_at = max(seen_at, excluded.seen_at)");
+    for (const HistoryHit &hit : run.hits)
+        if (!remember.bindAll(run.watch, hit.mergeKey(), now).run())
             return false;
+    // A watch over a site whose pages are all new each time would remember without end: the
+    // pages it saw longest ago go first, and come back new should they ever return.
+    Statement forgetOldest(db_, "DELETE FROM watch_seen WHERE watch = ?1 AND key IN "
+                                "(SELECT key FROM watch_seen WHERE watch = ?1 "
+                                "ORDER BY seen_at DESC LIMIT -1 OFFSET ?2)");
+    if (!forgetOldest.bindAll(run.watch, maxSeen_).run())
+        return false;
     Statement last(db_, "UPDATE watches SET last_run = ? WHERE id = ?");
     return last.bindAll(run.time.toMSecsSinceEpoch(), run.watch).run();
 }

@@ -253,6 +253,12 @@ private Q_SLOTS:
         QCOMPARE(keyed(watch, 3, {"a"}).fresh, std::vector<int>{});
         QCOMPARE(keyed(other, 4, {"a"}).fresh, std::vector<int>{0});
         QCOMPARE(store.watch(QStringLiteral("w")).value().lastRun, kStart.addSecs(180));
+
+        // What a watch remembers is bounded: the page it saw longest ago (b; "a" and "c" were
+        // seen since) is forgotten, and new again should it return.
+        store.setMaxSeen(3);
+        QCOMPARE(keyed(watch, 5, {"c", "d"}).fresh, std::vector<int>{1});
+        QCOMPARE(keyed(watch, 6, {"b", "a"}).fresh, std::vector<int>{0});
     }
 
     void watchesNeedANameOfTheirOwnASourceAndKeywords()
@@ -353,18 +359,23 @@ private Q_SLOTS:
         QCOMPARE(keywordsOf(store), QStringList{"new"});
     }
 
-    // A file of the first version is brought up keeping its watches; their limit is unset.
+    // A file of the first version is brought up keeping its watches (their limit unset) and
+    // its runs, whose texts count toward the bound from then on.
     void bringsAnOlderFileUpToThisVersion()
     {
         HistoryStore store;
         QVERIFY(store.open(path));
         QVERIFY(store.createWatch({0, "old", "話題", {}, "kw", false, {}, {}, 0}));
+        HistoryRun large = run(QStringLiteral("early"), 1);
+        large.hits[0].preview = QString(1000, u'x');
+        QVERIFY(store.storeRun(large));
         store.close();
         sqlite3 *db = nullptr;
         sqlite3_open(QFile::encodeName(path).constData(), &db);
         QCOMPARE(sqlite3_exec(db,
                               "ALTER TABLE watches DROP COLUMN hit_limit; ALTER TABLE runs DROP "
-                              "COLUMN bytes; PRAGMA user_version = 1",
+                              "COLUMN bytes; DROP INDEX watch_seen_by_age; ALTER TABLE watch_seen "
+                              "DROP COLUMN seen_at; PRAGMA user_version = 1",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(db);
@@ -373,6 +384,10 @@ private Q_SLOTS:
         QCOMPARE(store.watch(QStringLiteral("old")).value().hitLimit, 0);
         QVERIFY(store.createWatch({0, "new", "話題", {}, "kw", false, {}, {}, 30}));
         QCOMPARE(store.watch(QStringLiteral("new")).value().hitLimit, 30);
+        store.setMaxBytes(1500);
+        large.keywords = QStringLiteral("later");
+        QVERIFY(store.storeRun(large));
+        QCOMPARE(keywordsOf(store), QStringList{"later"});
     }
 
     void leavesTheFileOfANewerVersionAlone()
@@ -410,6 +425,25 @@ private Q_SLOTS:
         QVERIFY(store.open(path));
         QCOMPARE(keywordsOf(store).size(), 50);
         QCOMPARE(soundness(path), QStringLiteral("ok"));
+    }
+
+    // Two programs making the file at once (the window and a timer's run, on first use) both
+    // get to use it: SQLite answers one of them "locked" without waiting.
+    void twoOpeningANewFileAtOnceBothGetIt()
+    {
+        for (int round = 0; round < 20; ++round) {
+            const QString fresh = path + QString::number(round);
+            std::atomic<int> stored{0};
+            auto opener = [&] {
+                HistoryStore store;
+                if (store.open(fresh) && store.storeRun(run(QStringLiteral("r"), 1)))
+                    ++stored;
+            };
+            std::thread a(opener), b(opener);
+            a.join();
+            b.join();
+            QCOMPARE(stored.load(), 2);
+        }
     }
 
     void aWriterKilledMidRunLeavesEachRunWholeOrAbsent()
