@@ -642,6 +642,20 @@ int ConsoleSearch::parse(const QStringList &arguments)
         out_.flush();
         return kExitHits;
     }
+    // --run and --unwatch stand alone (--run with its --format): beside a list or a search one
+    // of the two would silently not be done.
+    for (const QCommandLineOption *alone : {&storedRun, &unwatch}) {
+        const QStringList given = parser.optionNames();
+        const qsizetype allowed =
+            1 + (alone == &storedRun ? given.count(QStringLiteral("format")) : 0);
+        if (parser.isSet(*alone) &&
+            (given.size() != allowed || !parser.positionalArguments().isEmpty()))
+            return usage(QStringLiteral("--%1 takes %2 and nothing else")
+                             .arg(alone->names().first(),
+                                  alone == &storedRun ? QStringLiteral("a run's number (see "
+                                                                       "--history) and --format")
+                                                      : QStringLiteral("a watch's name")));
+    }
     // A relative path means the directory the user started in, which stops being the
     // current one below.
     if (parser.isSet(report)) {
@@ -741,11 +755,8 @@ int ConsoleSearch::parse(const QStringList &arguments)
     if (parser.isSet(storedRun)) {
         bool number = false;
         const qint64 id = parser.value(storedRun).toLongLong(&number);
-        const QStringList given = parser.optionNames();
-        if (!number || id <= 0 || !parser.positionalArguments().isEmpty() ||
-            given.size() != 1 + given.count(QStringLiteral("format")))
-            return usage(QStringLiteral("--run takes a run's number (see --history) and only "
-                                        "--format"));
+        if (!number || id <= 0)
+            return usage(QStringLiteral("--run takes a run's number (see --history)"));
         const auto run = history_->load(id);
         if (!run) {
             writeNotice(history_->notice());
@@ -756,8 +767,6 @@ int ConsoleSearch::parse(const QStringList &arguments)
         return settle(run->hits.empty() ? kExitNoHits : kExitHits);
     }
     if (parser.isSet(unwatch)) {
-        if (parser.optionNames().size() != 1 || !parser.positionalArguments().isEmpty())
-            return usage(QStringLiteral("--unwatch takes a name and nothing else"));
         if (!history_->remove(parser.value(unwatch))) {
             writeNotice(history_->notice());
             return history_->failed() ? int(kExitBroken) : int(kExitUsage);

@@ -11,6 +11,10 @@
 #include <QProcess>
 #include <QVariantMap>
 
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -234,6 +238,11 @@ bool StartAnnouncement(const QString &program, const Announcement &announcement)
 {
     if (!SessionBusAround())
         return false;
+    // The announcement lives on for hours: it must not keep what the run was handed (a cron
+    // line's flock lock), nor hand it on to the window a click starts. The run ends right after.
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0)
+        for (long fd = 3, open = ::sysconf(_SC_OPEN_MAX); fd < open; ++fd)
+            ::fcntl(int(fd), F_SETFD, FD_CLOEXEC);
     QProcess process;
     process.setProgram(program);
     process.setArguments(AnnouncementArguments(announcement));

@@ -18,7 +18,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -71,12 +70,6 @@ int main(int argc, char **argv)
     // The same folders as the window program: the same topics and settings.
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
-    // The detached announcement lives on for hours: it must not keep what its run was handed
-    // (a cron line's flock lock, a pipe), nor hand it to the window a click starts. Closed
-    // before the application opens descriptors of its own.
-    if (argc > 1 && std::strcmp(argv[1], kAnnounceOption) == 0 && ::close_range(3, ~0U, 0) != 0)
-        for (long fd = 3, open = ::sysconf(_SC_OPEN_MAX); fd < open; ++fd)
-            ::close(int(fd));
     QCoreApplication app(argc, argv);
     SetUpProcessLimits();
     QTextStream out(stdout);

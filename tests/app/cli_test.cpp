@@ -545,6 +545,8 @@ private Q_SLOTS:
         qunsetenv("XDG_CONFIG_HOME");
         const QStringList unwatch{QStringLiteral("--unwatch"), QStringLiteral("news")};
         QCOMPARE(run(unwatch + QStringList{QStringLiteral("x")}).status, int(kExitUsage));
+        QCOMPARE(run(unwatch + QStringList{QStringLiteral("--list-sites")}).status,
+                 int(kExitUsage));
         QCOMPARE(run({QStringLiteral("--watches")}).out, QString());
         QCOMPARE(run(unwatch).status, int(kExitUsage));
         QCOMPARE(run({QStringLiteral("--history")}).out.count(QStringLiteral("\tnews\n")), 0);
@@ -687,6 +689,8 @@ private Q_SLOTS:
         QCOMPARE(farm_->requests("/alpha/search").size(), asked);
         QCOMPARE(run({QStringLiteral("--run"), id + u'0'}).status, int(kExitUsage));
         QCOMPARE(run({QStringLiteral("--run"), id, QStringLiteral("x")}).status, int(kExitUsage));
+        QCOMPARE(run({QStringLiteral("--history"), QStringLiteral("--run"), id}).status,
+                 int(kExitUsage));
 
         // A file that is no history is set aside, and that is said though the listing succeeds.
         box_->write("history.sqlite3", std::string(4096, 'x'));

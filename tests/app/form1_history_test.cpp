@@ -10,6 +10,7 @@
 #include "runfixture.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -192,18 +193,32 @@ private Q_SLOTS:
         QCOMPARE(stage.form->statusText(), QStringLiteral("監視「ない」がありません。"));
 
         // A later click comes over the session bus to the window already open; a second window
-        // can't take the name from it.
+        // waits in line for the name and takes it once the first is closed.
         notifyfixture::NotificationBus bus;
         QVERIFY(bus.start());
-        QVERIFY(
-            (new WindowRequests(*stage.form))->listen(bus.connection(QStringLiteral("window"))));
-        QVERIFY(
-            !(new WindowRequests(*stage.form))->listen(bus.connection(QStringLiteral("other"))));
+        auto *requests = new WindowRequests(*stage.form);
+        QVERIFY(requests->listen(bus.connection(QStringLiteral("window"))));
+        QDBusConnection second = bus.connection(QStringLiteral("other"));
+        QVERIFY(!(new WindowRequests(*stage.form))->listen(second));
         QDBusMessage open = QDBusMessage::createMethodCall(
             QString::fromLatin1(kWindowService), QString::fromLatin1(kWindowPath),
             QString::fromLatin1(kWindowInterface), QStringLiteral("OpenRun"));
         bus.connection(QStringLiteral("client")).asyncCall(open << name << first);
         QTRY_COMPARE_WITH_TIMEOUT(stage.link->shownRun(), first, 10000);
+        bus.connection(QStringLiteral("window"))
+            .unregisterService(QString::fromLatin1(kWindowService));
+        QTRY_COMPARE_WITH_TIMEOUT(bus.connection(QStringLiteral("client"))
+                                      .interface()
+                                      ->serviceOwner(QString::fromLatin1(kWindowService))
+                                      .value(),
+                                  second.baseService(), 10000);
+        // Not while a dialog the window waits on is open: it reads the list once closed.
+        QDialog dialog(stage.form.get());
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(!requests->OpenRun(name, latest));
+        QCOMPARE(stage.link->shownRun(), first);
+        dialog.close();
 
         // 監視をやめる: the watch goes, its runs stay.
         QVERIFY(stage.link->unwatch(name));
