@@ -195,22 +195,25 @@ bool HistoryLink::openAsked(const QString &watch, qint64 run)
     }
     const auto watched = store->watch(watch);
     const auto runs = watched ? store->runs() : std::nullopt;
-    // The run told of, while it is still the watch's: a number freed by a deleted run may
-    // have been given to another search since.
-    if (runs)
-        for (const HistoryRunSummary &r : *runs)
-            if (r.id == run && r.watch == watched->id)
-                return showRun(r.id);
     if (!runs) {
         form_.setStatusText(store->notice().isEmpty()
                                 ? QStringLiteral("監視「%1」がありません。").arg(watch)
                                 : store->notice());
         return false;
     }
-    // Newest first: the watch's latest run.
-    for (const HistoryRunSummary &r : *runs)
-        if (r.watch == watched->id)
+    // The run told of while it is still the watch's (a number freed by a deleted run may have
+    // been given to another search since), else the watch's latest: the list is newest first.
+    std::optional<qint64> latest;
+    for (const HistoryRunSummary &r : *runs) {
+        if (r.watch != watched->id)
+            continue;
+        if (r.id == run)
             return showRun(r.id);
+        if (!latest)
+            latest = r.id;
+    }
+    if (latest)
+        return showRun(*latest);
     form_.setStatusText(QStringLiteral("監視「%1」の検索はまだ履歴にありません。").arg(watch));
     return false;
 }
