@@ -642,8 +642,16 @@ int ConsoleSearch::parse(const QStringList &arguments)
         out_.flush();
         return kExitHits;
     }
-    // --run and --unwatch stand alone (--run with its --format): beside a list or a search one
-    // of the two would silently not be done.
+    // One action a command line: beside another, one of the two would silently not be done.
+    const QCommandLineOption *actions[] = {&listSites, &listTopics, &importOpenSearch, &removeSite,
+                                           &history,   &watches,    &storedRun,        &unwatch};
+    if (std::count_if(std::begin(actions), std::end(actions),
+                      [&](const QCommandLineOption *o) { return parser.isSet(*o); }) > 1)
+        return usage(QStringLiteral("--list-sites, --list-topics, --import-opensearch, "
+                                    "--remove-site, --history, --watches, --run and --unwatch "
+                                    "each stand alone"));
+    // --run and --unwatch take nothing else (--run its --format): beside a search one of the
+    // two would silently not be done.
     for (const QCommandLineOption *alone : {&storedRun, &unwatch}) {
         const QStringList given = parser.optionNames();
         const qsizetype allowed =

@@ -4,8 +4,8 @@
 #include "core/historystore.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -192,23 +192,22 @@ bool HistoryStore::open(const QString &path)
     notice_.clear();
     path_ = path;
     QDir().mkpath(QFileInfo(path).absolutePath());
-    FileState state = prepare(path);
     // Where waiting could deadlock (both connections turning a new file to WAL, or making its
-    // tables), SQLite answers "locked" at once instead of waiting the busy timeout: the window
-    // and a timer's run opening the history together must both get through.
-    QElapsedTimer waited;
-    waited.start();
-    while (state == FileState::Busy && waited.elapsed() < kHistoryBusyTimeoutMs) {
+    // tables), SQLite answers "locked" at once instead of waiting: the window and a timer's run
+    // opening the history together must both get through. All tries share the one wait.
+    const QDeadlineTimer deadline(busyWaitMs_);
+    FileState state = prepare(path, busyWaitMs_);
+    while (state == FileState::Busy && !deadline.hasExpired()) {
         QThread::msleep(20);
         notice_.clear();
-        state = prepare(path);
+        state = prepare(path, int(deadline.remainingTime()));
     }
     if (state == FileState::SetAside)
-        state = prepare(path); // a new file where the old one was
+        state = prepare(path, busyWaitMs_); // a new file where the old one was
     return state == FileState::Usable;
 }
 
-HistoryStore::FileState HistoryStore::prepare(const QString &path)
+HistoryStore::FileState HistoryStore::prepare(const QString &path, int waitMs)
 {
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -218,7 +217,7 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
         close();
         return FileState::Unusable;
     }
-    sqlite3_busy_timeout(db_, kHistoryBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, waitMs);
 
     int step;
     int id = 0, version = 0, objects = 0;
@@ -261,6 +260,7 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path)
     // In this connection's temporary schema: nothing is written to the file.
     if (!exec(db_, "CREATE VIRTUAL TABLE temp.hits_terms USING fts5vocab(main, hits_text, row)"))
         return unusable();
+    sqlite3_busy_timeout(db_, busyWaitMs_);
     return FileState::Usable;
 }
 
@@ -346,6 +346,6 @@ void HistoryStore::recover()
     FileState state = setAside(path, QStringLiteral("壊れている"));
     const QString said = notice_;
     if (state == FileState::SetAside)
-        state = prepare(path);
+        state = prepare(path, busyWaitMs_);
     notice_ = failed + QLatin1Char('\n') + (state == FileState::Usable ? said : notice_);
 }

@@ -11,12 +11,6 @@ struct sqlite3_stmt;
 
 namespace historysql {
 
-// A writer holds the lock while one run is stored (under a second for a full list) and a
-// reader never waits. SQLite's busy wait polls, so a writer storing run after run can keep
-// another out for several of its runs; the wait is long enough to outlast such a burst, and
-// it never holds the window (its writes are off the event loop).
-constexpr int kHistoryBusyTimeoutMs = 30000;
-
 // One prepared statement, finalized with the object. A statement that failed to prepare
 // answers every step with the preparation's error, so a caller checks once, at the end.
 class Statement {

@@ -263,7 +263,7 @@ bool HistoryStore::clear()
         // after the busy wait; nothing is lost.
         sqlite3_busy_timeout(db_, 0);
         exec(db_, "VACUUM");
-        sqlite3_busy_timeout(db_, kHistoryBusyTimeoutMs);
+        sqlite3_busy_timeout(db_, busyWaitMs_);
         return true;
     });
 }

@@ -58,7 +58,15 @@ public:
     int maxRuns() const { return maxRuns_; }
     // The bound on the runs' text: storing past it drops the earliest runs, never the newest.
     void setMaxBytes(qint64 bytes) { maxBytes_ = bytes; }
-    // How many pages a watch remembers having seen (some 10 MB at this default).
+    // How long a call waits for another program's lock before it fails; set before open().
+    // A writer holds the lock while one run is stored (under a second for a full list), and
+    // SQLite's busy wait polls, so a writer storing run after run can keep another out for
+    // several of its runs: the default outlasts such a burst. The window's own reader waits
+    // only a moment: a program holding the file for long (a backup, an inspector) must not
+    // freeze the window.
+    static constexpr int kDefaultBusyWaitMs = 30000;
+    void setBusyWait(int ms) { busyWaitMs_ = ms; }
+    // How many pages a watch remembers having seen (some 10 MB of ordinary addresses).
     static constexpr int kDefaultMaxSeen = 100000;
     void setMaxSeen(int pages) { maxSeen_ = pages; }
 
@@ -99,7 +107,8 @@ private:
     // Busy: another connection held a lock SQLite would not wait for (two programs making the
     // file at once); trying again a moment later gets through.
     enum class FileState { Usable, SetAside, Unusable, Busy };
-    FileState prepare(const QString &path);
+    // Opens and readies the file, waiting up to waitMs for another program's lock.
+    FileState prepare(const QString &path, int waitMs);
     FileState unusable();
     FileState unusable(int code);
     FileState setAside(const QString &path, const QString &why);
@@ -140,4 +149,5 @@ private:
     int maxRuns_ = kDefaultMaxRuns;
     qint64 maxBytes_ = kDefaultMaxBytes;
     int maxSeen_ = kDefaultMaxSeen;
+    int busyWaitMs_ = kDefaultBusyWaitMs;
 };

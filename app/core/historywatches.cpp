@@ -21,8 +21,12 @@ bool HistoryStore::findFresh(const HistoryRun &run, std::vector<int> &fresh)
         seen.reset();
     }
     // Every page of the run, seen now: what a watch keeps seeing stays remembered however many
-    // pages pass it by.
-    const qint64 now = run.time.toMSecsSinceEpoch();
+    // pages pass it by. "Now" counts the watch's runs, not the clock: a clock once set ahead
+    // would otherwise keep the pages it stamped and forget the ones just seen.
+    Statement next(db_, "SELECT ifnull(max(seen_at), 0) + 1 FROM watch_seen WHERE watch = ?");
+    if (next.bindAll(run.watch).step() != SQLITE_ROW)
+        return false;
+    const qint64 now = next.integer(0);
     Statement remember(db_, "INSERT INTO watch_seen(watch, key, seen_at) VALUES (?, ?, ?) "
                             "ON CONFLICT(watch, key) DO UPDATE SET "
                             "seen_at = max(seen_at, excluded.seen_at)");

@@ -34,6 +34,10 @@ protected:
     }
 };
 
+// The window's reader never waits on a writer (the file is in WAL mode); only a program that
+// holds the whole file keeps it out, and the window says so rather than freezing.
+constexpr int kReaderBusyWaitMs = 2000;
+
 } // namespace
 
 QUrl ArchiveUrl(const QString &page)
@@ -99,8 +103,10 @@ HistoryWriter *HistoryLink::writer()
 
 HistoryStore *HistoryLink::reader()
 {
-    if (!reader_)
+    if (!reader_) {
         reader_ = std::make_unique<HistoryStore>();
+        reader_->setBusyWait(kReaderBusyWaitMs);
+    }
     if (!reader_->isOpen()) {
         const bool opened = reader_->open(path());
         if (!reader_->notice().isEmpty())

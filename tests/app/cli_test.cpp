@@ -691,6 +691,8 @@ private Q_SLOTS:
         QCOMPARE(run({QStringLiteral("--run"), id, QStringLiteral("x")}).status, int(kExitUsage));
         QCOMPARE(run({QStringLiteral("--history"), QStringLiteral("--run"), id}).status,
                  int(kExitUsage));
+        QCOMPARE(run({QStringLiteral("--watches"), QStringLiteral("--list-sites")}).status,
+                 int(kExitUsage));
 
         // A file that is no history is set aside, and that is said though the listing succeeds.
         box_->write("history.sqlite3", std::string(4096, 'x'));

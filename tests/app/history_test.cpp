@@ -259,6 +259,11 @@ private Q_SLOTS:
         store.setMaxSeen(3);
         QCOMPARE(keyed(watch, 5, {"c", "d"}).fresh, std::vector<int>{1});
         QCOMPARE(keyed(watch, 6, {"b", "a"}).fresh, std::vector<int>{0});
+        // By the order of the watch's runs, not the clock: after a run stamped a year ahead (a
+        // clock set wrong, then right again), the page just seen is still one of those kept.
+        QCOMPARE(keyed(watch, 525600, {"x", "y", "z"}).fresh, (std::vector<int>{0, 1, 2}));
+        QCOMPARE(keyed(watch, 8, {"p"}).fresh, std::vector<int>{0});
+        QCOMPARE(keyed(watch, 9, {"p"}).fresh, std::vector<int>{});
     }
 
     void watchesNeedANameOfTheirOwnASourceAndKeywords()
