@@ -110,7 +110,7 @@ END;
     // nothing but the watch, ask for as many as the run that made it.
     "ALTER TABLE watches ADD COLUMN hit_limit INTEGER NOT NULL DEFAULT 0;",
     // 3: the size of a run's texts, for the bound in bytes (counted for the runs there), and
-    // when a watch last saw each page, so that what it remembers is bounded too.
+    // in which of its runs a watch last saw each page, so that what it remembers is bounded too.
     R"sql(
 ALTER TABLE runs ADD COLUMN bytes INTEGER NOT NULL DEFAULT 0;
 UPDATE runs SET bytes = ifnull((SELECT sum(length(CAST(title AS BLOB)) + length(CAST(url AS BLOB))
@@ -253,7 +253,8 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path, int waitMs)
         return isDamage(sqlite3_errcode(db_)) ? setAside(path, QStringLiteral("壊れている"))
                                               : unusable();
     if (const int failed = version < kSchemaVersion ? migrate() : SQLITE_OK; failed != SQLITE_OK)
-        return isDamage(failed) ? setAside(path, QStringLiteral("壊れている")) : unusable(failed);
+        return isDamage(failed) ? setAside(path, QStringLiteral("壊れている"))
+                                : unusable(failed, QString::fromUtf8(sqlite3_errstr(failed)));
     if (!hasShape(db_))
         return setAside(path, QStringLiteral("形が崩れている"));
     // The index's own list of trigrams, which search() reads to find two-character words.
@@ -266,13 +267,13 @@ HistoryStore::FileState HistoryStore::prepare(const QString &path, int waitMs)
 
 HistoryStore::FileState HistoryStore::unusable()
 {
-    return unusable(sqlite3_errcode(db_));
+    return unusable(sqlite3_errcode(db_), QString::fromUtf8(sqlite3_errmsg(db_)));
 }
 
-HistoryStore::FileState HistoryStore::unusable(int code)
+HistoryStore::FileState HistoryStore::unusable(int code, const QString &why)
 {
     notice_ = QStringLiteral("履歴ファイル %1 を使えません（%2）。履歴は保存されません。")
-                  .arg(path_, QString::fromUtf8(sqlite3_errstr(code)));
+                  .arg(path_, why);
     close();
     const int primary = code & 0xff;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? FileState::Busy

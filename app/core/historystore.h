@@ -110,7 +110,8 @@ private:
     // Opens and readies the file, waiting up to waitMs for another program's lock.
     FileState prepare(const QString &path, int waitMs);
     FileState unusable();
-    FileState unusable(int code);
+    // The failure of code, told with why (SQLite's own words when it has them).
+    FileState unusable(int code, const QString &why);
     FileState setAside(const QString &path, const QString &why);
     // Brings the file up to this version; SQLITE_OK or the error that stopped it.
     int migrate();
